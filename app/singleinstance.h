@@ -1,0 +1,3 @@
+#ifndef SINGLEINSTANCE_H
+#define SINGLEINSTANCE_H
+#endif

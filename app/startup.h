@@ -1,0 +1,3 @@
+#ifndef STARTUP_H
+#define STARTUP_H
+#endif

@@ -1,0 +1,3 @@
+#ifndef CLIPBOARDFILES_H
+#define CLIPBOARDFILES_H
+#endif

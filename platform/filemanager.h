@@ -1,0 +1,3 @@
+#ifndef FILEMANAGER_H
+#define FILEMANAGER_H
+#endif

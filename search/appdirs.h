@@ -1,0 +1,15 @@
+#ifndef APPDIRS_H
+#define APPDIRS_H
+
+#include <QString>
+
+// Where the program keeps the files it writes ("shownow.cmd", "tmp/"): its own
+// directory when that is writable, else a per-user folder keyed by the
+// executable's canonical path, so two copies of the program stay apart.
+QString writableProgramDir();
+
+// The same choice for an explicit program directory (for callers and tests
+// that are not the program itself).
+QString writableDirFor(const QString &programDir);
+
+#endif // APPDIRS_H

@@ -1,0 +1,51 @@
+#ifndef CONTENTMATCHER_H
+#define CONTENTMATCHER_H
+
+#include "codecpattern.h"
+#include "tfileinfo.h"
+
+#include <QList>
+#include <QRegExp>
+#include <QString>
+
+#include <atomic>
+
+class QTextCodec;
+
+// Decides which lines of one file contain the search text. Owned by the
+// search thread; written by setParameters while the thread is idle and only
+// read while it runs.
+class ContentMatcher
+{
+public:
+    QList<QRegExp> nameRegExps;  // wildcard patterns, case-insensitive; archive members only
+    QString grepText;            // the search text as typed; never empty in searchFile
+    QList<CodecPattern> codecPatterns;  // deep search: one entry per available codec
+    Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
+    bool exactMatch = false;
+    bool deepSearch = false;
+
+    // Codec a plain reading decodes with when no byte-order mark says
+    // otherwise; the locale codec at the time setParameters ran.
+    QTextCodec *localeCodec = nullptr;
+    // The thread's stop flag; searchFile returns at once once it is set and
+    // appends nothing after that.
+    const std::atomic_bool *cancelFlag = nullptr;
+    // Folder that holds the temporary files of archive members.
+    QString extractDir;
+
+    // Appends one hit per matching line of the file at `path`, each named
+    // `reportName`. Unreadable files and directories give no hits.
+    void searchFile(const QString &path, QList<TFileInfo> &hits, const QString &reportName) const;
+
+    // True when the part of an archive member name after its last "/"
+    // matches one of nameRegExps exactly; false for an empty list.
+    bool matchesName(const QString &memberName) const;
+
+    bool isCancelled() const
+    {
+        return cancelFlag && cancelFlag->load(std::memory_order_relaxed);
+    }
+};
+
+#endif // CONTENTMATCHER_H

@@ -1,0 +1,66 @@
+#ifndef SEARCHTHREAD_H
+#define SEARCHTHREAD_H
+
+#include "codecpattern.h"
+#include "tfileinfo.h"
+
+#include <QDir>
+#include <QList>
+#include <QMutex>
+#include <QRegExp>
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+class ContentMatcher;
+
+// The one worker thread: walks the start directories depth first and sends
+// the hits of each directory with PushGotFiles. The GUI thread writes the
+// parameters only while the thread is idle, so they need no lock.
+class searchThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit searchThread(QObject *parent = nullptr);
+    // Stops a running search and waits for the thread before the object goes.
+    ~searchThread() override;
+
+    void setParameters(const QList<QDir> &dirs, const QStringList &patterns,
+                       const QString &text, Qt::CaseSensitivity cs, bool recursive,
+                       bool exact, bool deep);
+
+    // Folder for the temporary files of archive members; "tmp" below the
+    // program's writable directory unless set.
+    void setExtractDir(const QString &dir);
+
+    // Asks a running search to end. Returns at once; nothing is emitted after
+    // this call, and finished() follows promptly.
+    void stop();
+
+signals:
+    // Emitted from the worker thread, once per directory with hits.
+    void PushGotFiles(QString dirName, QList<TFileInfo> namelist);
+
+protected:
+    void run() override;
+
+private:
+    QList<QDir> dirList;
+    QStringList nameFilters;
+    QList<QRegExp> nameRegExps;
+    bool recursive = true;
+    Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
+    QString grepText;
+    QList<CodecPattern> codecPatterns;
+    bool exactMatch = false;
+    bool deepSearch = false;
+    std::unique_ptr<ContentMatcher> matcher;
+
+    std::atomic_bool cancelRequested{false};
+    QMutex emitMutex;  // orders the last emission against stop()
+};
+
+#endif // SEARCHTHREAD_H

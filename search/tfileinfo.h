@@ -1,0 +1,23 @@
+#ifndef TFILEINFO_H
+#define TFILEINFO_H
+
+#include <QList>
+#include <QMetaType>
+#include <QString>
+
+// One hit. The directory of the hit travels beside the list, not in the record.
+struct TFileInfo
+{
+    QString fileName;  // entry name as listed, or the archive hit name
+    int lineNo = 0;    // 1-based line of a content hit, 0 for a name hit
+    QString lineText;  // the matching line as prepared by the matcher; empty for a name hit
+};
+
+inline bool operator==(const TFileInfo &a, const TFileInfo &b)
+{
+    return a.fileName == b.fileName && a.lineNo == b.lineNo && a.lineText == b.lineText;
+}
+
+Q_DECLARE_METATYPE(TFileInfo)
+
+#endif // TFILEINFO_H

@@ -1,0 +1,30 @@
+#ifndef TREEBUILDER_H
+#define TREEBUILDER_H
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QTemporaryDir>
+
+// Builds file trees for tests below a temporary directory that goes with it.
+class TreeBuilder
+{
+public:
+    TreeBuilder();
+
+    bool isValid() const { return dir.isValid(); }
+    QString root() const { return dir.path(); }
+    QString path(const QString &relative) const;
+
+    // Creates the file (and its folders) with the given bytes; returns its path.
+    QString file(const QString &relative, const QByteArray &bytes = QByteArray());
+    QString folder(const QString &relative);
+    // A symbolic link at `relative` pointing to `target` (taken as given).
+    QString link(const QString &relative, const QString &target);
+    void setModified(const QString &relative, const QDateTime &when);
+
+private:
+    QTemporaryDir dir;
+};
+
+#endif // TREEBUILDER_H

@@ -1,0 +1,90 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include "resultbatch.h"
+#include "tfileinfo.h"
+
+#include <QFileSystemWatcher>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QStandardItemModel;
+class searchThread;
+class trayicon;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    void initTargetDir(const QString &dirs);
+
+    // The directory chooser of the Directory button; tests replace it.
+    using DirectoryChooser =
+        std::function<QString(QWidget *parent, const QString &caption, const QString &dir)>;
+    void setDirectoryChooser(DirectoryChooser chooser);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void do_show();
+    void do_search();
+    void do_brower_targetdir();
+    void do_resume_searchFileIcon();
+    void do_GetResultFileInfo(QString dirName, QList<TFileInfo> namelist);
+    void do_ShowResultFileInfo();
+    void do_copyPathName_Clipboard();
+    void do_openFileDefault();
+    void do_openExplorerDir();
+    void do_stopShowTab();
+    void do_copyfiles();
+    void do_cutfiles();
+    void do_help();
+
+private:
+    QStandardItemModel *createResultModel();
+    void setupResultTable();      // model, header, widths
+    void createResultActions();   // context menu and double-click
+    void setSearchButtonRunning(bool running);
+    QList<int> selectedRows() const;
+    QString targetPath(int row) const;
+    QString rowPath(int row) const;
+    bool confirmManyRows(int count, int threshold, const QString &question);
+    void collectAndPlaceFiles(bool copy);
+    // The background question while a search runs; returns true when the
+    // caller should go on (close or key handled as the answer says).
+    enum class BackgroundAnswer { NotRunning, Yes, No, Cancel };
+    BackgroundAnswer askBackground();
+
+    Ui::MainWindow *ui;
+    searchThread *searchWorker;
+    QString targetDir;
+    bool abortShow;
+    QStandardItemModel *resultModel;
+    QList<ResultBatch> pendingResults;
+    int foundCount;
+    bool columnsDirty;
+    QLabel *countLabel;
+    QLabel *spareLabel;
+    QProgressBar *busyBar;
+    int progressValue;
+    QFileSystemWatcher showNowWatcher;
+    trayicon *trayIcon;
+    DirectoryChooser directoryChooser;
+};
+
+#endif // MAINWINDOW_H

@@ -1,0 +1,2 @@
+#include "trayicon.h"
+trayicon::trayicon(QMainWindow *, QObject *parent) : QSystemTrayIcon(parent) {}
