@@ -1,3 +1,18 @@
 #ifndef FILEMANAGER_H
 #define FILEMANAGER_H
-#endif
+
+#include <QString>
+
+#include <functional>
+#include <utility>
+
+// Asks the desktop to show the file or folder at `path` selected in its
+// parent folder. Returns at once; failures are ignored.
+void showInFileManager(const QString &path);
+
+// Replaces what showInFileManager does (tests record the requests); an empty
+// handler restores the desktop's file manager.
+using FileManagerHandler = std::function<void(const QString &path)>;
+void setFileManagerHandler(FileManagerHandler handler);
+
+#endif // FILEMANAGER_H
