@@ -40,6 +40,11 @@ public:
     // this call, and finished() follows promptly.
     void stop();
 
+    // The deep-search list for `text`: one entry per available codec, in the
+    // order of QTextCodec::availableMibs(), leaving out codecs that cannot
+    // represent the text.
+    static QList<CodecPattern> buildCodecPatterns(const QString &text);
+
 signals:
     // Emitted from the worker thread, once per directory with hits.
     void PushGotFiles(QString dirName, QList<TFileInfo> namelist);
@@ -48,6 +53,11 @@ protected:
     void run() override;
 
 private:
+    void walkDirectory(const QDir &dir);
+    QList<TFileInfo> matchEntries(const QDir &dir) const;
+    void searchArchives(const QDir &dir, QList<TFileInfo> &hits) const;
+
+    // Written by setParameters while the thread is idle, read by the worker.
     QList<QDir> dirList;
     QStringList nameFilters;
     QList<QRegExp> nameRegExps;
@@ -59,8 +69,8 @@ private:
     bool deepSearch = false;
     std::unique_ptr<ContentMatcher> matcher;
 
-    std::atomic_bool cancelRequested{false};
-    QMutex emitMutex;  // orders the last emission against stop()
+    std::atomic_bool cancelRequested{false};  // set by stop() under emitMutex
+    QMutex emitMutex;  // guards the check-then-emit against stop(); recursive for direct slots
 };
 
 #endif // SEARCHTHREAD_H
