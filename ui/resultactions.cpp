@@ -1,9 +1,141 @@
+// The actions on selected result rows: the table's context menu, opening the
+// files, showing them in their folders and copying the rows as text.
 #include "mainwindow.h"
-void MainWindow::createResultActions() {}
-void MainWindow::do_copyPathName_Clipboard() {}
-void MainWindow::do_openFileDefault() {}
-void MainWindow::do_openExplorerDir() {}
-QList<int> MainWindow::selectedRows() const { return {}; }
-QString MainWindow::targetPath(int) const { return {}; }
-QString MainWindow::rowPath(int) const { return {}; }
-bool MainWindow::confirmManyRows(int, int, const QString &) { return false; }
+#include "ui_mainwindow.h"
+
+#include "filemanager.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QStandardItem>
+#include <QStandardItemModel>
+#include <QUrl>
+
+namespace {
+
+enum Column { NameColumn, DirColumn, LineColumn, ContentColumn, TimeColumn };
+
+// Above this many rows, Open and Browse ask first.
+constexpr int openQuestionThreshold = 3;
+
+QString trimmedCell(const QStandardItemModel *model, int row, int column)
+{
+    const QStandardItem *item = model ? model->item(row, column) : nullptr;
+    return item ? item->text().trimmed() : QString();
+}
+
+} // namespace
+
+void MainWindow::createResultActions()
+{
+    QTableView *table = ui->tableView_result;
+    auto addEntry = [table, this](const QString &text, const char *slot) {
+        auto *action = new QAction(text, table);
+        connect(action, SIGNAL(triggered()), this, slot);
+        table->addAction(action);
+    };
+    auto addSeparator = [table] {
+        auto *separator = new QAction(table);
+        separator->setSeparator(true);
+        table->addAction(separator);
+    };
+
+    addEntry(tr("打开文件"), SLOT(do_openFileDefault()));
+    addEntry(tr("浏览文件所在目录"), SLOT(do_openExplorerDir()));
+    addSeparator();
+    addEntry(tr("复制选中文件"), SLOT(do_copyfiles()));
+    addEntry(tr("剪切选中文件"), SLOT(do_cutfiles()));
+    addSeparator();
+    addEntry(tr("复制选中列表信息"), SLOT(do_copyPathName_Clipboard()));
+    addEntry(tr("停止显示"), SLOT(do_stopShowTab()));
+
+    connect(table, SIGNAL(doubleClicked(QModelIndex)), this, SLOT(do_openFileDefault()));
+    table->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+QList<int> MainWindow::selectedRows() const
+{
+    QList<int> rows;
+    const QItemSelectionModel *selection = ui->tableView_result->selectionModel();
+    if (!selection)
+        return rows;
+    for (const QModelIndex &index : selection->selectedRows(NameColumn))
+        rows << index.row();
+    return rows;
+}
+
+QString MainWindow::targetPath(int row) const
+{
+    // Inside an archive the name reads archive/member: the archive is the file.
+    const QString name = trimmedCell(resultModel, row, NameColumn);
+    return trimmedCell(resultModel, row, DirColumn) + QDir::separator()
+           + name.split(QDir::separator()).first();
+}
+
+QString MainWindow::rowPath(int row) const
+{
+    return trimmedCell(resultModel, row, DirColumn) + QDir::separator()
+           + trimmedCell(resultModel, row, NameColumn);
+}
+
+bool MainWindow::confirmManyRows(int count, int threshold, const QString &question)
+{
+    if (count <= threshold)
+        return true;
+    return QMessageBox::question(this, tr("警告"), question.arg(count),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+           == QMessageBox::Yes;
+}
+
+void MainWindow::do_openFileDefault()
+{
+    const QList<int> rows = selectedRows();
+    if (!confirmManyRows(rows.size(), openQuestionThreshold, tr("执行%1个打开操作，是否继续？")))
+        return;
+    for (const int row : rows) {
+        const QString path = targetPath(row);
+        if (QFile::exists(path))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+}
+
+void MainWindow::do_openExplorerDir()
+{
+    const QList<int> rows = selectedRows();
+    if (!confirmManyRows(rows.size(), openQuestionThreshold, tr("执行%1个打开操作，是否继续？")))
+        return;
+    for (const int row : rows) {
+        const QString path = targetPath(row);
+        if (QFile::exists(path))
+            showInFileManager(path);
+    }
+}
+
+void MainWindow::do_copyPathName_Clipboard()
+{
+    QString text;
+    for (const int row : selectedRows()) {
+        text += tr("文件名：") + rowPath(row) + QLatin1Char('\n');
+        const struct {
+            Column column;
+            QString label;
+        } details[] = {
+            {LineColumn, tr("行号：")},
+            {ContentColumn, tr("行内容：")},
+            {TimeColumn, tr("修改时间：")},
+        };
+        for (const auto &detail : details) {
+            const QString value = trimmedCell(resultModel, row, detail.column);
+            if (!value.isEmpty())
+                text += detail.label + value + QLatin1Char('\n');
+        }
+        text += QLatin1String("\n\n");
+    }
+    QApplication::clipboard()->setText(text, QClipboard::Clipboard);
+}

@@ -1,2 +1,45 @@
 #include "trayicon.h"
-trayicon::trayicon(QMainWindow *, QObject *parent) : QSystemTrayIcon(parent) {}
+
+#include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QMainWindow>
+#include <QMenu>
+
+trayicon::trayicon(QMainWindow *window, QObject *parent)
+    : QSystemTrayIcon(parent), mainWindow(window)
+{
+    setIcon(QIcon(QStringLiteral(":/img/smartsearch.png")));
+
+    trayMenu = new QMenu;
+    openAction = new QAction(QIcon(QStringLiteral(":/img/protect_on.png")), tr("打开"), this);
+    quitAction = new QAction(QIcon(QStringLiteral(":/img/protect_off.png")), tr("退出"), this);
+
+    trayMenu->addAction(openAction);
+    trayMenu->addSeparator();
+    trayMenu->addAction(quitAction);
+    setContextMenu(trayMenu);
+    setToolTip(tr("Velto深度文件搜索"));
+
+    connect(quitAction, SIGNAL(triggered()), qApp, SLOT(quit()));
+    connect(openAction, SIGNAL(triggered()), mainWindow, SLOT(showNormal()));
+    connect(this, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
+            SLOT(iconIsActived(QSystemTrayIcon::ActivationReason)));
+}
+
+trayicon::~trayicon()
+{
+    // The menu has no parent; it goes once the icon has left the tray.
+    setVisible(false);
+    delete trayMenu;
+}
+
+void trayicon::iconIsActived(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::DoubleClick)
+        return;
+    if (mainWindow->isHidden())
+        mainWindow->showNormal();
+    else
+        mainWindow->setVisible(false);
+}
