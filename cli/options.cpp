@@ -1,0 +1,125 @@
+#include "options.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace {
+
+const char *const helpText =
+    "Searches files by name and by content, like the Velto window.\n"
+    "\n"
+    "Hits go to standard output, one a line, in the order the window receives\n"
+    "them (each folder after its subfolders): DIR/FILE for a name hit,\n"
+    "DIR/FILE:LINE:TEXT for a content hit; with --json one object a line:\n"
+    "{\"dir\": ..., \"file\": ..., \"line\": N, \"text\": ...} (line 0 and an empty\n"
+    "text for a name hit). Diagnostics go to standard error.\n"
+    "\n"
+    "Start directories: the parts of --dirs (split at \";\", an empty part is\n"
+    "the current directory), then each DIR; neither given: the current directory.\n"
+    "\n"
+    "Exit status: 0 something found, 1 nothing found, 2 bad usage, a missing\n"
+    "start directory or unwritable standard output, 130 stopped by SIGINT\n"
+    "(Ctrl-C), 143 stopped by SIGTERM. Hits found before a stop are printed.";
+
+// The file-name field: parts between ";" trimmed, empty ones dropped.
+QStringList namePatterns(const QString &field)
+{
+    QStringList patterns;
+    for (const QString &part : field.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString trimmed = part.trimmed();
+        if (!trimmed.isEmpty())
+            patterns << trimmed;
+    }
+    return patterns;
+}
+
+// The directory field: trimmed as a whole, native separators, split at ";"
+// keeping empty parts (an empty part is the current directory).
+QStringList directoryParts(const QString &field)
+{
+    return QDir::toNativeSeparators(field.trimmed()).split(QLatin1Char(';'), Qt::KeepEmptyParts);
+}
+
+const char *const usageLine =
+    "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-x|--exact] [--no-recursive]\n"
+    "                  [-i|--ignore-case] [-d|--deep] [--json] [--dirs TEXT] [DIR ...]\n"
+    "Try 'velto-find --help' for more information.\n";
+
+ParsedArguments usageError(const QString &reason)
+{
+    ParsedArguments parsed;
+    parsed.outcome = ParseOutcome::UsageError;
+    parsed.message = QStringLiteral("velto-find: %1\n%2").arg(reason, QString::fromUtf8(usageLine));
+    return parsed;
+}
+
+} // namespace
+
+ParsedArguments parseArguments(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(helpText));
+    const QCommandLineOption nameOption({"n", "name"},
+        "File-name patterns, separated by \";\" (wildcards * ? [..]).", "TEXT");
+    const QCommandLineOption contentOption({"c", "content"},
+        "Text to find inside files, taken as typed; empty: a name search.", "TEXT");
+    const QCommandLineOption exactOption({"x", "exact"}, "Match file names exactly as typed.");
+    const QCommandLineOption noRecursiveOption("no-recursive", "Do not search subdirectories.");
+    const QCommandLineOption ignoreCaseOption({"i", "ignore-case"}, "Ignore case in the content text.");
+    const QCommandLineOption deepOption({"d", "deep"}, "Deep search: try every text codec.");
+    const QCommandLineOption jsonOption("json", "One JSON object per hit and line.");
+    const QCommandLineOption dirsOption("dirs",
+        "Start directories, separated by \";\", read like the window's directory field.", "TEXT");
+    parser.addOptions({nameOption, contentOption, exactOption, noRecursiveOption,
+                       ignoreCaseOption, deepOption, jsonOption, dirsOption});
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    parser.addPositionalArgument("DIR", "A start directory.", "[DIR ...]");
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+
+    ParsedArguments parsed;
+    if (parser.isSet(helpOption)) {
+        parsed.outcome = ParseOutcome::Help;
+        parsed.message = parser.helpText();
+        return parsed;
+    }
+    if (parser.isSet(versionOption)) {
+        parsed.outcome = ParseOutcome::Version;
+        parsed.message = QStringLiteral("velto-find %1\n").arg(QCoreApplication::applicationVersion());
+        return parsed;
+    }
+
+    SearchRequest &request = parsed.request;
+    request.text = parser.value(contentOption);
+    request.patterns = namePatterns(parser.value(nameOption));
+    if (request.patterns.isEmpty()) {
+        if (request.text.trimmed().isEmpty())
+            return usageError("give a file-name pattern (--name), a content text (--content) or both");
+        request.patterns << QStringLiteral("*");
+    }
+    request.caseSensitivity = parser.isSet(ignoreCaseOption) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    request.recursive = !parser.isSet(noRecursiveOption);
+    request.exact = parser.isSet(exactOption);
+    request.deep = parser.isSet(deepOption);
+    request.json = parser.isSet(jsonOption);
+
+    QStringList parts;
+    if (parser.isSet(dirsOption))
+        parts = directoryParts(parser.value(dirsOption));
+    parts += parser.positionalArguments();
+    if (parts.isEmpty())
+        parts << QString();
+    for (const QString &part : parts) {
+        const QDir dir(part);
+        if (!dir.exists()) {
+            parsed.outcome = ParseOutcome::MissingDirectory;
+            parsed.message = QCoreApplication::translate("MainWindow", "目录名:%1 不存在").arg(part);
+            return parsed;
+        }
+        request.dirs << dir;
+    }
+    parsed.outcome = ParseOutcome::Search;
+    return parsed;
+}

@@ -1,0 +1,37 @@
+#ifndef OPTIONS_H
+#define OPTIONS_H
+
+#include <QDir>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One search as the command line asks for it: the same values the window
+// hands to searchThread::setParameters, plus the output format.
+struct SearchRequest
+{
+    QList<QDir> dirs;
+    QStringList patterns;
+    QString text;  // untrimmed; empty means a name search
+    Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
+    bool recursive = true;
+    bool exact = false;
+    bool deep = false;
+    bool json = false;
+};
+
+enum class ParseOutcome { Search, Help, Version, UsageError, MissingDirectory };
+
+struct ParsedArguments
+{
+    ParseOutcome outcome = ParseOutcome::UsageError;
+    SearchRequest request;
+    QString message;  // the text for stdout (help, version) or stderr (errors)
+};
+
+// Reads the arguments (program name first) by the rules of the window's form:
+// name patterns split at ";" and trimmed, "*" when only a content text is
+// given, directories split at ";" keeping empty parts, each checked to exist.
+ParsedArguments parseArguments(const QStringList &arguments);
+
+#endif // OPTIONS_H
