@@ -60,6 +60,8 @@ private:
     void setupResultTable();      // model, header, widths
     void createResultActions();   // context menu and double-click
     void setSearchButtonRunning(bool running);
+    void resetResultDisplay();    // empty count, buffer and table before a search
+    void showFoundCount();        // "found targets" text unless the stop-display remark stands
     QList<int> selectedRows() const;
     QString targetPath(int row) const;
     QString rowPath(int row) const;
@@ -85,6 +87,8 @@ private:
     QFileSystemWatcher showNowWatcher;
     trayicon *trayIcon;
     DirectoryChooser directoryChooser;
+    // The stop-display remark stays in countLabel until the next delivery or search.
+    bool stopRemarkShown = false;
 };
 
 #endif // MAINWINDOW_H

@@ -1,7 +1,135 @@
+// The result table: batches delivered by the search thread are buffered and
+// moved into the table by the zero-interval display timer, a bounded amount
+// per run, so the window keeps answering however many hits arrive.
 #include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStandardItem>
 #include <QStandardItemModel>
-QStandardItemModel *MainWindow::createResultModel() { return new QStandardItemModel(this); }
-void MainWindow::setupResultTable() {}
-void MainWindow::do_GetResultFileInfo(QString, QList<TFileInfo>) {}
-void MainWindow::do_ShowResultFileInfo() {}
-void MainWindow::do_stopShowTab() {}
+
+namespace {
+
+constexpr int batchesPerRun = 10;
+constexpr int rowsBetweenYields = 500;
+constexpr int busyBarSteps = 400;
+
+enum Column { NameColumn, DirColumn, LineColumn, ContentColumn, TimeColumn, ColumnCount };
+
+// The five cells of one hit. The time cell is left out when the composed
+// path does not exist (a hit inside an archive, or a file gone since).
+QList<QStandardItem *> resultRow(const QString &dirName, const TFileInfo &hit)
+{
+    const QString fileName = hit.fileName.trimmed();
+    QList<QStandardItem *> row;
+    row.reserve(ColumnCount);
+    row << new QStandardItem(fileName)
+        << new QStandardItem(dirName)
+        << new QStandardItem(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString())
+        << new QStandardItem(hit.lineText);
+    const QFileInfo file(dirName.trimmed() + QDir::separator() + fileName);
+    if (file.exists())
+        row << new QStandardItem(file.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+    return row;
+}
+
+} // namespace
+
+QStandardItemModel *MainWindow::createResultModel()
+{
+    auto *model = new QStandardItemModel(0, ColumnCount, this);
+    model->setHorizontalHeaderLabels({tr("文件名"), tr("目录"), tr("行号"), tr("内容"), tr("修改时间")});
+    return model;
+}
+
+void MainWindow::setupResultTable()
+{
+    resultModel = createResultModel();
+    ui->tableView_result->setModel(resultModel);
+    ui->tableView_result->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    ui->tableView_result->setColumnWidth(NameColumn, 80);
+    ui->tableView_result->setColumnWidth(DirColumn, 250);
+    ui->tableView_result->setColumnWidth(LineColumn, 50);
+}
+
+void MainWindow::resetResultDisplay()
+{
+    countLabel->clear();
+    stopRemarkShown = false;
+    foundCount = 0;
+    pendingResults.clear();
+    abortShow = true;  // a batch being shown right now ends at its next yield
+
+    QStandardItemModel *oldModel = resultModel;
+    QItemSelectionModel *oldSelection = ui->tableView_result->selectionModel();
+    resultModel = createResultModel();
+    ui->tableView_result->setModel(resultModel);
+    // setModel leaves the previous selection model to its owner, the view.
+    delete oldSelection;
+    delete oldModel;
+}
+
+void MainWindow::showFoundCount()
+{
+    if (!stopRemarkShown)
+        countLabel->setText(tr("找到目标数:") + QString::number(foundCount));
+}
+
+void MainWindow::do_GetResultFileInfo(QString dirName, QList<TFileInfo> namelist)
+{
+    foundCount += namelist.size();
+    pendingResults.append(ResultBatch{dirName, namelist});
+    stopRemarkShown = false;
+}
+
+void MainWindow::do_ShowResultFileInfo()
+{
+    for (int pass = 0; pass < batchesPerRun; ++pass) {
+        showFoundCount();
+        if (!busyBar->isHidden()) {
+            progressValue = (progressValue + 1) % busyBarSteps;
+            busyBar->setValue(progressValue);
+        }
+        if (pendingResults.isEmpty()) {
+            if (columnsDirty) {
+                ui->tableView_result->resizeColumnsToContents();
+                columnsDirty = false;
+            }
+            return;
+        }
+
+        const ResultBatch batch = pendingResults.takeFirst();
+        abortShow = false;
+        for (int j = 0; j < batch.namelist.size(); ++j) {
+            resultModel->appendRow(resultRow(batch.dirName, batch.namelist.at(j)));
+            columnsDirty = true;
+            if (j >= rowsBetweenYields && j % rowsBetweenYields == 0) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+                // A new search or "stop display" during the yield: the rest of
+                // this batch belongs to nothing the user still wants to see.
+                if (abortShow) {
+                    abortShow = false;
+                    return;
+                }
+            }
+        }
+    }
+}
+
+void MainWindow::do_stopShowTab()
+{
+    const int notShown = foundCount - resultModel->rowCount();
+    const QString remark =
+        notShown >= 1 ? tr("        尚有%1个文件未显示").arg(notShown) : QString();
+    countLabel->setText(tr("找到文件数:") + QString::number(foundCount) + remark);
+    stopRemarkShown = true;
+    pendingResults.clear();
+    abortShow = true;
+}

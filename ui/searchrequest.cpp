@@ -1,6 +1,135 @@
+// The search request: validates the input fields, resets the display, starts
+// the one search thread and stops it again; the Search button shows which.
 #include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "searchthread.h"
+
+#include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
-void MainWindow::do_search() {}
-void MainWindow::do_resume_searchFileIcon() {}
-void MainWindow::keyPressEvent(QKeyEvent *) {}
-void MainWindow::setSearchButtonRunning(bool) {}
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+
+namespace {
+
+// The ";"-separated patterns, trimmed, without empty ones.
+QStringList namePatterns(const QString &text)
+{
+    QStringList patterns;
+    for (const QString &part : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString pattern = part.trimmed();
+        if (!pattern.isEmpty())
+            patterns << pattern;
+    }
+    return patterns;
+}
+
+} // namespace
+
+void MainWindow::do_search()
+{
+    if (searchWorker->isRunning()) {
+        searchWorker->stop();
+        return;
+    }
+
+    // Read before the history is touched: adding the first item to an empty
+    // combo box replaces its edit text with that (trimmed) item.
+    const QString findText = ui->comboBoxForFind->currentText();
+    const QString grepText = ui->comboBoxForGrep->currentText();
+    const QString dirText = ui->comboBox_Dir->currentText();
+
+    resetResultDisplay();
+
+    QStringList patterns = namePatterns(findText);
+    const QString grepTrimmed = grepText.trimmed();
+    if (patterns.isEmpty()) {
+        if (grepTrimmed.isEmpty()) {
+            QMessageBox::warning(this, tr("提示"),
+                                 tr("搜索文件请填写：文件名\n") + tr("搜索文件内容请填写：内容\n")
+                                     + tr("搜索指定文件名的内容请填写：文件名+内容"));
+            return;
+        }
+        patterns << QStringLiteral("*");
+    }
+
+    const bool nameSearch = grepTrimmed.isEmpty();
+    ui->tableView_result->setColumnHidden(2, nameSearch);
+    ui->tableView_result->setColumnHidden(3, nameSearch);
+
+    // Parts are not trimmed: a blank after ";" belongs to the next path. An
+    // empty part is the current directory, as QDir has it.
+    QList<QDir> dirs;
+    const QStringList dirParts =
+        QDir::toNativeSeparators(dirText.trimmed()).split(QLatin1Char(';'), Qt::KeepEmptyParts);
+    for (const QString &part : dirParts) {
+        const QDir dir(part);
+        if (!dir.exists()) {
+            QMessageBox::warning(this, tr("提示"), tr("目录名:%1 不存在").arg(part));
+            return;
+        }
+        dirs << dir;
+    }
+
+    const QString findTrimmed = findText.trimmed();
+    if (!findTrimmed.isEmpty())
+        ui->comboBoxForFind->addItem(findTrimmed);
+    if (!grepTrimmed.isEmpty())
+        ui->comboBoxForGrep->addItem(grepTrimmed);
+
+    setSearchButtonRunning(true);
+    searchWorker->setParameters(dirs, patterns, grepText,
+                                ui->checkBox_Ignore->isChecked() ? Qt::CaseInsensitive
+                                                                 : Qt::CaseSensitive,
+                                ui->checkBox_recursive->isChecked(),
+                                ui->checkBox_searchExact->isChecked(),
+                                ui->checkBox_deepSearch->isChecked());
+    searchWorker->start(QThread::InheritPriority);
+    busyBar->show();
+    progressValue = 0;
+}
+
+void MainWindow::do_resume_searchFileIcon()
+{
+    // A search stopped and restarted at once leaves the first run's finished()
+    // queued behind the new start; the running search is not over.
+    if (searchWorker->isRunning())
+        return;
+    ui->tableView_result->resizeColumnsToContents();
+    setSearchButtonRunning(false);
+    showFoundCount();
+    QApplication::alert(this, 0);
+    busyBar->hide();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        do_search();
+        break;
+    case Qt::Key_Escape:
+        if (searchWorker->isRunning())
+            askBackground();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::setSearchButtonRunning(bool running)
+{
+    QToolButton *button = ui->toolButtonSearchST;
+    if (running) {
+        button->setIcon(QIcon(QStringLiteral(":/img/stop.png")));
+        button->setText(tr("停止"));
+        button->setToolTip(tr("停止搜索"));
+    } else {
+        button->setIcon(QIcon(QStringLiteral(":/img/smartsearch.png")));
+        button->setText(tr("搜索"));
+        button->setToolTip(tr("开始搜索"));
+    }
+}
