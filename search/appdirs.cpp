@@ -49,3 +49,17 @@ QString writableProgramDir()
     static const QString dir = writableDirFor(QCoreApplication::applicationDirPath());
     return dir;
 }
+
+QString showNowFilePath()
+{
+    return writableProgramDir() + QStringLiteral("/shownow.cmd");
+}
+
+QString allDrivesList()
+{
+    QString list;
+    const QFileInfoList roots = QDir::drives();
+    for (const QFileInfo &root : roots)
+        list += root.absolutePath() + QLatin1Char(';');
+    return list;
+}

@@ -12,4 +12,12 @@ QString writableProgramDir();
 // that are not the program itself).
 QString writableDirFor(const QString &programDir);
 
+// The hand-over file that every start rewrites and the running instance
+// watches: "shownow.cmd" in writableProgramDir().
+QString showNowFilePath();
+
+// Every root of QDir::drives(), each followed by ";" ("C:/;D:/;" on Windows,
+// "/;" here): the default list of start directories.
+QString allDrivesList();
+
 #endif // APPDIRS_H

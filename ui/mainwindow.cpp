@@ -1,19 +1,169 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
+
+#include "appdirs.h"
 #include "searchthread.h"
 #include "trayicon.h"
 
-MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), searchWorker(new searchThread(this)),
-      abortShow(false), resultModel(nullptr), foundCount(0), columnsDirty(true),
-      countLabel(nullptr), spareLabel(nullptr), busyBar(nullptr), progressValue(0),
-      trayIcon(nullptr)
+#include <QApplication>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTimer>
+
+// The images live in a static library; make sure its resources are linked in.
+static void initResources()
 {
-    ui->setupUi(this);
+    Q_INIT_RESOURCE(resources);
 }
-MainWindow::~MainWindow() { delete ui; }
-void MainWindow::initTargetDir(const QString &dirs) { targetDir = dirs; }
-void MainWindow::setDirectoryChooser(DirectoryChooser chooser) { directoryChooser = chooser; }
-void MainWindow::do_show() {}
-void MainWindow::do_brower_targetdir() {}
-void MainWindow::do_help() {}
+
+namespace {
+
+const QString backgroundStyle = QStringLiteral("background-image:url(':/img/frame-mid.png')");
+const QString buttonHoverStyle = QStringLiteral(
+    "QToolButton:!hover{background: transparent;}"
+    "QToolButton:hover{background-image: url(':/img/ico-hover-bg.png');border:0px;}");
+
+QString chooseDirectory(QWidget *parent, const QString &caption, const QString &dir)
+{
+    return QFileDialog::getExistingDirectory(
+        parent, caption, dir, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent),
+      ui(new Ui::MainWindow),
+      searchWorker(nullptr),
+      abortShow(false),
+      resultModel(nullptr),
+      foundCount(0),
+      columnsDirty(true),
+      countLabel(nullptr),
+      spareLabel(nullptr),
+      busyBar(nullptr),
+      progressValue(0),
+      trayIcon(nullptr),
+      directoryChooser(chooseDirectory)
+{
+    initResources();
+    ui->setupUi(this);
+
+    countLabel = new QLabel(this);
+    countLabel->setMinimumSize(countLabel->sizeHint());
+    countLabel->setStyleSheet(QStringLiteral("background: transparent"));
+    spareLabel = new QLabel(this);
+    spareLabel->setMinimumSize(countLabel->sizeHint());
+    spareLabel->setStyleSheet(QStringLiteral("background: transparent"));
+    busyBar = new QProgressBar(this);
+    busyBar->setMinimumSize(busyBar->sizeHint());
+    busyBar->setStyleSheet(QStringLiteral("background: transparent"));
+    busyBar->hide();
+    busyBar->setRange(0, 400);
+    busyBar->setTextVisible(false);
+    ui->statusBar->setStyleSheet(QStringLiteral("QStatusBar::item{border:0px}"));
+    ui->statusBar->addWidget(busyBar, 0);
+    ui->statusBar->addWidget(countLabel, 0);
+    ui->statusBar->addWidget(spareLabel, 0);
+
+    // Typed directory paths are completed from the whole file system.
+    auto *completer = new QCompleter(this);
+    auto *fileSystem = new QFileSystemModel(completer);
+    fileSystem->setRootPath(QString());
+    completer->setModel(fileSystem);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    ui->comboBox_Dir->setCompleter(completer);
+
+    trayIcon = new trayicon(this, this);
+    trayIcon->setVisible(true);
+
+    setupResultTable();
+    createResultActions();
+
+    ui->centralWidget->setStyleSheet(backgroundStyle);
+    ui->statusBar->setStyleSheet(ui->statusBar->styleSheet() + backgroundStyle);
+    ui->toolButtonSearchST->setStyleSheet(buttonHoverStyle);
+    ui->toolButtonGetDir->setStyleSheet(buttonHoverStyle);
+    ui->toolButtonHelp->setStyleSheet(buttonHoverStyle);
+
+    connect(ui->toolButtonSearchST, SIGNAL(clicked()), this, SLOT(do_search()));
+    connect(ui->toolButtonHelp, SIGNAL(clicked()), this, SLOT(do_help()));
+    connect(ui->toolButtonGetDir, SIGNAL(clicked()), this, SLOT(do_brower_targetdir()));
+    searchWorker = new searchThread(this);
+    connect(searchWorker, SIGNAL(finished()), this, SLOT(do_resume_searchFileIcon()));
+    // Emitted from the worker thread: arrives queued on the GUI thread.
+    connect(searchWorker, SIGNAL(PushGotFiles(QString,QList<TFileInfo>)), this,
+            SLOT(do_GetResultFileInfo(QString,QList<TFileInfo>)));
+
+    QCoreApplication::setOrganizationName(QObject::tr("Velto深度文件搜索"));
+    QCoreApplication::setApplicationName(QObject::tr("Velto深度文件搜索"));
+    QCoreApplication::setApplicationVersion(tr("V1.2"));
+    qRegisterMetaType<QList<TFileInfo>>("QList<TFileInfo>");
+
+    targetDir = QStringLiteral(".");
+
+    auto *showTimer = new QTimer(this);
+    connect(showTimer, SIGNAL(timeout()), this, SLOT(do_ShowResultFileInfo()));
+    showTimer->start(0);
+
+    // A later start rewrites the hand-over file; that brings the window back.
+    showNowWatcher.addPath(showNowFilePath());
+    connect(&showNowWatcher, SIGNAL(fileChanged(QString)), this, SLOT(do_show()));
+}
+
+MainWindow::~MainWindow()
+{
+    // End a running search before any part of the window goes, so the worker
+    // cannot deliver into a window that is half destroyed.
+    searchWorker->disconnect(this);
+    searchWorker->stop();
+    searchWorker->wait();
+    delete ui;
+}
+
+void MainWindow::initTargetDir(const QString &dirs)
+{
+    ui->comboBox_Dir->addItem(allDrivesList());
+    ui->comboBox_Dir->setCurrentIndex(ui->comboBox_Dir->count() - 1);
+    targetDir = dirs;
+    if (!dirs.isEmpty()) {
+        ui->comboBox_Dir->addItem(dirs);
+        ui->comboBox_Dir->setCurrentIndex(ui->comboBox_Dir->count() - 1);
+    }
+}
+
+void MainWindow::setDirectoryChooser(DirectoryChooser chooser)
+{
+    directoryChooser = std::move(chooser);
+}
+
+void MainWindow::do_show()
+{
+    setVisible(true);
+}
+
+void MainWindow::do_brower_targetdir()
+{
+    const QString chosen = directoryChooser(this, tr("选择查找路径"), targetDir);
+    if (chosen.isEmpty())
+        return;
+    ui->comboBox_Dir->addItem(chosen);
+    ui->comboBox_Dir->setCurrentIndex(ui->comboBox_Dir->count() - 1);
+}
+
+void MainWindow::do_help()
+{
+    QMessageBox::about(this, tr("帮助"),
+                       tr("搜索文件 : 填写文件名\n") + tr("搜索内容 : 填写内容\n")
+                           + tr("搜索指定文件的内容 : 填写文件名，填写内容\n")
+                           + tr("深度搜索 : 只在搜索文件内容时有效，可以识别多种编码,"
+                                "搜索office文件时建议选择该选项\n")
+                           + tr("\n如有任何改进建议，请联系velto-search@example.org"));
+}
