@@ -1,0 +1,149 @@
+#include "rarvolumeset.h"
+
+#include "rarlayout.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+constexpr int kMaxVolumes = 10000;
+
+RarVolumeLayout scanFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return RarVolumeLayout();
+    return scanRarLayout(file);
+}
+
+// A volume name taken apart: volume `index` of the set is named by `compose`.
+struct VolumeNumbering
+{
+    QString prefix;
+    qlonglong index = -1;  // -1: the name follows no known numbering
+    int width = 0;
+    QString suffix;
+    bool newNumbering = true;
+
+    QString compose(qlonglong volumeIndex) const
+    {
+        if (index < 0 || volumeIndex < 0)
+            return QString();
+        if (newNumbering)  // "a.part1.rar" is volume 0
+            return prefix + QStringLiteral("%1").arg(volumeIndex + 1, width, 10, QLatin1Char('0'))
+                   + suffix;
+        if (volumeIndex == 0)  // "a.rar", then "a.r00", "a.r01", ...
+            return prefix + QStringLiteral("rar");
+        if (volumeIndex > 100)
+            return QString();
+        return prefix + QStringLiteral("r%1").arg(volumeIndex - 1, 2, 10, QLatin1Char('0'));
+    }
+};
+
+VolumeNumbering parseVolumeName(const QString &path, bool newNumbering)
+{
+    VolumeNumbering numbering;
+    numbering.newNumbering = newNumbering;
+    if (newNumbering) {
+        static const QRegularExpression partName(QStringLiteral("^(.*\\.part)(\\d{1,9})(\\.rar)$"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch match = partName.match(path);
+        if (match.hasMatch() && match.captured(2).toLongLong() > 0) {
+            numbering.prefix = match.captured(1);
+            numbering.index = match.captured(2).toLongLong() - 1;
+            numbering.width = match.captured(2).size();
+            numbering.suffix = match.captured(3);
+        }
+        return numbering;
+    }
+    static const QRegularExpression oldName(QStringLiteral("^(.*\\.)(rar|r\\d\\d)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = oldName.match(path);
+    if (match.hasMatch()) {
+        const QString suffix = match.captured(2).toLower();
+        numbering.prefix = match.captured(1);
+        numbering.index = suffix == QLatin1String("rar") ? 0 : suffix.midRef(1).toInt() + 1;
+    }
+    return numbering;
+}
+
+// The volume next to `path`; the path itself when its name follows no known
+// numbering, so that a member needing a volume is still marked.
+QString neighbourOrSelf(const QString &path, const RarVolumeLayout &layout, int step)
+{
+    const QString name = adjacentVolumeName(path, layout.newNumbering, step);
+    return name.isEmpty() ? path : name;
+}
+
+// Appends the members of one volume, joining a member continued from the
+// previous volume to the one it continues. `pending` is the member whose data
+// went on past the previous volume, or -1.
+void addVolumeMembers(RarVolumeSet &set, const RarVolumeLayout &layout, int volume, int &pending)
+{
+    for (const RarMemberLayout &header : layout.members) {
+        if (header.splitBefore && pending >= 0) {
+            RarSetMember &member = set.members[pending];
+            member.lastVolume = volume;
+            member.encrypted = member.encrypted || header.encrypted;
+        } else {
+            RarSetMember member;
+            member.encrypted = header.encrypted;
+            member.lastVolume = volume;
+            if (header.splitBefore)
+                member.missingVolume = neighbourOrSelf(set.volumes.at(volume), layout, -1);
+            set.members.append(member);
+            pending = set.members.size() - 1;
+        }
+        if (!header.splitAfter)
+            pending = -1;
+    }
+}
+
+} // namespace
+
+QString adjacentVolumeName(const QString &path, bool newNumbering, int step)
+{
+    const VolumeNumbering numbering = parseVolumeName(path, newNumbering);
+    return numbering.compose(numbering.index + step);
+}
+
+QString firstVolumeName(const QString &path, bool newNumbering)
+{
+    return parseVolumeName(path, newNumbering).compose(0);
+}
+
+RarVolumeSet rarVolumeSet(const QString &path)
+{
+    RarVolumeSet set;
+    set.volumes.append(path);
+    RarVolumeLayout layout = scanFile(path);
+    if (!layout.recognized)
+        return set;
+    set.headersEncrypted = layout.headersEncrypted;
+    if (layout.isVolume && !layout.isFirstVolume) {
+        const QString first = firstVolumeName(path, layout.newNumbering);
+        if (!first.isEmpty() && first != path && QFileInfo::exists(first)) {
+            set.coveredByFirstVolume = true;
+            return set;
+        }
+    }
+
+    int pending = -1;
+    addVolumeMembers(set, layout, 0, pending);
+    while (layout.isVolume && set.volumes.size() < kMaxVolumes) {
+        const QString next = adjacentVolumeName(set.volumes.last(), layout.newNumbering, 1);
+        if (next.isEmpty() || !QFileInfo(next).isFile())
+            break;
+        const RarVolumeLayout nextLayout = scanFile(next);
+        if (!nextLayout.recognized || !nextLayout.isVolume || nextLayout.isFirstVolume)
+            break;
+        set.volumes.append(next);
+        layout = nextLayout;
+        addVolumeMembers(set, layout, set.volumes.size() - 1, pending);
+    }
+    if (pending >= 0)
+        set.members[pending].missingVolume = neighbourOrSelf(set.volumes.last(), layout, 1);
+    return set;
+}
