@@ -1,0 +1,469 @@
+// Start-up: one instance per program copy, the hand-over file, the first
+// argument. The single-instance behaviour is tested on real processes: copies
+// of the built program in temporary folders, started with the test seams
+// VELTO_REPORT_VISIBILITY (prints "hidden"/"visible") and VELTO_START_HIDDEN.
+
+#include "appdirs.h"
+#include "codecs.h"
+#include "singleinstance.h"
+#include "startup.h"
+#include "treebuilder.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QTextCodec>
+#include <QWidget>
+#include <QtTest>
+
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t nobodyId = 65534;
+const QRegularExpression stampPattern(
+    QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"));
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A copy of the built program in a folder of its own.
+struct ProgramCopy
+{
+    TreeBuilder tree;
+    QString dir;
+    QString exe;
+
+    ProgramCopy()
+    {
+        dir = tree.folder(QStringLiteral("prog"));
+        exe = dir + QStringLiteral("/velto-search");
+        if (!QFile::copy(QStringLiteral(VELTO_BIN_DIR "/velto-search"), exe))
+            qFatal("cannot copy the program");
+        // Readable and runnable by an unprivileged account too.
+        ::chmod(QFile::encodeName(tree.root()).constData(), 0755);
+        ::chmod(QFile::encodeName(dir).constData(), 0755);
+        ::chmod(QFile::encodeName(exe).constData(), 0755);
+    }
+
+    QString lockFile(const QString &runtimeDir, const QString &user) const
+    {
+        return runtimeDir + QLatin1Char('/') + SingleInstance::identifier(exe, user)
+               + QStringLiteral(".lock");
+    }
+};
+
+// One start of the program; collects what it prints and ends it if still
+// running when it goes.
+class Start
+{
+public:
+    Start(const QString &exe, const QProcessEnvironment &env, const QStringList &args = {},
+          const QStringList &wrapper = {}, const QString &workingDir = QString())
+    {
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(workingDir);
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        if (wrapper.isEmpty())
+            process.start(exe, args);
+        else
+            process.start(wrapper.first(), wrapper.mid(1) + QStringList{exe} + args);
+    }
+    ~Start()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    // Waits until the program has printed `line` (one of "hidden", "visible").
+    bool waitForLine(const QByteArray &line, int timeoutMs = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!lines().contains(line)) {
+            if (clock.elapsed() > timeoutMs || process.state() == QProcess::NotRunning)
+                return lines().contains(line);
+            process.waitForReadyRead(50);
+        }
+        return true;
+    }
+
+    QList<QByteArray> lines()
+    {
+        output += process.readAllStandardOutput();
+        return output.split('\n');
+    }
+
+    QProcess process;
+
+private:
+    QByteArray output;
+};
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void secondStartWakesTheHiddenWindowAndExits();
+    void copiesInDifferentFoldersAreBothFirstInstances();
+    void lockOfAKilledInstanceDoesNotBlock();
+    void readOnlyProgramFolderHandsOverThroughThePerUserFolder();
+    void workingDirectoryIsTheProgramFolder();
+
+    void identifierNamesOneCopyForOneUser_data();
+    void identifierNamesOneCopyForOneUser();
+    void secondObjectOfTheSameCopyFindsItRunning();
+    void messageOnTheLocalChannel_data();
+    void messageOnTheLocalChannel();
+
+    void stampFormat_data();
+    void stampFormat();
+    void handOverFileHoldsOnlyTheLatestStamp();
+    void handOverFileInAMissingFolderIsPassedOver();
+    void firstArgument_data();
+    void firstArgument();
+    void styleAndLocaleCodec();
+
+private:
+    QProcessEnvironment environment(bool startHidden) const;
+
+    QTemporaryDir runtimeDir;
+};
+
+void TestStartup::initTestCase()
+{
+    QVERIFY(runtimeDir.isValid());
+    // Locks and sockets of every start in this test go to a private folder
+    // (0700, as the runtime folder must be); the children inherit it.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
+    QVERIFY(QFile::exists(QStringLiteral(VELTO_BIN_DIR "/velto-search")));
+}
+
+QProcessEnvironment TestStartup::environment(bool startHidden) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+    env.insert(QStringLiteral("VELTO_REPORT_VISIBILITY"), QStringLiteral("1"));
+    if (startHidden)
+        env.insert(QStringLiteral("VELTO_START_HIDDEN"), QStringLiteral("1"));
+    else
+        env.remove(QStringLiteral("VELTO_START_HIDDEN"));
+    return env;
+}
+
+void TestStartup::secondStartWakesTheHiddenWindowAndExits()
+{
+    ProgramCopy copy;
+    Start first(copy.exe, environment(true));
+    QVERIFY(first.waitForLine("hidden"));
+    QVERIFY(!first.lines().contains("visible"));
+
+    QElapsedTimer clock;
+    clock.start();
+    Start second(copy.exe, environment(false));
+    QVERIFY(second.process.waitForFinished(5000));
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.process.exitCode(), 0);
+    // A start that builds a window reports it at once; this one built none.
+    QVERIFY(second.lines().join().isEmpty());
+
+    QVERIFY(first.waitForLine("visible", 3000));
+    QCOMPARE(first.process.state(), QProcess::Running);
+    const QByteArray stamp = readAll(copy.dir + QStringLiteral("/shownow.cmd"));
+    QCOMPARE(stamp.size(), 23);
+    QVERIFY2(stampPattern.match(QString::fromLatin1(stamp)).hasMatch(), stamp.constData());
+}
+
+void TestStartup::copiesInDifferentFoldersAreBothFirstInstances()
+{
+    ProgramCopy copyA, copyB;
+    Start a(copyA.exe, environment(true));
+    Start b(copyB.exe, environment(true));
+    QVERIFY(a.waitForLine("hidden"));
+    QVERIFY(b.waitForLine("hidden"));
+
+    // Each watches its own hand-over file: waking A leaves B hidden.
+    Start secondA(copyA.exe, environment(false));
+    QVERIFY(secondA.process.waitForFinished(5000));
+    QCOMPARE(secondA.process.exitCode(), 0);
+    QVERIFY(a.waitForLine("visible", 3000));
+    QTest::qWait(300);
+    QVERIFY(!b.lines().contains("visible"));
+    QCOMPARE(b.process.state(), QProcess::Running);
+}
+
+void TestStartup::lockOfAKilledInstanceDoesNotBlock()
+{
+    ProgramCopy copy;
+    const QString lock = copy.lockFile(runtimeDir.path(), SingleInstance::currentUser());
+    {
+        Start killed(copy.exe, environment(true));
+        QVERIFY(killed.waitForLine("hidden"));
+        killed.process.kill();  // SIGKILL: no clean-up of lock or socket
+        QVERIFY(killed.process.waitForFinished(5000));
+    }
+    QVERIFY2(QFile::exists(lock), "the killed instance should leave its lock behind");
+
+    Start next(copy.exe, environment(true));
+    QVERIFY(next.waitForLine("hidden"));
+    QCOMPARE(next.process.state(), QProcess::Running);
+
+    // It listens on the name the dead one left a socket file under.
+    QLocalSocket socket;
+    socket.connectToServer(SingleInstance::serverName(
+        SingleInstance::identifier(copy.exe, SingleInstance::currentUser())));
+    QVERIFY(socket.waitForConnected(3000));
+
+    Start second(copy.exe, environment(false));
+    QVERIFY(second.process.waitForFinished(5000));
+    QVERIFY(next.waitForLine("visible", 3000));
+}
+
+void TestStartup::readOnlyProgramFolderHandsOverThroughThePerUserFolder()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to run the program as an unprivileged account");
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("setpriv is not installed");
+
+    // Root writes anywhere, so the program runs as "nobody" from a folder
+    // owned by root; its home and runtime folders belong to "nobody".
+    ProgramCopy copy;
+    TreeBuilder home;
+    const QString runtime = home.folder(QStringLiteral("runtime"));
+    const QString data = home.folder(QStringLiteral("share"));
+    for (const QString &path : {home.root(), runtime, data})
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), nobodyId, nobodyId), 0);
+    ::chmod(QFile::encodeName(home.root()).constData(), 0755);
+
+    QProcessEnvironment env = environment(true);
+    env.insert(QStringLiteral("HOME"), home.root());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    const QStringList asNobody{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                               QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
+
+    Start first(copy.exe, env, {}, asNobody);
+    QVERIFY(first.waitForLine("hidden"));
+    env.remove(QStringLiteral("VELTO_START_HIDDEN"));
+    Start second(copy.exe, env, {}, asNobody);
+    QVERIFY(second.process.waitForFinished(5000));
+    QCOMPARE(second.process.exitCode(), 0);
+    QVERIFY(first.waitForLine("visible", 3000));
+
+    QVERIFY(!QFile::exists(copy.dir + QStringLiteral("/shownow.cmd")));
+    const QStringList handOver =
+        QDir(data + QStringLiteral("/velto"))
+            .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+            .filter(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")));
+    QCOMPARE(handOver.size(), 1);
+    const QByteArray stamp =
+        readAll(data + QStringLiteral("/velto/") + handOver.first() + QStringLiteral("/shownow.cmd"));
+    QVERIFY2(stampPattern.match(QString::fromLatin1(stamp)).hasMatch(), stamp.constData());
+}
+
+void TestStartup::workingDirectoryIsTheProgramFolder()
+{
+    if (!QFileInfo::exists(QStringLiteral("/proc/self/cwd")))
+        QSKIP("needs /proc to see another process's working directory");
+    ProgramCopy copy;
+    TreeBuilder elsewhere;
+    Start first(copy.exe, environment(true), {}, {}, elsewhere.root());
+    QVERIFY(first.waitForLine("hidden"));
+    const QString cwd = QFileInfo(QStringLiteral("/proc/%1/cwd").arg(first.process.processId()))
+                            .symLinkTarget();
+    QCOMPARE(cwd, QFileInfo(copy.dir).canonicalFilePath());
+}
+
+void TestStartup::identifierNamesOneCopyForOneUser_data()
+{
+    QTest::addColumn<QString>("otherPath");
+    QTest::addColumn<QString>("otherUser");
+    QTest::addColumn<bool>("same");
+
+    QTest::newRow("the same path and user name the same copy")
+        << QStringLiteral("prog/velto-search") << QStringLiteral("1000") << true;
+    QTest::newRow("a path through a symbolic link names the same copy")
+        << QStringLiteral("link/velto-search") << QStringLiteral("1000") << true;
+    QTest::newRow("a path with dot segments names the same copy")
+        << QStringLiteral("prog/../prog/./velto-search") << QStringLiteral("1000") << true;
+    QTest::newRow("a copy in another folder is another program")
+        << QStringLiteral("other/velto-search") << QStringLiteral("1000") << false;
+    QTest::newRow("another user runs an instance of its own")
+        << QStringLiteral("prog/velto-search") << QStringLiteral("1001") << false;
+}
+
+void TestStartup::identifierNamesOneCopyForOneUser()
+{
+    QFETCH(QString, otherPath);
+    QFETCH(QString, otherUser);
+    QFETCH(bool, same);
+
+    TreeBuilder tree;
+    tree.file(QStringLiteral("prog/velto-search"));
+    tree.file(QStringLiteral("other/velto-search"));
+    tree.link(QStringLiteral("link"), tree.path(QStringLiteral("prog")));
+
+    const QString id = SingleInstance::identifier(tree.path(QStringLiteral("prog/velto-search")),
+                                                  QStringLiteral("1000"));
+    QCOMPARE(SingleInstance::identifier(tree.path(otherPath), otherUser) == id, same);
+}
+
+void TestStartup::secondObjectOfTheSameCopyFindsItRunning()
+{
+    TreeBuilder tree;
+    const QString exe = tree.file(QStringLiteral("velto-search"));
+    const QString user = SingleInstance::currentUser();
+    {
+        SingleInstance first(exe, user);
+        QVERIFY(!first.isRunning());
+        QVERIFY(!first.isRunning());  // asking again does not change the answer
+        SingleInstance second(exe, user);
+        QVERIFY(second.isRunning());
+    }
+    SingleInstance afterwards(exe, user);
+    QVERIFY2(!afterwards.isRunning(), "the lock goes with the first instance");
+}
+
+void TestStartup::messageOnTheLocalChannel_data()
+{
+    QTest::addColumn<bool>("activateOnMessage");
+    QTest::newRow("with activation a message restores the minimised window") << true;
+    QTest::newRow("without activation a message changes nothing") << false;
+}
+
+void TestStartup::messageOnTheLocalChannel()
+{
+    QFETCH(bool, activateOnMessage);
+    TreeBuilder tree;
+    const QString exe = tree.file(QStringLiteral("velto-search"));
+    SingleInstance instance(exe, SingleInstance::currentUser());
+    QVERIFY(!instance.isRunning());
+
+    QWidget window;
+    window.showMinimized();
+    QVERIFY(window.isMinimized());
+    instance.setActivationWindow(&window, activateOnMessage);
+
+    QLocalSocket socket;
+    socket.connectToServer(SingleInstance::serverName(
+        SingleInstance::identifier(exe, SingleInstance::currentUser())));
+    QVERIFY(socket.waitForConnected(3000));
+    socket.write("wake up");
+    QVERIFY(socket.waitForBytesWritten(3000));
+
+    if (activateOnMessage) {
+        QTRY_VERIFY(!window.isMinimized());
+    } else {
+        QTest::qWait(200);
+        QVERIFY(window.isMinimized());
+    }
+}
+
+void TestStartup::stampFormat_data()
+{
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("stamp");
+
+    QTest::newRow("single-digit fields are padded with zeros")
+        << QDateTime(QDate(2024, 3, 7), QTime(9, 5, 1, 4)) << QStringLiteral("07.03.2024 09:05:01.004");
+    QTest::newRow("the afternoon counts in 24 hours")
+        << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 999))
+        << QStringLiteral("31.12.1999 23:59:59.999");
+}
+
+void TestStartup::stampFormat()
+{
+    QFETCH(QDateTime, when);
+    QFETCH(QString, stamp);
+    QCOMPARE(showNowStamp(when), stamp);
+}
+
+void TestStartup::handOverFileHoldsOnlyTheLatestStamp()
+{
+    TreeBuilder tree;
+    const QString path = tree.file(QStringLiteral("shownow.cmd"),
+                                   QByteArray(100, 'x') + "\nolder content\n");
+    writeShowNowFile(path, QDateTime(QDate(2024, 3, 7), QTime(9, 5, 1, 4)));
+    QCOMPARE(readAll(path), QByteArray("07.03.2024 09:05:01.004"));
+}
+
+void TestStartup::handOverFileInAMissingFolderIsPassedOver()
+{
+    TreeBuilder tree;
+    const QString path = tree.path(QStringLiteral("missing/shownow.cmd"));
+    writeShowNowFile(path, QDateTime::currentDateTime());
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(!QFileInfo::exists(tree.path(QStringLiteral("missing"))));
+}
+
+void TestStartup::firstArgument_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::addColumn<bool>("isDirectory");
+
+    // Relative names are taken below the working directory, which start-up
+    // has made the program's folder; "prog" plays that folder here.
+    QTest::newRow("an existing absolute directory is taken unchanged")
+        << QStringLiteral("@root/data") << true;
+    QTest::newRow("an absolute directory keeps its trailing slash")
+        << QStringLiteral("@root/data/") << true;
+    QTest::newRow("a relative directory below the program folder is taken")
+        << QStringLiteral("sub") << true;
+    QTest::newRow("a relative name that exists only elsewhere is ignored")
+        << QStringLiteral("data") << false;
+    QTest::newRow("a file is ignored")
+        << QStringLiteral("@root/data/notes.txt") << false;
+    QTest::newRow("a missing path is ignored")
+        << QStringLiteral("@root/nowhere") << false;
+    QTest::newRow("no argument keeps the drives")
+        << QStringLiteral("") << false;
+}
+
+void TestStartup::firstArgument()
+{
+    QFETCH(QString, argument);
+    QFETCH(bool, isDirectory);
+
+    TreeBuilder tree;
+    tree.file(QStringLiteral("data/notes.txt"), "x");
+    tree.folder(QStringLiteral("prog/sub"));
+    argument.replace(QStringLiteral("@root"), tree.root());
+
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(tree.path(QStringLiteral("prog"))));
+    const QString list = initialDirectoryList(argument, allDrivesList());
+    QDir::setCurrent(previous);
+
+    QCOMPARE(list, isDirectory ? argument : allDrivesList());
+}
+
+void TestStartup::styleAndLocaleCodec()
+{
+    installStyleAndCodecs();
+    const QString style = QApplication::style()->objectName().toLower();
+    QVERIFY2(style == QLatin1String("cleanlooks") || style == QLatin1String("fusion"),
+             qPrintable(style));
+    QCOMPARE(QTextCodec::codecForLocale(), systemCodec());
+}
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"
