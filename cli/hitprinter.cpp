@@ -132,7 +132,7 @@ void HitPrinter::writeOut()
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            writeFailed.store(true, std::memory_order_relaxed);
+            writeError.store(errno, std::memory_order_relaxed);
             break;
         }
         data += written;

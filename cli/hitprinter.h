@@ -26,7 +26,9 @@ public:
 
     // Hits printed so far; readable from any thread.
     quint64 hitCount() const { return hits.load(std::memory_order_relaxed); }
-    bool failed() const { return writeFailed.load(std::memory_order_relaxed); }
+    bool failed() const { return writeError.load(std::memory_order_relaxed) != 0; }
+    // The errno of the failed write, 0 while none failed.
+    int error() const { return writeError.load(std::memory_order_relaxed); }
 
 private:
     void appendLine(const QByteArray &prefix, const TFileInfo &hit);
@@ -37,7 +39,7 @@ private:
     Format format;
     QByteArray buffer;
     std::atomic<quint64> hits{0};
-    std::atomic_bool writeFailed{false};
+    std::atomic_int writeError{0};
 };
 
 // Appends `text` as a JSON string literal in UTF-8: quotes, backslashes and

@@ -5,8 +5,10 @@
 
 #include <QDir>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 #include <unistd.h>
 
@@ -79,7 +81,9 @@ int SearchRun::exec()
     if (stopSignal != 0)
         return exitStatusForSignal(stopSignal);
     if (!written) {
-        std::fprintf(stderr, "velto-find: cannot write the hits to standard output\n");
+        // A reader that went away (velto-find | head) needs no message.
+        if (printer.error() != EPIPE)
+            std::fprintf(stderr, "velto-find: cannot write the hits: %s\n", std::strerror(printer.error()));
         return 2;
     }
     return printer.hitCount() > 0 ? 0 : 1;

@@ -1,0 +1,373 @@
+// Runs velto-find on trees built at run time and checks what it prints, its
+// exit status, its stop on signals and the folder it extracts archives into.
+#include "treebuilder.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <csignal>
+#include <zip.h>
+
+namespace {
+
+const QString program = QStringLiteral(VELTO_BIN_DIR "/velto-find");
+
+struct FindResult
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QProcessEnvironment environmentWithTmp(const QString &tmpDir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!tmpDir.isEmpty())
+        env.insert(QStringLiteral("TMPDIR"), tmpDir);
+    return env;
+}
+
+FindResult runFind(const QStringList &args, const QString &workDir, const QString &tmpDir = QString())
+{
+    QProcess process;
+    process.setWorkingDirectory(workDir);
+    process.setProcessEnvironment(environmentWithTmp(tmpDir));
+    process.start(program, args);
+    FindResult result;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QStringList replaceRoot(QStringList texts, const QString &root)
+{
+    for (QString &text : texts)
+        text.replace(QLatin1String("ROOT"), root);
+    return texts;
+}
+
+QStringList outputLines(const QByteArray &out)
+{
+    return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool isValidUtf8(const QByteArray &bytes)
+{
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    return state.invalidChars == 0 && state.remainingChars == 0;
+}
+
+// Writes a ZIP archive at `path` holding the given members, stored uncompressed.
+void writeZip(const QString &path, const QList<QPair<QByteArray, QByteArray>> &members)
+{
+    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    QVERIFY(zip);
+    for (const auto &member : members) {
+        zip_fileinfo info = {};
+        QCOMPARE(zipOpenNewFileInZip64(zip, member.first.constData(), &info, nullptr, 0, nullptr, 0,
+                                       nullptr, 0, 0, 0),
+                 ZIP_OK);
+        QCOMPARE(zipWriteInFileInZip(zip, member.second.constData(), unsigned(member.second.size())),
+                 ZIP_OK);
+        QCOMPARE(zipCloseFileInZip(zip), ZIP_OK);
+    }
+    QCOMPARE(zipClose(zip, nullptr), ZIP_OK);
+}
+
+// Sends `signalNumber` once the search has run for a while; returns the
+// milliseconds from the signal to the end of the process, or -1 when the
+// search ended before the signal or did not end after it.
+qint64 interruptRunningSearch(QProcess &process, int signalNumber, int runMs)
+{
+    if (process.waitForFinished(runMs))
+        return -1;
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid_t(process.processId()), signalNumber);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    return clock.elapsed();
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void searchRules_data();
+    void searchRules();
+    void jsonOutput_data();
+    void jsonOutput();
+    void diagnosticsStayOffStandardOutput();
+    void archiveMembersUsePrivateFolder();
+    void signalStopsSearch_data();
+    void signalStopsSearch();
+    void closedOutputEndsSearch();
+
+private:
+    // A big tree that keeps a deep search busy for seconds, with archives in it.
+    void buildSlowTree(TreeBuilder &tree);
+
+    TreeBuilder tree;
+    QString root;
+};
+
+void TestCli::initTestCase()
+{
+    QVERIFY(QFileInfo(program).isExecutable());
+    QVERIFY(tree.isValid());
+    root = QDir(tree.root()).canonicalPath();
+    tree.file("a/b/x.txt", "hello\nworld hello\n");
+    tree.file("a/y.doc", "hi\n");
+    tree.file("B/t.TXT", "Hello again\n");
+    tree.file("c/z.txt", "hello\n");
+    tree.file("c/w.pdf", "hello pdf\n");
+    tree.file("blank.txt", "a  b\nab\n");
+    tree.file(".hidden/h.txt", "hello\n");
+}
+
+void TestCli::searchRules_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("out");
+    QTest::addColumn<QString>("err");
+
+    const QStringList allTxt{"ROOT/a/b/x.txt", "ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/blank.txt"};
+    const QStringList usage{};
+
+    QTest::newRow("name hits come folder by folder, each after its subfolders, ignoring case")
+        << QStringList{"-n", "txt"} << 0 << allTxt << QString();
+    QTest::newRow("empty pattern parts are dropped")
+        << QStringList{"-n", "*.txt;;*.doc;"} << 0
+        << QStringList{"ROOT/a/b/x.txt", "ROOT/a/y.doc", "ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/blank.txt"}
+        << QString();
+    QTest::newRow("patterns are trimmed one by one")
+        << QStringList{"-n", " doc ; pdf "} << 0 << QStringList{"ROOT/a/y.doc", "ROOT/c/w.pdf"} << QString();
+    QTest::newRow("exact patterns are used as typed")
+        << QStringList{"-x", "-n", "*.txt"} << 0 << allTxt << QString();
+    QTest::newRow("an exact pattern without wildcards matches whole names only")
+        << QStringList{"-x", "-n", "x"} << 1 << QStringList() << QString();
+    QTest::newRow("a blank name field with a content text searches every file")
+        << QStringList{"-n", " ; ", "-c", "hello"} << 0
+        << QStringList{"ROOT/a/b/x.txt:1:hello", "ROOT/a/b/x.txt:2:world hello", "ROOT/c/w.pdf:1:hello pdf",
+                       "ROOT/c/z.txt:1:hello"}
+        << QString();
+    QTest::newRow("content is matched case-sensitively by default")
+        << QStringList{"-c", "HELLO"} << 1 << QStringList() << QString();
+    QTest::newRow("ignore-case matches content in any case")
+        << QStringList{"-i", "-n", "t.txt", "-c", "HELLO"} << 0 << QStringList{"ROOT/B/t.TXT:1:Hello again"}
+        << QString();
+    QTest::newRow("blank content with a name pattern is a search for the blanks")
+        << QStringList{"-n", "blank", "-c", "  "} << 0 << QStringList{"ROOT/blank.txt:1:a  b"} << QString();
+    QTest::newRow("no name and no content is a usage error")
+        << QStringList() << 2 << QStringList() << QString("Usage:");
+    QTest::newRow("blank content without a name is a usage error")
+        << QStringList{"-c", "   "} << 2 << QStringList() << QString("Usage:");
+    QTest::newRow("an unknown option is a usage error")
+        << QStringList{"-n", "txt", "--colour"} << 2 << QStringList() << QString("Usage:");
+    QTest::newRow("no-recursive stays in the start folder")
+        << QStringList{"--no-recursive", "-n", "txt"} << 0 << QStringList{"ROOT/blank.txt"} << QString();
+    QTest::newRow("an empty directory field is the current directory")
+        << QStringList{"--dirs", "  ", "-n", "doc"} << 0 << QStringList{"ROOT/a/y.doc"} << QString();
+    QTest::newRow("a trailing separator in the directory field adds the current directory")
+        << QStringList{"--dirs", "a/b;", "-n", "x.txt"} << 0
+        << QStringList{"ROOT/a/b/x.txt", "ROOT/a/b/x.txt"} << QString();
+    QTest::newRow("the directory field takes absolute paths with forward slashes")
+        << QStringList{"--dirs", "ROOT/c;ROOT/a", "-n", "*.*"} << 0
+        << QStringList{"ROOT/c/w.pdf", "ROOT/c/z.txt", "ROOT/a/b/x.txt", "ROOT/a/y.doc"} << QString();
+    QTest::newRow("a blank after a separator belongs to the next directory")
+        << QStringList{"--dirs", "a; c", "-n", "txt"} << 2 << QStringList() << QString("目录名: c 不存在");
+    QTest::newRow("a missing start directory names the part as written")
+        << QStringList{"-n", "txt", "c", "nowhere/else"} << 2 << QStringList()
+        << QString("目录名:nowhere/else 不存在");
+    QTest::newRow("positional directories are searched in the order given, after the field")
+        << QStringList{"-n", "txt", "--dirs", "B", "c", "a"} << 0
+        << QStringList{"ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/a/b/x.txt"} << QString();
+    QTest::newRow("the root folder is joined with a single slash")
+        << QStringList{"-x", "-n", "usr", "--no-recursive", "/"} << 0 << QStringList{"/usr"} << QString();
+}
+
+void TestCli::searchRules()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, out);
+    QFETCH(QString, err);
+
+    const FindResult result = runFind(replaceRoot(args, root), root);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(outputLines(result.out), replaceRoot(out, root));
+    if (err.isEmpty())
+        QVERIFY2(result.err.isEmpty(), result.err.constData());
+    else
+        QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
+}
+
+void TestCli::jsonOutput_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("expectedText");
+
+    QTest::newRow("plain ASCII") << "plain" << "a.txt" << QByteArray("key value") << "key value";
+    QTest::newRow("quotes and backslashes in names and text")
+        << "q\"uo\\te" << "say \"hi\\\".txt" << QByteArray("key \"quoted\" C:\\path\\")
+        << "key \"quoted\" C:\\path\\";
+    QTest::newRow("control characters are escaped")
+        << "ctl" << "tab.txt" << QByteArray("key\there\x01\x1f\b\f\r end")
+        << QString::fromUtf8("key\there\x01\x1f\b\f\r end");
+    QTest::newRow("non-ASCII text stays UTF-8")
+        << QString::fromUtf8("目录") << QString::fromUtf8("文件.txt") << QByteArray("key 中文 é 😀")
+        << QString::fromUtf8("key 中文 é 😀");
+    QTest::newRow("a pair cut at the 80th unit leaves valid UTF-8")
+        << "cut" << "long.txt" << (QByteArray("key") + QByteArray(76, 'x') + "😀 tail")
+        << (QString("key") + QString(76, 'x') + QChar(0xFFFD));
+}
+
+void TestCli::jsonOutput()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, expectedText);
+
+    TreeBuilder json;
+    json.file(folder + "/" + fileName, "first\n" + line + "\n");
+    const QString jsonRoot = QDir(json.root()).canonicalPath();
+    const FindResult result = runFind({"--json", "-c", "key", jsonRoot}, jsonRoot);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(isValidUtf8(result.out));
+    QVERIFY(result.out.endsWith('\n'));
+    const QByteArray record = result.out.left(result.out.size() - 1);
+    QVERIFY2(!record.contains('\n'), "one line per hit");
+    for (const char byte : record)
+        QVERIFY2(uchar(byte) >= 0x20, "no raw control characters");
+
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(record, &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    const QJsonObject hit = document.object();
+    QCOMPARE(hit.keys(), (QStringList{"dir", "file", "line", "text"}));
+    QCOMPARE(hit.value("dir").toString(), jsonRoot + "/" + folder);
+    QCOMPARE(hit.value("file").toString(), fileName);
+    QCOMPARE(hit.value("line").toInt(), 2);
+    QCOMPARE(hit.value("text").toString(), expectedText);
+}
+
+void TestCli::diagnosticsStayOffStandardOutput()
+{
+    TreeBuilder broken;
+    broken.file("damaged.zip", QByteArray("PK\x03\x04", 4) + QByteArray(200, '\x7f'));
+    broken.file("damaged.rar", QByteArray("Rar!\x1a\x07\x00", 7) + QByteArray(200, '\x7f'));
+    broken.file("note.txt", "needle\n");
+    const QString brokenRoot = QDir(broken.root()).canonicalPath();
+
+    const FindResult result = runFind({"-c", "needle"}, brokenRoot);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(outputLines(result.out), QStringList{brokenRoot + "/note.txt:1:needle"});
+}
+
+void TestCli::archiveMembersUsePrivateFolder()
+{
+    TreeBuilder archives;
+    writeZip(archives.path("docs.zip"), {{"x/readme.txt", "one\ntwo\nthree\nneedle here\n"}});
+    const QString archivesRoot = QDir(archives.root()).canonicalPath();
+    QTemporaryDir tmp;
+
+    const FindResult result = runFind({"-c", "needle"}, archivesRoot, tmp.path());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(outputLines(result.out), QStringList{archivesRoot + "/docs.zip/x/readme.txt:4:needle here"});
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void TestCli::buildSlowTree(TreeBuilder &slow)
+{
+    QByteArray text;
+    for (int i = 0; i < 20000; ++i)
+        text += "line " + QByteArray::number(i) + " of some ordinary text without the word\n";
+    for (int i = 0; i < 100; ++i)
+        slow.file(QString("d%1/f%2.txt").arg(i % 8).arg(i), text);
+    writeZip(slow.path("d0/docs.zip"), {{"member.txt", text}});
+}
+
+void TestCli::signalStopsSearch_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("SIGINT stops the search and exits 130") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM stops the search and exits 143") << int(SIGTERM) << 143;
+}
+
+void TestCli::signalStopsSearch()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, exitCode);
+
+    TreeBuilder slow;
+    buildSlowTree(slow);
+    QTemporaryDir tmp;
+    QProcess process;
+    process.setWorkingDirectory(slow.root());
+    process.setProcessEnvironment(environmentWithTmp(tmp.path()));
+    process.start(program, {"-d", "-c", "absent word"});
+    QVERIFY(process.waitForStarted());
+
+    // The private extract folder exists while the search runs...
+    QTest::qWait(300);
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+    const qint64 stopMs = interruptRunningSearch(process, signalNumber, 200);
+    QVERIFY2(stopMs >= 0, "the search must still run when the signal comes, and end after it");
+    // Generous for a loaded machine; the engine itself is expected to stop within 100 ms.
+    QVERIFY2(stopMs < 1000, qPrintable(QString("took %1 ms").arg(stopMs)));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    QVERIFY(process.readAllStandardOutput().isEmpty());
+    // ...and is gone afterwards.
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+void TestCli::closedOutputEndsSearch()
+{
+    TreeBuilder many;
+    for (int i = 0; i < 3000; ++i)
+        many.file(QString("d%1/name%2.txt").arg(i % 30).arg(i));
+    QTemporaryDir tmp;
+    QProcess process;
+    process.setWorkingDirectory(many.root());
+    process.setProcessEnvironment(environmentWithTmp(tmp.path()));
+    // The reader takes a few bytes and leaves; the shell reports velto-find's status.
+    const QString pipeline = QStringLiteral("\"$0\" \"$@\" | head -c 100 >/dev/null; exit \"${PIPESTATUS[0]}\"");
+    process.start("bash", {"-c", pipeline, program, "-n", "name", "--dirs", QString(";").repeated(200)});
+    QVERIFY2(process.waitForFinished(10000), "a reader that went away must end the search");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
