@@ -1,0 +1,68 @@
+#include "zipbuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <zip.h>
+
+#include <cstring>
+
+ZipBuilder::ZipBuilder(const QString &path) : archivePath(path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
+    if (!zip)
+        qFatal("ZipBuilder: cannot create %s", qPrintable(path));
+}
+
+ZipBuilder::~ZipBuilder()
+{
+    close();
+}
+
+void ZipBuilder::begin(const QByteArray &name)
+{
+    zip_fileinfo info;
+    std::memset(&info, 0, sizeof info);
+    if (zipOpenNewFileInZip64(zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
+                              Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0)
+        != ZIP_OK)
+        qFatal("ZipBuilder: cannot add %s", name.constData());
+}
+
+void ZipBuilder::finish()
+{
+    if (zipCloseFileInZip(zip) != ZIP_OK)
+        qFatal("ZipBuilder: cannot finish a member of %s", qPrintable(archivePath));
+}
+
+ZipBuilder &ZipBuilder::add(const QByteArray &name, const QByteArray &data)
+{
+    begin(name);
+    if (!data.isEmpty() && zipWriteInFileInZip(zip, data.constData(), unsigned(data.size())) != ZIP_OK)
+        qFatal("ZipBuilder: cannot write %s", name.constData());
+    finish();
+    return *this;
+}
+
+ZipBuilder &ZipBuilder::addZeros(const QByteArray &name, qint64 size)
+{
+    const QByteArray chunk(1 << 20, '\0');
+    begin(name);
+    for (qint64 left = size; left > 0; left -= chunk.size()) {
+        const unsigned part = unsigned(qMin<qint64>(left, chunk.size()));
+        if (zipWriteInFileInZip(zip, chunk.constData(), part) != ZIP_OK)
+            qFatal("ZipBuilder: cannot write %s", name.constData());
+    }
+    finish();
+    return *this;
+}
+
+QString ZipBuilder::close()
+{
+    if (zip && zipClose(zip, nullptr) != ZIP_OK)
+        qFatal("ZipBuilder: cannot close %s", qPrintable(archivePath));
+    zip = nullptr;
+    return archivePath;
+}
