@@ -1,6 +1,7 @@
 // Runs velto-find on trees built at run time and checks what it prints, its
 // exit status, its stop on signals and the folder it extracts archives into.
 #include "treebuilder.h"
+#include "zipbuilder.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -10,7 +11,6 @@
 #include <QtTest>
 
 #include <csignal>
-#include <zip.h>
 
 namespace {
 
@@ -66,23 +66,6 @@ bool isValidUtf8(const QByteArray &bytes)
     QTextCodec::ConverterState state;
     QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
     return state.invalidChars == 0 && state.remainingChars == 0;
-}
-
-// Writes a ZIP archive at `path` holding the given members, stored uncompressed.
-void writeZip(const QString &path, const QList<QPair<QByteArray, QByteArray>> &members)
-{
-    zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
-    QVERIFY(zip);
-    for (const auto &member : members) {
-        zip_fileinfo info = {};
-        QCOMPARE(zipOpenNewFileInZip64(zip, member.first.constData(), &info, nullptr, 0, nullptr, 0,
-                                       nullptr, 0, 0, 0),
-                 ZIP_OK);
-        QCOMPARE(zipWriteInFileInZip(zip, member.second.constData(), unsigned(member.second.size())),
-                 ZIP_OK);
-        QCOMPARE(zipCloseFileInZip(zip), ZIP_OK);
-    }
-    QCOMPARE(zipClose(zip, nullptr), ZIP_OK);
 }
 
 // Sends `signalNumber` once the search has run for a while; returns the
@@ -290,7 +273,7 @@ void TestCli::diagnosticsStayOffStandardOutput()
 void TestCli::archiveMembersUsePrivateFolder()
 {
     TreeBuilder archives;
-    writeZip(archives.path("docs.zip"), {{"x/readme.txt", "one\ntwo\nthree\nneedle here\n"}});
+    ZipBuilder(archives.path("docs.zip")).add("x/readme.txt", "one\ntwo\nthree\nneedle here\n").close();
     const QString archivesRoot = QDir(archives.root()).canonicalPath();
     QTemporaryDir tmp;
 
@@ -308,7 +291,7 @@ void TestCli::buildSlowTree(TreeBuilder &slow)
         text += "line " + QByteArray::number(i) + " of some ordinary text without the word\n";
     for (int i = 0; i < 100; ++i)
         slow.file(QString("d%1/f%2.txt").arg(i % 8).arg(i), text);
-    writeZip(slow.path("d0/docs.zip"), {{"member.txt", text}});
+    ZipBuilder(slow.path("d0/docs.zip")).add("member.txt", text).close();
 }
 
 void TestCli::signalStopsSearch_data()
