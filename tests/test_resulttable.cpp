@@ -1,0 +1,321 @@
+// The result table, driven by deliveries handed straight to the window.
+#include "mainwindowparts.h"
+#include "messageboxanswerer.h"
+#include "treebuilder.h"
+
+#include <QHeaderView>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+#include <utime.h>
+
+namespace {
+
+const QDateTime knownTime(QDate(2021, 3, 4), QTime(5, 6, 7));
+
+QStringList columnTexts(const MainWindowParts &parts, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < parts.model()->rowCount(); ++row)
+        texts << parts.cell(row, column);
+    return texts;
+}
+
+// Calls `onYield` with the row count whenever the event loop is served while
+// a batch is half shown.
+class YieldProbe : public QObject
+{
+public:
+    YieldProbe(const MainWindowParts &parts, int batchSize, std::function<void(int)> onYield)
+    {
+        connect(&timer, &QTimer::timeout, [&parts, batchSize, onYield] {
+            const int rows = parts.model()->rowCount();
+            if (rows > 0 && rows < batchSize)
+                onYield(rows);
+        });
+        timer.start(0);
+    }
+
+private:
+    QTimer timer;
+};
+
+} // namespace
+
+class ResultTableTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void freshTableHasFiveColumnsAndInitialWidths();
+    void rowCells_data();
+    void rowCells();
+    void runShowsAtMostTenBatchesWhileTheCountLeads();
+    void largeBatchServesTheEventLoopEvery500Rows();
+    void interruptedBatch_data();
+    void interruptedBatch();
+    void stopDisplay_data();
+    void stopDisplay();
+    void sortedRowsKeepLaterArrivalsBelow();
+    void columnsAreFittedWhenTheBufferRunsDry();
+    void busyBarCyclesOnlyWhileShown();
+
+private:
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<MainWindowParts> parts;
+};
+
+void ResultTableTest::init()
+{
+    window = std::make_unique<MainWindow>();
+    parts = std::make_unique<MainWindowParts>(*window);
+    QVERIFY(parts->complete());
+}
+
+void ResultTableTest::cleanup()
+{
+    parts.reset();
+    window.reset();
+}
+
+void ResultTableTest::freshTableHasFiveColumnsAndInitialWidths()
+{
+    QStandardItemModel *model = parts->model();
+    QVERIFY(model);
+    QCOMPARE(model->columnCount(), 5);
+    QStringList headers;
+    for (int c = 0; c < 5; ++c)
+        headers << model->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(headers, QStringList({"文件名", "目录", "行号", "内容", "修改时间"}));
+    QCOMPARE(parts->table->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    QCOMPARE(parts->table->columnWidth(0), 80);
+    QCOMPARE(parts->table->columnWidth(1), 250);
+    QCOMPARE(parts->table->columnWidth(2), 50);
+
+    // The display runs whenever the loop is idle and writes the count.
+    QTRY_COMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:0"));
+}
+
+void ResultTableTest::rowCells_data()
+{
+    QTest::addColumn<QString>("fileOnDisk");   // created below the tree, empty for none
+    QTest::addColumn<QString>("dirName");      // relative to the tree; "@" stands for the tree
+    QTest::addColumn<TFileInfo>("hit");
+    QTest::addColumn<QStringList>("cells");    // "@" stands for the tree, "<time>" for knownTime
+
+    QTest::newRow("a name hit shows its time and empty line cells")
+        << "a.txt" << "@" << TFileInfo{"a.txt", 0, QString()}
+        << QStringList{"a.txt", "@", "", "", "<time>"};
+    QTest::newRow("a content hit shows its line number and the line unchanged")
+        << "b.txt" << "@" << TFileInfo{"b.txt", 12, "  two  blanks  "}
+        << QStringList{"b.txt", "@", "12", "  two  blanks  ", "<time>"};
+    QTest::newRow("blanks around the file name are trimmed before the time is read")
+        << "c.txt" << "@" << TFileInfo{"  c.txt ", 0, QString()}
+        << QStringList{"c.txt", "@", "", "", "<time>"};
+    QTest::newRow("a folder hit shows the folder's time")
+        << "sub/inner.txt" << "@" << TFileInfo{"sub", 0, QString()}
+        << QStringList{"sub", "@", "", "", "<time>"};
+    QTest::newRow("a hit inside an archive has no time item")
+        << "pack.zip" << "@" << TFileInfo{"pack.zip/member.txt", 3, "line"}
+        << QStringList{"pack.zip/member.txt", "@", "3", "line", "<no item>"};
+    QTest::newRow("a directory with a trailing blank is shown as delivered")
+        << "d.txt" << "@ " << TFileInfo{"d.txt", 0, QString()}
+        << QStringList{"d.txt", "@ ", "", "", "<time>"};
+}
+
+void ResultTableTest::rowCells()
+{
+    QFETCH(QString, fileOnDisk);
+    QFETCH(QString, dirName);
+    QFETCH(TFileInfo, hit);
+    QFETCH(QStringList, cells);
+
+    TreeBuilder tree;
+    const QString file = tree.file(fileOnDisk);
+    tree.setModified(fileOnDisk, knownTime);
+    if (fileOnDisk.contains('/')) {
+        // The folder's own time, after its content was written.
+        const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+        const utimbuf times{knownTime.toSecsSinceEpoch(), knownTime.toSecsSinceEpoch()};
+        QCOMPARE(utime(folder.constData(), &times), 0);
+    }
+    const QString root = QDir::toNativeSeparators(tree.root());
+    dirName.replace('@', root);
+    for (QString &cell : cells) {
+        cell.replace('@', root);
+        cell.replace("<time>", knownTime.toString("yyyy-MM-dd hh:mm"));
+    }
+
+    parts->deliver(dirName, {hit});
+    QTRY_COMPARE(parts->model()->rowCount(), 1);
+    QStringList shown;
+    for (int c = 0; c < 5; ++c)
+        shown << parts->cell(0, c);
+    QCOMPARE(shown, cells);
+}
+
+void ResultTableTest::runShowsAtMostTenBatchesWhileTheCountLeads()
+{
+    for (int i = 0; i < 25; ++i)
+        parts->deliver(QStringLiteral("/d%1").arg(i), nameHits({QStringLiteral("f%1").arg(i)}));
+    QCOMPARE(parts->model()->rowCount(), 0);  // nothing is shown on arrival
+
+    parts->showRun();
+    QCOMPARE(parts->model()->rowCount(), 10);
+    QCOMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:25"));
+    parts->showRun();
+    QCOMPARE(parts->model()->rowCount(), 20);
+    parts->showRun();
+    QCOMPARE(parts->model()->rowCount(), 25);
+    // Delivery order is kept.
+    QCOMPARE(parts->cell(0, 1), QStringLiteral("/d0"));
+    QCOMPARE(parts->cell(24, 0), QStringLiteral("f24"));
+}
+
+void ResultTableTest::largeBatchServesTheEventLoopEvery500Rows()
+{
+    QList<int> rowsAtYield;
+    YieldProbe probe(*parts, 1200, [&](int rows) {
+        if (!rowsAtYield.contains(rows))
+            rowsAtYield << rows;
+    });
+    parts->deliver("/big", numberedNameHits(1200));
+    QTRY_COMPARE(parts->model()->rowCount(), 1200);
+    QCOMPARE(rowsAtYield, QList<int>({501, 1001}));
+}
+
+void ResultTableTest::interruptedBatch_data()
+{
+    QTest::addColumn<bool>("newSearch");
+    QTest::newRow("a new search during a large batch drops the batch's remaining rows") << true;
+    QTest::newRow("stop display during a large batch drops the batch's remaining rows") << false;
+}
+
+void ResultTableTest::interruptedBatch()
+{
+    QFETCH(bool, newSearch);
+    TreeBuilder tree;
+    tree.file("only.txt");
+    parts->find->setEditText("no-such-name-anywhere");
+    parts->dir->setEditText(tree.root());
+
+    QStandardItemModel *oldModel = parts->model();
+    bool acted = false;
+    YieldProbe probe(*parts, 1200, [&](int) {
+        if (acted)
+            return;
+        acted = true;
+        QMetaObject::invokeMethod(&*window, newSearch ? "do_search" : "do_stopShowTab",
+                                  Qt::DirectConnection);
+    });
+    parts->deliver("/big", numberedNameHits(1200));
+    parts->deliver("/next", numberedNameHits(2));  // buffered behind it: dropped too
+    QTRY_VERIFY(acted);
+
+    if (newSearch) {
+        QVERIFY(parts->model() != oldModel);
+        QTRY_COMPARE(parts->searchButton->text(), QStringLiteral("搜索"));
+        QTest::qWait(50);
+        QCOMPARE(parts->model()->rowCount(), 0);
+        QCOMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:0"));
+    } else {
+        QCOMPARE(parts->model()->rowCount(), 501);
+        QTest::qWait(50);
+        QCOMPARE(parts->model()->rowCount(), 501);
+        QCOMPARE(parts->countLabel->text(),
+                 QStringLiteral("找到文件数:1202        尚有701个文件未显示"));
+    }
+}
+
+void ResultTableTest::stopDisplay_data()
+{
+    QTest::addColumn<int>("shownFirst");
+    QTest::addColumn<int>("buffered");
+    QTest::addColumn<QString>("label");
+
+    QTest::newRow("hits still buffered are dropped and named in the remark")
+        << 0 << 3 << "找到文件数:3        尚有3个文件未显示";
+    QTest::newRow("shown and buffered hits: the remark counts only the buffered ones")
+        << 2 << 3 << "找到文件数:5        尚有3个文件未显示";
+    QTest::newRow("with everything shown there is no remark") << 4 << 0 << "找到文件数:4";
+}
+
+void ResultTableTest::stopDisplay()
+{
+    QFETCH(int, shownFirst);
+    QFETCH(int, buffered);
+    QFETCH(QString, label);
+
+    if (shownFirst) {
+        parts->deliver("/shown", numberedNameHits(shownFirst));
+        QTRY_COMPARE(parts->model()->rowCount(), shownFirst);
+    }
+    if (buffered)
+        parts->deliver("/buffered", numberedNameHits(buffered));
+    QMetaObject::invokeMethod(&*window, "do_stopShowTab", Qt::DirectConnection);
+    QCOMPARE(parts->countLabel->text(), label);
+
+    // The remark outlives the display runs that follow at once ...
+    QTest::qWait(50);
+    QCOMPARE(parts->countLabel->text(), label);
+    QCOMPARE(parts->model()->rowCount(), shownFirst);
+
+    // ... until the search delivers again; later deliveries are shown.
+    parts->deliver("/later", nameHits({"late.txt"}));
+    QTRY_COMPARE(parts->model()->rowCount(), shownFirst + 1);
+    QCOMPARE(parts->cell(shownFirst, 0), QStringLiteral("late.txt"));
+    QTRY_COMPARE(parts->countLabel->text(),
+                 QStringLiteral("找到目标数:%1").arg(shownFirst + buffered + 1));
+}
+
+void ResultTableTest::sortedRowsKeepLaterArrivalsBelow()
+{
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&*window));
+    parts->deliver("/d", nameHits({"b", "c", "a"}));
+    QTRY_COMPARE(parts->model()->rowCount(), 3);
+
+    QHeaderView *header = parts->table->horizontalHeader();
+    const QPoint firstSection(header->sectionViewportPosition(0) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, firstSection);
+    const QStringList sorted = header->sortIndicatorOrder() == Qt::AscendingOrder
+                                   ? QStringList({"a", "b", "c"})
+                                   : QStringList({"c", "b", "a"});
+    QCOMPARE(columnTexts(*parts, 0), sorted);
+
+    parts->deliver("/d", nameHits({"0", "z"}));
+    QTRY_COMPARE(parts->model()->rowCount(), 5);
+    QCOMPARE(columnTexts(*parts, 0), sorted + QStringList({"0", "z"}));
+}
+
+void ResultTableTest::columnsAreFittedWhenTheBufferRunsDry()
+{
+    const QString longName = QString(60, QLatin1Char('n')) + QStringLiteral(".txt");
+    const int textWidth = parts->table->fontMetrics().horizontalAdvance(longName);
+    QVERIFY(parts->table->columnWidth(0) < textWidth);
+    parts->deliver("/d", nameHits({longName}));
+    QTRY_VERIFY(parts->table->columnWidth(0) >= textWidth);
+}
+
+void ResultTableTest::busyBarCyclesOnlyWhileShown()
+{
+    // Hidden: the runs leave the bar alone.
+    for (int i = 0; i < 5; ++i)
+        parts->showRun();
+    QCOMPARE(parts->busyBar->value(), parts->busyBar->minimum() - 1);  // never set
+
+    parts->busyBar->show();
+    for (int i = 0; i < 399; ++i)
+        parts->showRun();
+    QCOMPARE(parts->busyBar->value(), 399);
+    parts->showRun();
+    QCOMPARE(parts->busyBar->value(), 0);  // starts again after 400 steps
+}
+
+QTEST_MAIN(ResultTableTest)
+#include "test_resulttable.moc"

@@ -1,0 +1,372 @@
+// From the input fields to the table: the real window and the real search
+// thread on trees built for each test.
+#include "mainwindowparts.h"
+#include "messageboxanswerer.h"
+#include "treebuilder.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString noticeTitle = QStringLiteral("提示");
+const QString nothingToSearchText = QStringLiteral(
+    "搜索文件请填写：文件名\n搜索文件内容请填写：内容\n搜索指定文件名的内容请填写：文件名+内容");
+
+bool sameImage(const QIcon &icon, const QString &resource)
+{
+    return icon.pixmap(48).toImage() == QIcon(resource).pixmap(48).toImage();
+}
+
+} // namespace
+
+class SearchRequestTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void wholeRoad_data();
+    void wholeRoad();
+    void rejectedRequest_data();
+    void rejectedRequest();
+    void directoryField_data();
+    void directoryField();
+    void patternsAndContent_data();
+    void patternsAndContent();
+    void historyKeepsEveryRequestTrimmed();
+    void stopAndRestart();
+    void finishOfAStoppedSearchDoesNotEndItsSuccessor();
+    void escapeAsksOnlyWhileSearching();
+
+private:
+    // Fills the fields and presses Return on the window.
+    void request(const QString &find, const QString &grep, const QString &dirs);
+    void waitUntilIdle();
+    // The rows of the table as "name|directory|line|content", in table order;
+    // "@" stands for the tree's root.
+    QStringList rows(const QString &root) const;
+
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<MainWindowParts> parts;
+};
+
+void SearchRequestTest::init()
+{
+    window = std::make_unique<MainWindow>();
+    parts = std::make_unique<MainWindowParts>(*window);
+    QVERIFY(parts->complete());
+}
+
+void SearchRequestTest::cleanup()
+{
+    parts.reset();
+    window.reset();
+}
+
+void SearchRequestTest::request(const QString &find, const QString &grep, const QString &dirs)
+{
+    parts->find->setEditText(find);
+    parts->grep->setEditText(grep);
+    parts->dir->setEditText(dirs);
+    QTest::keyClick(&*window, Qt::Key_Return);
+}
+
+void SearchRequestTest::waitUntilIdle()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!parts->worker->isRunning(), 20000);
+    QTRY_COMPARE(parts->searchButton->text(), QStringLiteral("搜索"));
+}
+
+QStringList SearchRequestTest::rows(const QString &root) const
+{
+    const QString nativeRoot = QDir::toNativeSeparators(root);
+    QStringList result;
+    for (int r = 0; r < parts->model()->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < 4; ++c)
+            cells << parts->cell(r, c);
+        result << cells.join('|').replace(nativeRoot, QStringLiteral("@"));
+    }
+    return result;
+}
+
+void SearchRequestTest::wholeRoad_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("grep");
+    QTest::addColumn<bool>("contentColumnsShown");
+    QTest::addColumn<QStringList>("expected");
+
+    // Subfolders deliver before their parent.
+    QTest::newRow("name search lists matching files and folders with empty line cells")
+        << "*.txt" << "" << false
+        << QStringList{"deep.txt|@/sub||", "notes.txt|@||"};
+    QTest::newRow("content search lists every matching line with its number")
+        << "*.txt" << "hello" << true
+        << QStringList{"deep.txt|@/sub|1|hello below", "notes.txt|@|1|hello",
+                       "notes.txt|@|3|and hello again"};
+}
+
+void SearchRequestTest::wholeRoad()
+{
+    QFETCH(QString, find);
+    QFETCH(QString, grep);
+    QFETCH(bool, contentColumnsShown);
+    QFETCH(QStringList, expected);
+
+    TreeBuilder tree;
+    tree.file("notes.txt", "hello\nworld\nand hello again\n");
+    tree.file("sub/deep.txt", "hello below\n");
+    tree.file("sub/other.log", "hello\n");
+    tree.file("readme.md", "hello\n");
+
+    request(find, grep, tree.root());
+    QCOMPARE(parts->searchButton->text(), QStringLiteral("停止"));
+    QCOMPARE(parts->searchButton->toolTip(), QStringLiteral("停止搜索"));
+    QVERIFY(sameImage(parts->searchButton->icon(), ":/img/stop.png"));
+    QVERIFY(!parts->busyBar->isHidden());
+
+    waitUntilIdle();
+    QCOMPARE(parts->searchButton->toolTip(), QStringLiteral("开始搜索"));
+    QVERIFY(sameImage(parts->searchButton->icon(), ":/img/smartsearch.png"));
+    QVERIFY(parts->busyBar->isHidden());
+    QTRY_COMPARE(parts->model()->rowCount(), expected.size());
+    QCOMPARE(rows(tree.root()), expected);
+    QCOMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:%1").arg(expected.size()));
+    QCOMPARE(parts->table->isColumnHidden(2), !contentColumnsShown);
+    QCOMPARE(parts->table->isColumnHidden(3), !contentColumnsShown);
+
+    const QString time =
+        QFileInfo(tree.path("notes.txt")).lastModified().toString("yyyy-MM-dd hh:mm");
+    QCOMPARE(parts->cell(expected.size() - 1, 4), time);
+}
+
+void SearchRequestTest::rejectedRequest_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("grep");
+    QTest::addColumn<QString>("dirs");     // "@" stands for the tree's root
+    QTest::addColumn<QString>("message");  // "@" likewise
+    QTest::addColumn<QString>("contentColumns");  // checked only once the folders are read
+
+    QTest::newRow("no pattern and no content asks for one of them")
+        << "" << "" << "@" << nothingToSearchText << "";
+    QTest::newRow("separators and blanks only are no pattern, blank content no content")
+        << " ; ;; " << "   " << "@" << nothingToSearchText << "";
+    QTest::newRow("a missing folder is named as split")
+        << "*" << "" << "@/missing" << "目录名:@/missing 不存在" << "hidden";
+    QTest::newRow("a missing folder after a good one, with content columns already shown")
+        << "*" << "x" << "@;@/missing" << "目录名:@/missing 不存在" << "shown";
+    QTest::newRow("a blank after the separator belongs to the next folder")
+        << "*" << "" << "@; @" << "目录名: @ 不存在" << "hidden";
+    QTest::newRow("forward slashes are taken and the converted part is shown")
+        << "*" << "" << "@/sub/gone" << "目录名:@/sub/gone 不存在" << "hidden";
+}
+
+void SearchRequestTest::rejectedRequest()
+{
+    QFETCH(QString, find);
+    QFETCH(QString, grep);
+    QFETCH(QString, dirs);
+    QFETCH(QString, message);
+    QFETCH(QString, contentColumns);
+
+    TreeBuilder tree;
+    tree.file("sub/a.txt");
+    dirs.replace('@', tree.root());
+    message.replace('@', QDir::toNativeSeparators(tree.root()));
+
+    // A previous result, which the request clears before it checks anything.
+    parts->deliver("/earlier", nameHits({"old.txt"}));
+    QTRY_COMPARE(parts->model()->rowCount(), 1);
+    const int findHistory = parts->find->count();
+    const int grepHistory = parts->grep->count();
+
+    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    request(find, grep, dirs);
+    QVERIFY(answerer.answered());
+    QCOMPARE(answerer.title(), noticeTitle);
+    QCOMPARE(answerer.text(), message);
+    QCOMPARE(answerer.buttons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+
+    QVERIFY(!parts->worker->isRunning());
+    QCOMPARE(parts->searchButton->text(), QStringLiteral("搜索"));
+    QVERIFY(parts->busyBar->isHidden());
+    QCOMPARE(parts->model()->rowCount(), 0);
+    QCOMPARE(parts->find->count(), findHistory);
+    QCOMPARE(parts->grep->count(), grepHistory);
+    if (!contentColumns.isEmpty()) {
+        QCOMPARE(parts->table->isColumnHidden(2), contentColumns == "hidden");
+        QCOMPARE(parts->table->isColumnHidden(3), contentColumns == "hidden");
+    }
+}
+
+void SearchRequestTest::directoryField_data()
+{
+    QTest::addColumn<QString>("dirs");  // "@" stands for the tree's root, "@a" for its folder a
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("an empty field searches the current directory")
+        << "" << QStringList{"a.txt|@/a||", "b.txt|@/b||", "top.txt|@||"};
+    QTest::newRow("a trailing separator adds the current directory")
+        << "@/a;" << QStringList{"a.txt|@/a||", "a.txt|@/a||", "b.txt|@/b||", "top.txt|@||"};
+    QTest::newRow("blanks around the whole field are trimmed")
+        << "  @/a  " << QStringList{"a.txt|@/a||"};
+    QTest::newRow("folders are searched in the order given")
+        << "@/b;@/a" << QStringList{"b.txt|@/b||", "a.txt|@/a||"};
+}
+
+void SearchRequestTest::directoryField()
+{
+    QFETCH(QString, dirs);
+    QFETCH(QStringList, expected);
+
+    TreeBuilder tree;
+    tree.file("top.txt");
+    tree.file("a/a.txt");
+    tree.file("b/b.txt");
+    struct CurrentDir
+    {
+        const QString previous = QDir::currentPath();
+        ~CurrentDir() { QDir::setCurrent(previous); }
+    } restore;
+    QVERIFY(QDir::setCurrent(tree.root()));
+
+    request("*.txt", "", dirs.replace('@', tree.root()));
+    waitUntilIdle();
+    QTRY_COMPARE(parts->model()->rowCount(), expected.size());
+    QCOMPARE(rows(tree.root()), expected);
+}
+
+void SearchRequestTest::patternsAndContent_data()
+{
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("grep");
+    QTest::addColumn<bool>("contentColumnsShown");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("empty and trailing patterns are skipped")
+        << "*.txt;;*.doc;" << "" << false << QStringList{"a.txt|@||", "b.doc|@||"};
+    QTest::newRow("each pattern is trimmed") << "  *.txt ; *.doc " << "" << false
+                                             << QStringList{"a.txt|@||", "b.doc|@||"};
+    QTest::newRow("content without a pattern searches every file")
+        << "" << "needle" << true << QStringList{"b.doc|@|2|a needle", "c.log|@|1|needle"};
+    QTest::newRow("blank-only content hides the content columns but is searched as typed")
+        << "*" << "  " << false << QStringList{"a.txt|@|1|two  blanks"};
+    QTest::newRow("content is searched untrimmed")
+        << "*" << " needle" << true << QStringList{"b.doc|@|2|a needle"};
+}
+
+void SearchRequestTest::patternsAndContent()
+{
+    QFETCH(QString, find);
+    QFETCH(QString, grep);
+    QFETCH(bool, contentColumnsShown);
+    QFETCH(QStringList, expected);
+
+    TreeBuilder tree;
+    tree.file("a.txt", "two  blanks\n");
+    tree.file("b.doc", "first\na needle\n");
+    tree.file("c.log", "needle\n");
+
+    request(find, grep, tree.root());
+    waitUntilIdle();
+    QTRY_COMPARE(parts->model()->rowCount(), expected.size());
+    QCOMPARE(rows(tree.root()), expected);
+    QCOMPARE(parts->table->isColumnHidden(2), !contentColumnsShown);
+    QCOMPARE(parts->table->isColumnHidden(3), !contentColumnsShown);
+}
+
+void SearchRequestTest::historyKeepsEveryRequestTrimmed()
+{
+    TreeBuilder tree;
+    tree.file("a.txt", "x\n");
+    const int findCount = parts->find->count();
+    QCOMPARE(parts->grep->count(), 0);
+
+    for (int i = 0; i < 2; ++i) {
+        request(" a.txt ", " x ", tree.root());
+        waitUntilIdle();
+    }
+    QCOMPARE(parts->find->count(), findCount + 2);
+    QCOMPARE(parts->find->itemText(findCount), QStringLiteral("a.txt"));
+    QCOMPARE(parts->find->itemText(findCount + 1), QStringLiteral("a.txt"));
+    QCOMPARE(parts->grep->count(), 2);
+    QCOMPARE(parts->grep->itemText(1), QStringLiteral("x"));
+
+    // An empty content field adds nothing to its history.
+    request("a.txt", "", tree.root());
+    waitUntilIdle();
+    QCOMPARE(parts->grep->count(), 2);
+    QCOMPARE(parts->find->count(), findCount + 3);
+}
+
+void SearchRequestTest::stopAndRestart()
+{
+    // The whole file system takes long enough to be stopped half-way.
+    request("no-such-name-for-velto", "", "/");
+    QVERIFY(parts->worker->isRunning());
+    QTest::keyClick(&*window, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!parts->worker->isRunning(), 5000);
+    QTRY_COMPARE(parts->searchButton->text(), QStringLiteral("搜索"));
+    QVERIFY(parts->busyBar->isHidden());
+
+    // Pressing the button again starts a new search with the current input.
+    TreeBuilder tree;
+    tree.file("found.txt");
+    parts->find->setEditText("found");
+    parts->dir->setEditText(tree.root());
+    parts->searchButton->click();
+    QCOMPARE(parts->searchButton->text(), QStringLiteral("停止"));
+    waitUntilIdle();
+    QTRY_COMPARE(parts->model()->rowCount(), 1);
+    QCOMPARE(parts->cell(0, 0), QStringLiteral("found.txt"));
+}
+
+void SearchRequestTest::finishOfAStoppedSearchDoesNotEndItsSuccessor()
+{
+    request("no-such-name-for-velto", "", "/");
+    QTest::keyClick(&*window, Qt::Key_Return);  // stop
+    QVERIFY(parts->worker->wait(5000));
+    QTest::keyClick(&*window, Qt::Key_Return);  // start again before finished() is seen
+    QVERIFY(parts->worker->isRunning());
+
+    QCoreApplication::processEvents();  // delivers the first run's finished()
+    QCOMPARE(parts->searchButton->text(), QStringLiteral("停止"));
+    QVERIFY(!parts->busyBar->isHidden());
+
+    QTest::keyClick(&*window, Qt::Key_Return);
+    waitUntilIdle();
+    QVERIFY(parts->busyBar->isHidden());
+}
+
+void SearchRequestTest::escapeAsksOnlyWhileSearching()
+{
+    {
+        MessageBoxAnswerer answerer(QMessageBox::Cancel, 200);
+        QTest::keyClick(&*window, Qt::Key_Escape);
+        QTest::keyClick(&*window, Qt::Key_A);
+        QTest::qWait(300);
+        QVERIFY(!answerer.answered());
+        QVERIFY(!parts->worker->isRunning());
+    }
+
+    request("no-such-name-for-velto", "", "/");
+    {
+        MessageBoxAnswerer answerer(QMessageBox::Cancel);
+        QTest::keyClick(&*window, Qt::Key_Escape);
+        QVERIFY(answerer.answered());
+        QVERIFY(parts->worker->isRunning());  // Cancel lets the search go on
+    }
+    QTest::keyClick(&*window, Qt::Key_Return);
+    waitUntilIdle();
+}
+
+QTEST_MAIN(SearchRequestTest)
+#include "test_searchrequest.moc"
