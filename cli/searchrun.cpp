@@ -116,5 +116,7 @@ void SearchRun::armWatchdog()
 
 void SearchRun::updateProgress()
 {
-    progress->show(QStringLiteral("velto-find: %1 hits").arg(printer.hitCount()));
+    progress->show(QStringLiteral("velto-find: %1 folders visited, %2 hits")
+                       .arg(worker.visitedDirectories())
+                       .arg(printer.hitCount()));
 }

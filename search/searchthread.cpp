@@ -63,6 +63,7 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
         matcher->extractDir = writableProgramDir() + QStringLiteral("/tmp");
 
     cancelRequested = false;
+    visitedCount = 0;
 }
 
 void searchThread::setExtractDir(const QString &dir)
@@ -87,6 +88,7 @@ void searchThread::run()
 
 void searchThread::walkDirectory(const QDir &dir)
 {
+    visitedCount.fetch_add(1, std::memory_order_relaxed);
     if (recursive) {
         const QStringList subdirs = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         const QString base = dir.absolutePath();

@@ -45,6 +45,10 @@ public:
     // represent the text.
     static QList<CodecPattern> buildCodecPatterns(const QString &text);
 
+    // Directories entered by the current or last search; readable from any
+    // thread while the search runs (for progress displays).
+    quint64 visitedDirectories() const { return visitedCount.load(std::memory_order_relaxed); }
+
 signals:
     // Emitted from the worker thread, once per directory with hits.
     void PushGotFiles(QString dirName, QList<TFileInfo> namelist);
@@ -69,6 +73,7 @@ private:
     bool deepSearch = false;
     std::unique_ptr<ContentMatcher> matcher;
 
+    std::atomic<quint64> visitedCount{0};
     std::atomic_bool cancelRequested{false};  // set by stop() under emitMutex
     QMutex emitMutex;  // guards the check-then-emit against stop(); recursive for direct slots
 };
