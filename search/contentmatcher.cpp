@@ -1,73 +1,180 @@
 #include "contentmatcher.h"
 
+#include "bytesource.h"
 #include "codecs.h"
+#include "linematcher.h"
+#include "pseudofs.h"
+#include "textstreamlines.h"
+#include "utf8lines.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <QSet>
 #include <QTextCodec>
-#include <QTextStream>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kMaxLineText = 80;
+// Characters kept of a matching line: the reported 80 and room for a deep
+// hit's conversion, which may change the length of what it converts.
+constexpr int kHeadChars = 256;
+// Deep search reads files up to this size into memory once and decodes them
+// there for every codec; larger files are read again for every codec.
+constexpr qint64 kDeepInMemoryLimit = qint64(24) << 20;
+constexpr int kUtf8Mib = 106;
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    const int fd;
+};
+
+// Opens a regular file for reading. Directories, devices, FIFOs, sockets and
+// files of kernel pseudo file systems give -1: they are never read as
+// content (opening a device alone can have effects, so it is checked first).
+int openRegularFile(const QString &path, qint64 *size)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || isPseudoFileSystemAt(fd)) {
+        ::close(fd);
+        return -1;
+    }
+    *size = info.st_size;
+    return fd;
+}
+
+// The first bytes of the file, as many as the byte-order mark test needs.
+QByteArray leadingBytes(int fd, qint64 size)
+{
+    QByteArray bytes(int(qMin<qint64>(size, 4)), '\0');
+    ssize_t got;
+    do {
+        got = ::pread(fd, bytes.data(), size_t(bytes.size()), 0);
+    } while (got < 0 && errno == EINTR);
+    bytes.resize(got > 0 ? int(got) : 0);
+    return bytes;
+}
+
+bool readWholeFile(int fd, qint64 size, QByteArray *bytes)
+{
+    bytes->resize(int(size));
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd, bytes->data() + done, size_t(size - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    bytes->resize(int(done));
+    return true;
+}
+
+QString cutToLineText(QString text)
+{
+    if (text.size() > kMaxLineText)
+        text.resize(kMaxLineText);
+    return text;
+}
 
 } // namespace
+
+const ByteNeedle &ContentMatcher::anchorFor(const QString &text) const
+{
+    if (text != anchorText || caseSensitivity != anchorCase || anchorText.isNull()) {
+        anchorText = text;
+        anchorCase = caseSensitivity;
+        anchor = utf8AnchorFor(text, caseSensitivity);
+    }
+    return anchor;
+}
 
 void ContentMatcher::searchFile(const QString &path, QList<TFileInfo> &hits,
                                 const QString &reportName) const
 {
-    if (QFileInfo(path).isDir())
+    if (isCancelled())
         return;
+    qint64 size = 0;
+    const FileDescriptor file(openRegularFile(path, &size));
+    if (file.fd < 0)
+        return;
+    if (deepSearch)
+        searchDeep(file.fd, size, hits, reportName);
+    else
+        searchNormal(file.fd, size, hits, reportName);
+}
 
-    if (!deepSearch) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return;
-        QTextStream stream(&file);
-        stream.setCodec(localeCodec ? localeCodec : systemCodec());
-        int lineNo = 0;
-        while (!stream.atEnd()) {
-            if (isCancelled())
-                return;
-            QString line = stream.readLine();
-            ++lineNo;
-            if (line.indexOf(grepText, 0, caseSensitivity) == -1)
-                continue;
-            if (line.size() > kMaxLineText)
-                line.resize(kMaxLineText);
-            hits.append(TFileInfo{reportName, lineNo, line});
-        }
-        return;
-    }
+void ContentMatcher::searchNormal(int fd, qint64 size, QList<TFileInfo> &hits,
+                                  const QString &reportName) const
+{
+    QTextCodec *const locale = localeCodec ? localeCodec : systemCodec();
+    // The stream's first read decides the codec by the byte-order mark.
+    QTextCodec *codec = QTextCodec::codecForUtfText(leadingBytes(fd, size), locale);
+    const auto onHit = [&](int lineNo, const QString &head) {
+        if (!isCancelled())
+            hits.append(TFileInfo{reportName, lineNo, cutToLineText(head)});
+    };
+    ByteSource source(fd, size);
+    LineMatcher matcher(grepText, caseSensitivity, kHeadChars);
+    const ByteNeedle &needle = anchorFor(grepText);
+    if (codec->mibEnum() == kUtf8Mib && !needle.isEmpty())
+        searchUtf8Lines(source, grepText, caseSensitivity, needle, matcher, cancelFlag, onHit);
+    else
+        searchTextStreamLines(source, locale, true, matcher, cancelFlag, onHit);
+}
+
+void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
+                                const QString &reportName) const
+{
+    QByteArray whole;
+    const bool inMemory = size <= kDeepInMemoryLimit && readWholeFile(fd, size, &whole);
+    ByteSource fromDisk(fd, size);
+    ByteSource fromMemory(whole.constData(), whole.size());
+    ByteSource &source = inMemory ? fromMemory : fromDisk;
 
     QTextCodec *const hitCodec = QTextCodec::codecForName("gb18030");
-    QList<int> reportedLines;
+    QSet<int> reportedLines;
     for (const CodecPattern &entry : codecPatterns) {
         if (isCancelled())
             return;
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        if (!source.rewind())
             continue;
-        QTextStream stream(&file);
-        stream.setAutoDetectUnicode(false);
-        stream.setCodec(entry.codec);
         const QString prefix =
             QLatin1Char('[') + QString::fromLatin1(entry.codec->name()) + QLatin1String("]\t");
-        int lineNo = 0;
-        while (!stream.atEnd()) {
-            if (isCancelled())
+        const auto onHit = [&](int lineNo, const QString &head) {
+            if (isCancelled() || reportedLines.contains(lineNo))
                 return;
-            const QString line = stream.readLine();
-            ++lineNo;
-            if (line.indexOf(entry.text, 0, caseSensitivity) == -1 || reportedLines.contains(lineNo))
-                continue;
-            reportedLines.append(lineNo);
+            reportedLines.insert(lineNo);
             QString converted;
-            convertThroughCodecs(line, entry.codec, converted, hitCodec ? hitCodec : entry.codec);
-            if (converted.size() > kMaxLineText)
-                converted.resize(kMaxLineText);
-            hits.append(TFileInfo{reportName, lineNo, prefix + converted});
-        }
+            convertThroughCodecs(head, entry.codec, converted, hitCodec ? hitCodec : entry.codec);
+            hits.append(TFileInfo{reportName, lineNo, prefix + cutToLineText(converted)});
+        };
+        LineMatcher matcher(entry.text, caseSensitivity, kHeadChars);
+        const ByteNeedle &needle = anchorFor(entry.text);
+        if (entry.codec->mibEnum() == kUtf8Mib && !needle.isEmpty())
+            searchUtf8Lines(source, entry.text, caseSensitivity, needle, matcher, cancelFlag, onHit);
+        else
+            searchTextStreamLines(source, entry.codec, false, matcher, cancelFlag, onHit);
     }
 }
 

@@ -1,6 +1,7 @@
 #ifndef CONTENTMATCHER_H
 #define CONTENTMATCHER_H
 
+#include "bytesearch.h"
 #include "codecpattern.h"
 #include "tfileinfo.h"
 
@@ -46,6 +47,16 @@ public:
     {
         return cancelFlag && cancelFlag->load(std::memory_order_relaxed);
     }
+
+private:
+    void searchNormal(int fd, qint64 size, QList<TFileInfo> &hits, const QString &reportName) const;
+    void searchDeep(int fd, qint64 size, QList<TFileInfo> &hits, const QString &reportName) const;
+    const ByteNeedle &anchorFor(const QString &text) const;
+
+    // The byte anchor of the last text searched, kept across files.
+    mutable QString anchorText;
+    mutable Qt::CaseSensitivity anchorCase = Qt::CaseSensitive;
+    mutable ByteNeedle anchor;
 };
 
 #endif // CONTENTMATCHER_H

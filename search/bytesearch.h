@@ -1,0 +1,32 @@
+#ifndef BYTESEARCH_H
+#define BYTESEARCH_H
+
+#include <QByteArray>
+
+#include <cstddef>
+
+// A byte string to look for in raw file data. ASCII letters marked in
+// `foldMask` (0x20) match in either case; every other byte matches itself.
+class ByteNeedle
+{
+public:
+    ByteNeedle() = default;
+    ByteNeedle(const QByteArray &bytes, bool foldAsciiLetters);
+
+    bool isEmpty() const { return folded.isEmpty(); }
+    int size() const { return folded.size(); }
+
+    // Offset of the first occurrence in [data, data + length), or `length`.
+    size_t findIn(const char *data, size_t length) const;
+
+private:
+    bool matchesAt(const char *p) const;
+
+    QByteArray folded;    // the needle with its foldable letters in lower case
+    QByteArray foldMask;  // 0x20 where the byte is a letter that folds, else 0
+};
+
+// Number of '\n' bytes in [data, data + length).
+size_t countLineFeeds(const char *data, size_t length);
+
+#endif // BYTESEARCH_H

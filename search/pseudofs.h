@@ -1,0 +1,12 @@
+#ifndef PSEUDOFS_H
+#define PSEUDOFS_H
+
+// Kernel file systems whose files are not data: reading them can block,
+// never end or have side effects, so the search never reads them as content.
+bool isPseudoFileSystemAt(int fd);
+
+// proc and sysfs, whose links to directories (/proc/*/cwd, /sys/class/...)
+// would multiply the walk; the walk lists their names but follows no links.
+bool isProcOrSysfsPath(const char *path);
+
+#endif // PSEUDOFS_H

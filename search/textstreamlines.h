@@ -1,0 +1,25 @@
+#ifndef TEXTSTREAMLINES_H
+#define TEXTSTREAMLINES_H
+
+#include <atomic>
+#include <functional>
+
+class ByteSource;
+class LineMatcher;
+class QString;
+class QTextCodec;
+
+// Called with the 1-based number and the first characters of each matching line.
+using LineHitHandler = std::function<void(int lineNo, const QString &head)>;
+
+// Splits the decoded bytes into lines exactly as QTextStream::readLine does on
+// a file (16 KiB reads, a line ends at '\n', "\r\n" and a final '\r' are line
+// ends, a read that decodes to nothing ends the line) and reports the lines
+// the matcher accepts. With `detectUnicode` the first read picks the codec by
+// its byte-order mark, as QTextStream's default does. Returns early, without
+// reporting more, once `cancel` is set.
+void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUnicode,
+                           LineMatcher &matcher, const std::atomic_bool *cancel,
+                           const LineHitHandler &onHit);
+
+#endif // TEXTSTREAMLINES_H

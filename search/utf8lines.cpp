@@ -1,0 +1,225 @@
+#include "utf8lines.h"
+
+#include "bytesource.h"
+#include "linematcher.h"
+
+#include <QTextCodec>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr size_t kWorkBytes = 1 << 20;
+constexpr int kHeadChars = 256;
+
+bool cancelled(const std::atomic_bool *cancel)
+{
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
+
+// For every case-folded BMP character: how many characters fold to it, and
+// whether all of them are ASCII.
+struct FoldClasses
+{
+    std::vector<quint16> members = std::vector<quint16>(0x10000, 0);
+    std::vector<bool> allAscii = std::vector<bool>(0x10000, true);
+
+    FoldClasses()
+    {
+        for (uint c = 0; c < 0x10000; ++c) {
+            if (QChar::isSurrogate(c))
+                continue;
+            const ushort folded = QChar(ushort(c)).toCaseFolded().unicode();
+            ++members[folded];
+            if (c >= 0x80)
+                allAscii[folded] = false;
+        }
+    }
+};
+
+bool searchableAsBytes(QChar c, Qt::CaseSensitivity cs)
+{
+    // Invalid input decodes to U+FFFD, so that character has no fixed bytes.
+    if (c.isSurrogate() || c == QChar::ReplacementCharacter)
+        return false;
+    if (cs == Qt::CaseSensitive)
+        return true;
+    static const FoldClasses classes;
+    const ushort folded = c.toCaseFolded().unicode();
+    return c.unicode() < 0x80 ? bool(classes.allAscii[folded]) : classes.members[folded] == 1;
+}
+
+class Utf8LineScanner
+{
+public:
+    Utf8LineScanner(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
+                    const ByteNeedle &anchor, LineMatcher &longLines,
+                    const std::atomic_bool *cancel, const LineHitHandler &onHit)
+        : source(source), text(text), cs(cs), anchor(anchor), longLines(longLines),
+          cancel(cancel), onHit(onHit), utf8(QTextCodec::codecForMib(106)), work(kWorkBytes)
+    {
+    }
+
+    void run()
+    {
+        for (;;) {
+            if (cancelled(cancel))
+                return;
+            const bool eof = fill();
+            if (have == 0)
+                return;
+            size_t region = have;
+            if (!eof) {
+                const void *lastFeed = memrchr(work.data(), '\n', have);
+                if (!lastFeed) {
+                    if (!scanLongLine())
+                        return;
+                    continue;
+                }
+                region = size_t(static_cast<const char *>(lastFeed) - work.data()) + 1;
+            }
+            scanRegion(region);
+            consume(region);
+            if (eof)
+                return;
+        }
+    }
+
+private:
+    // Tops up the work buffer; true when the file has no more bytes.
+    bool fill()
+    {
+        while (have < work.size()) {
+            const char *data = nullptr;
+            const qint64 got = source.next(&data, qint64(work.size() - have));
+            if (got <= 0)
+                return true;
+            memcpy(work.data() + have, data, size_t(got));
+            have += size_t(got);
+        }
+        return false;
+    }
+
+    void consume(size_t bytes)
+    {
+        memmove(work.data(), work.data() + bytes, have - bytes);
+        have -= bytes;
+        workOffset += qint64(bytes);
+    }
+
+    // Only the very first bytes of the file may be a byte-order mark.
+    QTextCodec::ConversionFlags decodeFlags(size_t lineStart) const
+    {
+        return workOffset + qint64(lineStart) == 0 ? QTextCodec::DefaultConversion
+                                                   : QTextCodec::IgnoreHeader;
+    }
+
+    // Searches the complete lines in work[0, region).
+    void scanRegion(size_t region)
+    {
+        const char *data = work.data();
+        size_t pos = 0;
+        size_t counted = 0;
+        while (pos < region) {
+            const size_t found = anchor.findIn(data + pos, region - pos);
+            if (found == region - pos)
+                break;
+            const size_t hit = pos + found;
+            const void *before = memrchr(data + pos, '\n', hit - pos);
+            const size_t lineStart =
+                before ? size_t(static_cast<const char *>(before) - data) + 1 : pos;
+            const void *after = memchr(data + hit, '\n', region - hit);
+            const size_t lineEnd =
+                after ? size_t(static_cast<const char *>(after) - data) + 1 : region;
+            linesDone += countLineFeeds(data + counted, lineStart - counted);
+            counted = lineStart;
+            checkLine(lineStart, lineEnd, after != nullptr);
+            pos = lineEnd;
+            if (cancelled(cancel))
+                return;
+        }
+        linesDone += countLineFeeds(data + counted, region - counted);
+    }
+
+    // Decodes work[start, end) as the stream would (the '\n' included, so
+    // pending bytes turn into replacement characters as they do there).
+    void checkLine(size_t start, size_t end, bool endsWithFeed)
+    {
+        QTextCodec::ConverterState state(decodeFlags(start));
+        QString line = utf8->toUnicode(work.data() + start, int(end - start), &state);
+        if (endsWithFeed)
+            line.chop(1);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);  // "\r\n", or a '\r' that ends the file
+        if (line.indexOf(text, 0, cs) != -1)
+            onHit(int(linesDone + 1), line.left(kHeadChars));
+    }
+
+    // The work buffer holds the start of a line and no line end: decode the
+    // line piecewise. False when cancelled.
+    bool scanLongLine()
+    {
+        QTextCodec::ConverterState state(decodeFlags(0));
+        longLines.begin();
+        for (;;) {
+            const void *feed = memchr(work.data(), '\n', have);
+            const size_t take =
+                feed ? size_t(static_cast<const char *>(feed) - work.data()) + 1 : have;
+            QString piece = utf8->toUnicode(work.data(), int(take), &state);
+            if (feed)
+                piece.chop(1);
+            longLines.feed(piece.constData(), piece.size());
+            consume(take);
+            if (feed)
+                break;
+            if (cancelled(cancel))
+                return false;
+            if (fill() && have == 0)
+                break;
+        }
+        longLines.finish(true);
+        ++linesDone;
+        if (longLines.matched())
+            onHit(int(linesDone), longLines.head());
+        return true;
+    }
+
+    ByteSource &source;
+    const QString &text;
+    const Qt::CaseSensitivity cs;
+    const ByteNeedle &anchor;
+    LineMatcher &longLines;
+    const std::atomic_bool *cancel;
+    const LineHitHandler &onHit;
+    QTextCodec *const utf8;
+
+    std::vector<char> work;
+    size_t have = 0;          // bytes held in work
+    qint64 workOffset = 0;    // file offset of work[0], always a line start
+    qint64 linesDone = 0;     // lines that end before work[0] or were counted
+};
+
+} // namespace
+
+ByteNeedle utf8AnchorFor(const QString &text, Qt::CaseSensitivity cs)
+{
+    QByteArray best;
+    int runStart = 0;
+    for (int i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && searchableAsBytes(text[i], cs))
+            continue;
+        const QByteArray run = text.mid(runStart, i - runStart).toUtf8();
+        if (run.size() > best.size())
+            best = run;
+        runStart = i + 1;
+    }
+    return ByteNeedle(best, cs == Qt::CaseInsensitive);
+}
+
+void searchUtf8Lines(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
+                     const ByteNeedle &anchor, LineMatcher &longLines,
+                     const std::atomic_bool *cancel, const LineHitHandler &onHit)
+{
+    Utf8LineScanner(source, text, cs, anchor, longLines, cancel, onHit).run();
+}

@@ -1,0 +1,23 @@
+#ifndef UTF8LINES_H
+#define UTF8LINES_H
+
+#include "bytesearch.h"
+#include "textstreamlines.h"
+
+#include <QString>
+
+// The longest part of `text` whose UTF-8 bytes (ASCII letters in either case
+// when `cs` ignores case) every line that contains `text` must hold: the
+// characters that decode from exactly one byte form up to ASCII case. Empty
+// when no character of the text qualifies.
+ByteNeedle utf8AnchorFor(const QString &text, Qt::CaseSensitivity cs);
+
+// Reports the lines of UTF-8 data that contain `text`, with the same line
+// numbers and texts as searchTextStreamLines with the UTF-8 codec, but finds
+// them by searching `anchor` in the raw bytes and decodes only the lines
+// that hold it. Lines longer than the read buffer go through `longLines`.
+void searchUtf8Lines(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
+                     const ByteNeedle &anchor, LineMatcher &longLines,
+                     const std::atomic_bool *cancel, const LineHitHandler &onHit);
+
+#endif // UTF8LINES_H
