@@ -1,0 +1,345 @@
+// The result table's actions: menu, Open, Browse, Copy information, and the
+// collection of files for Copy and Cut (read back from the in-process clipboard).
+#include "filemanager.h"
+#include "messageboxanswerer.h"
+#include "resultwindowfixture.h"
+#include "treebuilder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
+#include <QtTest>
+
+#include <csignal>
+#include <cstdio>
+
+// Records the URLs the program asks the desktop to open.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList opened;
+public slots:
+    void open(const QUrl &url) { opened << url.toLocalFile(); }
+};
+
+// Stands in for the desktop's file manager on the test's own session bus.
+class FakeFileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList shown;
+public slots:
+    void ShowItems(const QStringList &uris, const QString &startupId)
+    {
+        shown << uris.join(QLatin1Char(',')) + QLatin1Char('|') + startupId;
+    }
+};
+
+// A private session bus, started before the application first reaches for one.
+class PrivateSessionBus
+{
+public:
+    PrivateSessionBus()
+    {
+        if (FILE *out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 "
+                              "2>/dev/null", "r")) {
+            char line[512] = {};
+            if (fgets(line, sizeof line, out))
+                address = QByteArray(line).trimmed();
+            if (fgets(line, sizeof line, out))
+                pid = QByteArray(line).trimmed().toLongLong();
+            pclose(out);
+        }
+        // Without a daemon, a bus that cannot be reached: the fallback is taken.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.isEmpty() ? "unix:path=/nonexistent" : address);
+    }
+    ~PrivateSessionBus()
+    {
+        if (pid > 0)
+            kill(pid_t(pid), SIGTERM);
+    }
+    QByteArray address;
+    qint64 pid = 0;
+};
+
+class TestResultActions : public QObject
+{
+    Q_OBJECT
+
+    enum Row { Plan1, Plan2, Plan3, PlanUpper, ZipMember1, ZipMember2, Folder, Gone, Notes, RowCount };
+
+    TreeBuilder tree;
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<ResultTable> results;
+    UrlRecorder urls;
+    QStringList browsed;
+
+    QString relative(QString text) const
+    {
+        return text.replace(QUrl::fromLocalFile(tree.root()).toString() + '/', QString())
+            .replace(tree.root() + '/', QString());
+    }
+    // What the last action did, with the tree's root left out of every path.
+    QString observedEffect() const
+    {
+        QStringList seen;
+        for (const QString &path : urls.opened)
+            seen << "open " + relative(path);
+        for (const QString &path : browsed)
+            seen << "browse " + relative(path);
+        const QMimeData *clip = QApplication::clipboard()->mimeData();
+        if (clip->hasFormat("x-special/gnome-copied-files"))
+            seen << relative(QString::fromUtf8(clip->data("x-special/gnome-copied-files")))
+                        .replace('\n', ' ');
+        else if (clip->text() != QLatin1String("before"))
+            seen << "text " + relative(clip->text().section('\n', 0, 0));
+        return seen.join(QLatin1String("; "));
+    }
+    QString modified(const QString &name) const
+    {
+        return QFileInfo(tree.path(name)).lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+    }
+    void runAction(const QString &slot) { results->run(qPrintable(slot)); }
+    void deliverCopies(const QString &name, int count)
+    {
+        QList<TFileInfo> hits;
+        for (int i = 0; i < count; ++i)
+            hits << nameHit(name);
+        QVERIFY(results->deliver(tree.root(), hits));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        tree.file(QStringLiteral("plan.txt"));
+        tree.file(QStringLiteral("Plan.txt"));
+        tree.file(QStringLiteral("a.zip"));
+        tree.folder(QStringLiteral("sub"));
+        tree.file(QStringLiteral("notes.txt"));
+        tree.setModified(QStringLiteral("plan.txt"), QDateTime(QDate(2012, 9, 10), QTime(14, 18)));
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &urls, "open");
+    }
+
+    void init()
+    {
+        tree.file(QStringLiteral("gone.txt"));
+        window.reset(new MainWindow);
+        results.reset(new ResultTable(*window));
+        QVERIFY(results->deliver(tree.root(), {
+            contentHit("plan.txt", 1, "one"), contentHit("plan.txt", 12, "  meeting at noon \t"),
+            contentHit("plan.txt", 3, "three"), nameHit("Plan.txt"), nameHit("a.zip/doc/x.txt"),
+            contentHit("a.zip/doc/y.txt", 4, "y"), nameHit("sub"), nameHit("gone.txt"),
+            nameHit("notes.txt")}));
+        QCOMPARE(results->cell(Notes, 0), QStringLiteral("notes.txt"));
+        QVERIFY(QFile::remove(tree.path(QStringLiteral("gone.txt"))));
+        urls.opened.clear();
+        browsed.clear();
+        setFileManagerHandler([this](const QString &path) { browsed << path; });
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+    }
+
+    void cleanup()
+    {
+        results.reset();
+        window.reset();
+        setFileManagerHandler({});
+    }
+
+    void menuEntriesReachTheirActions_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("effect");
+        QTest::newRow("entry 1 opens the file") << 0 << "打开文件" << "open notes.txt";
+        QTest::newRow("entry 2 shows it in its folder") << 1 << "浏览文件所在目录" << "browse notes.txt";
+        QTest::newRow("entry 4 copies the file") << 3 << "复制选中文件" << "copy notes.txt";
+        QTest::newRow("entry 5 cuts the file") << 4 << "剪切选中文件" << "cut notes.txt";
+        QTest::newRow("entry 7 copies the row as text") << 6 << "复制选中列表信息" << "text 文件名：notes.txt";
+    }
+    void menuEntriesReachTheirActions()
+    {
+        QFETCH(int, position);
+        QFETCH(QString, text);
+        QFETCH(QString, effect);
+        const QList<QAction *> entries = results->table()->actions();
+        QCOMPARE(entries.size(), 8);
+        QVERIFY(entries.at(2)->isSeparator() && entries.at(5)->isSeparator());
+        QCOMPARE(entries.at(7)->text(), QStringLiteral("停止显示"));
+        QCOMPARE(results->table()->contextMenuPolicy(), Qt::ActionsContextMenu);
+
+        QCOMPARE(entries.at(position)->text(), text);
+        results->select({Notes});
+        entries.at(position)->trigger();
+        QCOMPARE(observedEffect(), effect);
+    }
+
+    void doubleClickOpensTheRow()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTableView *table = results->table();
+        table->scrollTo(table->model()->index(Folder, 0));
+        const QRect cell = table->visualRect(table->model()->index(Folder, 0));
+        // A real double-click: the first click's press and release, then the double-click.
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(observedEffect(), QStringLiteral("open sub"));
+    }
+
+    void manyRowsAskBeforeActing_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("acted");
+        const QString open = QStringLiteral("执行%1个打开操作，是否继续？");
+        const QString copy = QStringLiteral("执行%1个复制操作，是否继续？");
+        const int yes = QMessageBox::Yes, no = QMessageBox::No;
+        for (const QString action : {"openFileDefault", "openExplorerDir"}) {
+            QTest::newRow(qPrintable(action + "/three rows act without a question")) << action << 3 << no << "" << true;
+            QTest::newRow(qPrintable(action + "/four rows ask and act on yes")) << action << 4 << yes << open.arg(4) << true;
+            QTest::newRow(qPrintable(action + "/four rows ask and do nothing on no")) << action << 4 << no << open.arg(4) << false;
+        }
+        for (const QString action : {"copyfiles", "cutfiles"}) {
+            QTest::newRow(qPrintable(action + "/29 rows go without a question")) << action << 29 << no << "" << true;
+            QTest::newRow(qPrintable(action + "/30 rows ask and go on yes")) << action << 30 << yes << copy.arg(30) << true;
+            QTest::newRow(qPrintable(action + "/30 rows ask and keep the clipboard on no")) << action << 30 << no << copy.arg(30) << false;
+        }
+    }
+    void manyRowsAskBeforeActing()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, rows);
+        QFETCH(int, answer);
+        QFETCH(QString, question);
+        QFETCH(bool, acted);
+        deliverCopies(QStringLiteral("notes.txt"), rows);
+        QList<int> selection;
+        for (int row = 0; row < rows; ++row)
+            selection << RowCount + row;
+        results->select(selection);
+
+        MessageBoxAnswerer answerer(QMessageBox::StandardButton(answer), 2000);
+        runAction("do_" + action);
+        QCOMPARE(answerer.text(), question);
+        if (answerer.answered()) {
+            QCOMPARE(answerer.title(), QStringLiteral("警告"));
+            QCOMPARE(answerer.buttons(), QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(answerer.defaultButton(), QMessageBox::No);
+        }
+        const int handled = urls.opened.size() + browsed.size()
+            + (QApplication::clipboard()->text() == QLatin1String("before") ? 0 : 1);
+        QCOMPARE(handled, acted ? (action.endsWith("files") ? 1 : rows) : 0);
+    }
+
+    void rowsBecomePaths_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QString>("effect");
+        const QString open = "openFileDefault", browse = "openExplorerDir", copy = "copyfiles";
+        QTest::newRow("open/archive member rows open the archive") << open << QList<int>{ZipMember1} << "open a.zip";
+        QTest::newRow("open/a directory row opens the directory") << open << QList<int>{Folder} << "open sub";
+        QTest::newRow("open/a vanished file is passed over, the rest opened") << open << QList<int>{Gone, Notes} << "open notes.txt";
+        QTest::newRow("open/two rows of one file open it twice") << open << QList<int>{Plan1, Plan2} << "open plan.txt; open plan.txt";
+        QTest::newRow("open/no selection does nothing") << open << QList<int>{} << "";
+        QTest::newRow("browse/archive member rows show the archive") << browse << QList<int>{ZipMember2} << "browse a.zip";
+        QTest::newRow("browse/a directory row is shown in its parent") << browse << QList<int>{Folder} << "browse sub";
+        QTest::newRow("browse/a vanished file is passed over, the rest shown") << browse << QList<int>{Gone, Notes} << "browse notes.txt";
+        QTest::newRow("browse/two rows of one file ask twice") << browse << QList<int>{Plan1, Plan3} << "browse plan.txt; browse plan.txt";
+        QTest::newRow("copy/three rows of one file give it once") << copy << QList<int>{Plan1, Plan2, Plan3} << "copy plan.txt";
+        QTest::newRow("copy/members of one archive give the archive once") << copy << QList<int>{ZipMember1, ZipMember2} << "copy a.zip";
+        QTest::newRow("copy/a directory row goes like a file") << copy << QList<int>{Folder} << "copy sub";
+        QTest::newRow("copy/paths differing only in case both stay") << copy << QList<int>{PlanUpper, Plan1} << "copy Plan.txt plan.txt";
+        QTest::newRow("copy/the order is that of first appearance") << copy << QList<int>{Notes, Plan2, Folder, Plan1} << "copy notes.txt plan.txt sub";
+        QTest::newRow("copy/a vanished file is left out") << copy << QList<int>{Gone, Notes} << "copy notes.txt";
+        QTest::newRow("copy/no file left still empties the clipboard") << copy << QList<int>{Gone} << "copy";
+        QTest::newRow("cut/no selection still empties the clipboard") << QString("cutfiles") << QList<int>{} << "cut";
+    }
+    void rowsBecomePaths()
+    {
+        QFETCH(QString, action);
+        QFETCH(QList<int>, rows);
+        QFETCH(QString, effect);
+        results->select(rows);
+        runAction("do_" + action);
+        QCOMPARE(observedEffect(), effect);
+    }
+
+    void cutMarksTheClipboardForMoving()
+    {
+        results->select({Notes, Folder});
+        runAction("do_cutfiles");
+        QCOMPARE(QApplication::clipboard()->mimeData()->data("application/x-kde-cutselection"), "1");
+        QCOMPARE(QApplication::clipboard()->text(), tree.path("notes.txt") + '\n' + tree.path("sub"));
+        runAction("do_copyfiles");
+        QCOMPARE(QApplication::clipboard()->mimeData()->data("application/x-kde-cutselection"), "0");
+    }
+
+    void copyInformationWritesEachRow_data()
+    {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QString>("text");
+        const QString root = tree.root() + '/';
+        QTest::newRow("a content hit gives four trimmed lines") << QList<int>{Plan2}
+            << "文件名：" + root + "plan.txt\n行号：12\n行内容：meeting at noon\n修改时间：2012-09-10 14:18\n\n\n";
+        QTest::newRow("a name hit gives no line number and no content")
+            << QList<int>{PlanUpper, ZipMember1}
+            << "文件名：" + root + "Plan.txt\n修改时间：" + modified("Plan.txt") + "\n\n\n"
+                   "文件名：" + root + "a.zip/doc/x.txt\n\n\n";
+        QTest::newRow("an archive hit gives the member path and no time") << QList<int>{ZipMember2}
+            << "文件名：" + root + "a.zip/doc/y.txt\n行号：4\n行内容：y\n\n\n";
+        QTest::newRow("no selection leaves empty text") << QList<int>{} << "";
+    }
+    void copyInformationWritesEachRow()
+    {
+        QFETCH(QList<int>, rows);
+        QFETCH(QString, text);
+        results->select(rows);
+        runAction("do_copyPathName_Clipboard");
+        QCOMPARE(QApplication::clipboard()->text(), text);
+        QVERIFY(!QApplication::clipboard()->mimeData()->hasFormat("x-special/gnome-copied-files"));
+    }
+
+    void browseAsksTheDesktopFileManager()
+    {
+        setFileManagerHandler({});
+        results->select({Notes, Folder});
+        runAction("do_openExplorerDir");
+        QCOMPARE(urls.opened, QStringList({tree.root(), tree.root()}));  // no file manager: the folder
+
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            QSKIP("dbus-daemon is not installed: the file manager request cannot be tested");
+        FakeFileManager fileManager;
+        QVERIFY(bus.registerObject("/org/freedesktop/FileManager1", &fileManager,
+                                   QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService("org.freedesktop.FileManager1"));
+        urls.opened.clear();
+        runAction("do_openExplorerDir");
+        const QString notes = QUrl::fromLocalFile(tree.path("notes.txt")).toString();
+        const QString sub = QUrl::fromLocalFile(tree.path("sub")).toString();
+        QTRY_COMPARE(fileManager.shown, QStringList({notes + '|', sub + '|'}));
+        QVERIFY(urls.opened.isEmpty());
+        bus.unregisterService("org.freedesktop.FileManager1");
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    PrivateSessionBus bus;
+    QApplication app(argc, argv);
+    TestResultActions test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_resultactions.moc"
