@@ -34,9 +34,11 @@ QList<QStandardItem *> resultRow(const QString &dirName, const TFileInfo &hit)
         << new QStandardItem(dirName)
         << new QStandardItem(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString())
         << new QStandardItem(hit.lineText);
-    const QFileInfo file(dirName.trimmed() + QDir::separator() + fileName);
-    if (file.exists())
-        row << new QStandardItem(file.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+    // One stat per row: a path that does not exist has no valid time.
+    const QDateTime modified =
+        QFileInfo(dirName.trimmed() + QDir::separator() + fileName).lastModified();
+    if (modified.isValid())
+        row << new QStandardItem(modified.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
     return row;
 }
 
