@@ -1,0 +1,91 @@
+#!/bin/bash
+# Runs the velto-find benchmarks on the trees of make-trees.sh, warm cache,
+# each figure in the same run as its peer. Never part of CTest.
+#   bench/run-bench.sh [VELTO_FIND] [DATA_DIR]
+# Environment: CONTENT_WORD, NAME_WORD, RUNS (hyperfine runs per command),
+# DEEP_RUNS (for the slow deep search), BENCH_OUT (result folder).
+set -euo pipefail
+velto=${1:-/work/build-c/bin/velto-find}
+data=${2:-/work/benchdata}
+content_word=${CONTENT_WORD:-EINVAL}
+name_word=${NAME_WORD:-config}
+runs=${RUNS:-5}
+deep_runs=${DEEP_RUNS:-3}
+out=${BENCH_OUT:-$data/results}
+mkdir -p "$out"
+export LC_ALL=C.UTF-8
+
+text=$data/text
+names=$data/names
+deep=$data/deep
+for tree in "$text" "$names" "$deep"; do
+    [ -d "$tree" ] || { echo "missing $tree: run bench/make-trees.sh first" >&2; exit 2; }
+done
+
+# Output goes through a pipe: GNU grep stops at the first match when it
+# writes to /dev/null.
+bench() {  # bench NAME RUNS COMMAND...
+    local name=$1 count=$2; shift 2
+    hyperfine --warmup 1 --runs "$count" --output=pipe --style basic \
+        --export-markdown "$out/$name.md" --export-json "$out/$name.json" "$@"
+}
+
+hits() {  # hits COMMAND...: the lines the command prints
+    "$@" | wc -l
+}
+
+# velto-find's hits, with its peak resident set (kB) after a slash.
+velto_hits_and_rss() {
+    local lines
+    lines=$(/usr/bin/time -f '%M' -o "$out/rss.tmp" "$velto" "$@" | wc -l)
+    echo "$lines hits / max RSS $(cat "$out/rss.tmp") kB"
+    rm -f "$out/rss.tmp"
+}
+
+echo "== content search: '$content_word' over $(du -sb "$text" | cut -f1) bytes," \
+     "$(find "$text" -type f | wc -l) files"
+echo "velto-find: $(velto_hits_and_rss -c "$content_word" "$text")"
+echo "grep:       $(hits grep -rnF "$content_word" "$text") hits"
+echo "rg:         $(hits rg -j1 -uu -F "$content_word" "$text") hits"
+bench content "$runs" \
+    "$velto -c $content_word $text" \
+    "grep -rnF $content_word $text" \
+    "rg -j1 -uu -F $content_word $text"
+
+echo "== name search: '$name_word' over $(find "$names" | wc -l) entries"
+echo "velto-find: $(velto_hits_and_rss -n "$name_word" "$names")"
+echo "find:       $(hits find "$names" -iname "*$name_word*") hits"
+bench names "$runs" \
+    "$velto -n $name_word $names" \
+    "find $names -iname '*$name_word*'"
+
+echo "== deep search: '$content_word' over $(du -sb "$deep" | cut -f1) bytes," \
+     "$(find "$deep" -type f | wc -l) files"
+echo "deep:   $(velto_hits_and_rss -d -c "$content_word" "$deep")"
+echo "normal: $(velto_hits_and_rss -c "$content_word" "$deep")"
+bench deep "$deep_runs" \
+    "$velto -c $content_word $deep" \
+    "$velto -d -c $content_word $deep"
+
+# Each file read once in deep mode: the opens of files in the tree and the
+# bytes that read() returned, against the tree's file count and size.
+strace -f -qq -e trace=openat,read -e signal=none -o "$out/deep.strace" \
+    "$velto" -d -c "$content_word" "$deep" > /dev/null || true
+echo "deep run under strace: $(grep "openat(.*\"$deep/" "$out/deep.strace" | grep -v O_DIRECTORY |
+        grep -c ') = [0-9]') files opened," \
+     "$(awk '/ read\(/ && $NF ~ /^[0-9]+$/ { n += $NF } END { print n }' "$out/deep.strace") bytes read"
+rm -f "$out/deep.strace"
+
+# Time from SIGINT to the end of the process, one second into each search.
+echo "== stop on SIGINT"
+for args in "-c $content_word $text" "-n e $names" "-d -c $content_word $deep"; do
+    # shellcheck disable=SC2086
+    "$velto" $args > /dev/null &
+    pid=$!
+    sleep 1
+    start=$(date +%s%N)
+    kill -INT "$pid"
+    status=0
+    wait "$pid" || status=$?
+    echo "velto-find $args: exit $status after $(( ($(date +%s%N) - start) / 1000000 )) ms"
+done
