@@ -248,14 +248,11 @@ def shield(size, name, top, bottom, mark):
 
 
 def background(width, height):
-    """frame-mid: a soft, light gradient behind the window's widgets."""
+    """frame-mid: a soft, light gradient behind the window's widgets. Child
+    widgets repaint it from their own corner, so it stays gentle enough that
+    the seams do not show."""
     c = Canvas(width, height)
-    top, bottom = rgb("#f7fbff"), rgb("#dfeaf5")
-    c.fill(lambda x, y: -1.0, linear(0, 0, top, width * 0.15, height, bottom))
-    # A faint wide glow across the upper part.
-    c.fill(lambda x, y: -1.0,
-           lambda x, y: (1, 1, 1, 0.35 * max(0.0, 1 - math.hypot((x - width * 0.3) / width,
-                                                                   (y - height * 0.05) / height) * 1.6)))
+    c.fill(lambda x, y: -1.0, linear(0, 0, rgb("#f6f9fc"), 0, height, rgb("#e9f0f7")))
     c.save("frame-mid.png")
 
 
