@@ -84,7 +84,7 @@ class TestResultActions : public QObject
 
     QString relative(QString text) const
     {
-        return text.replace(QUrl::fromLocalFile(tree.root()).toString() + '/', QString())
+        return text.replace(QUrl::fromLocalFile(tree.root()).toString(QUrl::FullyEncoded) + '/', QString())
             .replace(tree.root() + '/', QString());
     }
     // What the last action did, with the tree's root left out of every path.
