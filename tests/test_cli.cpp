@@ -161,6 +161,9 @@ void TestCli::searchRules_data()
         << QString();
     QTest::newRow("blank content with a name pattern is a search for the blanks")
         << QStringList{"-n", "blank", "-c", "  "} << 0 << QStringList{"ROOT/blank.txt:1:a  b"} << QString();
+    QTest::newRow("a name hit in JSON has line 0 and an empty text")
+        << QStringList{"--json", "-n", "y.doc"} << 0
+        << QStringList{R"({"dir": "ROOT/a", "file": "y.doc", "line": 0, "text": ""})"} << QString();
     QTest::newRow("no name and no content is a usage error")
         << QStringList() << 2 << QStringList() << QString("Usage:");
     QTest::newRow("blank content without a name is a usage error")
@@ -292,6 +295,8 @@ void TestCli::buildSlowTree(TreeBuilder &slow)
     for (int i = 0; i < 100; ++i)
         slow.file(QString("d%1/f%2.txt").arg(i % 8).arg(i), text);
     ZipBuilder(slow.path("d0/docs.zip")).add("member.txt", text).close();
+    // Searched first, so its hit is emitted before any stop.
+    slow.file("aa/early.txt", "absent word\n");
 }
 
 void TestCli::signalStopsSearch_data()
@@ -326,7 +331,10 @@ void TestCli::signalStopsSearch()
     QVERIFY2(stopMs < 1000, qPrintable(QString("took %1 ms").arg(stopMs)));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), exitCode);
-    QVERIFY(process.readAllStandardOutput().isEmpty());
+    // Hits emitted before the stop are printed, in whole lines.
+    const QByteArray out = process.readAllStandardOutput();
+    QVERIFY2(out.startsWith(QDir(slow.root()).canonicalPath().toUtf8() + "/aa/early.txt:1:"), out.constData());
+    QVERIFY(out.endsWith('\n'));
     // ...and is gone afterwards.
     QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
