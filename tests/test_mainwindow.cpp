@@ -97,6 +97,8 @@ private slots:
     void layoutSpacingAndMargins_data();
     void layoutSpacingAndMargins();
     void statusBar();
+    void images_data();
+    void images();
     void styleSheets();
     void directoryCompletionIgnoresCase();
     void ownedObjectsAndIdentity();
@@ -409,6 +411,31 @@ void TestMainWindow::statusBar()
         QVERIFY(static_cast<QLabel *>(label)->text().isEmpty());
         QCOMPARE(label->styleSheet(), QStringLiteral("background: transparent"));
     }
+}
+
+void TestMainWindow::images_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("the magnifier of window, button and tray")
+        << QStringLiteral("smartsearch.png") << QSize(512, 512);
+    QTest::newRow("the help mark") << QStringLiteral("help.png") << QSize(48, 48);
+    QTest::newRow("the folder") << QStringLiteral("folder.png") << QSize(256, 256);
+    QTest::newRow("the background") << QStringLiteral("frame-mid.png") << QSize(852, 463);
+    QTest::newRow("the hover tile") << QStringLiteral("ico-hover-bg.png") << QSize(71, 78);
+    QTest::newRow("the stop sign") << QStringLiteral("stop.png") << QSize(48, 48);
+    QTest::newRow("the shield on") << QStringLiteral("protect_on.png") << QSize(32, 32);
+    QTest::newRow("the shield off") << QStringLiteral("protect_off.png") << QSize(32, 32);
+}
+
+void TestMainWindow::images()
+{
+    QFETCH(QString, name);
+    QFETCH(QSize, size);
+    // An icon made from a missing file is not null, so look at the image itself.
+    const QImage image(QStringLiteral(":/img/") + name);
+    QVERIFY2(!image.isNull(), qPrintable(name));
+    QCOMPARE(image.size(), size);
 }
 
 void TestMainWindow::styleSheets()
