@@ -51,10 +51,10 @@ bool isPseudoFileSystemAt(int fd)
     return isPseudoType(static_cast<unsigned long>(info.f_type));
 }
 
-bool isProcOrSysfsPath(const char *path)
+bool isProcOrSysfsAt(int fd)
 {
     struct statfs info;
-    if (statfs(path, &info) != 0)
+    if (fstatfs(fd, &info) != 0)
         return false;
     const auto type = static_cast<unsigned long>(info.f_type);
     return type == kProc || type == kSysfs;

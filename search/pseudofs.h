@@ -7,6 +7,6 @@ bool isPseudoFileSystemAt(int fd);
 
 // proc and sysfs, whose links to directories (/proc/*/cwd, /sys/class/...)
 // would multiply the walk; the walk lists their names but follows no links.
-bool isProcOrSysfsPath(const char *path);
+bool isProcOrSysfsAt(int fd);
 
 #endif // PSEUDOFS_H

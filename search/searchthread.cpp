@@ -4,10 +4,14 @@
 #include "archivesearch.h"
 #include "codecs.h"
 #include "contentmatcher.h"
+#include "directorylister.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QMutexLocker>
 #include <QTextCodec>
+
+#include <algorithm>
+#include <vector>
 
 searchThread::searchThread(QObject *parent)
     : QThread(parent), matcher(new ContentMatcher), emitMutex(QMutex::Recursive)
@@ -77,45 +81,75 @@ void searchThread::stop()
     cancelRequested = true;
 }
 
+struct searchThread::Walk
+{
+    Walk(const QStringList &nameFilters, const std::atomic_bool *cancel)
+        : lister(nameFilters, cancel)
+    {
+    }
+
+    bool isOnDescent(dev_t device, ino_t inode) const
+    {
+        return std::any_of(descent.begin(), descent.end(), [&](const FolderId &f) {
+            return f.device == device && f.inode == inode;
+        });
+    }
+
+    struct FolderId
+    {
+        dev_t device;
+        ino_t inode;
+    };
+    const DirectoryLister lister;
+    // A folder already on the way down is not entered again, so a link back
+    // to an ancestor does not recurse for ever; any other folder is.
+    std::vector<FolderId> descent;
+};
+
 void searchThread::run()
 {
+    Walk walk(nameFilters, &cancelRequested);
     for (const QDir &dir : qAsConst(dirList)) {
         if (cancelRequested)
             return;
-        walkDirectory(dir);
+        walkDirectory(walk, dir.absolutePath());
     }
 }
 
-void searchThread::walkDirectory(const QDir &dir)
+void searchThread::walkDirectory(Walk &walk, const QString &path)
 {
     visitedCount.fetch_add(1, std::memory_order_relaxed);
-    if (recursive) {
-        const QStringList subdirs = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        const QString base = dir.absolutePath();
-        for (const QString &name : subdirs) {
-            if (cancelRequested)
-                return;
-            walkDirectory(QDir(base + QLatin1Char('/') + name));
-        }
+    DirectoryListing listing;
+    const bool listed = walk.lister.list(
+        QFile::encodeName(path), recursive, &listing,
+        [&walk](dev_t device, ino_t inode) { return walk.isOnDescent(device, inode); });
+    if (!listed)
+        return;  // unreadable, vanished, or already on the way down
+
+    walk.descent.push_back(Walk::FolderId{listing.device, listing.inode});
+    const QString base = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    for (const QString &name : qAsConst(listing.subdirs)) {
+        if (cancelRequested)
+            break;
+        walkDirectory(walk, base + name);
     }
+    walk.descent.pop_back();
     if (cancelRequested)
         return;
 
-    QList<TFileInfo> hits = matchEntries(dir);
-    searchArchives(dir, hits);
+    QList<TFileInfo> hits = matchEntries(base, listing.matches);
+    searchArchives(base, listing.archives, hits);
     if (hits.isEmpty())
         return;
 
     QMutexLocker lock(&emitMutex);
     if (!cancelRequested)
-        emit PushGotFiles(QDir::toNativeSeparators(dir.absolutePath()), hits);
+        emit PushGotFiles(QDir::toNativeSeparators(path), hits);
 }
 
-QList<TFileInfo> searchThread::matchEntries(const QDir &dir) const
+QList<TFileInfo> searchThread::matchEntries(const QString &base, const QStringList &names) const
 {
     QList<TFileInfo> hits;
-    const QStringList names =
-        dir.entryList(nameFilters, QDir::Dirs | QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         if (cancelRequested)
             break;
@@ -123,25 +157,26 @@ QList<TFileInfo> searchThread::matchEntries(const QDir &dir) const
             hits.append(TFileInfo{name, 0, QString()});
             continue;
         }
-        const QString path = dir.absoluteFilePath(name);
-        const QString suffix = QFileInfo(path).suffix();
-        if (suffix.compare(QLatin1String("rar"), Qt::CaseInsensitive) == 0
-            || suffix.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0)
-            continue;
-        matcher->searchFile(path, hits, name);
+        // Archives go to the archive search; the suffix is what follows the last dot.
+        const int dot = name.lastIndexOf(QLatin1Char('.'));
+        if (dot >= 0) {
+            const QStringRef suffix = name.midRef(dot + 1);
+            if (suffix.compare(QLatin1String("rar"), Qt::CaseInsensitive) == 0
+                || suffix.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0)
+                continue;
+        }
+        matcher->searchFile(base + name, hits, name);
     }
     return hits;
 }
 
-void searchThread::searchArchives(const QDir &dir, QList<TFileInfo> &hits) const
+void searchThread::searchArchives(const QString &base, const QStringList &names,
+                                  QList<TFileInfo> &hits) const
 {
-    static const QStringList archiveFilters{QStringLiteral("*.rar"), QStringLiteral("*.zip")};
-    const QStringList names =
-        dir.entryList(archiveFilters, QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         if (cancelRequested)
             return;
-        searchArchive(dir.absoluteFilePath(name), hits, *matcher);
+        searchArchive(base + name, hits, *matcher);
     }
 }
 

@@ -57,9 +57,11 @@ protected:
     void run() override;
 
 private:
-    void walkDirectory(const QDir &dir);
-    QList<TFileInfo> matchEntries(const QDir &dir) const;
-    void searchArchives(const QDir &dir, QList<TFileInfo> &hits) const;
+    struct Walk;  // state of one run: the lister and the folders on the current descent
+    void walkDirectory(Walk &walk, const QString &path);
+    QList<TFileInfo> matchEntries(const QString &path, const QStringList &names) const;
+    void searchArchives(const QString &path, const QStringList &names,
+                        QList<TFileInfo> &hits) const;
 
     // Written by setParameters while the thread is idle, read by the worker.
     QList<QDir> dirList;

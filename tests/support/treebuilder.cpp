@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 TreeBuilder::TreeBuilder() = default;
 
 QString TreeBuilder::path(const QString &relative) const
@@ -44,4 +46,13 @@ void TreeBuilder::setModified(const QString &relative, const QDateTime &when)
     QFile f(path(relative));
     if (!f.open(QIODevice::ReadWrite) || !f.setFileTime(when, QFileDevice::FileModificationTime))
         qFatal("TreeBuilder: cannot set the time of %s", qPrintable(relative));
+}
+
+QString TreeBuilder::fifo(const QString &relative)
+{
+    const QString p = path(relative);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    if (::mkfifo(QFile::encodeName(p).constData(), 0600) != 0)
+        qFatal("TreeBuilder: cannot make the pipe %s", qPrintable(p));
+    return p;
 }

@@ -22,6 +22,8 @@ public:
     // A symbolic link at `relative` pointing to `target` (taken as given).
     QString link(const QString &relative, const QString &target);
     void setModified(const QString &relative, const QDateTime &when);
+    // A named pipe at `relative`; returns its path.
+    QString fifo(const QString &relative);
 
 private:
     QTemporaryDir dir;

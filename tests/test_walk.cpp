@@ -1,0 +1,333 @@
+// The directory walk: what is listed, in which order, and how a search stops.
+#include "directorylister.h"
+#include "searchthread.h"
+#include "treebuilder.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QtTest>
+
+#include <atomic>
+
+#include <unistd.h>
+
+namespace {
+
+struct Batch
+{
+    QString dir;
+    QList<TFileInfo> hits;
+};
+
+// Runs one search to its end and returns its batches in emission order.
+QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
+                       const QString &text = QString(), bool recursive = true, bool exact = false)
+{
+    searchThread thread;
+    QList<Batch> batches;
+    QObject::connect(&thread, &searchThread::PushGotFiles,
+                     [&batches](const QString &dir, const QList<TFileInfo> &hits) {
+                         batches.append(Batch{dir, hits});
+                     });
+    QList<QDir> dirList;
+    for (const QString &d : dirs)
+        dirList << QDir(d);
+    thread.setParameters(dirList, patterns, text, Qt::CaseSensitive, recursive, exact, false);
+    thread.start();
+    thread.wait();
+    QCoreApplication::processEvents();
+    return batches;
+}
+
+// "relative dir: name name ..." per batch, paths relative to `root`.
+QStringList describe(const QList<Batch> &batches, const QString &root)
+{
+    QStringList out;
+    for (const Batch &b : batches) {
+        QStringList names;
+        for (const TFileInfo &h : b.hits)
+            names << (h.lineNo ? h.fileName + QLatin1Char(':') + QString::number(h.lineNo) : h.fileName);
+        QString dir = b.dir;
+        dir.remove(0, root.size());
+        out << (dir.isEmpty() ? QStringLiteral(".") : dir.mid(1)) + QLatin1String(": ")
+                   + names.join(QLatin1Char(' '));
+    }
+    return out;
+}
+
+QStringList qdirList(const QString &path, const QStringList &filters, QDir::Filters flags)
+{
+    return QDir(path).entryList(filters, flags);
+}
+
+} // namespace
+
+class TestWalk : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void listingEqualsQDir_data();
+    void listingEqualsQDir();
+    void walkOrderAndContent();
+    void patterns_data();
+    void patterns();
+    void linkCycleEndsAndOtherLinksAreFollowed();
+    void contentSearchLeavesArchivesToArchiveSearch();
+    void noHitsNoBatch();
+    void stopInsideHugeFileIsPromptAndSilent();
+    void stopInsideLargeDirectoryIsPrompt();
+    void stopBetweenDirectoriesEmitsNothingMore();
+};
+
+void TestWalk::listingEqualsQDir_data()
+{
+    QTest::addColumn<QStringList>("filters");
+    QTest::newRow("listing/every name") << QStringList{"*"};
+    QTest::newRow("listing/wrapped letters") << QStringList{"*a*"};
+    QTest::newRow("listing/wrapped upper case") << QStringList{"*B*", "*E*"};
+    QTest::newRow("listing/suffix pattern") << QStringList{"*.zip"};
+    QTest::newRow("listing/exact name") << QStringList{"readme"};
+    QTest::newRow("listing/question mark and set") << QStringList{"?", "[ab]*", "*[!x]"};
+    QTest::newRow("listing/non-ascii pattern") << QStringList{QString::fromUtf8("*ä*")};
+    QTest::newRow("listing/kelvin sign and long s") << QStringList{"*k*", "*S*"};
+    QTest::newRow("listing/inner star") << QStringList{"r*e", "a*b*c"};
+}
+
+void TestWalk::listingEqualsQDir()
+{
+    QFETCH(QStringList, filters);
+    TreeBuilder tree;
+    const QStringList files{"a", "A", "b", "B", "abc", "ABC", "aXbXc", "readme", "README", "rEadme.txt",
+                            QString::fromUtf8("ä"), QString::fromUtf8("Ä"), QString::fromUtf8("é"), "e",
+                            "E", QString::fromUtf8("\u212Aelvin"), QString::fromUtf8("ſ"), "x.zip",
+                            "y.ZIP", "z.Rar", "zip", "_1", "10", "9", "~"};
+    for (const QString &f : files)
+        tree.file(f);
+    for (const QString &d : QStringList{"dirA", "dira", "Dirb", "zip.zip", QString::fromUtf8("Ödir")})
+        tree.folder(d);
+    tree.file(".hidden");
+    tree.folder(".hiddendir");
+    tree.file("dirA/inner");
+    tree.link("linkdir", tree.path("dirA"));
+    tree.link("linkfile.zip", tree.path("x.zip"));
+    tree.link("broken", tree.path("nowhere"));
+    tree.link(".hiddenlink", tree.path("dirA"));
+    tree.fifo("pipe.zip");
+    {
+        // A name whose bytes are not valid UTF-8.
+        const QByteArray raw = QFile::encodeName(tree.root()) + "/raw\xff" "a";
+        FILE *fp = fopen(raw.constData(), "w");
+        QVERIFY(fp);
+        fclose(fp);
+    }
+
+    std::atomic_bool cancel{false};
+    DirectoryLister lister(filters, &cancel);
+    DirectoryListing listing;
+    QVERIFY(lister.list(QFile::encodeName(tree.root()), true, &listing,
+                        [](dev_t, ino_t) { return false; }));
+    QCOMPARE(listing.subdirs, qdirList(tree.root(), {}, QDir::Dirs | QDir::NoDotAndDotDot));
+    QCOMPARE(listing.matches, qdirList(tree.root(), filters,
+                                       QDir::Dirs | QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
+    QCOMPARE(listing.archives, qdirList(tree.root(), {"*.rar", "*.zip"},
+                                        QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
+    ::unlink((QFile::encodeName(tree.root()) + "/raw\xff" "a").constData());
+}
+
+void TestWalk::walkOrderAndContent()
+{
+    TreeBuilder tree;
+    tree.file("x1");
+    tree.file("b/x2");
+    tree.file("A/x3");
+    tree.file("a2/sub/x4");
+    tree.file("a2/.hidden/x5");
+    tree.file(".x6");
+    tree.file("C/.x7");
+    tree.file("C/x8");
+    tree.link("C/linked", tree.path("b"));
+    tree.link("C/xlink", tree.path("x1"));
+    tree.link("C/xbroken", tree.path("none"));
+    tree.fifo("C/xpipe");
+    tree.folder("C/xfolder");
+
+    QCOMPARE(describe(runSearch({tree.root()}, {"x"}), tree.root()),
+             QStringList({"A: x3", "a2/sub: x4", "b: x2", "C/linked: x2", "C: x8 xfolder", ".: x1"}));
+    QCOMPARE(describe(runSearch({tree.root()}, {"x"}, QString(), false), tree.root()),
+             QStringList({".: x1"}));
+    // A start directory given twice is searched twice; the name is native and absolute.
+    const QList<Batch> twice = runSearch({tree.path("b"), tree.path("b/../b")}, {"x"});
+    QCOMPARE(twice.size(), 2);
+    QCOMPARE(twice[1].dir, QDir::toNativeSeparators(tree.path("b")));
+}
+
+void TestWalk::patterns_data()
+{
+    QTest::addColumn<QStringList>("patterns");
+    QTest::addColumn<bool>("exact");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("patterns/wrapped suffix also finds longer names")
+        << QStringList{"*.doc"} << false << "a.doc a.doc.bak report.DOCX";
+    QTest::newRow("patterns/wrapped word finds it anywhere in any case")
+        << QStringList{"doc"} << false << "a.doc a.doc.bak DOC report.DOCX";
+    QTest::newRow("patterns/exact suffix finds only that suffix")
+        << QStringList{"*.doc"} << true << "a.doc";
+    QTest::newRow("patterns/exact name finds only that name")
+        << QStringList{"readme"} << true << "README";
+    QTest::newRow("patterns/blanks around a wrapped pattern are trimmed")
+        << QStringList{" read "} << false << "README";
+    QTest::newRow("patterns/several patterns, one listing")
+        << QStringList{"*.bak", "readme"} << true << "a.doc.bak README";
+}
+
+void TestWalk::patterns()
+{
+    QFETCH(QStringList, patterns);
+    QFETCH(bool, exact);
+    QFETCH(QString, expected);
+    TreeBuilder tree;
+    for (const char *name : {"a.doc", "a.doc.bak", "report.DOCX", "README", "DOC", "other"})
+        tree.file(name);
+    const QList<Batch> batches = runSearch({tree.root()}, patterns, QString(), true, exact);
+    QCOMPARE(describe(batches, tree.root()), QStringList{".: " + expected});
+}
+
+void TestWalk::linkCycleEndsAndOtherLinksAreFollowed()
+{
+    TreeBuilder tree;
+    tree.file("top/x");
+    tree.link("top/down/back", tree.path("top"));  // loops to an ancestor
+    tree.link("top/self", tree.path("top"));
+    tree.file("other/x");
+    tree.link("top/toother", tree.path("other"));  // searched again through the link
+    const QList<Batch> batches = runSearch({tree.path("top")}, {"x"});
+    QCOMPARE(describe(batches, tree.root()), QStringList({"top/toother: x", "top: x"}));
+}
+
+void TestWalk::contentSearchLeavesArchivesToArchiveSearch()
+{
+    TreeBuilder tree;
+    tree.file("Report.ZIP", "needle\n");
+    tree.file("notes.rar", "needle\n");
+    tree.file("a.txt", "x\nneedle\n");
+    tree.folder("needle-folder");
+    const QList<Batch> batches = runSearch({tree.root()}, {"*"}, QStringLiteral("needle"));
+    QCOMPARE(describe(batches, tree.root()), QStringList{".: a.txt:2"});
+    QCOMPARE(batches[0].hits[0].lineText, QStringLiteral("needle"));
+}
+
+void TestWalk::noHitsNoBatch()
+{
+    TreeBuilder tree;
+    tree.file("a/b/c.txt", "text");
+    QVERIFY(runSearch({tree.root()}, {"zzz"}).isEmpty());
+    QVERIFY(runSearch({tree.root()}, {"*"}, QStringLiteral("absent")).isEmpty());
+}
+
+namespace {
+
+// Starts a search, stops it once `ready` says so, and returns how long the
+// thread took to finish after stop(); fails on any batch after stop().
+qint64 stopAndTime(searchThread &thread, const std::function<bool()> &ready, bool *emittedLate)
+{
+    std::atomic_bool stopped{false};
+    std::atomic_bool late{false};
+    QObject::connect(&thread, &searchThread::PushGotFiles, &thread,
+                     [&](const QString &, const QList<TFileInfo> &) {
+                         if (stopped)
+                             late = true;
+                     },
+                     Qt::DirectConnection);
+    thread.start();
+    QElapsedTimer wait;
+    wait.start();
+    while (!ready() && wait.elapsed() < 20000)
+        QThread::msleep(5);
+    QElapsedTimer timer;
+    timer.start();
+    thread.stop();
+    stopped = true;
+    thread.wait();
+    const qint64 ms = timer.elapsed();
+    *emittedLate = late;
+    return ms;
+}
+
+} // namespace
+
+void TestWalk::stopInsideHugeFileIsPromptAndSilent()
+{
+    // 1 GiB of a sparse file reads as NULs without using the disk.
+    TreeBuilder tree;
+    const QString path = tree.file("huge.txt");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(qint64(1) << 30));
+    }
+    tree.file("sub/hit.txt", "needle\n");
+    for (const bool deep : {false, true}) {
+        searchThread thread;
+        thread.setParameters({QDir(tree.root())}, {"*"}, QStringLiteral("needle"),
+                             Qt::CaseSensitive, true, false, deep);
+        QElapsedTimer since;
+        since.start();
+        bool late = false;
+        const qint64 ms = stopAndTime(thread, [&] { return since.elapsed() > 300; }, &late);
+        QVERIFY2(ms < 100, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
+        QVERIFY(!late);
+    }
+}
+
+void TestWalk::stopInsideLargeDirectoryIsPrompt()
+{
+    TreeBuilder tree;
+    const QByteArray root = QFile::encodeName(tree.path("big"));
+    QDir().mkpath(tree.path("big"));
+    for (int i = 0; i < 100000; ++i) {
+        FILE *f = fopen((root + "/entry" + QByteArray::number(i)).constData(), "w");
+        QVERIFY(f);
+        fclose(f);
+    }
+    for (const QString &text : {QString(), QStringLiteral("needle")}) {
+        searchThread thread;
+        thread.setParameters({QDir(tree.path("big"))}, {"entry"}, text, Qt::CaseSensitive, true,
+                             false, false);
+        QElapsedTimer since;
+        since.start();
+        bool late = false;
+        const qint64 ms = stopAndTime(thread, [&] { return since.elapsed() > 20; }, &late);
+        QVERIFY2(ms < 100, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
+        QVERIFY(!late);
+    }
+}
+
+void TestWalk::stopBetweenDirectoriesEmitsNothingMore()
+{
+    TreeBuilder tree;
+    for (int i = 0; i < 3000; ++i)
+        tree.file(QStringLiteral("d%1/hit").arg(i));
+    searchThread thread;
+    thread.setParameters({QDir(tree.root())}, {"hit"}, QString(), Qt::CaseSensitive, true, false,
+                         false);
+    std::atomic_int batches{0};
+    QObject::connect(&thread, &searchThread::PushGotFiles, &thread,
+                     [&](const QString &, const QList<TFileInfo> &) { ++batches; },
+                     Qt::DirectConnection);
+    bool late = false;
+    stopAndTime(thread, [&] { return batches > 100; }, &late);
+    QVERIFY(!late);
+    QVERIFY(batches < 3000);
+
+    // The next search starts afresh.
+    batches = 0;
+    thread.setParameters({QDir(tree.path("d1"))}, {"hit"}, QString(), Qt::CaseSensitive, true,
+                         false, false);
+    thread.start();
+    thread.wait();
+    QCOMPARE(int(batches), 1);
+}
+
+QTEST_GUILESS_MAIN(TestWalk)
+#include "test_walk.moc"
