@@ -1,39 +1,46 @@
 #include "bytesource.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
 
-constexpr qint64 kReadBlock = 1 << 20;
+constexpr size_t kReadBlock = 1 << 20;
 
 } // namespace
 
-ByteSource::ByteSource(int fd, qint64 size) : fd(fd), size(size) {}
-
-ByteSource::ByteSource(const char *data, qint64 size)
-    : memory(data), size(size), blockLen(size)
+ByteSource::ByteSource(int fd, std::vector<char> &block) : fd(fd), block(&block)
 {
+    if (block.size() < kReadBlock)
+        block.resize(kReadBlock);
+}
+
+ByteSource::ByteSource(const char *data, qint64 size) : memory(data), blockLen(size) {}
+
+// A read that returns less than asked means the end of a regular file; not
+// asking again saves a system call per file.
+qint64 ByteSource::readSome(char *target, qint64 max)
+{
+    if (ended)
+        return 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, target, size_t(max));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < max)
+            ended = true;
+        return got > 0 ? got : 0;
+    }
 }
 
 bool ByteSource::refill()
 {
-    if (memory || ended)
+    if (memory)
         return false;
-    if (block.empty())
-        block.resize(kReadBlock);
-    for (;;) {
-        const ssize_t got = ::read(fd, block.data(), block.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            ended = true;
-            return false;
-        }
-        blockPos = 0;
-        blockLen = got;
-        return true;
-    }
+    blockPos = 0;
+    blockLen = readSome(block->data(), qint64(block->size()));
+    return blockLen > 0;
 }
 
 qint64 ByteSource::next(const char **data, qint64 max)
@@ -41,9 +48,29 @@ qint64 ByteSource::next(const char **data, qint64 max)
     if (blockPos >= blockLen && !refill())
         return 0;
     const qint64 n = qMin(max, blockLen - blockPos);
-    *data = (memory ? memory : block.data()) + blockPos;
+    *data = (memory ? memory : block->data()) + blockPos;
     blockPos += n;
     return n;
+}
+
+qint64 ByteSource::readInto(char *target, qint64 max)
+{
+    if (blockPos < blockLen || memory) {
+        const char *data = nullptr;
+        const qint64 n = next(&data, max);
+        if (n > 0)
+            memcpy(target, data, size_t(n));
+        return n;
+    }
+    return readSome(target, max);
+}
+
+qint64 ByteSource::peek(const char **data)
+{
+    if (blockPos >= blockLen && !refill())
+        return 0;
+    *data = (memory ? memory : block->data()) + blockPos;
+    return blockLen - blockPos;
 }
 
 bool ByteSource::atEnd()

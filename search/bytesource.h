@@ -10,27 +10,33 @@
 class ByteSource
 {
 public:
-    ByteSource(int fd, qint64 size);
+    // `block` is the read buffer, kept by the caller across files.
+    ByteSource(int fd, std::vector<char> &block);
     ByteSource(const char *data, qint64 size);
 
     // Points `data` at up to `max` next bytes and returns their number; 0 at
     // the end of the file or on a read error.
     qint64 next(const char **data, qint64 max);
+    // Copies up to `max` next bytes to `target` (reading straight into it
+    // when nothing is buffered); 0 at the end.
+    qint64 readInto(char *target, qint64 max);
+    // The bytes buffered but not yet handed out, reading a block if there are none.
+    qint64 peek(const char **data);
     // True when every byte has been handed out.
     bool atEnd();
     // Starts again from the first byte; false when the descriptor cannot seek.
     bool rewind();
 
 private:
+    qint64 readSome(char *target, qint64 max);
     bool refill();
 
     int fd = -1;
     const char *memory = nullptr;
-    qint64 size = 0;
-    std::vector<char> block;
-    qint64 blockPos = 0;   // next unread byte in block
-    qint64 blockLen = 0;   // valid bytes in block
-    bool ended = false;    // a read returned 0 or failed
+    std::vector<char> *block = nullptr;
+    qint64 blockPos = 0;   // next unread byte of the block or the memory
+    qint64 blockLen = 0;   // valid bytes in the block or the memory
+    bool ended = false;    // the file has no more bytes
 };
 
 #endif // BYTESOURCE_H

@@ -62,18 +62,6 @@ int openRegularFile(const QString &path, qint64 *size)
     return fd;
 }
 
-// The first bytes of the file, as many as the byte-order mark test needs.
-QByteArray leadingBytes(int fd, qint64 size)
-{
-    QByteArray bytes(int(qMin<qint64>(size, 4)), '\0');
-    ssize_t got;
-    do {
-        got = ::pread(fd, bytes.data(), size_t(bytes.size()), 0);
-    } while (got < 0 && errno == EINTR);
-    bytes.resize(got > 0 ? int(got) : 0);
-    return bytes;
-}
-
 bool readWholeFile(int fd, qint64 size, QByteArray *bytes)
 {
     bytes->resize(int(size));
@@ -121,24 +109,29 @@ void ContentMatcher::searchFile(const QString &path, QList<TFileInfo> &hits,
     if (deepSearch)
         searchDeep(file.fd, size, hits, reportName);
     else
-        searchNormal(file.fd, size, hits, reportName);
+        searchNormal(file.fd, hits, reportName);
 }
 
-void ContentMatcher::searchNormal(int fd, qint64 size, QList<TFileInfo> &hits,
-                                  const QString &reportName) const
+void ContentMatcher::searchNormal(int fd, QList<TFileInfo> &hits, const QString &reportName) const
 {
     QTextCodec *const locale = localeCodec ? localeCodec : systemCodec();
+    ByteSource source(fd, readBlock);
     // The stream's first read decides the codec by the byte-order mark.
-    QTextCodec *codec = QTextCodec::codecForUtfText(leadingBytes(fd, size), locale);
+    const char *first = nullptr;
+    const qint64 firstSize = source.peek(&first);
+    if (firstSize == 0)
+        return;
+    QTextCodec *codec = QTextCodec::codecForUtfText(
+        QByteArray::fromRawData(first, int(qMin<qint64>(firstSize, 4))), locale);
     const auto onHit = [&](int lineNo, const QString &head) {
         if (!isCancelled())
             hits.append(TFileInfo{reportName, lineNo, cutToLineText(head)});
     };
-    ByteSource source(fd, size);
     LineMatcher matcher(grepText, caseSensitivity, kHeadChars);
     const ByteNeedle &needle = anchorFor(grepText);
     if (codec->mibEnum() == kUtf8Mib && !needle.isEmpty())
-        searchUtf8Lines(source, grepText, caseSensitivity, needle, matcher, cancelFlag, onHit);
+        searchUtf8Lines(source, grepText, caseSensitivity, needle, scanBuffer, matcher, cancelFlag,
+                        onHit);
     else
         searchTextStreamLines(source, locale, true, matcher, cancelFlag, onHit);
 }
@@ -148,7 +141,7 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
 {
     QByteArray whole;
     const bool inMemory = size <= kDeepInMemoryLimit && readWholeFile(fd, size, &whole);
-    ByteSource fromDisk(fd, size);
+    ByteSource fromDisk(fd, readBlock);
     ByteSource fromMemory(whole.constData(), whole.size());
     ByteSource &source = inMemory ? fromMemory : fromDisk;
 
@@ -172,7 +165,8 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
         LineMatcher matcher(entry.text, caseSensitivity, kHeadChars);
         const ByteNeedle &needle = anchorFor(entry.text);
         if (entry.codec->mibEnum() == kUtf8Mib && !needle.isEmpty())
-            searchUtf8Lines(source, entry.text, caseSensitivity, needle, matcher, cancelFlag, onHit);
+            searchUtf8Lines(source, entry.text, caseSensitivity, needle, scanBuffer, matcher,
+                            cancelFlag, onHit);
         else
             searchTextStreamLines(source, entry.codec, false, matcher, cancelFlag, onHit);
     }

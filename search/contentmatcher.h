@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <atomic>
+#include <vector>
 
 class QTextCodec;
 
@@ -49,7 +50,7 @@ public:
     }
 
 private:
-    void searchNormal(int fd, qint64 size, QList<TFileInfo> &hits, const QString &reportName) const;
+    void searchNormal(int fd, QList<TFileInfo> &hits, const QString &reportName) const;
     void searchDeep(int fd, qint64 size, QList<TFileInfo> &hits, const QString &reportName) const;
     const ByteNeedle &anchorFor(const QString &text) const;
 
@@ -57,6 +58,9 @@ private:
     mutable QString anchorText;
     mutable Qt::CaseSensitivity anchorCase = Qt::CaseSensitive;
     mutable ByteNeedle anchor;
+    // Read buffers kept across files, so that no file pays for allocating them.
+    mutable std::vector<char> readBlock;
+    mutable std::vector<char> scanBuffer;
 };
 
 #endif // CONTENTMATCHER_H

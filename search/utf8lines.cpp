@@ -54,11 +54,13 @@ class Utf8LineScanner
 {
 public:
     Utf8LineScanner(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
-                    const ByteNeedle &anchor, LineMatcher &longLines,
+                    const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
                     const std::atomic_bool *cancel, const LineHitHandler &onHit)
         : source(source), text(text), cs(cs), anchor(anchor), longLines(longLines),
-          cancel(cancel), onHit(onHit), utf8(QTextCodec::codecForMib(106)), work(kWorkBytes)
+          cancel(cancel), onHit(onHit), utf8(QTextCodec::codecForMib(106)), work(work)
     {
+        if (work.size() < kWorkBytes)
+            work.resize(kWorkBytes);
     }
 
     void run()
@@ -91,11 +93,9 @@ private:
     bool fill()
     {
         while (have < work.size()) {
-            const char *data = nullptr;
-            const qint64 got = source.next(&data, qint64(work.size() - have));
+            const qint64 got = source.readInto(work.data() + have, qint64(work.size() - have));
             if (got <= 0)
                 return true;
-            memcpy(work.data() + have, data, size_t(got));
             have += size_t(got);
         }
         return false;
@@ -194,7 +194,7 @@ private:
     const LineHitHandler &onHit;
     QTextCodec *const utf8;
 
-    std::vector<char> work;
+    std::vector<char> &work;
     size_t have = 0;          // bytes held in work
     qint64 workOffset = 0;    // file offset of work[0], always a line start
     qint64 linesDone = 0;     // lines that end before work[0] or were counted
@@ -218,8 +218,8 @@ ByteNeedle utf8AnchorFor(const QString &text, Qt::CaseSensitivity cs)
 }
 
 void searchUtf8Lines(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
-                     const ByteNeedle &anchor, LineMatcher &longLines,
+                     const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
                      const std::atomic_bool *cancel, const LineHitHandler &onHit)
 {
-    Utf8LineScanner(source, text, cs, anchor, longLines, cancel, onHit).run();
+    Utf8LineScanner(source, text, cs, anchor, work, longLines, cancel, onHit).run();
 }

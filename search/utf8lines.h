@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <vector>
+
 // The longest part of `text` whose UTF-8 bytes (ASCII letters in either case
 // when `cs` ignores case) every line that contains `text` must hold: the
 // characters that decode from exactly one byte form up to ASCII case. Empty
@@ -15,9 +17,10 @@ ByteNeedle utf8AnchorFor(const QString &text, Qt::CaseSensitivity cs);
 // Reports the lines of UTF-8 data that contain `text`, with the same line
 // numbers and texts as searchTextStreamLines with the UTF-8 codec, but finds
 // them by searching `anchor` in the raw bytes and decodes only the lines
-// that hold it. Lines longer than the read buffer go through `longLines`.
+// that hold it. `work` is the caller's buffer, kept across files. Lines
+// longer than the buffer go through `longLines`.
 void searchUtf8Lines(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
-                     const ByteNeedle &anchor, LineMatcher &longLines,
+                     const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
                      const std::atomic_bool *cancel, const LineHitHandler &onHit);
 
 #endif // UTF8LINES_H
