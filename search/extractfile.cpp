@@ -31,13 +31,21 @@ ExtractFile::~ExtractFile()
 bool ExtractFile::open()
 {
     close();
-    const QFileInfo info(filePath);
-    QDir().mkpath(info.absolutePath());
-    // A folder left at the temporary path would block the file; only an empty
-    // one can go.
-    if (info.isDir())
-        QDir().rmdir(filePath);
-    file = std::fopen(QFile::encodeName(filePath).constData(), "wb");
+    const QByteArray encoded = QFile::encodeName(filePath);
+    if (!folderChecked) {
+        const QFileInfo info(filePath);
+        QDir().mkpath(info.absolutePath());
+        // A folder left at the temporary path would block the file; only an
+        // empty one can go.
+        if (info.isDir())
+            QDir().rmdir(filePath);
+        folderChecked = true;
+    }
+    // A fresh file rather than the old one truncated: ext4 flushes a file that
+    // was truncated and rewritten when it is closed, which made every member
+    // wait for the disk.
+    std::remove(encoded.constData());
+    file = std::fopen(encoded.constData(), "wb");
     return file != nullptr;
 }
 

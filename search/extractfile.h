@@ -29,6 +29,7 @@ public:
 private:
     QString filePath;
     FILE *file = nullptr;
+    bool folderChecked = false;  // the folder is made once per walk
 };
 
 // The name under which hits inside an archive are reported: the archive's

@@ -1,0 +1,34 @@
+#!/bin/sh
+# Content search over 200 ZIP archives of 50 text members each: velto-find
+# against ugrep -z in the same run, timed with hyperfine.
+#   bench/zip-bench.sh [velto-find binary] [word]
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+find_bin=${1:-$root/../build/bin/velto-find}
+word=${2:-needle}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Members of about 4 kB of prose; every tenth holds the word once.
+python3 - "$work/zips" "$word" <<'PY'
+import os, sys, zipfile, random
+out, word = sys.argv[1], sys.argv[2]
+os.makedirs(out)
+rnd = random.Random(7)
+vocab = ["alpha", "bravo", "search", "archive", "member", "folder", "result", "window",
+         "thread", "codec", "line", "text", "value", "index", "entry", "stream"]
+for a in range(200):
+    with zipfile.ZipFile(f"{out}/archive{a:03}.zip", "w", zipfile.ZIP_DEFLATED) as z:
+        for m in range(50):
+            lines = [" ".join(rnd.choice(vocab) for _ in range(10)) for _ in range(60)]
+            if m % 10 == 0:
+                lines[rnd.randrange(60)] += " " + word
+            z.writestr(f"docs/part{m:02}/member{m:02}.txt", "\n".join(lines) + "\n")
+PY
+
+velto_hits=$("$find_bin" -c "$word" "$work/zips" | wc -l)
+ugrep_hits=$(ugrep -z -rn "$word" "$work/zips" | wc -l)
+echo "hits: velto-find $velto_hits, ugrep $ugrep_hits"
+hyperfine --warmup 2 --runs 10 \
+  -n velto-find "$find_bin -c $word $work/zips" \
+  -n ugrep "ugrep -z -rn $word $work/zips"
