@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <memory>
-
 class QLocalServer;
 class QWidget;
 
