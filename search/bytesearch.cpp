@@ -29,6 +29,13 @@ ByteNeedle::ByteNeedle(const QByteArray &bytes, bool foldAsciiLetters)
     }
 }
 
+ByteNeedle::ByteNeedle(const QByteArray &bytes, const QByteArray &foldMask)
+    : folded(bytes), foldMask(foldMask)
+{
+    for (int i = 0; i < folded.size(); ++i)
+        folded[i] = char(folded[i] | foldMask[i]);
+}
+
 bool ByteNeedle::matchesAt(const char *p) const
 {
     const char *n = folded.constData();

@@ -12,8 +12,12 @@ class ByteNeedle
 public:
     ByteNeedle() = default;
     ByteNeedle(const QByteArray &bytes, bool foldAsciiLetters);
+    // `foldMask` holds 0x20 at each ASCII letter that matches in either case.
+    ByteNeedle(const QByteArray &bytes, const QByteArray &foldMask);
 
     bool isEmpty() const { return folded.isEmpty(); }
+    // Identifies the needle, e.g. as a cache key.
+    QByteArray key() const { return folded + '\0' + foldMask; }
     int size() const { return folded.size(); }
 
     // Offset of the first occurrence in [data, data + length), or `length`.

@@ -4,10 +4,12 @@
 #include "codecs.h"
 #include "linematcher.h"
 #include "pseudofs.h"
+#include "singlebytecodec.h"
 #include "textstreamlines.h"
 #include "utf8lines.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSet>
 #include <QTextCodec>
 
@@ -147,11 +149,12 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
 
     QTextCodec *const hitCodec = QTextCodec::codecForName("gb18030");
     QSet<int> reportedLines;
+    // Lines holding a byte needle, shared by all single-byte codecs whose
+    // needle for the text is the same.
+    QHash<QByteArray, QVector<LineSpan>> linesByNeedle;
     for (const CodecPattern &entry : codecPatterns) {
         if (isCancelled())
             return;
-        if (!source.rewind())
-            continue;
         const QString prefix =
             QLatin1Char('[') + QString::fromLatin1(entry.codec->name()) + QLatin1String("]\t");
         const auto onHit = [&](int lineNo, const QString &head) {
@@ -162,6 +165,33 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
             convertThroughCodecs(head, entry.codec, converted, hitCodec ? hitCodec : entry.codec);
             hits.append(TFileInfo{reportName, lineNo, prefix + cutToLineText(converted)});
         };
+
+        if (const SingleByteCodec *table = inMemory ? SingleByteCodec::of(entry.codec) : nullptr) {
+            ByteNeedle needle;
+            const SingleByteCodec::Needle kind =
+                table->needleFor(entry.text, caseSensitivity, &needle);
+            if (kind == SingleByteCodec::Needle::NeverMatches)
+                continue;  // no byte decodes to some character of the text
+            if (kind == SingleByteCodec::Needle::Found) {
+                const QByteArray key = needle.key();
+                auto lines = linesByNeedle.constFind(key);
+                if (lines == linesByNeedle.constEnd())
+                    lines = linesByNeedle.insert(
+                        key, linesHolding(whole.constData(), whole.size(), needle));
+                for (const LineSpan &span : *lines) {
+                    QString line = table->decode(whole.constData() + span.start,
+                                                 span.end - span.start - (span.endsWithFeed ? 1 : 0));
+                    if (line.endsWith(QLatin1Char('\r')))
+                        line.chop(1);  // "\r\n", or a '\r' that ends the file
+                    if (line.indexOf(entry.text, 0, caseSensitivity) != -1)
+                        onHit(span.lineNo, line.left(kHeadChars));
+                }
+                continue;
+            }
+        }
+
+        if (!source.rewind())
+            continue;
         LineMatcher matcher(entry.text, caseSensitivity, kHeadChars);
         const ByteNeedle &needle = anchorFor(entry.text);
         if (entry.codec->mibEnum() == kUtf8Mib && !needle.isEmpty())

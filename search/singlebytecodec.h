@@ -1,0 +1,45 @@
+#ifndef SINGLEBYTECODEC_H
+#define SINGLEBYTECODEC_H
+
+#include "bytesearch.h"
+
+#include <QString>
+#include <QVector>
+
+class QTextCodec;
+
+// A codec that turns every byte into one character of its own, whatever
+// surrounds it, and only the byte 0x0A into a line feed. Its lines are the
+// same byte ranges for every such codec, and a text occurs in a decoded line
+// exactly where the bytes that decode to its characters occur.
+class SingleByteCodec
+{
+public:
+    // The table of `codec`, or null when it is not such a codec. Computed
+    // once per codec; call from one thread at a time.
+    static const SingleByteCodec *of(QTextCodec *codec);
+
+    enum class Needle { Found, NeverMatches, NotByteSearchable };
+    // The bytes a line must hold to contain `text` in this codec's decoding.
+    Needle needleFor(const QString &text, Qt::CaseSensitivity cs, ByteNeedle *needle) const;
+
+    QString decode(const char *data, qint64 size) const;
+
+private:
+    QChar decoded[256];
+};
+
+// One line of raw data: its number and byte range, with or without its '\n'.
+struct LineSpan
+{
+    int lineNo;
+    qint64 start;
+    qint64 end;
+    bool endsWithFeed;
+};
+
+// The lines of data[0, size) that hold `needle`, split at '\n' as
+// QTextStream splits them.
+QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &needle);
+
+#endif // SINGLEBYTECODEC_H
