@@ -102,7 +102,8 @@ const ByteNeedle &ContentMatcher::anchorFor(const QString &text) const
 void ContentMatcher::searchFile(const QString &path, QList<TFileInfo> &hits,
                                 const QString &reportName) const
 {
-    if (isCancelled())
+    // Lines never hold a line feed.
+    if (isCancelled() || grepText.contains(QLatin1Char('\n')))
         return;
     qint64 size = 0;
     const FileDescriptor file(openRegularFile(path, &size));
@@ -135,7 +136,8 @@ void ContentMatcher::searchNormal(int fd, QList<TFileInfo> &hits, const QString 
         searchUtf8Lines(source, grepText, caseSensitivity, needle, scanBuffer, matcher, cancelFlag,
                         onHit);
     else
-        searchTextStreamLines(source, locale, true, matcher, cancelFlag, onHit);
+        searchTextStreamLines(source, locale, true, grepText, caseSensitivity, matcher, cancelFlag,
+                              onHit);
 }
 
 void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
@@ -198,7 +200,8 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
             searchUtf8Lines(source, entry.text, caseSensitivity, needle, scanBuffer, matcher,
                             cancelFlag, onHit);
         else
-            searchTextStreamLines(source, entry.codec, false, matcher, cancelFlag, onHit);
+            searchTextStreamLines(source, entry.codec, false, entry.text, caseSensitivity, matcher,
+                                  cancelFlag, onHit);
     }
 }
 

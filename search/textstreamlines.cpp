@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTextCodec>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 kStreamRead = 16384;   // QTextStream's read size
@@ -54,11 +56,30 @@ public:
     int pos = 0;  // first unconsumed character
 };
 
+// Consumes the complete lines at the front of the buffer that cannot hold
+// `text`: all of them when none does, else those before the first that may.
+// A hit never covers a '\n', so it lies inside one line.
+int skipLinesWithoutText(DecodedStream &in, const QString &text, Qt::CaseSensitivity cs)
+{
+    const int lastFeed = in.buffer.lastIndexOf(QLatin1Char('\n'));
+    if (lastFeed < in.pos)
+        return 0;
+    const int hit = QStringRef(&in.buffer, in.pos, lastFeed - in.pos).indexOf(text, 0, cs);
+    const int stop = hit < 0 ? lastFeed + 1
+                             : in.buffer.lastIndexOf(QLatin1Char('\n'), in.pos + hit) + 1;
+    if (stop <= in.pos)
+        return 0;
+    const QChar *chars = in.buffer.constData();
+    const int lines = int(std::count(chars + in.pos, chars + stop, QLatin1Char('\n')));
+    in.pos = stop;
+    return lines;
+}
+
 } // namespace
 
 void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUnicode,
-                           LineMatcher &matcher, const std::atomic_bool *cancel,
-                           const LineHitHandler &onHit)
+                           const QString &text, Qt::CaseSensitivity cs, LineMatcher &matcher,
+                           const std::atomic_bool *cancel, const LineHitHandler &onHit)
 {
     DecodedStream in(source, codec, detectUnicode);
     int lineNo = 0;
@@ -69,6 +90,9 @@ void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUni
             in.buffer.remove(0, in.pos);
             in.pos = 0;
         }
+        lineNo += skipLinesWithoutText(in, text, cs);
+        if (in.atEnd())
+            break;
         ++lineNo;
         matcher.begin();
         int scanFrom = in.pos;

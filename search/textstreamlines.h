@@ -1,12 +1,13 @@
 #ifndef TEXTSTREAMLINES_H
 #define TEXTSTREAMLINES_H
 
+#include <QString>
+
 #include <atomic>
 #include <functional>
 
 class ByteSource;
 class LineMatcher;
-class QString;
 class QTextCodec;
 
 // Called with the 1-based number and the first characters of each matching line.
@@ -18,8 +19,10 @@ using LineHitHandler = std::function<void(int lineNo, const QString &head)>;
 // the matcher accepts. With `detectUnicode` the first read picks the codec by
 // its byte-order mark, as QTextStream's default does. Returns early, without
 // reporting more, once `cancel` is set.
+// `matcher` tests lines for `text`; runs of complete lines without the text
+// are passed over in one search.
 void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUnicode,
-                           LineMatcher &matcher, const std::atomic_bool *cancel,
-                           const LineHitHandler &onHit);
+                           const QString &text, Qt::CaseSensitivity cs, LineMatcher &matcher,
+                           const std::atomic_bool *cancel, const LineHitHandler &onHit);
 
 #endif // TEXTSTREAMLINES_H
