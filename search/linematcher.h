@@ -17,8 +17,9 @@ public:
     void finish(bool dropFinalCr);
 
     bool matched() const { return found; }
-    // The first characters of the finished line.
+    // The first characters of the finished line, at most headLength() of them.
     const QString &head() const { return headText; }
+    int headLength() const { return headChars; }
 
 private:
     void search(const QString &chars);

@@ -11,7 +11,6 @@
 namespace {
 
 constexpr size_t kWorkBytes = 1 << 20;
-constexpr int kHeadChars = 256;
 
 bool cancelled(const std::atomic_bool *cancel)
 {
@@ -153,7 +152,7 @@ private:
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);  // "\r\n", or a '\r' that ends the file
         if (line.indexOf(text, 0, cs) != -1)
-            onHit(int(linesDone + 1), line.left(kHeadChars));
+            onHit(int(linesDone + 1), line.left(longLines.headLength()));
     }
 
     // The work buffer holds the start of a line and no line end: decode the

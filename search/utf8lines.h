@@ -18,7 +18,8 @@ ByteNeedle utf8AnchorFor(const QString &text, Qt::CaseSensitivity cs);
 // numbers and texts as searchTextStreamLines with the UTF-8 codec, but finds
 // them by searching `anchor` in the raw bytes and decodes only the lines
 // that hold it. `work` is the caller's buffer, kept across files. Lines
-// longer than the buffer go through `longLines`.
+// longer than the buffer go through `longLines`, whose head length also
+// bounds the text reported of every other line.
 void searchUtf8Lines(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
                      const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
                      const std::atomic_bool *cancel, const LineHitHandler &onHit);
