@@ -85,12 +85,12 @@ size_t ByteNeedle::findIn(const char *data, size_t length) const
     return length;
 }
 
-size_t countLineFeeds(const char *data, size_t length)
+size_t countByte(const char *data, size_t length, char byte)
 {
     size_t count = 0;
     size_t i = 0;
 #if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i lf = _mm_set1_epi8(byte);
     // Byte counters of 255 blocks at most, then summed with SAD.
     while (i + 16 <= length) {
         __m128i acc = _mm_setzero_si128();
@@ -104,6 +104,6 @@ size_t countLineFeeds(const char *data, size_t length)
     }
 #endif
     for (; i < length; ++i)
-        count += data[i] == '\n';
+        count += data[i] == byte;
     return count;
 }

@@ -30,7 +30,7 @@ private:
     QByteArray foldMask;  // 0x20 where the byte is a letter that folds, else 0
 };
 
-// Number of '\n' bytes in [data, data + length).
-size_t countLineFeeds(const char *data, size_t length);
+// Number of bytes equal to `byte` in [data, data + length).
+size_t countByte(const char *data, size_t length, char byte);
 
 #endif // BYTESEARCH_H

@@ -175,11 +175,12 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
             if (kind == SingleByteCodec::Needle::NeverMatches)
                 continue;  // no byte decodes to some character of the text
             if (kind == SingleByteCodec::Needle::Found) {
-                const QByteArray key = needle.key();
+                const QByteArray key = needle.key() + table->lineFeed();
                 auto lines = linesByNeedle.constFind(key);
                 if (lines == linesByNeedle.constEnd())
                     lines = linesByNeedle.insert(
-                        key, linesHolding(whole.constData(), whole.size(), needle));
+                        key, linesHolding(whole.constData(), whole.size(), needle,
+                                          table->lineFeed()));
                 for (const LineSpan &span : *lines) {
                     QString line = table->decode(whole.constData() + span.start,
                                                  span.end - span.start - (span.endsWithFeed ? 1 : 0));

@@ -36,7 +36,10 @@ const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
         single = one.size() == 1;
         if (single) {
             table->decoded[b] = one[0];
-            lineFeeds += one[0] == QLatin1Char('\n');
+            if (one[0] == QLatin1Char('\n')) {
+                table->feedByte = byte;
+                ++lineFeeds;
+            }
         }
     }
     // Every pair of bytes, and a stretch of random bytes, decoded at once must
@@ -54,7 +57,7 @@ const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
         seed = seed * 1103515245u + 12345u;
         probe += char(seed >> 16);
     }
-    single = single && lineFeeds == 1 && table->decoded[0x0A] == QLatin1Char('\n')
+    single = single && lineFeeds == 1
           && codec->toUnicode(probe) == table->decode(probe.constData(), probe.size());
     known.insert(codec, single ? table : nullptr);
     return single ? table.get() : nullptr;
@@ -98,7 +101,8 @@ QString SingleByteCodec::decode(const char *data, qint64 size) const
     return text;
 }
 
-QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &needle)
+QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &needle,
+                               char lineFeed)
 {
     QVector<LineSpan> lines;
     qint64 pos = 0;
@@ -109,11 +113,11 @@ QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &
         if (found == size_t(size - pos))
             break;
         const qint64 hit = pos + qint64(found);
-        const void *before = memrchr(data + pos, '\n', size_t(hit - pos));
+        const void *before = memrchr(data + pos, lineFeed, size_t(hit - pos));
         const qint64 start = before ? static_cast<const char *>(before) - data + 1 : pos;
-        const void *after = memchr(data + hit, '\n', size_t(size - hit));
+        const void *after = memchr(data + hit, lineFeed, size_t(size - hit));
         const qint64 end = after ? static_cast<const char *>(after) - data + 1 : size;
-        lineNo += int(countLineFeeds(data + counted, size_t(start - counted)));
+        lineNo += int(countByte(data + counted, size_t(start - counted), lineFeed));
         counted = start;
         lines.append(LineSpan{lineNo + 1, start, end, after != nullptr});
         pos = end;

@@ -9,9 +9,10 @@
 class QTextCodec;
 
 // A codec that turns every byte into one character of its own, whatever
-// surrounds it, and only the byte 0x0A into a line feed. Its lines are the
-// same byte ranges for every such codec, and a text occurs in a decoded line
-// exactly where the bytes that decode to its characters occur.
+// surrounds it, and exactly one byte into a line feed (0x0A, or 0x25 in
+// EBCDIC). Its lines are the same byte ranges for every such codec with the
+// same line-feed byte, and a text occurs in a decoded line exactly where the
+// bytes that decode to its characters occur.
 class SingleByteCodec
 {
 public:
@@ -24,12 +25,14 @@ public:
     Needle needleFor(const QString &text, Qt::CaseSensitivity cs, ByteNeedle *needle) const;
 
     QString decode(const char *data, qint64 size) const;
+    char lineFeed() const { return feedByte; }
 
 private:
     QChar decoded[256];
+    char feedByte = '\n';
 };
 
-// One line of raw data: its number and byte range, with or without its '\n'.
+// One line of raw data: its number and byte range, with or without its line feed.
 struct LineSpan
 {
     int lineNo;
@@ -38,8 +41,9 @@ struct LineSpan
     bool endsWithFeed;
 };
 
-// The lines of data[0, size) that hold `needle`, split at '\n' as
-// QTextStream splits them.
-QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &needle);
+// The lines of data[0, size) that hold `needle`, split at `lineFeed` as
+// QTextStream splits the decoded text.
+QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &needle,
+                               char lineFeed);
 
 #endif // SINGLEBYTECODEC_H

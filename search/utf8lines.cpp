@@ -131,14 +131,14 @@ private:
             const void *after = memchr(data + hit, '\n', region - hit);
             const size_t lineEnd =
                 after ? size_t(static_cast<const char *>(after) - data) + 1 : region;
-            linesDone += countLineFeeds(data + counted, lineStart - counted);
+            linesDone += countByte(data + counted, lineStart - counted, '\n');
             counted = lineStart;
             checkLine(lineStart, lineEnd, after != nullptr);
             pos = lineEnd;
             if (cancelled(cancel))
                 return;
         }
-        linesDone += countLineFeeds(data + counted, region - counted);
+        linesDone += countByte(data + counted, region - counted, '\n');
     }
 
     // Decodes work[start, end) as the stream would (the '\n' included, so
