@@ -44,10 +44,24 @@ public:
     const int fd;
 };
 
+} // namespace
+
+bool PseudoFsCache::holds(int fd, dev_t device)
+{
+    if (!known || device != lastDevice) {
+        lastPseudo = isPseudoFileSystemAt(fd);
+        lastDevice = device;
+        known = true;
+    }
+    return lastPseudo;
+}
+
+namespace {
+
 // Opens a regular file for reading. Directories, devices, FIFOs, sockets and
 // files of kernel pseudo file systems give -1: they are never read as
 // content (opening a device alone can have effects, so it is checked first).
-int openRegularFile(const QString &path, qint64 *size)
+int openRegularFile(const QString &path, qint64 *size, PseudoFsCache &pseudoFs)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat info;
@@ -56,7 +70,7 @@ int openRegularFile(const QString &path, qint64 *size)
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return -1;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || isPseudoFileSystemAt(fd)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || pseudoFs.holds(fd, info.st_dev)) {
         ::close(fd);
         return -1;
     }
@@ -106,7 +120,7 @@ void ContentMatcher::searchFile(const QString &path, QList<TFileInfo> &hits,
     if (isCancelled() || grepText.contains(QLatin1Char('\n')))
         return;
     qint64 size = 0;
-    const FileDescriptor file(openRegularFile(path, &size));
+    const FileDescriptor file(openRegularFile(path, &size, pseudoFs));
     if (file.fd < 0)
         return;
     if (deepSearch)

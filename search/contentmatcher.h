@@ -10,9 +10,21 @@
 #include <QString>
 
 #include <atomic>
+#include <sys/types.h>
 #include <vector>
 
 class QTextCodec;
+
+// Whether a device holds a pseudo file system, remembered for the last device
+// seen: files of one folder share it, so most files cost no statfs.
+struct PseudoFsCache
+{
+    bool holds(int fd, dev_t device);
+
+    bool known = false;
+    dev_t lastDevice = 0;
+    bool lastPseudo = false;
+};
 
 // Decides which lines of one file contain the search text. Owned by the
 // search thread; written by setParameters while the thread is idle and only
@@ -61,6 +73,7 @@ private:
     // Read buffers kept across files, so that no file pays for allocating them.
     mutable std::vector<char> readBlock;
     mutable std::vector<char> scanBuffer;
+    mutable PseudoFsCache pseudoFs;
 };
 
 #endif // CONTENTMATCHER_H
