@@ -30,6 +30,10 @@ bench() {  # bench NAME RUNS COMMAND...
         --export-markdown "$out/$name.md" --export-json "$out/$name.json" "$@"
 }
 
+file_bytes() {  # file_bytes TREE: the sizes of its files added up
+    find "$1" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }'
+}
+
 hits() {  # hits COMMAND...: the lines the command prints
     "$@" | wc -l
 }
@@ -42,8 +46,7 @@ velto_hits_and_rss() {
     rm -f "$out/rss.tmp"
 }
 
-echo "== content search: '$content_word' over $(du -sb "$text" | cut -f1) bytes," \
-     "$(find "$text" -type f | wc -l) files"
+echo "== content search: '$content_word' over $(file_bytes "$text") bytes in $(find "$text" -type f | wc -l) files"
 echo "velto-find: $(velto_hits_and_rss -c "$content_word" "$text")"
 echo "grep:       $(hits grep -rnF "$content_word" "$text") hits"
 echo "rg:         $(hits rg -j1 -uu -F "$content_word" "$text") hits"
@@ -59,8 +62,7 @@ bench names "$runs" \
     "$velto -n $name_word $names" \
     "find $names -iname '*$name_word*'"
 
-echo "== deep search: '$content_word' over $(du -sb "$deep" | cut -f1) bytes," \
-     "$(find "$deep" -type f | wc -l) files"
+echo "== deep search: '$content_word' over $(file_bytes "$deep") bytes in $(find "$deep" -type f | wc -l) files"
 echo "deep:   $(velto_hits_and_rss -d -c "$content_word" "$deep")"
 echo "normal: $(velto_hits_and_rss -c "$content_word" "$deep")"
 bench deep "$deep_runs" \
