@@ -1,5 +1,6 @@
 #include "contentmatcher.h"
 
+#include "asciicodecs.h"
 #include "bytesource.h"
 #include "codecs.h"
 #include "linematcher.h"
@@ -113,6 +114,24 @@ const ByteNeedle &ContentMatcher::anchorFor(const QString &text) const
     return anchor;
 }
 
+int ContentMatcher::singleByteNeedle(const SingleByteCodec &table, QTextCodec *codec,
+                                     const QString &text, ByteNeedle *needle) const
+{
+    if (text != needleText || caseSensitivity != needleCase || needleText.isNull()) {
+        needles.clear();
+        needleText = text;
+        needleCase = caseSensitivity;
+    }
+    auto found = needles.constFind(codec);
+    if (found == needles.constEnd()) {
+        ByteNeedle made;
+        const int kind = int(table.needleFor(text, caseSensitivity, &made));
+        found = needles.insert(codec, qMakePair(kind, made));
+    }
+    *needle = found->second;
+    return found->first;
+}
+
 void ContentMatcher::searchFile(const QString &path, QList<TFileInfo> &hits,
                                 const QString &reportName) const
 {
@@ -168,9 +187,19 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
     // Lines holding a byte needle, shared by all single-byte codecs whose
     // needle for the text is the same.
     QHash<QByteArray, QVector<LineSpan>> linesByNeedle;
+    // Codecs that read ASCII as ASCII all decode an ASCII file to the same
+    // lines: after the first of them, the others could only repeat its line
+    // numbers, which are reported once.
+    const bool asciiFile = inMemory && isAsciiOnly(whole.constData(), whole.size());
+    bool asciiDecodingDone = false;
     for (const CodecPattern &entry : codecPatterns) {
         if (isCancelled())
             return;
+        if (asciiFile && entry.text == grepText && decodesAsciiAsItself(entry.codec)) {
+            if (asciiDecodingDone)
+                continue;
+            asciiDecodingDone = true;
+        }
         const QString prefix =
             QLatin1Char('[') + QString::fromLatin1(entry.codec->name()) + QLatin1String("]\t");
         const auto onHit = [&](int lineNo, const QString &head) {
@@ -184,8 +213,8 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
 
         if (const SingleByteCodec *table = inMemory ? SingleByteCodec::of(entry.codec) : nullptr) {
             ByteNeedle needle;
-            const SingleByteCodec::Needle kind =
-                table->needleFor(entry.text, caseSensitivity, &needle);
+            const auto kind = SingleByteCodec::Needle(
+                singleByteNeedle(*table, entry.codec, entry.text, &needle));
             if (kind == SingleByteCodec::Needle::NeverMatches)
                 continue;  // no byte decodes to some character of the text
             if (kind == SingleByteCodec::Needle::Found) {

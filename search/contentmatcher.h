@@ -5,7 +5,9 @@
 #include "codecpattern.h"
 #include "tfileinfo.h"
 
+#include <QHash>
 #include <QList>
+#include <QPair>
 #include <QRegExp>
 #include <QString>
 
@@ -14,6 +16,7 @@
 #include <vector>
 
 class QTextCodec;
+class SingleByteCodec;
 
 // Whether a device holds a pseudo file system, remembered for the last device
 // seen: files of one folder share it, so most files cost no statfs.
@@ -65,6 +68,9 @@ private:
     void searchNormal(int fd, QList<TFileInfo> &hits, const QString &reportName) const;
     void searchDeep(int fd, qint64 size, QList<TFileInfo> &hits, const QString &reportName) const;
     const ByteNeedle &anchorFor(const QString &text) const;
+    // SingleByteCodec::needleFor, kept per codec for the current text and case rule.
+    int singleByteNeedle(const SingleByteCodec &table, QTextCodec *codec, const QString &text,
+                         ByteNeedle *needle) const;
 
     // The byte anchor of the last text searched, kept across files.
     mutable QString anchorText;
@@ -74,6 +80,9 @@ private:
     mutable std::vector<char> readBlock;
     mutable std::vector<char> scanBuffer;
     mutable PseudoFsCache pseudoFs;
+    mutable QString needleText;
+    mutable Qt::CaseSensitivity needleCase = Qt::CaseSensitive;
+    mutable QHash<QTextCodec *, QPair<int, ByteNeedle>> needles;
 };
 
 #endif // CONTENTMATCHER_H

@@ -25,6 +25,7 @@ public:
     Needle needleFor(const QString &text, Qt::CaseSensitivity cs, ByteNeedle *needle) const;
 
     QString decode(const char *data, qint64 size) const;
+    QChar decodedByte(uchar byte) const { return decoded[byte]; }
     char lineFeed() const { return feedByte; }
 
 private:

@@ -1,5 +1,6 @@
 // Content matching: the matcher's fast reading must give exactly the hits of
 // reading each file with QTextStream line by line, in both modes.
+#include "asciicodecs.h"
 #include "codecs.h"
 #include "contentmatcher.h"
 #include "searchthread.h"
@@ -145,6 +146,8 @@ private slots:
 
     void normalModeCases_data();
     void normalModeCases();
+    void asciiTransparentCodecs_data();
+    void asciiTransparentCodecs();
     void deepFirstCodecWinsLineNumber();
     void deepPatternsLeaveOutCodecsThatCannotHoldText();
     void deepChineseTextFindsNoQuestionMarks();
@@ -207,6 +210,10 @@ static void addEncodingRows()
         QByteArray multi = QByteArray(16382, 'x') + QString::fromUtf8("€needle\n").toUtf8();
         QTest::newRow("content/character split by the stream's read size") << multi;
     }
+    QTest::newRow("content/utf-7 and hz text in an ascii file")
+        << QByteArray("plain\n") + encoded("UTF-7", QString::fromUtf8("x needle ä 需要"), false) + "\n"
+               + encoded("HZ-GB-2312", QString::fromUtf8("需要 needle"), false) + "\nneedle\n"
+               + "+AG4AZQBlAGQAbABl- is needle in UTF-7 only\n";
     QTest::newRow("content/random bytes") << randomBytes(300000, 7) + "needle";
     QTest::newRow("content/random bytes with utf-16 byte-order mark")
         << QByteArray("\xFF\xFE") + randomBytes(50000, 11);
@@ -344,6 +351,29 @@ void TestContentMatcher::normalModeCases()
     TreeBuilder tree;
     ContentMatcher m = normalMatcher(text, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive);
     QCOMPARE(describe(search(m, tree.file(QStringLiteral("f"), bytes))), expected);
+}
+
+void TestContentMatcher::asciiTransparentCodecs_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<bool>("transparent");
+    QTest::newRow("ascii codecs/latin-1 reads ascii as ascii") << QByteArray("ISO-8859-1") << true;
+    QTest::newRow("ascii codecs/gbk reads ascii as ascii") << QByteArray("GBK") << true;
+    QTest::newRow("ascii codecs/utf-8 reads ascii as ascii") << QByteArray("UTF-8") << true;
+    QTest::newRow("ascii codecs/utf-7 decodes base64 runs") << QByteArray("UTF-7") << false;
+    QTest::newRow("ascii codecs/hz decodes tilde escapes") << QByteArray("HZ-GB-2312") << false;
+    QTest::newRow("ascii codecs/iso-2022-jp decodes escapes") << QByteArray("ISO-2022-JP") << false;
+    QTest::newRow("ascii codecs/ebcdic is not ascii") << QByteArray("IBM037") << false;
+    QTest::newRow("ascii codecs/utf-16 pairs bytes") << QByteArray("UTF-16LE") << false;
+}
+
+void TestContentMatcher::asciiTransparentCodecs()
+{
+    QFETCH(QByteArray, codec);
+    QFETCH(bool, transparent);
+    QTextCodec *c = QTextCodec::codecForName(codec);
+    QVERIFY(c);
+    QCOMPARE(decodesAsciiAsItself(c), transparent);
 }
 
 void TestContentMatcher::deepFirstCodecWinsLineNumber()
