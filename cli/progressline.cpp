@@ -9,29 +9,58 @@ const char clearSequence[] = "\r\033[K";
 
 } // namespace
 
-ProgressLine::ProgressLine(int fd) : fd(fd) {}
+ProgressLine::ProgressLine(int fd) : fd(fd)
+{
+    cookie_io_functions_t functions = {};
+    functions.write = &ProgressLine::writeDiagnostic;
+    diagnosticFile = fopencookie(this, "w", functions);
+}
 
 ProgressLine::~ProgressLine()
 {
+    if (diagnosticFile)
+        std::fclose(diagnosticFile);
     clear();
 }
 
 void ProgressLine::show(const QString &text)
 {
-    write(QByteArray(clearSequence) + text.toLocal8Bit());
+    const QByteArray line = clearSequence + text.toLocal8Bit();
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (midLine) {
+        write("\n", 1);
+        midLine = false;
+    }
+    write(line.constData(), size_t(line.size()));
     shown = true;
 }
 
 void ProgressLine::clear()
 {
-    if (!shown)
-        return;
-    write(clearSequence);
-    shown = false;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (shown)
+        write(clearSequence, sizeof clearSequence - 1);
+    if (midLine)
+        write("\n", 1);
+    shown = midLine = false;
 }
 
-void ProgressLine::write(const QByteArray &bytes)
+ssize_t ProgressLine::writeDiagnostic(void *self, const char *data, size_t size)
+{
+    ProgressLine *const line = static_cast<ProgressLine *>(self);
+    const std::lock_guard<std::mutex> lock(line->mutex);
+    if (line->shown) {
+        line->write(clearSequence, sizeof clearSequence - 1);
+        line->shown = false;
+    }
+    line->write(data, size);
+    if (size > 0)
+        line->midLine = data[size - 1] != '\n';
+    return ssize_t(size);
+}
+
+void ProgressLine::write(const char *data, size_t size)
 {
     // A lost status line is harmless; a terminal takes these few bytes at once.
-    [[maybe_unused]] const ssize_t ignored = ::write(fd, bytes.constData(), size_t(bytes.size()));
+    [[maybe_unused]] const ssize_t ignored = ::write(fd, data, size);
 }

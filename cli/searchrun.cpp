@@ -62,6 +62,8 @@ int SearchRun::exec()
 
     if (isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO)) {
         progress = std::make_unique<ProgressLine>(STDERR_FILENO);
+        if (progress->diagnostics())
+            setDiagnosticStream(progress->diagnostics());
         connect(&progressTimer, &QTimer::timeout, this, &SearchRun::updateProgress);
         progressTimer.start(progressIntervalMs);
     }
@@ -74,6 +76,7 @@ int SearchRun::exec()
     worker.wait();
 
     progressTimer.stop();
+    setDiagnosticStream(stderr);
     progress.reset();
     const bool written = printer.flush();
     finishedCleanly->store(true);

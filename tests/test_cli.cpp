@@ -1,5 +1,6 @@
 // Runs velto-find on trees built at run time and checks what it prints, its
 // exit status, its stop on signals and the folder it extracts archives into.
+#include "progressline.h"
 #include "treebuilder.h"
 #include "zipbuilder.h"
 
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +106,7 @@ private slots:
     void signalStopsSearch_data();
     void signalStopsSearch();
     void closedOutputEndsSearch();
+    void progressLineMakesRoomForDiagnostics();
 
 private:
     // A big tree that keeps a deep search busy for seconds, with archives in it.
@@ -358,6 +361,31 @@ void TestCli::closedOutputEndsSearch()
     QCOMPARE(process.readAllStandardError(), QByteArray());
     QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
+}
+
+void TestCli::progressLineMakesRoomForDiagnostics()
+{
+    int fds[2];
+    QCOMPARE(::pipe(fds), 0);
+    {
+        ProgressLine line(fds[1]);
+        QVERIFY(line.diagnostics());
+        line.show("1 folder");
+        std::fputs("damaged", line.diagnostics());
+        std::fflush(line.diagnostics());
+        line.show("2 folders");
+        std::fputs("bad\n", line.diagnostics());
+        std::fflush(line.diagnostics());
+        line.show("3 folders");
+    }
+    ::close(fds[1]);
+    QFile readEnd;
+    QVERIFY(readEnd.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    // The status line goes before each text, a text without a line end gets
+    // one before the next status line, and the last status line is erased.
+    QCOMPARE(readEnd.readAll(), QByteArray("\r\033[K1 folder" "\r\033[K" "damaged" "\n"
+                                           "\r\033[K2 folders" "\r\033[K" "bad\n"
+                                           "\r\033[K3 folders" "\r\033[K"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
