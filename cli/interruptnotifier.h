@@ -16,8 +16,6 @@ public:
     explicit InterruptNotifier(QObject *parent = nullptr);
     ~InterruptNotifier() override;
 
-    bool isValid() const { return notifier != nullptr; }
-
 signals:
     void interrupted(int signalNumber);
 
