@@ -1,8 +1,9 @@
 #include "singleinstance.h"
 
+#include "appdirs.h"
+
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -43,13 +44,7 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::identifier(const QString &executablePath, const QString &user)
 {
-    QString path = QFileInfo(executablePath).canonicalFilePath();
-    if (path.isEmpty())
-        path = QDir::cleanPath(QFileInfo(executablePath).absoluteFilePath());
-#ifdef Q_OS_WIN
-    path = path.toLower();
-#endif
-    const QByteArray key = path.toUtf8() + '\n' + user.toUtf8();
+    const QByteArray key = canonicalPathKey(executablePath).toUtf8() + '\n' + user.toUtf8();
     return QStringLiteral("velto-")
            + QString::fromLatin1(
                QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));

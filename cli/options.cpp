@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "searchinput.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -20,25 +22,6 @@ const char *const helpText =
     "Exit status: 0 something found, 1 nothing found, 2 bad usage, a missing\n"
     "start directory or unwritable standard output, 130 stopped by SIGINT\n"
     "(Ctrl-C), 143 stopped by SIGTERM. Hits found before a stop are printed.";
-
-// The file-name field: parts between ";" trimmed, empty ones dropped.
-QStringList namePatterns(const QString &field)
-{
-    QStringList patterns;
-    for (const QString &part : field.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString trimmed = part.trimmed();
-        if (!trimmed.isEmpty())
-            patterns << trimmed;
-    }
-    return patterns;
-}
-
-// The directory field: trimmed as a whole, native separators, split at ";"
-// keeping empty parts (an empty part is the current directory).
-QStringList directoryParts(const QString &field)
-{
-    return QDir::toNativeSeparators(field.trimmed()).split(QLatin1Char(';'), Qt::KeepEmptyParts);
-}
 
 const char *const usageLine =
     "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-x|--exact] [--no-recursive]\n"

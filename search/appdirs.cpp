@@ -19,14 +19,10 @@ bool canCreateFilesIn(const QString &dir)
 
 QString perUserDirFor(const QString &programDir)
 {
-    QString key = QFileInfo(programDir).canonicalFilePath();
-    if (key.isEmpty())
-        key = QDir::cleanPath(QDir(programDir).absolutePath());
-#ifdef Q_OS_WIN
-    key = key.toLower();
-#endif
     const QByteArray hash =
-        QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        QCryptographicHash::hash(canonicalPathKey(programDir).toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.local/share");
@@ -36,6 +32,17 @@ QString perUserDirFor(const QString &programDir)
 }
 
 } // namespace
+
+QString canonicalPathKey(const QString &path)
+{
+    QString key = QFileInfo(path).canonicalFilePath();
+    if (key.isEmpty())
+        key = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+#ifdef Q_OS_WIN
+    key = key.toLower();
+#endif
+    return key;
+}
 
 QString writableDirFor(const QString &programDir)
 {

@@ -20,4 +20,8 @@ QString showNowFilePath();
 // "/;" here): the default list of start directories.
 QString allDrivesList();
 
+// A key naming `path` for as long as it names the same place: its canonical
+// form (compared case-insensitively on Windows), else its cleaned absolute form.
+QString canonicalPathKey(const QString &path);
+
 #endif // APPDIRS_H

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "searchinput.h"
 #include "searchthread.h"
 
 #include <QApplication>
@@ -11,22 +12,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
-
-namespace {
-
-// The ";"-separated patterns, trimmed, without empty ones.
-QStringList namePatterns(const QString &text)
-{
-    QStringList patterns;
-    for (const QString &part : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString pattern = part.trimmed();
-        if (!pattern.isEmpty())
-            patterns << pattern;
-    }
-    return patterns;
-}
-
-} // namespace
 
 void MainWindow::do_search()
 {
@@ -62,9 +47,7 @@ void MainWindow::do_search()
     // Parts are not trimmed: a blank after ";" belongs to the next path. An
     // empty part is the current directory, as QDir has it.
     QList<QDir> dirs;
-    const QStringList dirParts =
-        QDir::toNativeSeparators(dirText.trimmed()).split(QLatin1Char(';'), Qt::KeepEmptyParts);
-    for (const QString &part : dirParts) {
+    for (const QString &part : directoryParts(dirText)) {
         const QDir dir(part);
         if (!dir.exists()) {
             QMessageBox::warning(this, tr("提示"), tr("目录名:%1 不存在").arg(part));
