@@ -93,7 +93,9 @@ bool MainWindow::confirmManyRows(int count, int threshold, const QString &questi
            == QMessageBox::Yes;
 }
 
-void MainWindow::do_openFileDefault()
+// Open and Browse: one request per selected row whose target still exists,
+// after the question when more than three rows are selected.
+void MainWindow::forEachSelectedTarget(const std::function<void(const QString &)> &act)
 {
     const QList<int> rows = selectedRows();
     if (!confirmManyRows(rows.size(), openQuestionThreshold, tr("执行%1个打开操作，是否继续？")))
@@ -101,20 +103,19 @@ void MainWindow::do_openFileDefault()
     for (const int row : rows) {
         const QString path = targetPath(row);
         if (QFile::exists(path))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+            act(path);
     }
+}
+
+void MainWindow::do_openFileDefault()
+{
+    forEachSelectedTarget(
+        [](const QString &path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
 }
 
 void MainWindow::do_openExplorerDir()
 {
-    const QList<int> rows = selectedRows();
-    if (!confirmManyRows(rows.size(), openQuestionThreshold, tr("执行%1个打开操作，是否继续？")))
-        return;
-    for (const int row : rows) {
-        const QString path = targetPath(row);
-        if (QFile::exists(path))
-            showInFileManager(path);
-    }
+    forEachSelectedTarget(showInFileManager);
 }
 
 void MainWindow::do_copyPathName_Clipboard()
