@@ -3,13 +3,13 @@
 #include "asciicodecs.h"
 #include "codecs.h"
 #include "contentmatcher.h"
+#include "referencereading.h"
 #include "searchthread.h"
 #include "treebuilder.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTextCodec>
-#include <QTextStream>
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -17,62 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString cut80(QString s)
-{
-    if (s.size() > 80)
-        s.resize(80);
-    return s;
-}
-
-// The straightforward reading: the stream's defaults (locale codec, Unicode
-// detection) and one readLine per line.
-QList<TFileInfo> referenceNormal(const QString &path, const QString &text, Qt::CaseSensitivity cs)
-{
-    QList<TFileInfo> hits;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return hits;
-    QTextStream stream(&file);
-    int lineNo = 0;
-    while (!stream.atEnd()) {
-        const QString line = stream.readLine();
-        ++lineNo;
-        if (line.indexOf(text, 0, cs) != -1)
-            hits.append(TFileInfo{QStringLiteral("f"), lineNo, cut80(line)});
-    }
-    return hits;
-}
-
-QList<TFileInfo> referenceDeep(const QString &path, const QList<CodecPattern> &patterns,
-                               Qt::CaseSensitivity cs)
-{
-    QList<TFileInfo> hits;
-    QList<int> reported;
-    for (const CodecPattern &entry : patterns) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        QTextStream stream(&file);
-        stream.setAutoDetectUnicode(false);
-        stream.setCodec(entry.codec);
-        int lineNo = 0;
-        while (!stream.atEnd()) {
-            const QString line = stream.readLine();
-            ++lineNo;
-            if (line.indexOf(entry.text, 0, cs) == -1 || reported.contains(lineNo))
-                continue;
-            reported.append(lineNo);
-            QString converted;
-            convertThroughCodecs(line, entry.codec, converted, QTextCodec::codecForName("gb18030"));
-            hits.append(TFileInfo{QStringLiteral("f"),
-                                  lineNo,
-                                  QLatin1Char('[') + QString::fromLatin1(entry.codec->name())
-                                      + QLatin1String("]\t") + cut80(converted)});
-        }
-    }
-    return hits;
-}
 
 QList<TFileInfo> search(ContentMatcher &matcher, const QString &path)
 {
@@ -88,14 +32,6 @@ ContentMatcher normalMatcher(const QString &text, Qt::CaseSensitivity cs)
     m.caseSensitivity = cs;
     m.localeCodec = QTextCodec::codecForLocale();
     return m;
-}
-
-QString describe(const QList<TFileInfo> &hits)
-{
-    QStringList out;
-    for (const TFileInfo &h : hits)
-        out << QString::number(h.lineNo) + QLatin1Char(':') + h.lineText;
-    return out.join(QLatin1String(" | "));
 }
 
 QByteArray encoded(const char *codec, const QString &text, bool bom)
@@ -237,7 +173,7 @@ void TestContentMatcher::sameHitsAsTextStream()
             if (actual != expected)
                 QFAIL(qPrintable(QStringLiteral("text %1, case %2:\n got      %3\n expected %4")
                                      .arg(text).arg(int(cs))
-                                     .arg(describe(actual).left(600), describe(expected).left(600))));
+                                     .arg(describeHits(actual).left(600), describeHits(expected).left(600))));
         }
     }
 }
@@ -269,7 +205,7 @@ void TestContentMatcher::sameHitsAsTextStreamUnderOtherLocale()
                 if (actual != expected) {
                     QTextCodec::setCodecForLocale(saved);
                     QFAIL(qPrintable(QStringLiteral("file %1 text %2: got %3, expected %4")
-                                         .arg(i).arg(text, describe(actual), describe(expected))));
+                                         .arg(i).arg(text, describeHits(actual), describeHits(expected))));
                 }
             }
         }
@@ -302,7 +238,7 @@ void TestContentMatcher::deepSameHitsAsTextStream()
             if (actual != expected)
                 QFAIL(qPrintable(QStringLiteral("text %1, case %2:\n got      %3\n expected %4")
                                      .arg(text).arg(int(cs))
-                                     .arg(describe(actual).left(800), describe(expected).left(800))));
+                                     .arg(describeHits(actual).left(800), describeHits(expected).left(800))));
         }
     }
 }
@@ -350,7 +286,7 @@ void TestContentMatcher::normalModeCases()
     QFETCH(QString, expected);
     TreeBuilder tree;
     ContentMatcher m = normalMatcher(text, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive);
-    QCOMPARE(describe(search(m, tree.file(QStringLiteral("f"), bytes))), expected);
+    QCOMPARE(describeHits(search(m, tree.file(QStringLiteral("f"), bytes))), expected);
 }
 
 void TestContentMatcher::asciiTransparentCodecs_data()
@@ -400,7 +336,7 @@ void TestContentMatcher::deepFirstCodecWinsLineNumber()
     // A later codec's different decoding of a line already reported adds nothing.
     m.codecPatterns = {CodecPattern{utf8, QString::fromUtf8("été")},
                        CodecPattern{latin1, QString::fromUtf8("Ã©")}};
-    QCOMPARE(describe(search(m, path)), QString::fromUtf8("2:[UTF-8]\tété"));
+    QCOMPARE(describeHits(search(m, path)), QString::fromUtf8("2:[UTF-8]\tété"));
 }
 
 void TestContentMatcher::deepPatternsLeaveOutCodecsThatCannotHoldText()
