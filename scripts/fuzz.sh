@@ -1,31 +1,64 @@
 #!/bin/sh
-# Builds the archive walkers' libFuzzer targets with clang and runs each for
-# the given number of seconds (default 600), one after the other, niced.
-#   scripts/fuzz.sh [seconds] [build-dir]
+# Builds the libFuzzer targets with clang and runs each for the given number of
+# seconds (default 600), one after the other, niced:
+#   fuzz_content  the content matcher against the QTextStream reading
+#   fuzz_rar      the RAR walker
+#   fuzz_zip      the ZIP walker
+#   scripts/fuzz.sh [seconds] [build-dir] [target...]
+# Each target's log is <build-dir>/fuzz-<target>.log; a crash leaves its input
+# as <build-dir>/crash-<target>-*. The script fails when a target crashed.
 set -eu
 seconds=${1:-600}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-${TMPDIR:-/tmp}/velto-build-fuzz}
+[ $# -gt 2 ] && shift 2 || set -- content rar zip
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVELTO_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target fuzz_zip fuzz_rar -j2
-for kind in zip rar; do
-  corpus=$build/corpus-$kind
-  mkdir -p "$corpus"
-  if [ "$kind" = rar ]; then
-    cp "$root"/../shared/fixtures/rar/*.rar "$corpus"/ 2>/dev/null || true
-  elif [ -z "$(ls -A "$corpus")" ]; then
+for kind in "$@"; do
+  cmake --build "$build" --target "fuzz_$kind" -j2
+done
+
+seed_corpus() {
+  corpus=$1
+  [ -z "$(ls -A "$corpus")" ] || return 0
+  case $2 in
+  rar)
+    cp "$root"/../shared/fixtures/rar/*.rar "$corpus"/ 2>/dev/null || true ;;
+  zip)
     seed=$(mktemp -d)
     mkdir -p "$seed/x/" && printf 'one\na line\n' >"$seed/x/a.txt" && printf 'b\n' >"$seed/b.doc"
     (cd "$seed" && zip -qr "$corpus/seed-deflated.zip" x b.doc && zip -q0r "$corpus/seed-stored.zip" x)
-    rm -rf "$seed"
-  fi
+    rm -rf "$seed" ;;
+  content)
+    # Flags byte, text length - 1, text, then the file (see fuzz_content.cpp).
+    printf '\000\005needleone\nneedle two\r\nthree' >"$corpus/normal"
+    printf '\003\000aA\nb\rA\r\n' >"$corpus/deep-ignore-case"
+    printf '\026\005\351\234\200\350\246\201\377\376\000\220\201\211\n\000' >"$corpus/utf-16-bom"
+    printf '\012\002\260\241x\n\260\241\n\262\242' >"$corpus/gbk" ;;
+  esac
+}
+
+status=0
+for kind in "$@"; do
+  corpus=$build/corpus-$kind
+  mkdir -p "$corpus"
+  seed_corpus "$corpus" "$kind"
+  # Deep mode reads an input once per codec: short inputs keep it fast.
+  max_len=65536
+  [ "$kind" = content ] && max_len=4096
   echo "== fuzz_$kind for ${seconds}s (log: $build/fuzz-$kind.log)"
   # -jobs=1 runs the fuzzer in a child whose output goes to fuzz-0.log.
   # libarchive asks malloc for absurd sizes on some damaged headers and handles
   # the refusal itself.
-  (cd "$build" && ASAN_OPTIONS=allocator_may_return_null=1 nice "$build/bin/fuzz_$kind" -max_total_time="$seconds" -jobs=1 -workers=1 \
-    -max_len=65536 -rss_limit_mb=2048 -artifact_prefix="$build/crash-$kind-" "$corpus" \
-    && mv fuzz-0.log "fuzz-$kind.log")
+  rm -f "$build/fuzz-0.log"
+  (cd "$build" && ASAN_OPTIONS=allocator_may_return_null=1 nice "$build/bin/fuzz_$kind" \
+    -max_total_time="$seconds" -jobs=1 -workers=1 -max_len=$max_len -rss_limit_mb=2048 \
+    -artifact_prefix="$build/crash-$kind-" "$corpus") || status=1
+  mv "$build/fuzz-0.log" "$build/fuzz-$kind.log"
   grep '^#' "$build/fuzz-$kind.log" | tail -1
+  if grep -q 'ERROR: libFuzzer\|ERROR: AddressSanitizer\|runtime error' "$build/fuzz-$kind.log"; then
+    echo "fuzz_$kind crashed; see $build/fuzz-$kind.log"
+    status=1
+  fi
 done
+exit $status
