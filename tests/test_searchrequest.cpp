@@ -4,8 +4,12 @@
 #include "messageboxanswerer.h"
 #include "treebuilder.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QtTest>
 
 #include <memory>
@@ -43,11 +47,16 @@ private slots:
     void stopAndRestart();
     void finishOfAStoppedSearchDoesNotEndItsSuccessor();
     void escapeAsksOnlyWhileSearching();
+    void returnTypedIntoAFieldStartsOneSearch_data();
+    void returnTypedIntoAFieldStartsOneSearch();
+    void returnInTheDirectoryPopupCompletesWithoutSearching();
 
 private:
     // Fills the fields and presses Return on the window.
     void request(const QString &find, const QString &grep, const QString &dirs);
     void waitUntilIdle();
+    // Shows the window and waits until it has the keyboard, as a user's would.
+    void showActive();
     // The rows of the table as "name|directory|line|content", in table order;
     // "@" stands for the tree's root.
     QStringList rows(const QString &root) const;
@@ -81,6 +90,13 @@ void SearchRequestTest::waitUntilIdle()
 {
     QTRY_VERIFY_WITH_TIMEOUT(!parts->worker->isRunning(), 20000);
     QTRY_COMPARE(parts->searchButton->text(), QStringLiteral("搜索"));
+}
+
+void SearchRequestTest::showActive()
+{
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&*window));
 }
 
 QStringList SearchRequestTest::rows(const QString &root) const
@@ -366,6 +382,96 @@ void SearchRequestTest::escapeAsksOnlyWhileSearching()
     }
     QTest::keyClick(&*window, Qt::Key_Return);
     waitUntilIdle();
+}
+
+void SearchRequestTest::returnTypedIntoAFieldStartsOneSearch_data()
+{
+    QTest::addColumn<QString>("field");
+
+    QTest::newRow("return in the file-name field searches") << "comboBoxForFind";
+    QTest::newRow("return in the content field searches") << "comboBoxForGrep";
+    QTest::newRow("return in the directory field searches") << "comboBox_Dir";
+}
+
+// The key goes to the focused field, as a keyboard sends it, not to the
+// window: the field must let it through, and only do_search adds history.
+void SearchRequestTest::returnTypedIntoAFieldStartsOneSearch()
+{
+    QFETCH(QString, field);
+
+    TreeBuilder tree;
+    tree.file("notes.txt", "hello\n");
+    tree.file("other.txt", "bye\n");
+    const QMap<QComboBox *, QString> input{
+        {parts->find, "*.txt"}, {parts->grep, "hello"}, {parts->dir, tree.root()}};
+    const int findCount = parts->find->count();
+    const int grepCount = parts->grep->count();
+    const int dirCount = parts->dir->count();
+
+    showActive();
+    QComboBox *typedInto = window->findChild<QComboBox *>(field);
+    for (auto it = input.begin(); it != input.end(); ++it)
+        it.key()->setEditText(it.key() == typedInto ? QString() : it.value());
+    // The folder's name may hold characters QTest cannot type: the last one
+    // is typed, the rest set.
+    typedInto->setFocus();
+    const QString text = input.value(typedInto);
+    typedInto->lineEdit()->setText(text.chopped(1));
+    QTest::keyClicks(typedInto->lineEdit(), text.right(1));
+    QCOMPARE(typedInto->currentText(), text);
+
+    QSignalSpy finished(parts->worker, &QThread::finished);
+    QTest::keyClick(typedInto->lineEdit(), Qt::Key_Return);
+    QCOMPARE(parts->searchButton->text(), QStringLiteral("停止"));
+    waitUntilIdle();
+    QCOMPARE(finished.count(), 1);
+    QTRY_COMPARE(rows(tree.root()), QStringList{"notes.txt|@|1|hello"});
+
+    QCOMPARE(parts->find->count(), findCount + 1);
+    QCOMPARE(parts->find->itemText(findCount), QStringLiteral("*.txt"));
+    QCOMPARE(parts->grep->count(), grepCount + 1);
+    QCOMPARE(parts->grep->itemText(grepCount), QStringLiteral("hello"));
+    QCOMPARE(parts->dir->count(), dirCount);
+}
+
+void SearchRequestTest::returnInTheDirectoryPopupCompletesWithoutSearching()
+{
+    TreeBuilder tree;
+    tree.file("alpha/inside.txt");
+    parts->find->setEditText("*.txt");
+    parts->grep->setEditText(QString());
+    const int dirCount = parts->dir->count();
+    const int findCount = parts->find->count();
+
+    // The file system model reads folders in the background; with the
+    // folder read, the first typed key opens the popup.
+    QCompleter *completer = parts->dir->completer();
+    auto *fileSystem = qobject_cast<QFileSystemModel *>(completer->model());
+    QVERIFY(fileSystem);
+    QSignalSpy loaded(fileSystem, &QFileSystemModel::directoryLoaded);
+    fileSystem->fetchMore(fileSystem->index(tree.root()));
+    QTRY_VERIFY(loaded.contains(QVariantList{tree.root()}));
+
+    showActive();
+    parts->dir->setFocus();
+    parts->dir->lineEdit()->setText(tree.root() + "/a");
+    QTest::keyClick(parts->dir->lineEdit(), Qt::Key_L);
+    QTRY_VERIFY(completer->popup()->isVisible());
+
+    QTest::keyClick(completer->popup(), Qt::Key_Down);
+    QTest::keyClick(completer->popup(), Qt::Key_Return);
+    QVERIFY(!completer->popup()->isVisible());
+    QCOMPARE(parts->dir->currentText(), tree.path("alpha"));
+    QVERIFY(!parts->worker->isRunning());
+    QCOMPARE(parts->searchButton->text(), QStringLiteral("搜索"));
+    QCOMPARE(parts->find->count(), findCount);
+    QCOMPARE(parts->dir->count(), dirCount);
+
+    // The next Return searches the completed folder.
+    QTest::keyClick(parts->dir->lineEdit(), Qt::Key_Return);
+    waitUntilIdle();
+    QTRY_COMPARE(rows(tree.root()), QStringList{"inside.txt|@/alpha||"});
+    QCOMPARE(parts->dir->count(), dirCount);
 }
 
 QTEST_MAIN(SearchRequestTest)
