@@ -1,4 +1,5 @@
 #include "appdirs.h"
+#include "localtimezone.h"
 #include "mainwindow.h"
 #include "singleinstance.h"
 #include "startup.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char *argv[])
 {
+    pinLocalTimeZone();
     QApplication app(argc, argv);
     SingleInstance instance(QCoreApplication::applicationFilePath(),
                             SingleInstance::currentUser());

@@ -7,6 +7,7 @@
 //
 // The hits name real files unless --missing-files is given, so every row pays
 // for reading a modification time as it would after a real search.
+#include "localtimezone.h"
 #include "mainwindow.h"
 #include "tfileinfo.h"
 
@@ -76,6 +77,7 @@ private:
 
 int main(int argc, char **argv)
 {
+    pinLocalTimeZone();  // as the program does at start-up
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
