@@ -23,6 +23,13 @@ constexpr int busyBarSteps = 400;
 
 enum Column { NameColumn, DirColumn, LineColumn, ContentColumn, TimeColumn, ColumnCount };
 
+// A cell showing `text`; an empty cell holds no data at all, which spares the
+// allocations of an empty string for the line and content of every name hit.
+QStandardItem *cell(const QString &text)
+{
+    return text.isEmpty() ? new QStandardItem : new QStandardItem(text);
+}
+
 // The five cells of one hit. The time cell is left out when the composed
 // path does not exist (a hit inside an archive, or a file gone since).
 QList<QStandardItem *> resultRow(const QString &dirName, const TFileInfo &hit)
@@ -30,10 +37,8 @@ QList<QStandardItem *> resultRow(const QString &dirName, const TFileInfo &hit)
     const QString fileName = hit.fileName.trimmed();
     QList<QStandardItem *> row;
     row.reserve(ColumnCount);
-    row << new QStandardItem(fileName)
-        << new QStandardItem(dirName)
-        << new QStandardItem(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString())
-        << new QStandardItem(hit.lineText);
+    row << cell(fileName) << cell(dirName)
+        << cell(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString()) << cell(hit.lineText);
     // One stat per row: a path that does not exist has no valid time.
     const QDateTime modified =
         QFileInfo(dirName.trimmed() + QDir::separator() + fileName).lastModified();
