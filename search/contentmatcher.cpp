@@ -25,6 +25,13 @@ constexpr int kMaxLineText = 80;
 // Characters kept of a matching line: the reported 80 and room for a deep
 // hit's conversion, which may change the length of what it converts.
 constexpr int kHeadChars = 256;
+// A deep hit's head grows while its conversion stays short: the conversion can
+// drop characters (lone surrogates through UTF-16, a "+" through UTF-7), and
+// the hit must read as the whole line converted. The bound keeps memory in
+// check on a huge line; a few characters past the 80 absorb what a cut at the
+// head's end may change in the conversion's last characters.
+constexpr int kMaxDeepHeadChars = 1 << 20;
+constexpr int kConversionSlack = 8;
 // Deep search reads files up to this size into memory once and decodes them
 // there for every codec; larger files are read again for every codec.
 constexpr qint64 kDeepInMemoryLimit = qint64(24) << 20;
@@ -202,12 +209,21 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
         }
         const QString prefix =
             QLatin1Char('[') + QString::fromLatin1(entry.codec->name()) + QLatin1String("]\t");
+        QTextCodec *const target = hitCodec ? hitCodec : entry.codec;
+        LineMatcher matcher(entry.text, caseSensitivity, kHeadChars);
+        matcher.setHeadCheck(
+            [&](const QString &head) {
+                QString converted;
+                convertThroughCodecs(head, entry.codec, converted, target);
+                return converted.size() >= kMaxLineText + kConversionSlack;
+            },
+            kMaxDeepHeadChars);
         const auto onHit = [&](int lineNo, const QString &head) {
             if (isCancelled() || reportedLines.contains(lineNo))
                 return;
             reportedLines.insert(lineNo);
             QString converted;
-            convertThroughCodecs(head, entry.codec, converted, hitCodec ? hitCodec : entry.codec);
+            convertThroughCodecs(head, entry.codec, converted, target);
             hits.append(TFileInfo{reportName, lineNo, prefix + cutToLineText(converted)});
         };
 
@@ -230,7 +246,7 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
                     if (line.endsWith(QLatin1Char('\r')))
                         line.chop(1);  // "\r\n", or a '\r' that ends the file
                     if (line.indexOf(entry.text, 0, caseSensitivity) != -1)
-                        onHit(span.lineNo, line.left(kHeadChars));
+                        onHit(span.lineNo, matcher.headOf(line));
                 }
                 continue;
             }
@@ -238,7 +254,6 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
 
         if (!source.rewind())
             continue;
-        LineMatcher matcher(entry.text, caseSensitivity, kHeadChars);
         const ByteNeedle &needle = anchorFor(entry.text);
         if (entry.codec->mibEnum() == kUtf8Mib && !needle.isEmpty())
             searchUtf8Lines(source, entry.text, caseSensitivity, needle, scanBuffer, matcher,

@@ -1,13 +1,37 @@
 #include "linematcher.h"
 
 LineMatcher::LineMatcher(const QString &text, Qt::CaseSensitivity cs, int headChars)
-    : text(text), cs(cs), headChars(headChars)
+    : text(text), cs(cs), headChars(headChars), maxHeadChars(headChars), headLimit(headChars)
 {
+}
+
+void LineMatcher::setHeadCheck(HeadCheck check, int maxChars)
+{
+    headCheck = std::move(check);
+    maxHeadChars = qMax(headChars, maxChars);
+}
+
+bool LineMatcher::headGrows(const QString &head, int *limit) const
+{
+    if (*limit >= maxHeadChars || !headCheck || headCheck(head))
+        return false;
+    *limit = int(qMin<qint64>(maxHeadChars, qint64(*limit) * 2));
+    return true;
+}
+
+QString LineMatcher::headOf(const QString &line) const
+{
+    int limit = headChars;
+    while (line.size() > limit && headGrows(line.left(limit), &limit)) {
+    }
+    return line.left(limit);
 }
 
 void LineMatcher::begin()
 {
     headText.clear();
+    headLimit = headChars;
+    headClosed = false;
     carry.clear();
     heldCr = false;
     length = 0;
@@ -24,13 +48,26 @@ void LineMatcher::search(const QString &chars)
     carry = chars.right(text.size());
 }
 
+void LineMatcher::keepHead(const QChar *chars, int count)
+{
+    while (count > 0 && !headClosed) {
+        const int room = headLimit - headText.size();
+        if (room <= 0) {
+            headClosed = !headGrows(headText, &headLimit);
+            continue;
+        }
+        const int taken = qMin(room, count);
+        headText.append(chars, taken);
+        chars += taken;
+        count -= taken;
+    }
+}
+
 void LineMatcher::feed(const QChar *chars, int count)
 {
     if (count <= 0)
         return;
-    const int headRoom = headChars - int(qMin<qint64>(length, headChars));
-    if (headRoom > 0)
-        headText.append(chars, qMin(headRoom, count));
+    keepHead(chars, count);
     length += count;
     if (found)
         return;
@@ -47,8 +84,8 @@ void LineMatcher::finish(bool dropFinalCr)
 {
     if (heldCr) {
         if (dropFinalCr) {
-            if (length <= headChars)
-                headText.chop(1);
+            if (length == headText.size())
+                headText.chop(1);  // the head holds the whole line
         } else {
             search(carry + QLatin1Char('\r'));
         }

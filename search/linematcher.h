@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Tests one line for the search text while the line arrives in pieces, so a
 // line of any length costs bounded memory: it keeps the first `headChars`
 // characters of the line and the few last ones a match may still need.
@@ -11,24 +13,37 @@ class LineMatcher
 public:
     LineMatcher(const QString &text, Qt::CaseSensitivity cs, int headChars);
 
+    // Says whether a full head is enough for what the caller makes of it;
+    // when it is not, the head doubles, up to `maxHeadChars`.
+    using HeadCheck = std::function<bool(const QString &head)>;
+    void setHeadCheck(HeadCheck check, int maxHeadChars);
+    // The head this matcher would keep of `line`, given whole.
+    QString headOf(const QString &line) const;
+
     void begin();
     void feed(const QChar *chars, int count);
     // Ends the line; `dropFinalCr` removes a carriage return that ends it.
     void finish(bool dropFinalCr);
 
     bool matched() const { return found; }
-    // The first characters of the finished line, at most headLength() of them.
+    // The first characters of the finished line.
     const QString &head() const { return headText; }
-    int headLength() const { return headChars; }
 
 private:
     void search(const QString &chars);
+    void keepHead(const QChar *chars, int count);
+    // Whether the head, full at headLimit, may grow further.
+    bool headGrows(const QString &head, int *limit) const;
 
     const QString text;
     const Qt::CaseSensitivity cs;
     const int headChars;
+    HeadCheck headCheck;
+    int maxHeadChars;
 
     QString headText;
+    int headLimit;
+    bool headClosed = false;
     QString carry;       // tail of the text seen so far that a match may still use
     bool heldCr = false; // the line's last character so far is a '\r' not yet searched
     qint64 length = 0;

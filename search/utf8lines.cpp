@@ -152,7 +152,7 @@ private:
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);  // "\r\n", or a '\r' that ends the file
         if (line.indexOf(text, 0, cs) != -1)
-            onHit(int(linesDone + 1), line.left(longLines.headLength()));
+            onHit(int(linesDone + 1), longLines.headOf(line));
     }
 
     // The work buffer holds the start of a line and no line end: decode the

@@ -150,6 +150,14 @@ static void addEncodingRows()
         << QByteArray("plain\n") + encoded("UTF-7", QString::fromUtf8("x needle ä 需要"), false) + "\n"
                + encoded("HZ-GB-2312", QString::fromUtf8("需要 needle"), false) + "\nneedle\n"
                + "+AG4AZQBlAGQAbABl- is needle in UTF-7 only\n";
+    // Lone surrogates vanish when converted: the hit text must come from
+    // further into the line than its first 256 characters.
+    QByteArray loneSurrogates;
+    for (int i = 0; i < 250; ++i)
+        loneSurrogates += "\xD8\x61";
+    QTest::newRow("content/utf-16 be line opening with 250 lone surrogates")
+        << loneSurrogates
+               + encoded("UTF-16BE", QStringLiteral("needle ") + QString(100, 'x') + "\n", false);
     QTest::newRow("content/random bytes") << randomBytes(300000, 7) + "needle";
     QTest::newRow("content/random bytes with utf-16 byte-order mark")
         << QByteArray("\xFF\xFE") + randomBytes(50000, 11);
