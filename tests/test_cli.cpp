@@ -1,6 +1,7 @@
 // Runs velto-find on trees built at run time and checks what it prints, its
 // exit status, its stop on signals and the folder it extracts archives into.
 #include "progressline.h"
+#include "timescale.h"
 #include "treebuilder.h"
 #include "zipbuilder.h"
 
@@ -326,7 +327,7 @@ void TestCli::signalStopsSearch()
     QVERIFY(process.waitForStarted());
 
     // The private extract folder exists while the search runs...
-    QTest::qWait(300);
+    QTest::qWait(300 * kTimeScale);
     QCOMPARE(QDir(tmp.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
     const qint64 stopMs = interruptRunningSearch(process, signalNumber, 200);
     QVERIFY2(stopMs >= 0, "the search must still run when the signal comes, and end after it");
