@@ -54,10 +54,10 @@ public:
 
 } // namespace
 
-bool PseudoFsCache::holds(int fd, dev_t device)
+bool PseudoFsCache::holds(const char *path, dev_t device)
 {
     if (!known || device != lastDevice) {
-        lastPseudo = isPseudoFileSystemAt(fd);
+        lastPseudo = isPseudoFileSystemOf(path);
         lastDevice = device;
         known = true;
     }
@@ -73,16 +73,19 @@ int openRegularFile(const QString &path, qint64 *size, PseudoFsCache &pseudoFs)
 {
     const QByteArray native = QFile::encodeName(path);
     struct stat info;
-    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode)
+        || pseudoFs.holds(native.constData(), info.st_dev))
         return -1;
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return -1;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || pseudoFs.holds(fd, info.st_dev)) {
+    // The file checked above, not one put in its place since.
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino) {
         ::close(fd);
         return -1;
     }
-    *size = info.st_size;
+    *size = opened.st_size;
     return fd;
 }
 

@@ -22,7 +22,7 @@ class SingleByteCodec;
 // seen: files of one folder share it, so most files cost no statfs.
 struct PseudoFsCache
 {
-    bool holds(int fd, dev_t device);
+    bool holds(const char *path, dev_t device);
 
     bool known = false;
     dev_t lastDevice = 0;

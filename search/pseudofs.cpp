@@ -43,10 +43,10 @@ bool isPseudoType(unsigned long type)
 
 } // namespace
 
-bool isPseudoFileSystemAt(int fd)
+bool isPseudoFileSystemOf(const char *path)
 {
     struct statfs info;
-    if (fstatfs(fd, &info) != 0)
+    if (statfs(path, &info) != 0)
         return true;  // unknown: do not read
     return isPseudoType(static_cast<unsigned long>(info.f_type));
 }

@@ -3,7 +3,9 @@
 
 // Kernel file systems whose files are not data: reading them can block,
 // never end or have side effects, so the search never reads them as content.
-bool isPseudoFileSystemAt(int fd);
+// Asked of the path, without opening the file: opening some of these files
+// alone has effects (tracefs pauses tracing while its trace file is open).
+bool isPseudoFileSystemOf(const char *path);
 
 // proc and sysfs, whose links to directories (/proc/*/cwd, /sys/class/...)
 // would multiply the walk; the walk lists their names but follows no links.

@@ -10,6 +10,7 @@
 
 #include <atomic>
 
+#include <sys/inotify.h>
 #include <unistd.h>
 
 namespace {
@@ -79,6 +80,8 @@ private slots:
     void stopInsideHugeFileIsPromptAndSilent();
     void stopInsideLargeDirectoryIsPrompt();
     void stopBetweenDirectoriesEmitsNothingMore();
+    void pseudoFileSystemFilesAreNotOpened_data();
+    void pseudoFileSystemFilesAreNotOpened();
 };
 
 void TestWalk::listingEqualsQDir_data()
@@ -331,4 +334,30 @@ void TestWalk::stopBetweenDirectoriesEmitsNothingMore()
 }
 
 QTEST_GUILESS_MAIN(TestWalk)
+// A content search over /proc or /sys passes their files over without even
+// opening them: opening some of them alone has effects. inotify sees opens.
+void TestWalk::pseudoFileSystemFilesAreNotOpened_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("walk/a file of proc is not opened") << QStringLiteral("/proc/version");
+    QTest::newRow("walk/a file of sysfs is not opened") << QStringLiteral("/sys/kernel/uevent_seqnum");
+}
+
+void TestWalk::pseudoFileSystemFilesAreNotOpened()
+{
+    QFETCH(QString, file);
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    if (inotify_add_watch(watch, QFile::encodeName(file).constData(), IN_OPEN) < 0) {
+        ::close(watch);
+        QSKIP("the file cannot be watched here");
+    }
+    const QFileInfo info(file);
+    runSearch({info.path()}, {info.fileName()}, QStringLiteral("Linux"), false, true);
+    char event[sizeof(inotify_event) + 256];
+    const ssize_t got = ::read(watch, event, sizeof event);
+    ::close(watch);
+    QCOMPARE(got, ssize_t(-1));
+}
+
 #include "test_walk.moc"
