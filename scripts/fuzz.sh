@@ -30,11 +30,13 @@ seed_corpus() {
     (cd "$seed" && zip -qr "$corpus/seed-deflated.zip" x b.doc && zip -q0r "$corpus/seed-stored.zip" x)
     rm -rf "$seed" ;;
   content)
-    # Flags byte, text length - 1, text, then the file (see fuzz_content.cpp).
-    printf '\000\005needleone\nneedle two\r\nthree' >"$corpus/normal"
-    printf '\003\000aA\nb\rA\r\n' >"$corpus/deep-ignore-case"
-    printf '\026\005\351\234\200\350\246\201\377\376\000\220\201\211\n\000' >"$corpus/utf-16-bom"
-    printf '\012\002\260\241x\n\260\241\n\262\242' >"$corpus/gbk" ;;
+    # Flags, text length - 1, repeat root, text, then the file's repeated part
+    # (see fuzz_content.cpp).
+    printf '\000\005\000needleone\nneedle two\r\nthree' >"$corpus/normal"
+    printf '\000\005\377needleone needle two\r\n' >"$corpus/long-file"
+    printf '\003\000\000aA\nb\rA\r\n' >"$corpus/deep-ignore-case"
+    printf '\026\005\000\351\234\200\350\246\201\377\376\000\220\201\211\n\000' >"$corpus/utf-16-bom"
+    printf '\012\002\000\260\241x\n\260\241\n\262\242' >"$corpus/gbk" ;;
   esac
 }
 

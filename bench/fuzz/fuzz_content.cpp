@@ -3,7 +3,10 @@
 // QTextStream reading. The first bytes choose the search:
 //   byte 0: bit 0 ignore case, bit 1 also deep mode, bits 2-3 the locale
 //           codec, bit 4 the text's bytes are UTF-8 (else Latin-1);
-//   byte 1: the text's length in bytes, 1 to 8; then the text; then the file.
+//   byte 1: the text's length in bytes, 1 to 8;
+//   byte 2: r, the file is the rest of the input repeated 1 + r * r times, so
+//           that short inputs reach the read and decode block boundaries;
+//   then the text; then the file's repeated part.
 #include "fuzzinput.h"
 #include "referencereading.h"
 #include "searchthread.h"
@@ -16,7 +19,7 @@
 
 namespace {
 
-constexpr size_t headerSize = 2;
+constexpr size_t headerSize = 3;
 
 // Deep mode reads the file once per codec in both readings; larger inputs
 // only slow the fuzzer down without reaching new code.
@@ -77,7 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Qt::CaseSensitivity cs = (flags & 0x01) ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const int localeIndex = (flags >> 2) & 3;
     const size_t contentOffset = headerSize + textLength;
-    const QByteArray path = writeFuzzInput(data + contentOffset, size - contentOffset, "content");
+    const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data + contentOffset),
+                                                       int(size - contentOffset))
+                                   .repeated(1 + data[2] * data[2]);
+    const QByteArray path = writeFuzzInput(reinterpret_cast<const uint8_t *>(content.constData()),
+                                           size_t(content.size()), "content");
     const QString file = QString::fromLocal8Bit(path);
     const QString reportName = QStringLiteral("content");
 
@@ -93,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     matcher.searchFile(file, hits, reportName);
     compare("normal", text, hits, referenceNormal(file, text, cs, reportName));
 
-    if ((flags & 0x02) && size - contentOffset <= deepSizeLimit) {
+    if ((flags & 0x02) && size_t(content.size()) <= deepSizeLimit) {
         matcher.deepSearch = true;
         matcher.codecPatterns = deepPatterns(localeIndex, text);
         hits.clear();
