@@ -5,6 +5,7 @@
 #include "codecs.h"
 #include "contentmatcher.h"
 #include "directorylister.h"
+#include "threadhandover.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -24,12 +25,14 @@ searchThread::~searchThread()
 {
     stop();
     wait();
+    takeOver(this);
 }
 
 void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &patterns,
                                  const QString &text, Qt::CaseSensitivity cs, bool recursive,
                                  bool exact, bool deep)
 {
+    takeOver(this);  // the thread is idle: what its last run left is ours
     dirList = dirs;
     grepText = text;
     this->recursive = recursive;
@@ -111,9 +114,10 @@ void searchThread::run()
     Walk walk(nameFilters, &cancelRequested);
     for (const QDir &dir : qAsConst(dirList)) {
         if (cancelRequested)
-            return;
+            break;
         walkDirectory(walk, dir.absolutePath());
     }
+    handOver(this);  // to whoever waits for the thread or takes finished()
 }
 
 void searchThread::walkDirectory(Walk &walk, const QString &path)
@@ -143,8 +147,10 @@ void searchThread::walkDirectory(Walk &walk, const QString &path)
         return;
 
     QMutexLocker lock(&emitMutex);
-    if (!cancelRequested)
-        emit PushGotFiles(QDir::toNativeSeparators(path), hits);
+    if (cancelRequested)
+        return;
+    handOver(this);  // to the receiver of the queued signal
+    emit PushGotFiles(QDir::toNativeSeparators(path), hits);
 }
 
 QList<TFileInfo> searchThread::matchEntries(const QString &base, const QStringList &names) const

@@ -2,6 +2,7 @@
 // moved into the table by the zero-interval display timer, a bounded amount
 // per run, so the window keeps answering however many hits arrive.
 #include "mainwindow.h"
+#include "threadhandover.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
@@ -91,6 +92,7 @@ void MainWindow::showFoundCount()
 
 void MainWindow::do_GetResultFileInfo(QString dirName, QList<TFileInfo> namelist)
 {
+    takeOver(searchWorker);
     foundCount += namelist.size();
     pendingResults.append(ResultBatch{dirName, namelist});
     stopRemarkShown = false;

@@ -5,6 +5,7 @@
 
 #include "searchinput.h"
 #include "searchthread.h"
+#include "threadhandover.h"
 
 #include <QApplication>
 #include <QDir>
@@ -76,6 +77,7 @@ void MainWindow::do_search()
 
 void MainWindow::do_resume_searchFileIcon()
 {
+    takeOver(searchWorker);
     // A search stopped and restarted at once leaves the first run's finished()
     // queued behind the new start; the running search is not over.
     if (searchWorker->isRunning())
