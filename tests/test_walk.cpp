@@ -1,6 +1,7 @@
 // The directory walk: what is listed, in which order, and how a search stops.
 #include "directorylister.h"
 #include "searchthread.h"
+#include "threadhandover.h"
 #include "timescale.h"
 #include "treebuilder.h"
 
@@ -37,6 +38,7 @@ QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
     thread.setParameters(dirList, patterns, text, Qt::CaseSensitive, recursive, exact, false);
     thread.start();
     thread.wait();
+    takeOver(&thread);
     QCoreApplication::processEvents();
     return batches;
 }
@@ -237,12 +239,13 @@ qint64 stopAndTime(searchThread &thread, const std::function<bool()> &ready, boo
 {
     std::atomic_bool stopped{false};
     std::atomic_bool late{false};
-    QObject::connect(&thread, &searchThread::PushGotFiles, &thread,
-                     [&](const QString &, const QList<TFileInfo> &) {
-                         if (stopped)
-                             late = true;
-                     },
-                     Qt::DirectConnection);
+    const QMetaObject::Connection watch = QObject::connect(
+        &thread, &searchThread::PushGotFiles, &thread,
+        [&](const QString &, const QList<TFileInfo> &) {
+            if (stopped)
+                late = true;
+        },
+        Qt::DirectConnection);
     thread.start();
     QElapsedTimer wait;
     wait.start();
@@ -254,6 +257,8 @@ qint64 stopAndTime(searchThread &thread, const std::function<bool()> &ready, boo
     stopped = true;
     thread.wait();
     const qint64 ms = timer.elapsed();
+    // A later run of the same thread must not reach this function's locals.
+    QObject::disconnect(watch);
     *emittedLate = late;
     return ms;
 }
@@ -333,7 +338,6 @@ void TestWalk::stopBetweenDirectoriesEmitsNothingMore()
     QCOMPARE(int(batches), 1);
 }
 
-QTEST_GUILESS_MAIN(TestWalk)
 // A content search over /proc or /sys passes their files over without even
 // opening them: opening some of them alone has effects. inotify sees opens.
 void TestWalk::pseudoFileSystemFilesAreNotOpened_data()
@@ -360,4 +364,5 @@ void TestWalk::pseudoFileSystemFilesAreNotOpened()
     QCOMPARE(got, ssize_t(-1));
 }
 
+QTEST_GUILESS_MAIN(TestWalk)
 #include "test_walk.moc"
