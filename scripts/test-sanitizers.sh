@@ -48,7 +48,7 @@ asan() {
   # tests' bounds on peak memory hold while recent frees are still checked.
   ASAN_OPTIONS="detect_leaks=1:quarantine_size_mb=16:log_path=$logs/asan" \
   LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0" \
-  UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp:log_path=$logs/ubsan" \
+  UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$logs/ubsan" \
     run_tests "$build"
 }
 
