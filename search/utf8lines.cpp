@@ -5,12 +5,17 @@
 
 #include <QTextCodec>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 constexpr size_t kWorkBytes = 1 << 20;
+// QTextStream reads and decodes a file in blocks of this size, carrying the
+// decoder's state across; an invalid sequence cut by a block end decodes to
+// fewer replacement characters than the same bytes decoded in one piece.
+constexpr qint64 kStreamBlock = 16384;
 
 bool cancelled(const std::atomic_bool *cancel)
 {
@@ -142,11 +147,18 @@ private:
     }
 
     // Decodes work[start, end) as the stream would (the '\n' included, so
-    // pending bytes turn into replacement characters as they do there).
+    // pending bytes turn into replacement characters as they do there), in
+    // pieces cut where the stream's read blocks end.
     void checkLine(size_t start, size_t end, bool endsWithFeed)
     {
         QTextCodec::ConverterState state(decodeFlags(start));
-        QString line = utf8->toUnicode(work.data() + start, int(end - start), &state);
+        QString line;
+        for (size_t pos = start; pos < end;) {
+            const qint64 blockEnd = ((workOffset + qint64(pos)) / kStreamBlock + 1) * kStreamBlock;
+            const size_t pieceEnd = std::min(end, size_t(blockEnd - workOffset));
+            line += utf8->toUnicode(work.data() + pos, int(pieceEnd - pos), &state);
+            pos = pieceEnd;
+        }
         if (endsWithFeed)
             line.chop(1);
         if (line.endsWith(QLatin1Char('\r')))

@@ -158,6 +158,12 @@ static void addEncodingRows()
     QTest::newRow("content/utf-16 be line opening with 250 lone surrogates")
         << loneSurrogates
                + encoded("UTF-16BE", QStringLiteral("needle ") + QString(100, 'x') + "\n", false);
+    // QTextStream decodes in 16 KiB blocks: an invalid sequence cut by a
+    // block end gives one replacement character, not two.
+    QByteArray cutSequence(16384 - 9, 'x');
+    cutSequence[16370] = '\n';
+    QTest::newRow("content/invalid utf-8 cut by the stream's 16 KiB block end")
+        << cutSequence + "needle \xE7\x86" + "\x7F needle\n";
     QTest::newRow("content/random bytes") << randomBytes(300000, 7) + "needle";
     QTest::newRow("content/random bytes with utf-16 byte-order mark")
         << QByteArray("\xFF\xFE") + randomBytes(50000, 11);
