@@ -23,7 +23,7 @@ seed_corpus() {
   [ -z "$(ls -A "$corpus")" ] || return 0
   case $2 in
   rar)
-    cp "$root"/../shared/fixtures/rar/*.rar "$corpus"/ 2>/dev/null || true ;;
+    cp "$root"/tests/data/rar/*.rar "$corpus"/ 2>/dev/null || true ;;
   zip)
     seed=$(mktemp -d)
     mkdir -p "$seed/x/" && printf 'one\na line\n' >"$seed/x/a.txt" && printf 'b\n' >"$seed/b.doc"
