@@ -9,7 +9,7 @@
 struct TFileInfo
 {
     QString fileName;  // entry name as listed, or the archive hit name
-    int lineNo = 0;    // 1-based line of a content hit, 0 for a name hit
+    qint64 lineNo = 0; // 1-based line of a content hit, 0 for a name hit
     QString lineText;  // the matching line as prepared by the matcher; empty for a name hit
 };
 

@@ -16,7 +16,7 @@ inline TFileInfo nameHit(const QString &name)
     return hit;
 }
 
-inline TFileInfo contentHit(const QString &name, int lineNo, const QString &lineText)
+inline TFileInfo contentHit(const QString &name, qint64 lineNo, const QString &lineText)
 {
     TFileInfo hit;
     hit.fileName = name;

@@ -169,7 +169,7 @@ void ContentMatcher::searchNormal(int fd, QList<TFileInfo> &hits, const QString 
         return;
     QTextCodec *codec = QTextCodec::codecForUtfText(
         QByteArray::fromRawData(first, int(qMin<qint64>(firstSize, 4))), locale);
-    const auto onHit = [&](int lineNo, const QString &head) {
+    const auto onHit = [&](qint64 lineNo, const QString &head) {
         if (!isCancelled())
             hits.append(TFileInfo{reportName, lineNo, cutToLineText(head)});
     };
@@ -193,7 +193,7 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
     ByteSource &source = inMemory ? fromMemory : fromDisk;
 
     QTextCodec *const hitCodec = QTextCodec::codecForName("gb18030");
-    QSet<int> reportedLines;
+    QSet<qint64> reportedLines;
     // Lines holding a byte needle, shared by all single-byte codecs whose
     // needle for the text is the same.
     QHash<QByteArray, QVector<LineSpan>> linesByNeedle;
@@ -221,7 +221,7 @@ void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
                 return converted.size() >= kMaxLineText + kConversionSlack;
             },
             kMaxDeepHeadChars);
-        const auto onHit = [&](int lineNo, const QString &head) {
+        const auto onHit = [&](qint64 lineNo, const QString &head) {
             if (isCancelled() || reportedLines.contains(lineNo))
                 return;
             reportedLines.insert(lineNo);

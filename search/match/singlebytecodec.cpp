@@ -107,7 +107,7 @@ QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &
     QVector<LineSpan> lines;
     qint64 pos = 0;
     qint64 counted = 0;
-    int lineNo = 0;  // lines ending before `counted`
+    qint64 lineNo = 0;  // lines ending before `counted`
     while (pos < size) {
         const size_t found = needle.findIn(data + pos, size_t(size - pos));
         if (found == size_t(size - pos))
@@ -117,7 +117,7 @@ QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &
         const qint64 start = before ? static_cast<const char *>(before) - data + 1 : pos;
         const void *after = memchr(data + hit, lineFeed, size_t(size - hit));
         const qint64 end = after ? static_cast<const char *>(after) - data + 1 : size;
-        lineNo += int(countByte(data + counted, size_t(start - counted), lineFeed));
+        lineNo += qint64(countByte(data + counted, size_t(start - counted), lineFeed));
         counted = start;
         lines.append(LineSpan{lineNo + 1, start, end, after != nullptr});
         pos = end;

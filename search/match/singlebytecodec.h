@@ -36,7 +36,7 @@ private:
 // One line of raw data: its number and byte range, with or without its line feed.
 struct LineSpan
 {
-    int lineNo;
+    qint64 lineNo;
     qint64 start;
     qint64 end;
     bool endsWithFeed;

@@ -82,7 +82,7 @@ void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUni
                            const std::atomic_bool *cancel, const LineHitHandler &onHit)
 {
     DecodedStream in(source, codec, detectUnicode);
-    int lineNo = 0;
+    qint64 lineNo = 0;
     while (!in.atEnd()) {
         if (cancelled(cancel))
             return;

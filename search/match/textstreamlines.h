@@ -11,7 +11,7 @@ class LineMatcher;
 class QTextCodec;
 
 // Called with the 1-based number and the first characters of each matching line.
-using LineHitHandler = std::function<void(int lineNo, const QString &head)>;
+using LineHitHandler = std::function<void(qint64 lineNo, const QString &head)>;
 
 // Splits the decoded bytes into lines exactly as QTextStream::readLine does on
 // a file (16 KiB reads, a line ends at '\n', "\r\n" and a final '\r' are line

@@ -164,7 +164,7 @@ private:
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);  // "\r\n", or a '\r' that ends the file
         if (line.indexOf(text, 0, cs) != -1)
-            onHit(int(linesDone + 1), longLines.headOf(line));
+            onHit(linesDone + 1, longLines.headOf(line));
     }
 
     // The work buffer holds the start of a line and no line end: decode the
@@ -192,7 +192,7 @@ private:
         longLines.finish(true);
         ++linesDone;
         if (longLines.matched())
-            onHit(int(linesDone), longLines.head());
+            onHit(linesDone, longLines.head());
         return true;
     }
 

@@ -26,7 +26,7 @@ QList<TFileInfo> referenceNormal(const QString &path, const QString &text, Qt::C
     if (!file.open(QIODevice::ReadOnly))
         return hits;
     QTextStream stream(&file);
-    int lineNo = 0;
+    qint64 lineNo = 0;
     while (!stream.atEnd()) {
         const QString line = stream.readLine();
         ++lineNo;
@@ -40,7 +40,7 @@ QList<TFileInfo> referenceDeep(const QString &path, const QList<CodecPattern> &p
                                Qt::CaseSensitivity cs, const QString &reportName)
 {
     QList<TFileInfo> hits;
-    QList<int> reported;
+    QList<qint64> reported;
     for (const CodecPattern &entry : patterns) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
@@ -48,7 +48,7 @@ QList<TFileInfo> referenceDeep(const QString &path, const QList<CodecPattern> &p
         QTextStream stream(&file);
         stream.setAutoDetectUnicode(false);
         stream.setCodec(entry.codec);
-        int lineNo = 0;
+        qint64 lineNo = 0;
         while (!stream.atEnd()) {
             const QString line = stream.readLine();
             ++lineNo;
