@@ -4,7 +4,8 @@
 #include "archivesearch.h"
 #include "codecs.h"
 #include "contentmatcher.h"
-#include "directorylister.h"
+#include "folderstack.h"
+#include "pathcodec.h"
 #include "threadhandover.h"
 
 #include <QFile>
@@ -71,6 +72,8 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
 
     cancelRequested = false;
     visitedCount = 0;
+    unreadableFolderCount = 0;
+    unreadableFileCount = 0;
 }
 
 void searchThread::setExtractDir(const QString &dir)
@@ -91,98 +94,133 @@ struct searchThread::Walk
     {
     }
 
-    bool isOnDescent(dev_t device, ino_t inode) const
-    {
-        return std::any_of(descent.begin(), descent.end(), [&](const FolderId &f) {
-            return f.device == device && f.inode == inode;
-        });
-    }
-
-    struct FolderId
-    {
-        dev_t device;
-        ino_t inode;
-    };
     const DirectoryLister lister;
-    // A folder already on the way down is not entered again, so a link back
-    // to an ancestor does not recurse for ever; any other folder is.
-    std::vector<FolderId> descent;
+    FolderStack folders;  // the current descent, opened relative to each other
+    // The path of the top folder; grows and shrinks with the descent, so a
+    // deep tree holds its path once, not once per level.
+    QString path;
 };
 
 void searchThread::run()
 {
+    leftOver = Undelivered();
     Walk walk(nameFilters, &cancelRequested);
     for (const QDir &dir : qAsConst(dirList)) {
         if (cancelRequested)
             break;
-        walkDirectory(walk, dir.absolutePath());
+        walkStart(walk, dir.absolutePath());
     }
     handOver(this);  // to whoever waits for the thread or takes finished()
 }
 
-void searchThread::walkDirectory(Walk &walk, const QString &path)
+void searchThread::walkStart(Walk &walk, const QString &path)
+{
+    if (walk.folders.enterRoot(encodePath(path)) != FolderStack::Entered::Yes) {
+        unreadableFolderCount.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    walk.path = path;
+    walkDirectory(walk);
+    walk.folders.leave();
+}
+
+void searchThread::walkDirectory(Walk &walk)
 {
     visitedCount.fetch_add(1, std::memory_order_relaxed);
     DirectoryListing listing;
-    const bool listed = walk.lister.list(
-        QFile::encodeName(path), recursive, &listing,
-        [&walk](dev_t device, ino_t inode) { return walk.isOnDescent(device, inode); });
-    if (!listed)
-        return;  // unreadable, vanished, or already on the way down
+    const int fd = walk.folders.topFd();
+    if (fd < 0 || !walk.lister.list(fd, recursive, &listing)) {
+        unreadableFolderCount.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
 
-    walk.descent.push_back(Walk::FolderId{listing.device, listing.inode});
-    const QString base = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-    for (const QString &name : qAsConst(listing.subdirs)) {
+    if (!walk.path.endsWith(QLatin1Char('/')))
+        walk.path += QLatin1Char('/');
+    const int baseLength = walk.path.size();
+    for (const ListedEntry &subdir : qAsConst(listing.subdirs)) {
         if (cancelRequested)
             break;
-        walkDirectory(walk, base + name);
+        switch (walk.folders.enter(subdir.bytes)) {
+        case FolderStack::Entered::Yes:
+            walk.path += subdir.name;
+            walkDirectory(walk);
+            walk.path.truncate(baseLength);
+            walk.folders.leave();
+            break;
+        case FolderStack::Entered::Unreadable:
+            unreadableFolderCount.fetch_add(1, std::memory_order_relaxed);
+            break;
+        case FolderStack::Entered::Vanished:
+        case FolderStack::Entered::AlreadyOnDescent:
+            break;  // gone since the listing, or a link back up: nothing to read
+        }
     }
-    walk.descent.pop_back();
     if (cancelRequested)
         return;
 
-    QList<TFileInfo> hits = matchEntries(base, listing.matches);
-    searchArchives(base, listing.archives, hits);
-    if (hits.isEmpty())
+    QString dirName = walk.path;
+    if (dirName.size() > 1)
+        dirName.chop(1);  // the separator added above, but that of "/"
+    dirName = QDir::toNativeSeparators(dirName);
+    HitSink hits(kPieceSize, [this, &dirName](const QList<TFileInfo> &piece) {
+        return deliver(dirName, piece);
+    });
+    matchEntries(walk, listing.matches, listing.pseudoFileSystem, hits);
+    searchArchives(walk.path, listing.archives, hits);
+    if (cancelRequested) {
+        leftOver = Undelivered{dirName, hits.take()};
         return;
-
-    QMutexLocker lock(&emitMutex);
-    if (cancelRequested)
-        return;
-    handOver(this);  // to the receiver of the queued signal
-    emit PushGotFiles(QDir::toNativeSeparators(path), hits);
+    }
+    hits.flush();
 }
 
-QList<TFileInfo> searchThread::matchEntries(const QString &base, const QStringList &names) const
+bool searchThread::deliver(const QString &dirName, const QList<TFileInfo> &piece)
 {
-    QList<TFileInfo> hits;
-    for (const QString &name : names) {
+    QMutexLocker lock(&emitMutex);
+    if (cancelRequested)
+        return false;  // nothing is emitted after a stop
+    handOver(this);  // to the receiver of the queued signal
+    emit PushGotFiles(dirName, piece);
+    return true;
+}
+
+void searchThread::matchEntries(Walk &walk, const QVector<ListedEntry> &entries,
+                                bool pseudoFileSystem, HitSink &hits)
+{
+    for (const ListedEntry &entry : entries) {
         if (cancelRequested)
             break;
         if (grepText.isEmpty()) {
-            hits.append(TFileInfo{name, 0, QString()});
+            hits.append(TFileInfo{entry.name, 0, QString()});
             continue;
         }
         // Archives go to the archive search; the suffix is what follows the last dot.
-        const int dot = name.lastIndexOf(QLatin1Char('.'));
+        const int dot = entry.name.lastIndexOf(QLatin1Char('.'));
         if (dot >= 0) {
-            const QStringRef suffix = name.midRef(dot + 1);
+            const QStringRef suffix = entry.name.midRef(dot + 1);
             if (suffix.compare(QLatin1String("rar"), Qt::CaseInsensitive) == 0
                 || suffix.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0)
                 continue;
         }
-        matcher->searchFile(base + name, hits, name);
+        // A folder holds no lines, and kernel files are never read as content.
+        if (entry.isFolder || pseudoFileSystem)
+            continue;
+        const int fd = walk.folders.topFd();
+        if (fd < 0)
+            break;  // the folder went away while it was searched
+        const auto outcome = matcher->searchFileAt(fd, entry.bytes, hits, entry.name);
+        if (outcome == ContentMatcher::FileOutcome::Unreadable)
+            unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
     }
-    return hits;
 }
 
-void searchThread::searchArchives(const QString &base, const QStringList &names,
-                                  QList<TFileInfo> &hits) const
+void searchThread::searchArchives(const QString &base, const QVector<ListedEntry> &entries,
+                                  HitSink &hits) const
 {
-    for (const QString &name : names) {
+    for (const ListedEntry &entry : entries) {
         if (cancelRequested)
             return;
-        searchArchive(base + name, hits, *matcher);
+        searchArchive(base + entry.name, hits, *matcher);
     }
 }
 

@@ -2,6 +2,8 @@
 #define SEARCHTHREAD_H
 
 #include "codecpattern.h"
+#include "directorylister.h"
+#include "hitsink.h"
 #include "tfileinfo.h"
 
 #include <QDir>
@@ -48,9 +50,28 @@ public:
     // Directories entered by the current or last search; readable from any
     // thread while the search runs (for progress displays).
     quint64 visitedDirectories() const { return visitedCount.load(std::memory_order_relaxed); }
+    // Folders that could not be opened or read, and files that could not be
+    // opened, in the current or last search (no permission, I/O errors); what
+    // vanished while the search ran is not counted.
+    quint64 unreadableFolders() const { return unreadableFolderCount.load(std::memory_order_relaxed); }
+    quint64 unreadableFiles() const { return unreadableFileCount.load(std::memory_order_relaxed); }
+
+    // Hits of a folder are handed over in pieces of at most this many.
+    static constexpr int kPieceSize = 1000;
+
+    // The hits a stopped search had found and not handed over, with their
+    // folder: the part of the folder in progress not yet emitted. Read it
+    // after the thread has finished.
+    struct Undelivered
+    {
+        QString dirName;
+        QList<TFileInfo> hits;
+    };
+    const Undelivered &undelivered() const { return leftOver; }
 
 signals:
-    // Emitted from the worker thread, once per directory with hits.
+    // Emitted from the worker thread: the hits of one directory, in pieces of
+    // at most kPieceSize while the directory is searched.
     void PushGotFiles(QString dirName, QList<TFileInfo> namelist);
 
 protected:
@@ -58,10 +79,14 @@ protected:
 
 private:
     struct Walk;  // state of one run: the lister and the folders on the current descent
-    void walkDirectory(Walk &walk, const QString &path);
-    QList<TFileInfo> matchEntries(const QString &path, const QStringList &names) const;
-    void searchArchives(const QString &path, const QStringList &names,
-                        QList<TFileInfo> &hits) const;
+    void walkStart(Walk &walk, const QString &path);
+    // Walks the folder on top of the walk's stack, whose path is walk.path.
+    void walkDirectory(Walk &walk);
+    void matchEntries(Walk &walk, const QVector<ListedEntry> &entries, bool pseudoFileSystem,
+                      HitSink &hits);
+    void searchArchives(const QString &base, const QVector<ListedEntry> &entries, HitSink &hits) const;
+    // Emits one piece of a directory's hits unless a stop came first.
+    bool deliver(const QString &dirName, const QList<TFileInfo> &piece);
 
     // Written by setParameters while the thread is idle, read by the worker.
     QList<QDir> dirList;
@@ -76,6 +101,9 @@ private:
     std::unique_ptr<ContentMatcher> matcher;
 
     std::atomic<quint64> visitedCount{0};
+    std::atomic<quint64> unreadableFolderCount{0};
+    std::atomic<quint64> unreadableFileCount{0};
+    Undelivered leftOver;  // written by the worker, read once it has finished
     std::atomic_bool cancelRequested{false};  // set by stop() under emitMutex
     QMutex emitMutex;  // guards the check-then-emit against stop(); recursive for direct slots
 };

@@ -53,6 +53,14 @@ ContentMatcher makeMatcher(const QStringList &patterns, const QString &text,
     return matcher;
 }
 
+// The hits of one archive, all kept.
+QList<TFileInfo> archiveHits(const QString &path, const ContentMatcher &matcher)
+{
+    HitSink sink;
+    searchArchive(path, sink, matcher);
+    return sink.take();
+}
+
 // Sends the diagnostics sink into a temporary file while it lives.
 class DiagnosticCapture
 {
@@ -191,7 +199,7 @@ void TestArchives::zipNameSearch()
 
     DiagnosticCapture diagnostics;
     QList<TFileInfo> hits;
-    searchArchive(path, hits, makeMatcher(patterns, QString(), extractDir, exact));
+    hits = archiveHits(path, makeMatcher(patterns, QString(), extractDir, exact));
     QCOMPARE(describe(hits), expected);
     QCOMPARE(diagnostics.text(), QByteArray());
 }
@@ -227,7 +235,7 @@ void TestArchives::zipContentSearch()
                              .close();
     DiagnosticCapture diagnostics;
     QList<TFileInfo> hits;
-    searchArchive(path, hits, makeMatcher(patterns, text, extractDir));
+    hits = archiveHits(path, makeMatcher(patterns, text, extractDir));
     QCOMPARE(describe(hits), expected);
     QCOMPARE(diagnostics.text(), QByteArray());
 }
@@ -242,7 +250,7 @@ void TestArchives::zipExtractionStaysInTemporaryFile()
     const QString fresh = dir.path("absent/tmp");
     const QString before = QDir::currentPath();
     QList<TFileInfo> hits;
-    searchArchive(archive, hits, makeMatcher({"txt"}, "needle", fresh));
+    hits = archiveHits(archive, makeMatcher({"txt"}, "needle", fresh));
 
     QCOMPARE(describe(hits), QStringList{"climb.zip" + kSep + ".." + kSep + "escape.txt|1|escaped needle"});
     // The missing folder was made, and only the fixed file was written in it.
@@ -270,7 +278,7 @@ void TestArchives::fakeZipWritesOpenError()
     const QString path = dir.file(name, bytes);
     DiagnosticCapture diagnostics;
     QList<TFileInfo> hits;
-    searchArchive(path, hits, makeMatcher({""}, "needle", extractDir));
+    hits = archiveHits(path, makeMatcher({""}, "needle", extractDir));
     QVERIFY(hits.isEmpty());
     const QByteArray local = path.toLocal8Bit();
     QCOMPARE(diagnostics.text(), "Cannot open " + local + " or " + local + ".zip\n");
@@ -287,7 +295,7 @@ void TestArchives::largeZipMemberStreamsAndStops()
     const long before = maxResidentKb();
     QList<TFileInfo> hits;
     ContentMatcher matcher = makeMatcher({"bin"}, "needle", tmp);
-    searchArchive(path, hits, matcher);
+    hits = archiveHits(path, matcher);
     QVERIFY(hits.isEmpty());
     QCOMPARE(QFileInfo(tmp + "/zip.tmp").size(), kZeros);
     QVERIFY2(maxResidentKb() - before < 64 * 1024,
@@ -299,7 +307,7 @@ void TestArchives::largeZipMemberStreamsAndStops()
     QElapsedTimer timer;
     std::thread walker([&] {
         timer.start();
-        searchArchive(path, hits, matcher);
+        hits = archiveHits(path, matcher);
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     stop = true;
@@ -406,7 +414,7 @@ void TestArchives::rarFixtures()
 
     DiagnosticCapture capture;
     QList<TFileInfo> hits;
-    searchArchive(kFixtures + QLatin1Char('/') + fixture, hits, makeMatcher(patterns, text, extractDir));
+    hits = archiveHits(kFixtures + QLatin1Char('/') + fixture, makeMatcher(patterns, text, extractDir));
     QCOMPARE(describe(hits), expected);
     QCOMPARE(capture.text(), diagnostics);
 }
@@ -417,11 +425,11 @@ void TestArchives::rarTemporaryFileHoldsLastMember()
     const QString tmp = dir.path("tmp");
     const QString fake = dir.file("fake.rar", "Rar? not really\n");
     QList<TFileInfo> hits;
-    searchArchive(kFixtures + "/compressed-rar4.rar", hits, makeMatcher({"=test.txt"}, "nowhere", tmp));
+    hits = archiveHits(kFixtures + "/compressed-rar4.rar", makeMatcher({"=test.txt"}, "nowhere", tmp));
     QCOMPARE(readFile(tmp + "/rar.tmp"), QByteArray("test text document\r\n"));
 
     DiagnosticCapture capture;
-    searchArchive(fake, hits, makeMatcher({""}, "nowhere", tmp));
+    hits = archiveHits(fake, makeMatcher({""}, "nowhere", tmp));
     QCOMPARE(capture.text(), "\n" + fake.toLocal8Bit() + " is not RAR archive");
     QVERIFY(hits.isEmpty());
 }
@@ -456,7 +464,7 @@ void TestArchives::rarVolumeWithoutItsNeighbours()
     QList<TFileInfo> hits;
     QElapsedTimer timer;
     timer.start();
-    searchArchive(dir.path(copied.first()), hits, makeMatcher({""}, text, extractDir));
+    hits = archiveHits(dir.path(copied.first()), makeMatcher({""}, text, extractDir));
     QVERIFY(timer.elapsed() < 10000);
     QCOMPARE(describe(hits), expected);
     const QByteArray output = capture.text();
@@ -474,7 +482,7 @@ void TestArchives::everyRarFixtureFinishes()
             QList<TFileInfo> hits;
             QElapsedTimer timer;
             timer.start();
-            searchArchive(kFixtures + QLatin1Char('/') + fixture, hits, makeMatcher({""}, text, extractDir));
+            hits = archiveHits(kFixtures + QLatin1Char('/') + fixture, makeMatcher({""}, text, extractDir));
             QVERIFY2(timer.elapsed() < 30000, qPrintable(fixture));
         }
     }

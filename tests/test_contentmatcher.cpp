@@ -20,9 +20,9 @@ namespace {
 
 QList<TFileInfo> search(ContentMatcher &matcher, const QString &path)
 {
-    QList<TFileInfo> hits;
+    HitSink hits;
     matcher.searchFile(path, hits, QStringLiteral("f"));
-    return hits;
+    return hits.take();
 }
 
 ContentMatcher normalMatcher(const QString &text, Qt::CaseSensitivity cs)

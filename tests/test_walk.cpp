@@ -1,5 +1,7 @@
 // The directory walk: what is listed, in which order, and how a search stops.
 #include "directorylister.h"
+#include "folderstack.h"
+#include "pathcodec.h"
 #include "searchthread.h"
 #include "threadhandover.h"
 #include "timescale.h"
@@ -7,11 +9,16 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTextCodec>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 
+#include <climits>
+#include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -84,6 +91,10 @@ private slots:
     void stopBetweenDirectoriesEmitsNothingMore();
     void pseudoFileSystemFilesAreNotOpened_data();
     void pseudoFileSystemFilesAreNotOpened();
+    void namesKeepTheirBytes_data();
+    void namesKeepTheirBytes();
+    void undecodableAndDeepTreesAreWalkedToTheBottom();
+    void aFolderIsDeliveredInPieces();
 };
 
 void TestWalk::listingEqualsQDir_data()
@@ -120,25 +131,40 @@ void TestWalk::listingEqualsQDir()
     tree.link("broken", tree.path("nowhere"));
     tree.link(".hiddenlink", tree.path("dirA"));
     tree.fifo("pipe.zip");
-    {
-        // A name whose bytes are not valid UTF-8.
-        const QByteArray raw = QFile::encodeName(tree.root()) + "/raw\xff" "a";
-        FILE *fp = fopen(raw.constData(), "w");
-        QVERIFY(fp);
-        fclose(fp);
-    }
 
     std::atomic_bool cancel{false};
     DirectoryLister lister(filters, &cancel);
-    DirectoryListing listing;
-    QVERIFY(lister.list(QFile::encodeName(tree.root()), true, &listing,
-                        [](dev_t, ino_t) { return false; }));
-    QCOMPARE(listing.subdirs, qdirList(tree.root(), {}, QDir::Dirs | QDir::NoDotAndDotDot));
-    QCOMPARE(listing.matches, qdirList(tree.root(), filters,
+    const auto listRoot = [&] {
+        DirectoryListing listing;
+        const int fd = ::open(QFile::encodeName(tree.root()).constData(), O_RDONLY | O_DIRECTORY);
+        const bool listed = lister.list(fd, true, &listing);
+        ::close(fd);
+        return listed ? listing : DirectoryListing();
+    };
+    const auto names = [](const QVector<ListedEntry> &entries) {
+        QStringList list;
+        for (const ListedEntry &entry : entries)
+            list << entry.name;
+        return list;
+    };
+    const DirectoryListing listing = listRoot();
+    QCOMPARE(names(listing.subdirs), qdirList(tree.root(), {}, QDir::Dirs | QDir::NoDotAndDotDot));
+    QCOMPARE(names(listing.matches), qdirList(tree.root(), filters,
                                        QDir::Dirs | QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
-    QCOMPARE(listing.archives, qdirList(tree.root(), {"*.rar", "*.zip"},
+    QCOMPARE(names(listing.archives), qdirList(tree.root(), {"*.rar", "*.zip"},
                                         QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
-    ::unlink((QFile::encodeName(tree.root()) + "/raw\xff" "a").constData());
+
+    // QDir leaves out a name that is not valid UTF-8; the lister keeps it,
+    // with its bytes, wherever a pattern takes it.
+    const QByteArray rawBytes("raw\xff" "a");
+    const QByteArray rawPath = QFile::encodeName(tree.root()) + '/' + rawBytes;
+    ::close(::open(rawPath.constData(), O_WRONLY | O_CREAT, 0644));
+    const DirectoryListing withRaw = listRoot();
+    ::unlink(rawPath.constData());
+    const bool rawListed = std::any_of(withRaw.matches.begin(), withRaw.matches.end(),
+                                       [&](const ListedEntry &e) { return e.bytes == rawBytes; });
+    QCOMPARE(rawListed, QDir::match(filters, QString::fromUtf8("raw\uFFFDa")));
+    QCOMPARE(withRaw.matches.size(), listing.matches.size() + (rawListed ? 1 : 0));
 }
 
 void TestWalk::walkOrderAndContent()
@@ -362,6 +388,109 @@ void TestWalk::pseudoFileSystemFilesAreNotOpened()
     const ssize_t got = ::read(watch, event, sizeof event);
     ::close(watch);
     QCOMPARE(got, ssize_t(-1));
+}
+
+// A name decodes in the locale's encoding; a byte that does not decode
+// there stands for itself, so the text always encodes back to the bytes.
+void TestWalk::namesKeepTheirBytes_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");  // null: only the round trip is checked
+    QTest::addColumn<bool>("undecoded");
+    const QByteArray gbkReport("\xb1\xa8\xb8\xe6.txt");  // 报告.txt in GBK
+    QTest::newRow("names/ascii") << QByteArray("UTF-8") << QByteArray("a b.txt") << "a b.txt" << false;
+    QTest::newRow("names/utf-8 of every length")
+        << QByteArray("UTF-8") << QByteArray("\xc3\xa4\xe4\xb8\xad\xf0\x9f\x98\x80")
+        << QString::fromUtf8("ä中😀") << false;
+    QTest::newRow("names/utf-8 of a noncharacter") << QByteArray("UTF-8") << QByteArray("\xef\xbf\xbe")
+                                                   << QString(QChar(0xFFFE)) << false;
+    QTest::newRow("names/a stray byte") << QByteArray("UTF-8") << QByteArray("b\xff.txt") << QString() << true;
+    QTest::newRow("names/gbk bytes under utf-8") << QByteArray("UTF-8") << gbkReport << QString() << true;
+    QTest::newRow("names/overlong and surrogate forms")
+        << QByteArray("UTF-8") << QByteArray("\xc0\xaf\xed\xa0\x80\xed\xb2\x80") << QString() << true;
+    QTest::newRow("names/cut sequences") << QByteArray("UTF-8") << QByteArray("\xe4\xb8 \xf0\x9f\x98")
+                                         << QString() << true;
+    QTest::newRow("names/gbk under a gbk locale") << QByteArray("GBK") << gbkReport
+                                                  << QString::fromUtf8("报告.txt") << false;
+    QTest::newRow("names/a stray byte under a gbk locale")
+        << QByteArray("GBK") << QByteArray("\xb1\xa8\x81\x20x\x81") << QString() << true;
+}
+
+void TestWalk::namesKeepTheirBytes()
+{
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(bool, undecoded);
+    QTextCodec *const before = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName(locale));
+    const QString decoded = decodePath(bytes);
+    const QByteArray encoded = encodePath(decoded);
+    const bool escapes = hasUndecodedBytes(decoded);
+    QTextCodec::setCodecForLocale(before);
+    QCOMPARE(encoded, bytes);
+    QCOMPARE(escapes, undecoded);
+    if (!text.isNull())
+        QCOMPARE(decoded, text);
+}
+
+// Names that are not valid UTF-8 are found, folders with such names are
+// entered, and a tree deeper than PATH_MAX, and than the descriptors kept
+// open, is searched to the bottom, coming back up through every level.
+void TestWalk::undecodableAndDeepTreesAreWalkedToTheBottom()
+{
+    TreeBuilder tree;
+    tree.rawFile("b\xff.txt", "NEEDLE\n");
+    tree.rawFile("d\xff/x.txt", "NEEDLE\n");
+    const int depth = 2 * FolderStack::kMaxOpen;
+    const QByteArray level(60, 'l');
+    int fd = ::open(QFile::encodeName(tree.root()).constData(), O_RDONLY | O_DIRECTORY);
+    QStringList expected;  // batches, deepest first
+    QByteArray relative;
+    for (int i = 0; i < depth; ++i) {
+        QVERIFY(::mkdirat(fd, level.constData(), 0755) == 0 && ::mkdirat(fd, "z", 0755) == 0);
+        const int z = ::openat(fd, "z", O_RDONLY | O_DIRECTORY);
+        ::close(::openat(z, "n.txt", O_WRONLY | O_CREAT, 0644));
+        QVERIFY(::write(::openat(z, "n.txt", O_WRONLY), "NEEDLE\n", 7) == 7);
+        ::close(z);
+        const int next = ::openat(fd, level.constData(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        expected.prepend(QString::fromLatin1(relative + "z: n.txt:1"));
+        relative += level + '/';
+    }
+    ::close(fd);
+    expected.prepend(QString::fromLatin1(relative.chopped(1)) + QStringLiteral(": "));
+    expected.removeFirst();  // the bottom folder holds nothing
+    expected.prepend(decodePath(QByteArray("d\xff: x.txt:1")));  // "d" sorts before "l"
+    expected << decodePath(QByteArray(".: b\xff.txt:1"));
+    QVERIFY(QFile::encodeName(tree.root()).size() + relative.size() > PATH_MAX);
+
+    const QList<Batch> batches = runSearch({tree.root()}, {"*"}, QStringLiteral("NEEDLE"));
+    QCOMPARE(describe(batches, tree.root()), expected);
+    // The texts encode back to the bytes of the files.
+    const QByteArray rawPath =
+        encodePath(batches.last().dir + QLatin1Char('/') + batches.last().hits.first().fileName);
+    QCOMPARE(rawPath, QFile::encodeName(tree.root()) + "/b\xff.txt");
+    QVERIFY(::access(rawPath.constData(), R_OK) == 0);
+}
+
+// A folder's hits leave in pieces while the folder is searched, in order,
+// each with the folder's name.
+void TestWalk::aFolderIsDeliveredInPieces()
+{
+    TreeBuilder tree;
+    tree.file("many.txt", QByteArray("NEEDLE\n").repeated(2 * searchThread::kPieceSize + 500));
+    const QList<Batch> batches = runSearch({tree.root()}, {"*"}, QStringLiteral("NEEDLE"));
+    QCOMPARE(batches.size(), 3);
+    qint64 next = 1;
+    for (const Batch &batch : batches) {
+        QCOMPARE(batch.dir, QDir::toNativeSeparators(tree.root()));
+        for (const TFileInfo &hit : batch.hits)
+            QCOMPARE(hit.lineNo, next++);
+    }
+    QCOMPARE(batches.last().hits.size(), 500);
 }
 
 QTEST_GUILESS_MAIN(TestWalk)

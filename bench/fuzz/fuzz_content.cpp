@@ -96,16 +96,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     matcher.caseSensitivity = cs;
 
     matcher.deepSearch = false;
-    QList<TFileInfo> hits;
-    matcher.searchFile(file, hits, reportName);
-    compare("normal", text, hits, referenceNormal(file, text, cs, reportName));
+    HitSink normal;
+    matcher.searchFile(file, normal, reportName);
+    compare("normal", text, normal.take(), referenceNormal(file, text, cs, reportName));
 
     if ((flags & 0x02) && size_t(content.size()) <= deepSizeLimit) {
         matcher.deepSearch = true;
         matcher.codecPatterns = deepPatterns(localeIndex, text);
-        hits.clear();
-        matcher.searchFile(file, hits, reportName);
-        compare("deep", text, hits, referenceDeep(file, matcher.codecPatterns, cs, reportName));
+        HitSink deep;
+        matcher.searchFile(file, deep, reportName);
+        compare("deep", text, deep.take(), referenceDeep(file, matcher.codecPatterns, cs, reportName));
     }
     return 0;
 }

@@ -1,15 +1,16 @@
 #include "archivesearch.h"
 
+#include "pathcodec.h"
 #include "rarwalker.h"
 #include "zipwalker.h"
 
 #include <QFileInfo>
 
-void searchArchive(const QString &path, QList<TFileInfo> &hits, const ContentMatcher &matcher)
+void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &matcher)
 {
     const QString suffix = QFileInfo(path).suffix();
     if (suffix.compare(QLatin1String("rar"), Qt::CaseInsensitive) == 0)
-        searchRarArchive(path.toLocal8Bit(), hits, matcher);
+        searchRarArchive(encodePath(path), hits, matcher);
     else if (suffix.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0)
-        searchZipArchive(path.toLocal8Bit(), hits, matcher);
+        searchZipArchive(encodePath(path), hits, matcher);
 }

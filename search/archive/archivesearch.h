@@ -1,7 +1,7 @@
 #ifndef ARCHIVESEARCH_H
 #define ARCHIVESEARCH_H
 
-#include "tfileinfo.h"
+#include "hitsink.h"
 
 #include <QList>
 #include <QString>
@@ -10,6 +10,6 @@ class ContentMatcher;
 
 // Searches a ZIP or RAR archive (chosen by the suffix of `path`, ignoring
 // case) and appends the hits of its matching members to `hits`.
-void searchArchive(const QString &path, QList<TFileInfo> &hits, const ContentMatcher &matcher);
+void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &matcher);
 
 #endif // ARCHIVESEARCH_H

@@ -2,6 +2,7 @@
 
 #include "appdirs.h"
 #include "contentmatcher.h"
+#include "pathcodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,7 +32,7 @@ ExtractFile::~ExtractFile()
 bool ExtractFile::open()
 {
     close();
-    const QByteArray encoded = QFile::encodeName(filePath);
+    const QByteArray encoded = encodePath(filePath);
     if (!folderChecked) {
         const QFileInfo info(filePath);
         QDir().mkpath(info.absolutePath());

@@ -2,6 +2,7 @@
 
 #include "contentmatcher.h"
 #include "extractfile.h"
+#include "pathcodec.h"
 #include "rarerrors.h"
 #include "rarvolumeset.h"
 
@@ -50,8 +51,8 @@ QString memberName(archive_entry *entry)
 class RarWalk
 {
 public:
-    RarWalk(const QByteArray &archivePath, QList<TFileInfo> &hits, const ContentMatcher &matcher)
-        : archivePath(archivePath), archiveName(QString::fromLocal8Bit(archivePath)), hits(hits),
+    RarWalk(const QByteArray &archivePath, HitSink &hits, const ContentMatcher &matcher)
+        : archivePath(archivePath), archiveName(decodePath(archivePath)), hits(hits),
           matcher(matcher), extractFile(matcher, "rar.tmp")
     {
     }
@@ -69,7 +70,7 @@ private:
 
     const QByteArray archivePath;
     const QString archiveName;
-    QList<TFileInfo> &hits;
+    HitSink &hits;
     const ContentMatcher &matcher;
     ExtractFile extractFile;
     RarVolumeSet volumeSet;
@@ -90,7 +91,7 @@ bool RarWalk::openArchive()
 
     std::vector<QByteArray> encoded;
     for (const QString &volume : volumeSet.volumes)
-        encoded.push_back(volume == archiveName ? archivePath : QFile::encodeName(volume));
+        encoded.push_back(volume == archiveName ? archivePath : encodePath(volume));
     std::vector<const char *> names;
     for (const QByteArray &name : encoded)
         names.push_back(name.constData());
@@ -115,7 +116,7 @@ void RarWalk::enterVolume(int volume)
 {
     for (; announcedVolume < volume && announcedVolume + 1 < volumeSet.volumes.size();) {
         ++announcedVolume;
-        reportNextVolume(QFile::encodeName(volumeSet.volumes.at(announcedVolume)));
+        reportNextVolume(encodePath(volumeSet.volumes.at(announcedVolume)));
     }
 }
 
@@ -125,7 +126,7 @@ RarResult RarWalk::memberReadiness(archive_entry *entry, const RarSetMember &lay
     enterVolume(layout.lastVolume);
     if (!layout.missingVolume.isEmpty()) {
         // The request for the volume is answered at once: abandon it.
-        reportMissingVolume(QFile::encodeName(layout.missingVolume));
+        reportMissingVolume(encodePath(layout.missingVolume));
         return RarResult::OpenError;
     }
     if (extracting && (layout.encrypted || archive_entry_is_data_encrypted(entry))) {
@@ -206,7 +207,7 @@ void RarWalk::run()
 
 } // namespace
 
-void searchRarArchive(const QByteArray &archivePath, QList<TFileInfo> &hits,
+void searchRarArchive(const QByteArray &archivePath, HitSink &hits,
                       const ContentMatcher &matcher)
 {
     RarWalk(archivePath, hits, matcher).run();

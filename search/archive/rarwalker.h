@@ -1,7 +1,7 @@
 #ifndef RARWALKER_H
 #define RARWALKER_H
 
-#include "tfileinfo.h"
+#include "hitsink.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,7 +13,7 @@ class ContentMatcher;
 // matcher's patterns becomes a name hit, or, in a content search, is extracted
 // to "rar.tmp" and searched. Errors are written to the diagnostics sink; an
 // error while extracting or skipping a member ends the walk.
-void searchRarArchive(const QByteArray &archivePath, QList<TFileInfo> &hits,
+void searchRarArchive(const QByteArray &archivePath, HitSink &hits,
                       const ContentMatcher &matcher);
 
 #endif // RARWALKER_H

@@ -3,6 +3,7 @@
 #include "contentmatcher.h"
 #include "diagnostics.h"
 #include "extractfile.h"
+#include "pathcodec.h"
 
 #include <QDir>
 
@@ -34,9 +35,9 @@ ZipPtr openZip(const QByteArray &path)
 class ZipWalk
 {
 public:
-    ZipWalk(void *zip, const QByteArray &archivePath, QList<TFileInfo> &hits,
+    ZipWalk(void *zip, const QByteArray &archivePath, HitSink &hits,
             const ContentMatcher &matcher)
-        : zip(zip), archiveName(QString::fromLocal8Bit(archivePath)), hits(hits),
+        : zip(zip), archiveName(decodePath(archivePath)), hits(hits),
           matcher(matcher), extractFile(matcher, "zip.tmp"), nameBuffer(kNameBufferSize)
     {
     }
@@ -50,7 +51,7 @@ private:
 
     void *const zip;
     const QString archiveName;
-    QList<TFileInfo> &hits;
+    HitSink &hits;
     const ContentMatcher &matcher;
     ExtractFile extractFile;
     std::vector<char> nameBuffer;  // grows for names longer than 255 bytes
@@ -81,7 +82,7 @@ bool ZipWalk::extractAndSearch(const QString &hitName)
 {
     if (!extractFile.open()) {
         diagnostic("error in creating extracted file %s\n",
-                   QFile::encodeName(extractFile.path()).constData());
+                   encodePath(extractFile.path()).constData());
         return true;
     }
     for (;;) {
@@ -153,7 +154,7 @@ void ZipWalk::run()
 
 } // namespace
 
-int searchZipArchive(const QByteArray &archivePath, QList<TFileInfo> &hits,
+int searchZipArchive(const QByteArray &archivePath, HitSink &hits,
                      const ContentMatcher &matcher)
 {
     ZipPtr zip = openZip(archivePath);

@@ -1,7 +1,7 @@
 #ifndef ZIPWALKER_H
 #define ZIPWALKER_H
 
-#include "tfileinfo.h"
+#include "hitsink.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,7 +13,7 @@ class ContentMatcher;
 // matcher's patterns becomes a name hit, or, in a content search, is extracted
 // to "zip.tmp" and searched; directory members are never extracted. Errors
 // are written to the diagnostics sink. Always returns 0.
-int searchZipArchive(const QByteArray &archivePath, QList<TFileInfo> &hits,
+int searchZipArchive(const QByteArray &archivePath, HitSink &hits,
                      const ContentMatcher &matcher);
 
 #endif // ZIPWALKER_H

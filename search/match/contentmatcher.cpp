@@ -4,6 +4,7 @@
 #include "bytesource.h"
 #include "codecs.h"
 #include "linematcher.h"
+#include "pathcodec.h"
 #include "pseudofs.h"
 #include "singlebytecodec.h"
 #include "textstreamlines.h"
@@ -52,40 +53,28 @@ public:
     const int fd;
 };
 
-} // namespace
-
-bool PseudoFsCache::holds(const char *path, dev_t device)
+// Opens the regular file `name` of `folderFd` for reading: no link is
+// followed, a FIFO or device swapped in since the listing does not block the
+// open, and only a regular file is kept.
+int openRegularFileAt(int folderFd, const char *name, qint64 *size,
+                      ContentMatcher::FileOutcome *outcome)
 {
-    if (!known || device != lastDevice) {
-        lastPseudo = isPseudoFileSystemOf(path);
-        lastDevice = device;
-        known = true;
+    const int fd =
+        ::openat(folderFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+        const bool vanished = errno == ENOENT || errno == ELOOP || errno == ENOTDIR;
+        *outcome = vanished ? ContentMatcher::FileOutcome::NotRegular
+                            : ContentMatcher::FileOutcome::Unreadable;
+        return -1;
     }
-    return lastPseudo;
-}
-
-namespace {
-
-// Opens a regular file for reading. Directories, devices, FIFOs, sockets and
-// files of kernel pseudo file systems give -1: they are never read as
-// content (opening a device alone can have effects, so it is checked first).
-int openRegularFile(const QString &path, qint64 *size, PseudoFsCache &pseudoFs)
-{
-    const QByteArray native = QFile::encodeName(path);
     struct stat info;
-    if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode)
-        || pseudoFs.holds(native.constData(), info.st_dev))
-        return -1;
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return -1;
-    // The file checked above, not one put in its place since.
-    struct stat opened;
-    if (::fstat(fd, &opened) != 0 || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
+        *outcome = ContentMatcher::FileOutcome::NotRegular;
         return -1;
     }
-    *size = opened.st_size;
+    *size = info.st_size;
+    *outcome = ContentMatcher::FileOutcome::Searched;
     return fd;
 }
 
@@ -142,23 +131,36 @@ int ContentMatcher::singleByteNeedle(const SingleByteCodec &table, QTextCodec *c
     return found->first;
 }
 
-void ContentMatcher::searchFile(const QString &path, QList<TFileInfo> &hits,
+void ContentMatcher::searchFile(const QString &path, HitSink &hits,
                                 const QString &reportName) const
+{
+    const QByteArray native = encodePath(path);
+    // Asked before opening: opening some kernel files alone has effects.
+    if (isPseudoFileSystemOf(native.constData()))
+        return;
+    searchFileAt(AT_FDCWD, native, hits, reportName);
+}
+
+ContentMatcher::FileOutcome ContentMatcher::searchFileAt(int folderFd, const QByteArray &name,
+                                                         HitSink &hits,
+                                                         const QString &reportName) const
 {
     // Lines never hold a line feed.
     if (isCancelled() || grepText.contains(QLatin1Char('\n')))
-        return;
+        return FileOutcome::Searched;
     qint64 size = 0;
-    const FileDescriptor file(openRegularFile(path, &size, pseudoFs));
+    FileOutcome outcome;
+    const FileDescriptor file(openRegularFileAt(folderFd, name.constData(), &size, &outcome));
     if (file.fd < 0)
-        return;
+        return outcome;
     if (deepSearch)
         searchDeep(file.fd, size, hits, reportName);
     else
         searchNormal(file.fd, hits, reportName);
+    return FileOutcome::Searched;
 }
 
-void ContentMatcher::searchNormal(int fd, QList<TFileInfo> &hits, const QString &reportName) const
+void ContentMatcher::searchNormal(int fd, HitSink &hits, const QString &reportName) const
 {
     QTextCodec *const locale = localeCodec ? localeCodec : systemCodec();
     ByteSource source(fd, readBlock);
@@ -183,7 +185,7 @@ void ContentMatcher::searchNormal(int fd, QList<TFileInfo> &hits, const QString 
                               onHit);
 }
 
-void ContentMatcher::searchDeep(int fd, qint64 size, QList<TFileInfo> &hits,
+void ContentMatcher::searchDeep(int fd, qint64 size, HitSink &hits,
                                 const QString &reportName) const
 {
     QByteArray whole;

@@ -3,6 +3,7 @@
 
 #include "bytesearch.h"
 #include "codecpattern.h"
+#include "hitsink.h"
 #include "tfileinfo.h"
 
 #include <QHash>
@@ -12,22 +13,10 @@
 #include <QString>
 
 #include <atomic>
-#include <sys/types.h>
 #include <vector>
 
 class QTextCodec;
 class SingleByteCodec;
-
-// Whether a device holds a pseudo file system, remembered for the last device
-// seen: files of one folder share it, so most files cost no statfs.
-struct PseudoFsCache
-{
-    bool holds(const char *path, dev_t device);
-
-    bool known = false;
-    dev_t lastDevice = 0;
-    bool lastPseudo = false;
-};
 
 // Decides which lines of one file contain the search text. Owned by the
 // search thread; written by setParameters while the thread is idle and only
@@ -53,7 +42,15 @@ public:
 
     // Appends one hit per matching line of the file at `path`, each named
     // `reportName`. Unreadable files and directories give no hits.
-    void searchFile(const QString &path, QList<TFileInfo> &hits, const QString &reportName) const;
+    void searchFile(const QString &path, HitSink &hits, const QString &reportName) const;
+
+    enum class FileOutcome { Searched, NotRegular, Unreadable };
+    // The same for the file `name` of the open folder `folderFd`, which the
+    // caller has checked to lie on no pseudo file system. It is opened
+    // without following a link and without blocking, and read only when the
+    // opened file is a regular one. Unreadable: no permission or an I/O error.
+    FileOutcome searchFileAt(int folderFd, const QByteArray &name, HitSink &hits,
+                             const QString &reportName) const;
 
     // True when the part of an archive member name after its last "/"
     // matches one of nameRegExps exactly; false for an empty list.
@@ -65,8 +62,8 @@ public:
     }
 
 private:
-    void searchNormal(int fd, QList<TFileInfo> &hits, const QString &reportName) const;
-    void searchDeep(int fd, qint64 size, QList<TFileInfo> &hits, const QString &reportName) const;
+    void searchNormal(int fd, HitSink &hits, const QString &reportName) const;
+    void searchDeep(int fd, qint64 size, HitSink &hits, const QString &reportName) const;
     const ByteNeedle &anchorFor(const QString &text) const;
     // SingleByteCodec::needleFor, kept per codec for the current text and case rule.
     int singleByteNeedle(const SingleByteCodec &table, QTextCodec *codec, const QString &text,
@@ -79,7 +76,6 @@ private:
     // Read buffers kept across files, so that no file pays for allocating them.
     mutable std::vector<char> readBlock;
     mutable std::vector<char> scanBuffer;
-    mutable PseudoFsCache pseudoFs;
     mutable QString needleText;
     mutable Qt::CaseSensitivity needleCase = Qt::CaseSensitive;
     mutable QHash<QTextCodec *, QPair<int, ByteNeedle>> needles;

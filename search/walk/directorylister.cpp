@@ -1,8 +1,7 @@
 #include "directorylister.h"
 
+#include "pathcodec.h"
 #include "pseudofs.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <dirent.h>
@@ -43,38 +42,29 @@ Kind kindOf(int dirFd, const struct dirent *entry)
     }
 }
 
-bool isAscii(const QByteArray &bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-struct SortItem
-{
-    QString name;
-    QString key;
-};
-
 } // namespace
 
-void sortLikeQDir(QStringList &names)
+void sortLikeQDir(QVector<ListedEntry> &entries)
 {
-    if (names.size() < 2)
+    if (entries.size() < 2)
         return;
-    std::vector<SortItem> items(size_t(names.size()));
-    for (int i = 0; i < names.size(); ++i) {
-        items[size_t(i)].name = names[i];
-        items[size_t(i)].key = names[i].toLower();
+    struct Keyed
+    {
+        QString key;
+        ListedEntry entry;
+    };
+    std::vector<Keyed> items;
+    items.reserve(size_t(entries.size()));
+    for (ListedEntry &entry : entries) {
+        const QString key = entry.name.toLower();
+        items.push_back(Keyed{key, std::move(entry)});
     }
     // Names equal but for case compare as equal, so their order is whatever
     // std::sort makes of the readdir order, exactly as in QDir.
     std::sort(items.begin(), items.end(),
-              [](const SortItem &a, const SortItem &b) { return a.key.compare(b.key) < 0; });
-    for (int i = 0; i < names.size(); ++i)
-        names[i] = std::move(items[size_t(i)].name);
+              [](const Keyed &a, const Keyed &b) { return a.key.compare(b.key) < 0; });
+    for (int i = 0; i < entries.size(); ++i)
+        entries[i] = std::move(items[size_t(i)].entry);
 }
 
 DirectoryLister::DirectoryLister(const QStringList &nameFilters, const std::atomic_bool *cancel)
@@ -83,35 +73,21 @@ DirectoryLister::DirectoryLister(const QStringList &nameFilters, const std::atom
 {
 }
 
-int DirectoryLister::openDirectory(const QByteArray &nativePath, DirectoryListing *out) const
+bool DirectoryLister::list(int folderFd, bool wantSubdirs, DirectoryListing *out) const
 {
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    out->device = info.st_dev;
-    out->inode = info.st_ino;
-    out->procOrSysfs = isProcOrSysfsAt(fd);
-    return fd;
-}
-
-void DirectoryLister::closeDirectory(int fd)
-{
-    ::close(fd);
-}
-
-void DirectoryLister::readEntries(int fd, bool wantSubdirs, DirectoryListing *out) const
-{
-    DIR *dir = fdopendir(fd);
+    // A descriptor of its own for reading: closedir closes it, and the
+    // folder's own descriptor stays with the walk.
+    const int readFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readFd < 0)
+        return false;
+    DIR *dir = fdopendir(readFd);
     if (!dir) {
-        ::close(fd);
-        return;
+        ::close(readFd);
+        return false;
     }
-    const int dirFd = dirfd(dir);
+    const FileSystemKind fileSystem = fileSystemKindAt(readFd);
+    out->procOrSysfs = fileSystem.procOrSysfs;
+    out->pseudoFileSystem = fileSystem.pseudo;
     QByteArray bytes;
     while (const struct dirent *entry = readdir(dir)) {
         if (cancel->load(std::memory_order_relaxed))
@@ -119,39 +95,34 @@ void DirectoryLister::readEntries(int fd, bool wantSubdirs, DirectoryListing *ou
         const char *name = entry->d_name;
         if (name[0] == '.')
             continue;  // hidden, and "." and ".."
-        const Kind kind = kindOf(dirFd, entry);
+        const Kind kind = kindOf(readFd, entry);
         if (kind == Kind::System || kind == Kind::OtherLink)
             continue;
-        bytes.setRawData(name, uint(strlen(name)));
+        bytes = QByteArray(name, int(strlen(name)));
         QString decoded;
-        if (!isAscii(bytes)) {
-            // QDir looks such a name up again by its decoding; one that does
-            // not encode back to the same bytes is not found and left out.
-            decoded = QFile::decodeName(bytes);
-            if (QFile::encodeName(decoded) != bytes)
-                continue;
-        }
         if (kind == Kind::Directory || kind == Kind::LinkToDirectory) {
             if (wantSubdirs && !(kind == Kind::LinkToDirectory && out->procOrSysfs)) {
-                decoded = QFile::decodeName(bytes);
-                out->subdirs.append(decoded);
+                decoded = decodePath(bytes);
+                out->subdirs.append(ListedEntry{decoded, bytes, true});
             }
             if (kind == Kind::LinkToDirectory)
                 continue;
         }
+        const bool isFolder = kind == Kind::Directory;
         if (names.accepts(bytes, decoded)) {
             if (decoded.isNull())
-                decoded = QFile::decodeName(bytes);
-            out->matches.append(decoded);
+                decoded = decodePath(bytes);
+            out->matches.append(ListedEntry{decoded, bytes, isFolder});
         }
         if (kind == Kind::File && archiveNames.accepts(bytes, decoded)) {
             if (decoded.isNull())
-                decoded = QFile::decodeName(bytes);
-            out->archives.append(decoded);
+                decoded = decodePath(bytes);
+            out->archives.append(ListedEntry{decoded, bytes, false});
         }
     }
     closedir(dir);
     sortLikeQDir(out->subdirs);
     sortLikeQDir(out->matches);
     sortLikeQDir(out->archives);
+    return true;
 }

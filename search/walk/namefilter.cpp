@@ -1,6 +1,6 @@
 #include "namefilter.h"
 
-#include <QFile>
+#include "pathcodec.h"
 
 #include <cstring>
 
@@ -114,9 +114,16 @@ bool NameFilter::accepts(const QByteArray &bytes, QString &decoded) const
         return false;
     }
     if (decoded.isNull())
-        decoded = QFile::decodeName(bytes);
+        decoded = decodePath(bytes);
+    // The expressions want valid text: a byte that did not decode stands as
+    // one unknown character, which wildcards match and letters never do.
+    QString text = decoded;
+    for (int i = 0; i < text.size(); ++i) {
+        if (undecodedByteAt(decoded, i) >= 0)
+            text[i] = QChar::ReplacementCharacter;
+    }
     for (const QRegularExpression &rx : regexps) {
-        if (rx.match(decoded).hasMatch())
+        if (rx.match(text).hasMatch())
             return true;
     }
     return false;

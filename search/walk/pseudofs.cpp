@@ -51,11 +51,14 @@ bool isPseudoFileSystemOf(const char *path)
     return isPseudoType(static_cast<unsigned long>(info.f_type));
 }
 
-bool isProcOrSysfsAt(int fd)
+FileSystemKind fileSystemKindAt(int fd)
 {
+    FileSystemKind kind;
     struct statfs info;
     if (fstatfs(fd, &info) != 0)
-        return false;
+        return kind;  // unknown: do not read
     const auto type = static_cast<unsigned long>(info.f_type);
-    return type == kProc || type == kSysfs;
+    kind.pseudo = isPseudoType(type);
+    kind.procOrSysfs = type == kProc || type == kSysfs;
+    return kind;
 }

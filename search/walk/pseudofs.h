@@ -7,8 +7,15 @@
 // alone has effects (tracefs pauses tracing while its trace file is open).
 bool isPseudoFileSystemOf(const char *path);
 
-// proc and sysfs, whose links to directories (/proc/*/cwd, /sys/class/...)
-// would multiply the walk; the walk lists their names but follows no links.
-bool isProcOrSysfsAt(int fd);
+// What the walk needs to know of the file system of the open folder `fd`
+// (the files of a folder lie on its file system), asked once per folder.
+struct FileSystemKind
+{
+    bool pseudo = true;  // a kernel file system, or one that cannot be told
+    // proc and sysfs, whose links to directories (/proc/*/cwd, /sys/class/...)
+    // would multiply the walk; the walk lists their names but follows no links.
+    bool procOrSysfs = false;
+};
+FileSystemKind fileSystemKindAt(int fd);
 
 #endif // PSEUDOFS_H

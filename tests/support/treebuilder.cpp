@@ -1,13 +1,54 @@
 #include "treebuilder.h"
 
+#include "pathcodec.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Empties the open folder `fd` by descriptors, whatever its names and depth.
+void removeContents(int fd)
+{
+    DIR *dir = fdopendir(::dup(fd));
+    if (!dir)
+        return;
+    while (const struct dirent *entry = readdir(dir)) {
+        const char *name = entry->d_name;
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+            continue;
+        if (::unlinkat(fd, name, 0) == 0)
+            continue;
+        const int child = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child >= 0) {
+            ::fchmod(child, 0700);
+            removeContents(child);
+            ::close(child);
+        }
+        ::unlinkat(fd, name, AT_REMOVEDIR);
+    }
+    closedir(dir);
+}
+
+} // namespace
 
 TreeBuilder::TreeBuilder() = default;
+
+TreeBuilder::~TreeBuilder()
+{
+    const int fd = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        removeContents(fd);
+        ::close(fd);
+    }
+}
 
 QString TreeBuilder::path(const QString &relative) const
 {
@@ -55,4 +96,16 @@ QString TreeBuilder::fifo(const QString &relative)
     if (::mkfifo(QFile::encodeName(p).constData(), 0600) != 0)
         qFatal("TreeBuilder: cannot make the pipe %s", qPrintable(p));
     return p;
+}
+
+QString TreeBuilder::rawFile(const QByteArray &relative, const QByteArray &bytes)
+{
+    const QByteArray full = QFile::encodeName(dir.path()) + '/' + relative;
+    for (int slash = full.indexOf('/', 1); slash >= 0; slash = full.indexOf('/', slash + 1))
+        ::mkdir(full.left(slash).constData(), 0755);
+    const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        qFatal("TreeBuilder: cannot write %s", full.constData());
+    ::close(fd);
+    return decodePath(full);
 }

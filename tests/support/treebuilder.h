@@ -11,6 +11,9 @@ class TreeBuilder
 {
 public:
     TreeBuilder();
+    // Removes everything, also names that are not valid text and trees deeper
+    // than a path can name, which QTemporaryDir alone cannot.
+    ~TreeBuilder();
 
     bool isValid() const { return dir.isValid(); }
     QString root() const { return dir.path(); }
@@ -24,6 +27,9 @@ public:
     void setModified(const QString &relative, const QDateTime &when);
     // A named pipe at `relative`; returns its path.
     QString fifo(const QString &relative);
+    // Creates the file at the bytes `relative` (its folders too, by their
+    // bytes) with the given content; returns its path as the engine names it.
+    QString rawFile(const QByteArray &relative, const QByteArray &bytes = QByteArray());
 
 private:
     QTemporaryDir dir;

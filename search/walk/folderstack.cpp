@@ -1,0 +1,121 @@
+#include "folderstack.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Links to folders are followed: the walk enters them.
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
+
+FolderStack::Entered failureOf(int error)
+{
+    // Gone, or no longer a folder, since its parent was listed.
+    if (error == ENOENT || error == ENOTDIR)
+        return FolderStack::Entered::Vanished;
+    return FolderStack::Entered::Unreadable;
+}
+
+} // namespace
+
+FolderStack::~FolderStack()
+{
+    while (!levels.empty())
+        leave();
+}
+
+FolderStack::Entered FolderStack::enterRoot(const QByteArray &path)
+{
+    return push(AT_FDCWD, path);
+}
+
+FolderStack::Entered FolderStack::enter(const QByteArray &name)
+{
+    const int parent = topFd();
+    if (parent < 0)
+        return Entered::Vanished;
+    return push(parent, name);
+}
+
+FolderStack::Entered FolderStack::push(int parentFd, const QByteArray &name)
+{
+    const int fd = ::openat(parentFd, name.constData(), kFolderFlags);
+    if (fd < 0)
+        return failureOf(errno);
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        ::close(fd);
+        return Entered::Unreadable;
+    }
+    for (const Level &level : levels) {
+        if (level.device == info.st_dev && level.inode == info.st_ino) {
+            ::close(fd);
+            return Entered::AlreadyOnDescent;
+        }
+    }
+    levels.push_back(Level{name, fd, info.st_dev, info.st_ino});
+    ++openCount;
+    makeRoom(levels.size() - 1);
+    return Entered::Yes;
+}
+
+void FolderStack::leave()
+{
+    close(levels.back());
+    levels.pop_back();
+}
+
+int FolderStack::topFd()
+{
+    if (levels.empty())
+        return -1;
+    if (levels.back().fd < 0 && !reopen(levels.size() - 1))
+        return -1;
+    return levels.back().fd;
+}
+
+// Opens the levels from the nearest open one above `index` down to `index`,
+// each by its name, and checks that each is still the folder it was.
+bool FolderStack::reopen(size_t index)
+{
+    size_t first = index;
+    while (first > 0 && levels[first - 1].fd < 0)
+        --first;
+    for (size_t i = first; i <= index; ++i) {
+        Level &level = levels[i];
+        if (level.fd >= 0)
+            continue;
+        const int parentFd = i == 0 ? AT_FDCWD : levels[i - 1].fd;
+        const int fd = ::openat(parentFd, level.name.constData(), kFolderFlags);
+        if (fd < 0)
+            return false;
+        struct stat info;
+        if (::fstat(fd, &info) != 0 || info.st_dev != level.device || info.st_ino != level.inode) {
+            ::close(fd);
+            return false;
+        }
+        level.fd = fd;
+        ++openCount;
+        makeRoom(i);
+    }
+    return true;
+}
+
+// Closes the shallowest open levels above `keep` until at most kMaxOpen stay
+// open: the deepest ones are those the walk uses next.
+void FolderStack::makeRoom(size_t keep)
+{
+    for (size_t i = 0; openCount > kMaxOpen && i + 1 < keep; ++i)
+        close(levels[i]);
+}
+
+void FolderStack::close(Level &level)
+{
+    if (level.fd < 0)
+        return;
+    ::close(level.fd);
+    level.fd = -1;
+    --openCount;
+}

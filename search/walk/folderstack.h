@@ -1,0 +1,61 @@
+#ifndef FOLDERSTACK_H
+#define FOLDERSTACK_H
+
+#include <QByteArray>
+
+#include <sys/types.h>
+#include <vector>
+
+// The folders on the way down from one start folder. Each is opened relative
+// to its parent (openat), so the depth of a tree is bounded neither by
+// PATH_MAX nor by the number of descriptors a process may hold: at most
+// kMaxOpen folders stay open, and a folder closed to make room is opened
+// again from its nearest open ancestor when it is needed, by the same names,
+// and checked to be the same folder (device and inode).
+class FolderStack
+{
+public:
+    static constexpr int kMaxOpen = 64;
+
+    FolderStack() = default;
+    ~FolderStack();
+    FolderStack(const FolderStack &) = delete;
+    FolderStack &operator=(const FolderStack &) = delete;
+
+    enum class Entered { Yes, Unreadable, Vanished, AlreadyOnDescent };
+
+    // Opens the start folder by its path (relative paths resolve against the
+    // working directory). The stack must be empty.
+    Entered enterRoot(const QByteArray &path);
+    // Opens the folder `name` of the top folder, following a link to a
+    // folder. A folder already on the way down (a link back to an ancestor)
+    // is not entered, so a cycle of links ends.
+    Entered enter(const QByteArray &name);
+    // Leaves the top folder.
+    void leave();
+
+    bool isEmpty() const { return levels.empty(); }
+    // A descriptor of the top folder, opened again when it was closed to
+    // make room; -1 when it cannot be (it vanished or was replaced).
+    int topFd();
+    dev_t topDevice() const { return levels.back().device; }
+    ino_t topInode() const { return levels.back().inode; }
+
+private:
+    struct Level
+    {
+        QByteArray name;  // relative to the level above; the path for the root
+        int fd = -1;      // -1 while closed to make room
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
+    Entered push(int parentFd, const QByteArray &name);
+    bool reopen(size_t index);
+    void makeRoom(size_t keep);
+    void close(Level &level);
+
+    std::vector<Level> levels;
+    int openCount = 0;
+};
+
+#endif // FOLDERSTACK_H
