@@ -16,6 +16,13 @@ ByteSource::ByteSource(int fd, std::vector<char> &block) : fd(fd), block(&block)
         block.resize(kReadBlock);
 }
 
+ByteSource::ByteSource(Reader reader, std::vector<char> &block)
+    : reader(std::move(reader)), block(&block)
+{
+    if (block.size() < kReadBlock)
+        block.resize(kReadBlock);
+}
+
 ByteSource::ByteSource(const char *data, qint64 size) : memory(data), blockLen(size) {}
 
 // A read that returns less than asked means the end of a regular file; not
@@ -24,12 +31,28 @@ qint64 ByteSource::readSome(char *target, qint64 max)
 {
     if (ended)
         return 0;
+    if (reader) {
+        // Whole blocks, as a file gives them: how a stream happens to cut its
+        // data must not change how lines are read.
+        qint64 filled = 0;
+        while (filled < max) {
+            const qint64 got = reader(target + filled, max - filled);
+            if (got <= 0) {
+                ended = true;
+                readError = got < 0;
+                break;
+            }
+            filled += got;
+        }
+        return filled;
+    }
     for (;;) {
         const ssize_t got = ::read(fd, target, size_t(max));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < max)
             ended = true;
+        readError = got < 0;
         return got > 0 ? got : 0;
     }
 }
@@ -82,6 +105,8 @@ bool ByteSource::atEnd()
 
 bool ByteSource::rewind()
 {
+    if (reader)
+        return false;
     blockPos = 0;
     if (memory)
         return true;

@@ -1,5 +1,6 @@
 #include "contentmatcher.h"
 
+#include "anonymousfile.h"
 #include "asciicodecs.h"
 #include "bytesource.h"
 #include "codecs.h"
@@ -94,6 +95,20 @@ bool readWholeFile(int fd, qint64 size, QByteArray *bytes)
     return true;
 }
 
+bool writeAll(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
 QString cutToLineText(QString text)
 {
     if (text.size() > kMaxLineText)
@@ -153,17 +168,54 @@ ContentMatcher::FileOutcome ContentMatcher::searchFileAt(int folderFd, const QBy
     const FileDescriptor file(openRegularFileAt(folderFd, name.constData(), &size, &outcome));
     if (file.fd < 0)
         return outcome;
-    if (deepSearch)
+    if (deepSearch) {
         searchDeep(file.fd, size, hits, reportName);
-    else
-        searchNormal(file.fd, hits, reportName);
+    } else {
+        ByteSource source(file.fd, readBlock);
+        searchNormal(source, hits, reportName);
+    }
     return FileOutcome::Searched;
 }
 
-void ContentMatcher::searchNormal(int fd, HitSink &hits, const QString &reportName) const
+void ContentMatcher::searchStream(ByteSource &source, HitSink &hits,
+                                  const QString &reportName) const
+{
+    if (isCancelled() || grepText.contains(QLatin1Char('\n')))
+        return;
+    if (!deepSearch) {
+        searchNormal(source, hits, reportName);
+        return;
+    }
+    // Deep search reads the data more than once: held in memory up to a
+    // bound, beyond it in a file that has no name and goes when closed.
+    QByteArray whole;
+    const char *data = nullptr;
+    qint64 got = 0;
+    while (whole.size() <= kDeepInMemoryLimit && (got = source.next(&data, kDeepInMemoryLimit)) > 0)
+        whole.append(data, int(got));
+    if (whole.size() <= kDeepInMemoryLimit) {
+        ByteSource inMemory(whole.constData(), whole.size());
+        searchDeepIn(inMemory, &whole, hits, reportName);
+        return;
+    }
+    const FileDescriptor spool(createAnonymousFile());
+    qint64 size = whole.size();
+    if (spool.fd < 0 || !writeAll(spool.fd, whole.constData(), whole.size()))
+        return;
+    whole.clear();
+    while ((got = source.next(&data, kDeepInMemoryLimit)) > 0) {
+        if (isCancelled() || !writeAll(spool.fd, data, got))
+            return;
+        size += got;
+    }
+    if (::lseek(spool.fd, 0, SEEK_SET) == 0)
+        searchDeep(spool.fd, size, hits, reportName);
+}
+
+void ContentMatcher::searchNormal(ByteSource &source, HitSink &hits,
+                                  const QString &reportName) const
 {
     QTextCodec *const locale = localeCodec ? localeCodec : systemCodec();
-    ByteSource source(fd, readBlock);
     // The stream's first read decides the codec by the byte-order mark.
     const char *first = nullptr;
     const qint64 firstSize = source.peek(&first);
@@ -189,10 +241,20 @@ void ContentMatcher::searchDeep(int fd, qint64 size, HitSink &hits,
                                 const QString &reportName) const
 {
     QByteArray whole;
-    const bool inMemory = size <= kDeepInMemoryLimit && readWholeFile(fd, size, &whole);
-    ByteSource fromDisk(fd, readBlock);
-    ByteSource fromMemory(whole.constData(), whole.size());
-    ByteSource &source = inMemory ? fromMemory : fromDisk;
+    if (size <= kDeepInMemoryLimit && readWholeFile(fd, size, &whole)) {
+        ByteSource fromMemory(whole.constData(), whole.size());
+        searchDeepIn(fromMemory, &whole, hits, reportName);
+    } else {
+        ByteSource fromDisk(fd, readBlock);
+        searchDeepIn(fromDisk, nullptr, hits, reportName);
+    }
+}
+
+void ContentMatcher::searchDeepIn(ByteSource &source, const QByteArray *data, HitSink &hits,
+                                  const QString &reportName) const
+{
+    const bool inMemory = data != nullptr;
+    const QByteArray &whole = inMemory ? *data : QByteArray();
 
     QTextCodec *const hitCodec = QTextCodec::codecForName("gb18030");
     QSet<qint64> reportedLines;

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <vector>
 
+class ByteSource;
 class QTextCodec;
 class SingleByteCodec;
 
@@ -52,6 +53,10 @@ public:
     FileOutcome searchFileAt(int folderFd, const QByteArray &name, HitSink &hits,
                              const QString &reportName) const;
 
+    // The same for the bytes `source` hands out, read once from the start
+    // (an archive member streamed from its decompressor).
+    void searchStream(ByteSource &source, HitSink &hits, const QString &reportName) const;
+
     // True when the part of an archive member name after its last "/"
     // matches one of nameRegExps exactly; false for an empty list.
     bool matchesName(const QString &memberName) const;
@@ -62,8 +67,11 @@ public:
     }
 
 private:
-    void searchNormal(int fd, HitSink &hits, const QString &reportName) const;
+    void searchNormal(ByteSource &source, HitSink &hits, const QString &reportName) const;
     void searchDeep(int fd, qint64 size, HitSink &hits, const QString &reportName) const;
+    // `data` holds the whole file when it was read into memory, else null.
+    void searchDeepIn(ByteSource &source, const QByteArray *data, HitSink &hits,
+                      const QString &reportName) const;
     const ByteNeedle &anchorFor(const QString &text) const;
     // SingleByteCodec::needleFor, kept per codec for the current text and case rule.
     int singleByteNeedle(const SingleByteCodec &table, QTextCodec *codec, const QString &text,
