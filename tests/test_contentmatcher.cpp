@@ -21,14 +21,15 @@ namespace {
 
 // The file's hits; the same bytes handed out by a stream in pieces of
 // awkward sizes, as a decompressor hands out an archive member, must give
-// the same hits.
+// the same hits (checked up to a size past every read and decode block).
 QList<TFileInfo> search(ContentMatcher &matcher, const QString &path)
 {
     HitSink hits;
     matcher.searchFile(path, hits, QStringLiteral("f"));
     const QList<TFileInfo> fromFile = hits.take();
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > (qint64(4) << 20) || !file.open(QIODevice::ReadOnly))
         return fromFile;
     static const qint64 pieces[] = {1, 7, 4096, 65537};
     int next = 0;
