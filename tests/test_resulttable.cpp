@@ -4,6 +4,7 @@
 #include "treebuilder.h"
 
 #include <QHeaderView>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
@@ -64,6 +65,8 @@ private slots:
     void sortedRowsKeepLaterArrivalsBelow();
     void columnsAreFittedWhenTheBufferRunsDry();
     void busyBarCyclesOnlyWhileShown();
+    void displayRunsOnlyWhileThereIsWork_data();
+    void displayRunsOnlyWhileThereIsWork();
 
 private:
     std::unique_ptr<MainWindow> window;
@@ -315,6 +318,76 @@ void ResultTableTest::busyBarCyclesOnlyWhileShown()
     QCOMPARE(parts->busyBar->value(), 399);
     parts->showRun();
     QCOMPARE(parts->busyBar->value(), 0);  // starts again after 400 steps
+}
+
+void ResultTableTest::displayRunsOnlyWhileThereIsWork_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("fewestRuns");  // display runs in the second after the action
+    QTest::addColumn<int>("mostRuns");
+
+    // A display that spins with the event loop runs many thousand times a second.
+    QTest::newRow("an idle window does not run the display") << "nothing" << 0 << 2;
+    QTest::newRow("a delivery wakes the display until its batches are shown")
+        << "deliver" << 3 << 8;
+    QTest::newRow("stop display wakes the display for one run") << "stop display" << 1 << 3;
+    QTest::newRow("a running search moves the busy bar a few dozen steps a second")
+        << "search" << 5 << 200;
+    QTest::newRow("a search that has ended lets the display sleep again")
+        << "search and stop" << 0 << 2;
+}
+
+void ResultTableTest::displayRunsOnlyWhileThereIsWork()
+{
+    QFETCH(QString, action);
+    QFETCH(int, fewestRuns);
+    QFETCH(int, mostRuns);
+
+    auto *showTimer = window->findChild<QTimer *>(QStringLiteral("showTimer"));
+    QVERIFY(showTimer);
+    QTRY_COMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:0"));
+    QTRY_VERIFY(!showTimer->isActive());
+
+    TreeBuilder tree;
+    if (action.startsWith("search")) {
+        // A deep search for a text that is nowhere reads every line through
+        // every codec: it runs for seconds and delivers nothing.
+        for (int i = 0; i < 20; ++i)
+            tree.file(QStringLiteral("lines%1.txt").arg(i), QByteArray("a\n").repeated(250000));
+        parts->find->setEditText("*.txt");
+        parts->grep->setEditText("zzz-not-there");
+        parts->dir->setEditText(tree.root());
+        window->findChild<QCheckBox *>("checkBox_deepSearch")->setChecked(true);
+        QMetaObject::invokeMethod(&*window, "do_search", Qt::DirectConnection);
+        QVERIFY(parts->worker->isRunning());
+    }
+    if (action == "search and stop") {
+        QMetaObject::invokeMethod(&*window, "do_search", Qt::DirectConnection);
+        QVERIFY(parts->worker->wait(5000));
+        QTRY_VERIFY(parts->busyBar->isHidden());
+        QTRY_VERIFY(!showTimer->isActive());
+    }
+    if (action == "deliver") {
+        for (int i = 0; i < 25; ++i)
+            parts->deliver(QStringLiteral("/d%1").arg(i), nameHits({QStringLiteral("f%1").arg(i)}));
+    }
+    if (action == "stop display")
+        QMetaObject::invokeMethod(&*window, "do_stopShowTab", Qt::DirectConnection);
+
+    const int barBefore = parts->busyBar->value();
+    QSignalSpy runs(showTimer, &QTimer::timeout);
+    QTest::qWait(1000);
+    const int barSteps = (parts->busyBar->value() - barBefore + 400) % 400;
+    QVERIFY2(runs.count() >= fewestRuns && runs.count() <= mostRuns,
+             qPrintable(QString::number(runs.count())));
+
+    if (action == "deliver")
+        QCOMPARE(parts->model()->rowCount(), 25);
+    if (action == "search") {
+        QVERIFY2(barSteps >= fewestRuns && barSteps <= mostRuns, qPrintable(QString::number(barSteps)));
+        QMetaObject::invokeMethod(&*window, "do_search", Qt::DirectConnection);
+        QVERIFY(parts->worker->wait(5000));
+    }
 }
 
 QTEST_MAIN(ResultTableTest)

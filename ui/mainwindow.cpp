@@ -50,6 +50,7 @@ MainWindow::MainWindow(QWidget *parent)
       spareLabel(nullptr),
       busyBar(nullptr),
       progressValue(0),
+      showTimer(nullptr),
       trayIcon(nullptr),
       directoryChooser(chooseDirectory)
 {
@@ -109,7 +110,10 @@ MainWindow::MainWindow(QWidget *parent)
 
     targetDir = QStringLiteral(".");
 
-    auto *showTimer = new QTimer(this);
+    // The first run writes the count and fits the empty table's columns; the
+    // timer then sleeps until there is something to show (resulttable.cpp).
+    showTimer = new QTimer(this);
+    showTimer->setObjectName(QStringLiteral("showTimer"));
     connect(showTimer, SIGNAL(timeout()), this, SLOT(do_ShowResultFileInfo()));
     showTimer->start(0);
 

@@ -14,6 +14,7 @@
 class QLabel;
 class QProgressBar;
 class QStandardItemModel;
+class QTimer;
 class searchThread;
 class trayicon;
 
@@ -62,6 +63,9 @@ private:
     void setSearchButtonRunning(bool running);
     void resetResultDisplay();    // empty count, buffer and table before a search
     void showFoundCount();        // "found targets" text unless the stop-display remark stands
+    void showPendingBatches();    // the body of one display run
+    void wakeDisplay();           // a display run soon, whatever the timer's pace
+    void scheduleDisplay();       // the next run: at once, at the busy bar's pace, or none
     QList<int> selectedRows() const;
     QString targetPath(int row) const;
     QString rowPath(int row) const;
@@ -85,6 +89,10 @@ private:
     QLabel *spareLabel;
     QProgressBar *busyBar;
     int progressValue;
+    // Drives do_ShowResultFileInfo: at 0 ms while batches wait, at the busy
+    // bar's pace while a search runs, stopped otherwise.
+    QTimer *showTimer;
+    bool displayRunning = false;  // inside a display run (which may yield to the event loop)
     QFileSystemWatcher showNowWatcher;
     trayicon *trayIcon;
     DirectoryChooser directoryChooser;

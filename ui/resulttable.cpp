@@ -1,7 +1,10 @@
 // The result table: batches delivered by the search thread are buffered and
-// moved into the table by the zero-interval display timer, a bounded amount
-// per run, so the window keeps answering however many hits arrive.
+// moved into the table by the display timer, a bounded amount per run, so the
+// window keeps answering however many hits arrive. The timer runs at 0 ms
+// while batches wait and at the busy bar's pace while a search runs; an idle
+// window leaves it stopped and spends no processor time.
 #include "mainwindow.h"
+#include "searchthread.h"
 #include "threadhandover.h"
 #include "ui_mainwindow.h"
 
@@ -15,12 +18,15 @@
 #include <QProgressBar>
 #include <QStandardItem>
 #include <QStandardItemModel>
+#include <QTimer>
 
 namespace {
 
 constexpr int batchesPerRun = 10;
 constexpr int rowsBetweenYields = 500;
 constexpr int busyBarSteps = 400;
+// While a search runs with nothing to show, the bar moves 40 steps a second.
+constexpr int busyBarStepMs = 25;
 
 enum Column { NameColumn, DirColumn, LineColumn, ContentColumn, TimeColumn, ColumnCount };
 
@@ -46,6 +52,14 @@ QList<QStandardItem *> resultRow(const QString &dirName, const TFileInfo &hit)
     if (modified.isValid())
         row << new QStandardItem(modified.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
     return row;
+}
+
+// Starts `timer` at `intervalMs` unless it already runs at that pace: a
+// restart would only push its next timeout back.
+void runEvery(QTimer *timer, int intervalMs)
+{
+    if (!timer->isActive() || timer->interval() != intervalMs)
+        timer->start(intervalMs);
 }
 
 } // namespace
@@ -74,6 +88,7 @@ void MainWindow::resetResultDisplay()
     foundCount = 0;
     pendingResults.clear();
     abortShow = true;  // a batch being shown right now ends at its next yield
+    wakeDisplay();
 
     QStandardItemModel *oldModel = resultModel;
     QItemSelectionModel *oldSelection = ui->tableView_result->selectionModel();
@@ -96,9 +111,37 @@ void MainWindow::do_GetResultFileInfo(QString dirName, QList<TFileInfo> namelist
     foundCount += namelist.size();
     pendingResults.append(ResultBatch{dirName, namelist});
     stopRemarkShown = false;
+    wakeDisplay();
+}
+
+void MainWindow::wakeDisplay()
+{
+    // A run in progress schedules the next one as it ends. Restarting the
+    // timer inside it would give the timer a new id, which Qt could fire
+    // again during the run's yield to the event loop.
+    if (!displayRunning)
+        runEvery(showTimer, 0);
+}
+
+void MainWindow::scheduleDisplay()
+{
+    if (!pendingResults.isEmpty())
+        runEvery(showTimer, 0);
+    else if (searchWorker->isRunning())
+        runEvery(showTimer, busyBarStepMs);
+    else
+        showTimer->stop();  // nothing to show and no bar to move
 }
 
 void MainWindow::do_ShowResultFileInfo()
+{
+    displayRunning = true;
+    showPendingBatches();
+    displayRunning = false;
+    scheduleDisplay();
+}
+
+void MainWindow::showPendingBatches()
 {
     for (int pass = 0; pass < batchesPerRun; ++pass) {
         showFoundCount();
@@ -141,4 +184,5 @@ void MainWindow::do_stopShowTab()
     stopRemarkShown = true;
     pendingResults.clear();
     abortShow = true;
+    wakeDisplay();
 }
