@@ -2,6 +2,7 @@
 // collection of files for Copy and Cut (read back from the in-process clipboard).
 #include "filemanager.h"
 #include "messageboxanswerer.h"
+#include "privatesessionbus.h"
 #include "resultwindowfixture.h"
 #include "treebuilder.h"
 
@@ -16,8 +17,6 @@
 #include <QUrl>
 #include <QtTest>
 
-#include <csignal>
-#include <cstdio>
 
 // Records the URLs the program asks the desktop to open.
 class UrlRecorder : public QObject
@@ -41,33 +40,6 @@ public slots:
     {
         shown << uris.join(QLatin1Char(',')) + QLatin1Char('|') + startupId;
     }
-};
-
-// A private session bus, started before the application first reaches for one.
-class PrivateSessionBus
-{
-public:
-    PrivateSessionBus()
-    {
-        if (FILE *out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 "
-                              "2>/dev/null", "r")) {
-            char line[512] = {};
-            if (fgets(line, sizeof line, out))
-                address = QByteArray(line).trimmed();
-            if (fgets(line, sizeof line, out))
-                pid = QByteArray(line).trimmed().toLongLong();
-            pclose(out);
-        }
-        // Without a daemon, a bus that cannot be reached: the fallback is taken.
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.isEmpty() ? "unix:path=/nonexistent" : address);
-    }
-    ~PrivateSessionBus()
-    {
-        if (pid > 0)
-            kill(pid_t(pid), SIGTERM);
-    }
-    QByteArray address;
-    qint64 pid = 0;
 };
 
 class TestResultActions : public QObject

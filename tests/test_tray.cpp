@@ -2,12 +2,14 @@
 // from the tray while a search runs.
 #include "mainwindow.h"
 #include "messageboxanswerer.h"
+#include "privatesessionbus.h"
 #include "searchthread.h"
 #include "trayicon.h"
 #include "treebuilder.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QPointer>
@@ -24,6 +26,21 @@ void countMessages(QtMsgType, const QMessageLogContext &, const QString &)
 {
     ++messagesSeen;
 }
+
+// A panel's StatusNotifierWatcher, with or without a StatusNotifierHost.
+class FakeStatusNotifierWatcher : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
+
+public:
+    explicit FakeStatusNotifierWatcher(bool hostRegistered) : hostRegistered(hostRegistered) {}
+    bool isHostRegistered() const { return hostRegistered; }
+
+private:
+    bool hostRegistered;
+};
 
 } // namespace
 
@@ -106,6 +123,76 @@ private slots:
         window->hide();
         emit tray()->activated(QSystemTrayIcon::ActivationReason(reason));
         QVERIFY(window->isHidden());
+    }
+
+    void activationTogglesOncePerClickOrDoubleClick_data()
+    {
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<QList<int>>("reasons");  // -1: a pause longer than a double-click
+        QTest::addColumn<int>("toggles");
+        const int single = int(TrayClicks::SingleOnly), both = int(TrayClicks::SingleAndDouble);
+        const int trigger = QSystemTrayIcon::Trigger, dbl = QSystemTrayIcon::DoubleClick;
+        const int context = QSystemTrayIcon::Context, middle = QSystemTrayIcon::MiddleClick;
+        QTest::newRow("D-Bus tray: one Activate toggles") << single << QList<int>{trigger} << 1;
+        QTest::newRow("D-Bus tray: the two Activates of a double-click toggle once")
+            << single << QList<int>{trigger, trigger} << 1;
+        QTest::newRow("D-Bus tray: two clicks apart toggle twice")
+            << single << QList<int>{trigger, -1, trigger} << 2;
+        QTest::newRow("D-Bus tray: context and middle clicks change nothing")
+            << single << QList<int>{context, middle} << 0;
+        QTest::newRow("XEmbed tray: a double-click, Trigger then DoubleClick, toggles once")
+            << both << QList<int>{trigger, dbl} << 1;
+        QTest::newRow("XEmbed tray: a single click changes nothing") << both << QList<int>{trigger} << 0;
+        QTest::newRow("XEmbed tray: two double-clicks toggle twice")
+            << both << QList<int>{trigger, dbl, trigger, dbl} << 2;
+    }
+    void activationTogglesOncePerClickOrDoubleClick()
+    {
+        QFETCH(int, clicks);
+        QFETCH(QList<int>, reasons);
+        QFETCH(int, toggles);
+        trayicon icon(window.get(), nullptr, TrayClicks(clicks));
+        int seen = 0;
+        for (const int reason : reasons) {
+            if (reason < 0) {
+                QTest::qWait(QApplication::doubleClickInterval() + 100);
+                continue;
+            }
+            const bool hidden = window->isHidden();
+            emit icon.activated(QSystemTrayIcon::ActivationReason(reason));
+            seen += window->isHidden() != hidden;
+        }
+        QCOMPARE(seen, toggles);
+    }
+
+    void trayKindIsTheOneQtChooses_data()
+    {
+        QTest::addColumn<int>("watcher");  // 0 none, 1 without a host, 2 with a host
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("no StatusNotifierWatcher: XEmbed, with double-clicks")
+            << 0 << int(TrayClicks::SingleAndDouble);
+        QTest::newRow("a watcher without a host: XEmbed, with double-clicks")
+            << 1 << int(TrayClicks::SingleAndDouble);
+        QTest::newRow("a watcher with a registered host: D-Bus, single activations only")
+            << 2 << int(TrayClicks::SingleOnly);
+    }
+    void trayKindIsTheOneQtChooses()
+    {
+        QFETCH(int, watcher);
+        QFETCH(int, clicks);
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            QSKIP("dbus-daemon is not installed: no bus to ask");
+        FakeStatusNotifierWatcher fake(watcher == 2);
+        if (watcher) {
+            QVERIFY(bus.registerObject("/StatusNotifierWatcher", &fake,
+                                       QDBusConnection::ExportAllProperties));
+            QVERIFY(bus.registerService("org.kde.StatusNotifierWatcher"));
+        }
+        const TrayClicks found = trayClicksOnThisDesktop();
+        bus.unregisterService("org.kde.StatusNotifierWatcher");
+        bus.unregisterObject("/StatusNotifierWatcher");
+        QCOMPARE(int(found), clicks);
     }
 
     void openEntryBringsTheWindowBackNormal()
@@ -211,5 +298,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTray)
+int main(int argc, char *argv[])
+{
+    // The tray's kind is asked of the session bus: a bus of the test's own,
+    // with no panel on it, whatever desktop runs the test.
+    PrivateSessionBus bus;
+    QApplication app(argc, argv);
+    TestTray test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_tray.moc"

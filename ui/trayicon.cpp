@@ -6,8 +6,8 @@
 #include <QMainWindow>
 #include <QMenu>
 
-trayicon::trayicon(QMainWindow *window, QObject *parent)
-    : QSystemTrayIcon(parent), mainWindow(window)
+trayicon::trayicon(QMainWindow *window, QObject *parent, TrayClicks clicks)
+    : QSystemTrayIcon(parent), mainWindow(window), clicks(clicks)
 {
     setIcon(QIcon(QStringLiteral(":/img/smartsearch.png")));
 
@@ -36,10 +36,25 @@ trayicon::~trayicon()
 
 void trayicon::iconIsActived(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason != QSystemTrayIcon::DoubleClick)
+    if (!togglesWindow(reason))
         return;
     if (mainWindow->isHidden())
         mainWindow->showNormal();
     else
         mainWindow->setVisible(false);
+}
+
+bool trayicon::togglesWindow(QSystemTrayIcon::ActivationReason reason)
+{
+    if (clicks == TrayClicks::SingleAndDouble)
+        return reason == QSystemTrayIcon::DoubleClick;  // its Trigger came first
+    if (reason != QSystemTrayIcon::Trigger && reason != QSystemTrayIcon::DoubleClick)
+        return false;
+    // A double-click out of habit reaches a single-activation tray as two
+    // activations: the second, within the double-click interval, is the same
+    // request and must not undo the first.
+    const bool repeated = lastActivation.isValid()
+                          && lastActivation.elapsed() < QApplication::doubleClickInterval();
+    lastActivation.start();
+    return !repeated;
 }

@@ -1,30 +1,40 @@
 #ifndef TRAYICON_H
 #define TRAYICON_H
 
+#include "trayclicks.h"
+
+#include <QElapsedTimer>
 #include <QSystemTrayIcon>
 
 class QAction;
 class QMainWindow;
 class QMenu;
 
-// The notification-area icon: its menu brings the window back or quits, and a
-// double-click shows or hides the window.
+// The notification-area icon: its menu brings the window back or quits, and
+// clicking it shows or hides the window: a double-click where the tray
+// reports double-clicks, a single click where it reports only single ones.
 class trayicon : public QSystemTrayIcon
 {
     Q_OBJECT
 
 public:
-    trayicon(QMainWindow *window, QObject *parent);
+    // `clicks` is the tray's kind; by default the one Qt chooses on this desktop.
+    trayicon(QMainWindow *window, QObject *parent,
+             TrayClicks clicks = trayClicksOnThisDesktop());
     ~trayicon() override;
 
 private slots:
     void iconIsActived(QSystemTrayIcon::ActivationReason reason);
 
 private:
+    bool togglesWindow(QSystemTrayIcon::ActivationReason reason);
+
     QMenu *trayMenu;       // no parent: a menu is a widget, the icon is not
     QAction *openAction;   // child of the icon
     QAction *quitAction;   // child of the icon
     QMainWindow *mainWindow;  // not owned
+    TrayClicks clicks;
+    QElapsedTimer lastActivation;  // single-activation trays: the last click that counted
 };
 
 #endif // TRAYICON_H
