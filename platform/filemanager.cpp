@@ -3,12 +3,15 @@
 #ifdef Q_OS_WIN
 #include <QProcess>
 #else
+#include <algorithm>
+
+#include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
-#include <QStringList>
 #include <QUrl>
 #endif
 
@@ -22,54 +25,96 @@ FileManagerHandler &replacedHandler()
 
 #ifdef Q_OS_WIN
 
-void selectInDesktopFileManager(const QString &path)
+void selectInDesktopFileManager(const QStringList &paths)
 {
-    // The command line goes to explorer as written: "/select," and the path.
-    QProcess explorer;
-    explorer.setProgram(QStringLiteral("explorer"));
-    explorer.setNativeArguments(QStringLiteral("/select,") + path);
-    explorer.startDetached();
+    // explorer selects one item per window: one command per path, written as
+    // the shell reads it: "/select," and the path.
+    for (const QString &path : paths) {
+        QProcess explorer;
+        explorer.setProgram(QStringLiteral("explorer"));
+        explorer.setNativeArguments(QStringLiteral("/select,") + path);
+        explorer.startDetached();
+    }
 }
 
 #else
 
-const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
-
-bool fileManagerOnBus(const QDBusConnection &bus)
+struct FolderItems
 {
-    if (!bus.isConnected())
-        return false;
-    const QDBusConnectionInterface *busInterface = bus.interface();
-    return busInterface && busInterface->isServiceRegistered(fileManagerService).value();
+    QString folder;
+    QStringList paths;
+};
+
+// The folders holding `paths`, in the order of their first path, each with
+// its paths in order and each path once.
+QList<FolderItems> groupByFolder(const QStringList &paths)
+{
+    QList<FolderItems> groups;
+    for (const QString &path : paths) {
+        const QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+        const QString folder = info.absolutePath();
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&folder](const FolderItems &g) { return g.folder == folder; });
+        if (group == groups.end())
+            group = groups.insert(groups.end(), FolderItems{folder, {}});
+        if (!group->paths.contains(info.filePath()))
+            group->paths << info.filePath();
+    }
+    return groups;
 }
 
-void selectInDesktopFileManager(const QString &path)
+void openFolder(const QString &folder)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!fileManagerOnBus(bus)) {
-        // Without a file manager to select it, show the folder that holds it.
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
-        return;
-    }
-    QDBusMessage showItems = QDBusMessage::createMethodCall(
-        fileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+// org.freedesktop.FileManager1.ShowItems, sent with D-Bus activation: when no
+// file manager runs, the bus starts the one the desktop provides (Nautilus,
+// for one, is started on demand and leaves when idle). The reply is awaited
+// in the event loop, never in this call; an error reply (nothing to start,
+// a refusal) opens the folder instead.
+void showItems(const QDBusConnection &bus, const FolderItems &items)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    showItems << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)}
-              << QString();
-    // Sent without waiting for the answer; a failure is of no interest.
-    bus.send(showItems);
+    call.setAutoStartService(true);
+    QStringList uris;
+    for (const QString &path : items.paths)
+        uris << QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    call << uris << QString();
+
+    auto *reply = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
+    const QString folder = items.folder;
+    QObject::connect(reply, &QDBusPendingCallWatcher::finished, reply,
+                     [folder](QDBusPendingCallWatcher *finished) {
+                         if (finished->isError())
+                             openFolder(folder);
+                         finished->deleteLater();
+                     });
+}
+
+void selectInDesktopFileManager(const QStringList &paths)
+{
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    for (const FolderItems &items : groupByFolder(paths)) {
+        if (bus.isConnected())
+            showItems(bus, items);
+        else
+            openFolder(items.folder);  // no session bus: nobody to ask
+    }
 }
 
 #endif
 
 } // namespace
 
-void showInFileManager(const QString &path)
+void showInFileManager(const QStringList &paths)
 {
     if (replacedHandler())
-        replacedHandler()(path);
+        replacedHandler()(paths);
     else
-        selectInDesktopFileManager(path);
+        selectInDesktopFileManager(paths);
 }
 
 void setFileManagerHandler(FileManagerHandler handler)

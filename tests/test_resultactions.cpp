@@ -14,8 +14,11 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest>
+
+#include <csignal>
 
 
 // Records the URLs the program asks the desktop to open.
@@ -28,19 +31,49 @@ public slots:
     void open(const QUrl &url) { opened << url.toLocalFile(); }
 };
 
-// Stands in for the desktop's file manager on the test's own session bus.
+// Stands in for the desktop's file manager on the test's own session bus:
+// records each request as "uri,uri|startup id", also in a file when given one.
 class FakeFileManager : public QObject
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 public:
+    explicit FakeFileManager(const QString &logPath = QString()) : logPath(logPath) {}
     QStringList shown;
 public slots:
     void ShowItems(const QStringList &uris, const QString &startupId)
     {
         shown << uris.join(QLatin1Char(',')) + QLatin1Char('|') + startupId;
+        QFile log(logPath);
+        if (!logPath.isEmpty() && log.open(QIODevice::Append))
+            log.write(shown.last().toUtf8() + '\n');
     }
+private:
+    QString logPath;
 };
+
+const char standInOption[] = "--stand-in-file-manager";
+
+// The file manager the bus starts: this program run with the option above
+// and a log file. It serves on the bus that started it until that bus goes.
+int runStandInFileManager(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::ActivationBus, QStringLiteral("starter"));
+    FakeFileManager fileManager(QString::fromLocal8Bit(argv[2]));
+    if (!bus.registerObject("/org/freedesktop/FileManager1", &fileManager,
+                            QDBusConnection::ExportAllSlots)
+        || !bus.registerService("org.freedesktop.FileManager1"))
+        return 1;
+    QTimer busCheck;
+    QObject::connect(&busCheck, &QTimer::timeout, [&bus] {
+        if (!bus.isConnected())
+            QCoreApplication::quit();
+    });
+    busCheck.start(1000);
+    return app.exec();
+}
 
 class TestResultActions : public QObject
 {
@@ -48,6 +81,7 @@ class TestResultActions : public QObject
 
     enum Row { Plan1, Plan2, Plan3, PlanUpper, ZipMember1, ZipMember2, Folder, Gone, Notes, RowCount };
 
+    PrivateSessionBus &sessionBus;
     TreeBuilder tree;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<ResultTable> results;
@@ -88,9 +122,14 @@ class TestResultActions : public QObject
         QVERIFY(results->deliver(tree.root(), hits));
     }
 
+public:
+    explicit TestResultActions(PrivateSessionBus &sessionBus) : sessionBus(sessionBus) {}
+
 private slots:
     void initTestCase()
     {
+        tree.file(QStringLiteral("sub/inner.txt"));
+        tree.file(QStringLiteral("sub/other.txt"));
         tree.file(QStringLiteral("plan.txt"));
         tree.file(QStringLiteral("Plan.txt"));
         tree.file(QStringLiteral("a.zip"));
@@ -114,7 +153,7 @@ private slots:
         QVERIFY(QFile::remove(tree.path(QStringLiteral("gone.txt"))));
         urls.opened.clear();
         browsed.clear();
-        setFileManagerHandler([this](const QString &path) { browsed << path; });
+        setFileManagerHandler([this](const QStringList &paths) { browsed << paths; });
         QApplication::clipboard()->setText(QStringLiteral("before"));
     }
 
@@ -282,41 +321,90 @@ private slots:
         QVERIFY(!QApplication::clipboard()->mimeData()->hasFormat("x-special/gnome-copied-files"));
     }
 
+    void browseAsksTheDesktopFileManager_data()
+    {
+        QTest::addColumn<QString>("fileManager");
+        QTest::addColumn<QStringList>("requests");  // "@" stands for the tree's root as a URL
+        QTest::addColumn<QStringList>("openedFolders");
+        // Rows selected from the top: plan.txt twice, the folder sub, notes.txt,
+        // then sub/inner.txt and sub/other.txt.
+        const QStringList oneRequestPerFolder{"@/plan.txt,@/sub,@/notes.txt|",
+                                              "@/sub/inner.txt,@/sub/other.txt|"};
+        QTest::newRow("no file manager to start: each folder is opened once")
+            << "none" << QStringList{} << QStringList{"", "/sub"};
+        QTest::newRow("a running file manager gets one request per folder, its files in row order")
+            << "running" << oneRequestPerFolder << QStringList{};
+        QTest::newRow("the bus starts the file manager, which gets one request per folder")
+            << "activatable" << oneRequestPerFolder << QStringList{};
+    }
     void browseAsksTheDesktopFileManager()
     {
-        setFileManagerHandler({});
-        results->select({Notes, Folder});
-        runAction("do_openExplorerDir");
-        QCOMPARE(urls.opened, QStringList({tree.root(), tree.root()}));  // no file manager: the folder
-
+        QFETCH(QString, fileManager);
+        QFETCH(QStringList, requests);
+        QFETCH(QStringList, openedFolders);
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!bus.isConnected())
             QSKIP("dbus-daemon is not installed: the file manager request cannot be tested");
-        FakeFileManager fileManager;
-        QVERIFY(bus.registerObject("/org/freedesktop/FileManager1", &fileManager,
-                                   QDBusConnection::ExportAllSlots));
-        QVERIFY(bus.registerService("org.freedesktop.FileManager1"));
-        urls.opened.clear();
-        runAction("do_openExplorerDir");
-        const QString notes = QUrl::fromLocalFile(tree.path("notes.txt")).toString();
-        const QString sub = QUrl::fromLocalFile(tree.path("sub")).toString();
-        // The requests are not waited for, so they may arrive in either order.
-        const auto shown = [&fileManager] {
-            QStringList requests = fileManager.shown;
-            requests.sort();
-            return requests;
+        const QString service = QStringLiteral("org.freedesktop.FileManager1");
+        const QString rootUrl = QUrl::fromLocalFile(tree.root()).toString(QUrl::FullyEncoded);
+        for (QString &request : requests)
+            request.replace('@', rootUrl);
+        for (QString &folder : openedFolders)
+            folder.prepend(tree.root());
+
+        FakeFileManager running;
+        TreeBuilder logDir;
+        const QString log = logDir.path(QStringLiteral("requests.log"));
+        // Gone again however the row ends, so that no row leaves its file manager to the next.
+        const auto leaveNoFileManager = qScopeGuard([&] {
+            if (const uint pid = bus.interface()->servicePid(service); fileManager == "activatable" && pid > 0)
+                kill(pid_t(pid), SIGTERM);
+            bus.unregisterService(service);
+            (void)QTest::qWaitFor([&] { return !bus.interface()->isServiceRegistered(service); }, 5000);
+            sessionBus.removeActivatableService(service);
+        });
+        if (fileManager == "running") {
+            QVERIFY(bus.registerObject("/org/freedesktop/FileManager1", &running,
+                                       QDBusConnection::ExportAllSlots));
+            QVERIFY(bus.registerService(service));
+        } else if (fileManager == "activatable") {
+            QVERIFY(sessionBus.addActivatableService(
+                service, QCoreApplication::applicationFilePath() + ' ' + standInOption + ' ' + log));
+        }
+        const auto received = [&] {
+            QStringList lines = running.shown;
+            QFile file(log);
+            if (file.open(QIODevice::ReadOnly))
+                lines << QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+            lines.sort();  // the requests go out without waiting: either may come first
+            return lines;
         };
-        QTRY_COMPARE(shown(), QStringList({notes + '|', sub + '|'}));
-        QVERIFY(urls.opened.isEmpty());
-        bus.unregisterService("org.freedesktop.FileManager1");
+        const auto opened = [this] {
+            QStringList folders = urls.opened;
+            folders.sort();
+            return folders;
+        };
+
+        QVERIFY(results->deliver(tree.path("sub"), {nameHit("inner.txt"), nameHit("other.txt")}));
+        setFileManagerHandler({});
+        results->select({Plan1, Plan3, Folder, Notes, RowCount, RowCount + 1});
+        MessageBoxAnswerer answerer(QMessageBox::Yes);  // six rows: the open question
+        runAction("do_openExplorerDir");
+        QVERIFY(answerer.answered());
+        QTRY_COMPARE_WITH_TIMEOUT(received(), requests, 10000);
+        QTRY_COMPARE(opened(), openedFolders);
+        QTest::qWait(200);  // a fallback would follow the file manager's answer
+        QCOMPARE(opened(), openedFolders);
     }
 };
 
 int main(int argc, char *argv[])
 {
+    if (argc == 3 && qstrcmp(argv[1], standInOption) == 0)
+        return runStandInFileManager(argc, argv);
     PrivateSessionBus bus;
     QApplication app(argc, argv);
-    TestResultActions test;
+    TestResultActions test(bus);
     return QTest::qExec(&test, argc, argv);
 }
 

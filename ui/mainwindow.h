@@ -70,7 +70,7 @@ private:
     QString targetPath(int row) const;
     QString rowPath(int row) const;
     bool confirmManyRows(int count, int threshold, const QString &question);
-    void forEachSelectedTarget(const std::function<void(const QString &)> &act);
+    QStringList confirmedSelectedTargets();
     void collectAndPlaceFiles(bool copy);
     // The background question while a search runs; returns true when the
     // caller should go on (close or key handled as the answer says).

@@ -93,29 +93,35 @@ bool MainWindow::confirmManyRows(int count, int threshold, const QString &questi
            == QMessageBox::Yes;
 }
 
-// Open and Browse: one request per selected row whose target still exists,
-// after the question when more than three rows are selected.
-void MainWindow::forEachSelectedTarget(const std::function<void(const QString &)> &act)
+// Open and Browse: the targets of the selected rows that still exist, in row
+// order, after the question when more than three rows are selected; none on No.
+QStringList MainWindow::confirmedSelectedTargets()
 {
     const QList<int> rows = selectedRows();
     if (!confirmManyRows(rows.size(), openQuestionThreshold, tr("执行%1个打开操作，是否继续？")))
-        return;
+        return {};
+    QStringList targets;
     for (const int row : rows) {
         const QString path = targetPath(row);
         if (QFile::exists(path))
-            act(path);
+            targets << path;
     }
+    return targets;
 }
 
 void MainWindow::do_openFileDefault()
 {
-    forEachSelectedTarget(
-        [](const QString &path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
+    for (const QString &path : confirmedSelectedTargets())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
+// One request per folder rather than per row: a file manager opens a window
+// per request, and one window can show all of a folder's files selected.
 void MainWindow::do_openExplorerDir()
 {
-    forEachSelectedTarget(showInFileManager);
+    const QStringList targets = confirmedSelectedTargets();
+    if (!targets.isEmpty())
+        showInFileManager(targets);
 }
 
 void MainWindow::do_copyPathName_Clipboard()
