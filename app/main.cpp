@@ -24,6 +24,7 @@ int main(int argc, char *argv[])
         return 0;  // the running instance sees the hand-over file change
 
     installStyleAndCodecs();
+    installQtTranslations();
     MainWindow window;
     window.initTargetDir(
         initialDirectoryList(QCoreApplication::arguments().value(1), allDrives));

@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTextCodec>
+#include <QTranslator>
 
 QString showNowStamp(const QDateTime &when)
 {
@@ -27,6 +28,18 @@ void writeShowNowFile(const QString &path, const QDateTime &when)
 QString initialDirectoryList(const QString &argument, const QString &allDrives)
 {
     return QFileInfo(argument).isDir() ? argument : allDrives;
+}
+
+QTranslator *installQtTranslations(const QString &folder)
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    // Debian's qttranslations5-l10n: Qt's widget and dialog texts.
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), folder)
+        || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
 }
 
 void installStyleAndCodecs()

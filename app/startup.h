@@ -2,7 +2,10 @@
 #define STARTUP_H
 
 #include <QDateTime>
+#include <QLibraryInfo>
 #include <QString>
+
+class QTranslator;
 
 // The stamp every start writes into the hand-over file: "dd.MM.yyyy
 // hh:mm:ss.zzz", 23 characters.
@@ -17,6 +20,13 @@ void writeShowNowFile(const QString &path, const QDateTime &when);
 // directory (relative names resolve against the working directory), else
 // `allDrives`.
 QString initialDirectoryList(const QString &argument, const QString &allDrives);
+
+// Loads Qt's own texts in Chinese (standard buttons, the file and folder
+// dialogs) from `folder`, so that they match the form, and installs them.
+// Returns the translator (owned by the application), or nullptr when the
+// translations are missing there: Qt's texts then stay English.
+QTranslator *installQtTranslations(
+    const QString &folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath));
 
 // The application-wide style (Cleanlooks, else Fusion) and the "system" codec
 // as the codec for the locale.

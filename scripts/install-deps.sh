@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   qtbase5-dev qt5-style-plugins libqt5dbus5
   libminizip-dev zlib1g-dev libarchive-dev
+  qttranslations5-l10n
   xvfb xauth xclip fonts-wqy-microhei
 )
 if [ "${VELTO_WITH_CLANG:-0}" = 1 ]; then

@@ -12,11 +12,16 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLocalSocket>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStyle>
 #include <QTextCodec>
+#include <QTranslator>
 #include <QWidget>
 #include <QtTest>
 
@@ -140,6 +145,8 @@ private slots:
     void firstArgument_data();
     void firstArgument();
     void styleAndLocaleCodec();
+    void qtTextsInChinese_data();
+    void qtTextsInChinese();
 
 private:
     QProcessEnvironment environment(bool startHidden) const;
@@ -464,6 +471,58 @@ void TestStartup::styleAndLocaleCodec()
     QVERIFY2(style == QLatin1String("cleanlooks") || style == QLatin1String("fusion"),
              qPrintable(style));
     QCOMPARE(QTextCodec::codecForLocale(), systemCodec());
+}
+
+void TestStartup::qtTextsInChinese_data()
+{
+    QTest::addColumn<bool>("installed");  // the Qt translations are where Qt keeps them
+    QTest::addColumn<int>("button");      // a message box's standard button, or
+    QTest::addColumn<QString>("chooserPart");  // a part of the folder chooser
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("a question's Yes button") << true << int(QMessageBox::Yes) << "" << "是(&Y)";
+    QTest::newRow("a question's No button") << true << int(QMessageBox::No) << "" << "否(&N)";
+    QTest::newRow("a question's Cancel button") << true << int(QMessageBox::Cancel) << "" << "取消";
+    QTest::newRow("a message's OK button") << true << int(QMessageBox::Ok) << "" << "确定";
+    QTest::newRow("the folder chooser's Choose button") << true << 0 << "accept" << "选择(&C)";
+    QTest::newRow("the folder chooser's look-in label") << true << 0 << "lookInLabel" << "查找范围：";
+    QTest::newRow("without the translations Qt's texts stay English")
+        << false << int(QMessageBox::Yes) << "" << "&Yes";
+}
+
+void TestStartup::qtTextsInChinese()
+{
+    QFETCH(bool, installed);
+    QFETCH(int, button);
+    QFETCH(QString, chooserPart);
+    QFETCH(QString, text);
+
+    QTemporaryDir empty;
+    QTranslator *translator = installQtTranslations(
+        installed ? QLibraryInfo::location(QLibraryInfo::TranslationsPath) : empty.path());
+    QCOMPARE(translator != nullptr, installed);
+    const auto uninstall = qScopeGuard([translator] {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
+    });
+
+    QString shown;
+    if (button) {
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::StandardButton(button));
+        shown = box.button(QMessageBox::StandardButton(button))->text();
+    } else {
+        // The folder chooser as the Directory button opens it.
+        QFileDialog chooser(nullptr, QString(), QDir::tempPath());
+        chooser.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks
+                           | QFileDialog::DontUseNativeDialog);
+        chooser.setFileMode(QFileDialog::Directory);
+        if (chooserPart == QLatin1String("accept"))
+            shown = chooser.labelText(QFileDialog::Accept);
+        else if (const auto *label = chooser.findChild<QLabel *>(chooserPart))
+            shown = label->text();
+    }
+    QCOMPARE(shown, text);
 }
 
 QTEST_MAIN(TestStartup)
