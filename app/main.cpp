@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
     // Every relative path of the program (the hand-over file, a relative
     // argument, a typed directory) resolves against its own folder.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
-    writeShowNowFile(showNowFilePath(), QDateTime::currentDateTime());
+    stampHandOverFile(handOverFile(), QDateTime::currentDateTime());
     if (instance.isRunning())
         return 0;  // the running instance sees the hand-over file change
 

@@ -1,9 +1,10 @@
 #include "startup.h"
 
 #include "codecs.h"
+#include "nofollowwrite.h"
 
 #include <QApplication>
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStyle>
@@ -11,18 +12,28 @@
 #include <QTextCodec>
 #include <QTranslator>
 
+#include <cstdio>
+
 QString showNowStamp(const QDateTime &when)
 {
     // The C locale keeps the digits ASCII whatever the user's locale.
     return QLocale::c().toString(when, QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"));
 }
 
-void writeShowNowFile(const QString &path, const QDateTime &when)
+bool writeShowNowFile(const QString &path, const QDateTime &when)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return;  // read-only location: nothing to hand over, nothing to report
-    file.write(showNowStamp(when).toLocal8Bit());
+    // A read-only location or a link: nothing to hand over, nothing to report.
+    return writeFileWithoutFollowingLinks(path, showNowStamp(when).toLocal8Bit());
+}
+
+void stampHandOverFile(const HandOverFile &file, const QDateTime &when)
+{
+    if (!file.passedOverLink.isEmpty())
+        std::fprintf(stderr, "%s: %s is a link and is not followed; the hand-over file is %s\n",
+                     qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(QDir::toNativeSeparators(file.passedOverLink)),
+                     qPrintable(QDir::toNativeSeparators(file.path)));
+    writeShowNowFile(file.path, when);
 }
 
 QString initialDirectoryList(const QString &argument, const QString &allDrives)

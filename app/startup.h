@@ -1,6 +1,8 @@
 #ifndef STARTUP_H
 #define STARTUP_H
 
+#include "appdirs.h"
+
 #include <QDateTime>
 #include <QLibraryInfo>
 #include <QString>
@@ -12,9 +14,14 @@ class QTranslator;
 QString showNowStamp(const QDateTime &when);
 
 // Creates or truncates `path` and writes the stamp of `when`, with no line
-// end. A file that cannot be opened is passed over: a later start then simply
-// cannot wake the running window.
-void writeShowNowFile(const QString &path, const QDateTime &when);
+// end, never through a link; a new file is the user's alone (0600). A file
+// that cannot be opened, or a link, is passed over: a later start then simply
+// cannot wake the running window. Returns whether the stamp was written.
+bool writeShowNowFile(const QString &path, const QDateTime &when);
+
+// Stamps the program's hand-over file `file` (see handOverFile()), and says
+// in one line on standard error when a link stood in its usual place.
+void stampHandOverFile(const HandOverFile &file, const QDateTime &when);
 
 // The initial list of start directories: `argument` unchanged when it names a
 // directory (relative names resolve against the working directory), else

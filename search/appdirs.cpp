@@ -3,11 +3,18 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 namespace {
+
+const QString handOverName = QStringLiteral("shownow.cmd");
 
 // A directory is writable for our purpose when a file can be created in it;
 // QFileInfo::isWritable alone misses read-only mounts.
@@ -15,6 +22,21 @@ bool canCreateFilesIn(const QString &dir)
 {
     QTemporaryFile probe(dir + QStringLiteral("/.velto-probe-XXXXXX"));
     return probe.open();
+}
+
+// A name that leads to a file another name also leads to: writing through it
+// would change that other file.
+bool isLink(const QString &path)
+{
+    if (QFileInfo(path).isSymLink())
+        return true;
+#ifndef Q_OS_WIN
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)
+           && info.st_nlink > 1;
+#else
+    return false;
+#endif
 }
 
 QString perUserDirFor(const QString &programDir)
@@ -26,9 +48,24 @@ QString perUserDirFor(const QString &programDir)
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.local/share");
-    const QString dir = base + QStringLiteral("/velto/") + QString::fromLatin1(hash);
+    const QString velto = base + QStringLiteral("/velto");
+    const QString dir = velto + QLatin1Char('/') + QString::fromLatin1(hash);
     QDir().mkpath(dir);
+    // The hand-over file and the archive members extracted for a search are
+    // nobody else's business; folders made by older versions are closed too.
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QFile::setPermissions(velto, ownerOnly);
+    QFile::setPermissions(dir, ownerOnly);
     return dir;
+}
+
+// "shownow.cmd" in `dir`, or in the per-user folder when a link stands there.
+HandOverFile handOverFileIn(const QString &dir, const QString &programDir)
+{
+    const QString path = dir + QLatin1Char('/') + handOverName;
+    if (!isLink(path))
+        return {path, QString()};
+    return {perUserDirFor(programDir) + QLatin1Char('/') + handOverName, path};
 }
 
 } // namespace
@@ -44,9 +81,21 @@ QString canonicalPathKey(const QString &path)
     return key;
 }
 
+QString installedProgramDir()
+{
+#ifdef VELTO_INSTALL_BINDIR
+    return QStringLiteral(VELTO_INSTALL_BINDIR);
+#else
+    return QString();
+#endif
+}
+
 QString writableDirFor(const QString &programDir)
 {
-    if (canCreateFilesIn(programDir))
+    const QString installed = installedProgramDir();
+    const bool isInstalled =
+        !installed.isEmpty() && canonicalPathKey(programDir) == canonicalPathKey(installed);
+    if (!isInstalled && canCreateFilesIn(programDir))
         return programDir;
     return perUserDirFor(programDir);
 }
@@ -57,9 +106,19 @@ QString writableProgramDir()
     return dir;
 }
 
+HandOverFile handOverFileFor(const QString &programDir)
+{
+    return handOverFileIn(writableDirFor(programDir), programDir);
+}
+
+HandOverFile handOverFile()
+{
+    return handOverFileIn(writableProgramDir(), QCoreApplication::applicationDirPath());
+}
+
 QString showNowFilePath()
 {
-    return writableProgramDir() + QStringLiteral("/shownow.cmd");
+    return handOverFile().path;
 }
 
 QString allDrivesList()

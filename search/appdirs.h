@@ -9,12 +9,32 @@
 QString writableProgramDir();
 
 // The same choice for an explicit program directory (for callers and tests
-// that are not the program itself).
+// that are not the program itself). The folder the program is installed to
+// (installedProgramDir) is never chosen: it belongs to the package manager,
+// even for an account that may write there.
 QString writableDirFor(const QString &programDir);
 
-// The hand-over file that every start rewrites and the running instance
-// watches: "shownow.cmd" in writableProgramDir().
-QString showNowFilePath();
+// The folder the build installs the programs to (e.g. /usr/bin), or an
+// empty string for a build that names none.
+QString installedProgramDir();
+
+// The hand-over file of a program in `programDir`: "shownow.cmd" in
+// writableDirFor(programDir), unless a link stands in its place there (a
+// symbolic link, or a file with a second hard link); then "shownow.cmd" in
+// the per-user folder, and `passedOverLink` names the link. The per-user
+// folder, and the "velto" folder above it, are private to the user (0700).
+struct HandOverFile
+{
+    QString path;
+    QString passedOverLink;
+};
+HandOverFile handOverFileFor(const QString &programDir);
+
+// The program's own hand-over file, which every start rewrites and the
+// running instance watches: handOverFileFor the program's folder, with the
+// folder of writableProgramDir().
+HandOverFile handOverFile();
+QString showNowFilePath();  // handOverFile().path
 
 // Every root of QDir::drives(), each followed by ";" ("C:/;D:/;" on Windows,
 // "/;" here): the default list of start directories.

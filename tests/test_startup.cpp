@@ -36,6 +36,13 @@ constexpr uid_t nobodyId = 65534;
 const QRegularExpression stampPattern(
     QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"));
 
+// The permission bits, as ls shows them in octal.
+int modeOf(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -126,6 +133,7 @@ class TestStartup : public QObject
 private slots:
     void initTestCase();
 
+    void secondStartWakesTheHiddenWindowAndExits_data();
     void secondStartWakesTheHiddenWindowAndExits();
     void copiesInDifferentFoldersAreBothFirstInstances();
     void lockOfAKilledInstanceDoesNotBlock();
@@ -142,6 +150,10 @@ private slots:
     void stampFormat();
     void handOverFileHoldsOnlyTheLatestStamp();
     void handOverFileInAMissingFolderIsPassedOver();
+    void handOverFileIsNeverWrittenThroughALink_data();
+    void handOverFileIsNeverWrittenThroughALink();
+    void handOverFileLocation_data();
+    void handOverFileLocation();
     void firstArgument_data();
     void firstArgument();
     void styleAndLocaleCodec();
@@ -152,11 +164,14 @@ private:
     QProcessEnvironment environment(bool startHidden) const;
 
     QTemporaryDir runtimeDir;
+    QTemporaryDir dataHome;  // the per-user folders of this test and its starts
 };
 
 void TestStartup::initTestCase()
 {
     QVERIFY(runtimeDir.isValid());
+    QVERIFY(dataHome.isValid());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome.path()));
     // Locks and sockets of every start in this test go to a private folder
     // (0700, as the runtime folder must be); the children inherit it.
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir.path()));
@@ -176,9 +191,25 @@ QProcessEnvironment TestStartup::environment(bool startHidden) const
     return env;
 }
 
+void TestStartup::secondStartWakesTheHiddenWindowAndExits_data()
+{
+    QTest::addColumn<bool>("linkPlanted");
+    QTest::newRow("the hand-over file in the program folder") << false;
+    QTest::newRow("a link planted at the hand-over path is passed over for the per-user folder")
+        << true;
+}
+
 void TestStartup::secondStartWakesTheHiddenWindowAndExits()
 {
+    QFETCH(bool, linkPlanted);
     ProgramCopy copy;
+    const QString victim = copy.tree.file(QStringLiteral("victim"), "not to be touched");
+    const QString inProgramFolder = copy.dir + QStringLiteral("/shownow.cmd");
+    if (linkPlanted)
+        copy.tree.link(QStringLiteral("prog/shownow.cmd"), victim);
+    const HandOverFile handOver = handOverFileFor(copy.dir);
+    QCOMPARE(handOver.path == inProgramFolder, !linkPlanted);
+
     Start first(copy.exe, environment(true));
     QVERIFY(first.waitForLine("hidden"));
     QVERIFY(!first.lines().contains("visible"));
@@ -195,9 +226,20 @@ void TestStartup::secondStartWakesTheHiddenWindowAndExits()
 
     QVERIFY(first.waitForLine("visible", 3000));
     QCOMPARE(first.process.state(), QProcess::Running);
-    const QByteArray stamp = readAll(copy.dir + QStringLiteral("/shownow.cmd"));
+    const QByteArray stamp = readAll(handOver.path);
     QCOMPARE(stamp.size(), 23);
     QVERIFY2(stampPattern.match(QString::fromLatin1(stamp)).hasMatch(), stamp.constData());
+
+    // Each start says once, on standard error, that it passed the link over.
+    const QByteArray said = second.process.readAllStandardError();
+    QCOMPARE(said.count('\n'), linkPlanted ? 1 : 0);
+    if (linkPlanted) {
+        QVERIFY2(said.contains(QFile::encodeName(inProgramFolder) + " is a link"), said.constData());
+        QCOMPARE(readAll(victim), QByteArray("not to be touched"));
+        QVERIFY(handOver.path.startsWith(dataHome.path() + QStringLiteral("/velto/")));
+        QCOMPARE(modeOf(handOver.path), 0600);
+        QCOMPARE(modeOf(QFileInfo(handOver.path).absolutePath()), 0700);
+    }
 }
 
 void TestStartup::copiesInDifferentFoldersAreBothFirstInstances()
@@ -421,6 +463,89 @@ void TestStartup::handOverFileInAMissingFolderIsPassedOver()
     writeShowNowFile(path, QDateTime::currentDateTime());
     QVERIFY(!QFileInfo::exists(path));
     QVERIFY(!QFileInfo::exists(tree.path(QStringLiteral("missing"))));
+}
+
+void TestStartup::handOverFileIsNeverWrittenThroughALink_data()
+{
+    QTest::addColumn<QString>("standing");  // what stands at the hand-over path beforehand
+    QTest::addColumn<bool>("written");
+
+    QTest::newRow("nothing: a new file, the user's alone") << "nothing" << true;
+    QTest::newRow("a plain file: stamped") << "plain file" << true;
+    QTest::newRow("a symbolic link to another file: neither is written") << "symbolic link" << false;
+    QTest::newRow("a dangling link: no file is created where it points") << "dangling link" << false;
+    QTest::newRow("a second hard link of another file: it is left alone") << "hard link" << false;
+    QTest::newRow("a named pipe: passed over without waiting for a reader") << "named pipe" << false;
+}
+
+void TestStartup::handOverFileIsNeverWrittenThroughALink()
+{
+    QFETCH(QString, standing);
+    QFETCH(bool, written);
+
+    TreeBuilder tree;
+    const QString path = tree.path(QStringLiteral("shownow.cmd"));
+    const QString other = tree.path(QStringLiteral("other"));
+    if (standing != QLatin1String("dangling link"))
+        tree.file(QStringLiteral("other"), "another file");
+    if (standing == QLatin1String("plain file"))
+        tree.file(QStringLiteral("shownow.cmd"), "older stamp");
+    else if (standing.endsWith(QLatin1String(" link")) && standing != QLatin1String("hard link"))
+        tree.link(QStringLiteral("shownow.cmd"), other);
+    else if (standing == QLatin1String("hard link"))
+        QCOMPARE(::link(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    else if (standing == QLatin1String("named pipe"))
+        tree.fifo(QStringLiteral("shownow.cmd"));
+
+    const QDateTime when(QDate(2024, 3, 7), QTime(9, 5, 1, 4));
+    QCOMPARE(writeShowNowFile(path, when), written);
+    if (written) {
+        QCOMPARE(readAll(path), QByteArray("07.03.2024 09:05:01.004"));
+        if (standing == QLatin1String("nothing"))
+            QCOMPARE(modeOf(path), 0600);
+    } else if (standing == QLatin1String("dangling link")) {
+        QVERIFY(!QFileInfo::exists(other));
+    } else if (standing != QLatin1String("named pipe")) {
+        QCOMPARE(readAll(other), QByteArray("another file"));
+    }
+}
+
+void TestStartup::handOverFileLocation_data()
+{
+    QTest::addColumn<QString>("programDir");  // "@" a writable folder of the test's own
+    QTest::addColumn<bool>("linkPlanted");
+    QTest::addColumn<bool>("inProgramDir");
+
+    QTest::newRow("a writable program folder holds the hand-over file") << "@" << false << true;
+    QTest::newRow("a link there sends it to the per-user folder") << "@" << true << false;
+    QTest::newRow("the folder the program is installed to is never written to")
+        << installedProgramDir() << false << false;
+}
+
+void TestStartup::handOverFileLocation()
+{
+    QFETCH(QString, programDir);
+    QFETCH(bool, linkPlanted);
+    QFETCH(bool, inProgramDir);
+
+    TreeBuilder tree;
+    if (programDir == QLatin1String("@"))
+        programDir = tree.root();
+    if (linkPlanted)
+        tree.link(QStringLiteral("shownow.cmd"), tree.file(QStringLiteral("other")));
+
+    const HandOverFile handOver = handOverFileFor(programDir);
+    const QString folder = QFileInfo(handOver.path).absolutePath();
+    QCOMPARE(QFileInfo(handOver.path).fileName(), QStringLiteral("shownow.cmd"));
+    QCOMPARE(folder == programDir, inProgramDir);
+    QCOMPARE(handOver.passedOverLink,
+             linkPlanted ? programDir + QStringLiteral("/shownow.cmd") : QString());
+    if (!inProgramDir) {
+        // The per-user folder and the one above it are the user's alone.
+        QVERIFY(folder.startsWith(dataHome.path() + QStringLiteral("/velto/")));
+        QCOMPARE(modeOf(folder), 0700);
+        QCOMPARE(modeOf(QFileInfo(folder).absolutePath()), 0700);
+    }
 }
 
 void TestStartup::firstArgument_data()
