@@ -248,11 +248,18 @@ def shield(size, name, top, bottom, mark):
 
 
 def background(width, height):
-    """frame-mid: a soft, light gradient behind the window's widgets. Child
-    widgets repaint it from their own corner, so it stays gentle enough that
-    the seams do not show."""
+    """frame-mid: a soft, light wash behind the window's widgets. It is drawn
+    as a tile: the window repeats it, so its bottom row runs on into its top
+    row (a cosine from light to a little darker and back) and every column is
+    the same, leaving no seam at any size. Child widgets repaint it from their
+    own corner, so it stays gentle enough that their edges do not show."""
     c = Canvas(width, height)
-    c.fill(lambda x, y: -1.0, linear(0, 0, rgb("#f6f9fc"), 0, height, rgb("#e9f0f7")))
+    light, shade = rgb("#f6f9fc"), rgb("#edf3f9")
+
+    def paint(x, y):
+        t = (1 - math.cos(2 * math.pi * (y - 0.5) / height)) / 2
+        return tuple(a + (b - a) * t for a, b in zip(light, shade))
+    c.fill(lambda x, y: -1.0, paint)
     c.save("frame-mid.png")
 
 

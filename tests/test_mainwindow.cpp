@@ -100,6 +100,7 @@ private slots:
     void images_data();
     void images();
     void styleSheets();
+    void backgroundTilesWithoutASeam();
     void directoryCompletionIgnoresCase();
     void ownedObjectsAndIdentity();
     void helpText();
@@ -446,6 +447,42 @@ void TestMainWindow::styleSheets()
     QVERIFY2(bar.contains(frameStyle), qPrintable(bar));
     for (const char *name : {"toolButtonSearchST", "toolButtonHelp", "toolButtonGetDir"})
         QCOMPARE(widget(name)->styleSheet(), hoverStyle);
+}
+
+void TestMainWindow::backgroundTilesWithoutASeam()
+{
+    // The widgets repeat the picture: where its last row meets its first, and
+    // its last column its first, the colour steps no more than between any
+    // two neighbouring rows or columns inside it.
+    const QImage image = QImage(QStringLiteral(":/img/frame-mid.png")).convertToFormat(QImage::Format_ARGB32);
+    const auto step = [](QRgb a, QRgb b) {
+        return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                         std::abs(qBlue(a) - qBlue(b))});
+    };
+    int inside = 0, acrossRows = 0, acrossColumns = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb here = image.pixel(x, y);
+            if (x + 1 < image.width())
+                inside = std::max(inside, step(here, image.pixel(x + 1, y)));
+            if (y + 1 < image.height())
+                inside = std::max(inside, step(here, image.pixel(x, y + 1)));
+        }
+        acrossColumns = std::max(acrossColumns, step(image.pixel(image.width() - 1, y), image.pixel(0, y)));
+    }
+    for (int x = 0; x < image.width(); ++x)
+        acrossRows = std::max(acrossRows, step(image.pixel(x, image.height() - 1), image.pixel(x, 0)));
+    QVERIFY2(acrossRows <= inside && acrossColumns <= inside,
+             qPrintable(QStringLiteral("%1 %2 %3").arg(acrossRows).arg(acrossColumns).arg(inside)));
+
+    // The status bar shows the picture too, not the window's plain grey.
+    window->resize(900, 600);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QImage bar = window->statusBar()->grab().toImage();
+    const QPoint spot(bar.width() - 3, bar.height() / 2);
+    QVERIFY2(step(bar.pixel(spot), image.pixel(spot.x() % image.width(), spot.y())) <= 2,
+             qPrintable(QString::number(bar.pixel(spot), 16)));
 }
 
 void TestMainWindow::directoryCompletionIgnoresCase()

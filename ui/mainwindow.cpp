@@ -89,7 +89,10 @@ MainWindow::MainWindow(QWidget *parent)
     createResultActions();
 
     ui->centralWidget->setStyleSheet(backgroundStyle);
-    ui->statusBar->setStyleSheet(ui->statusBar->styleSheet() + backgroundStyle);
+    // After the item rule the background needs a rule of its own: a bare
+    // declaration there is dropped, which left the bar grey below the image.
+    ui->statusBar->setStyleSheet(ui->statusBar->styleSheet() + QStringLiteral("QStatusBar{")
+                                 + backgroundStyle + QLatin1Char('}'));
     ui->toolButtonSearchST->setStyleSheet(buttonHoverStyle);
     ui->toolButtonGetDir->setStyleSheet(buttonHoverStyle);
     ui->toolButtonHelp->setStyleSheet(buttonHoverStyle);
