@@ -6,6 +6,7 @@
 #include "searchinput.h"
 #include "searchthread.h"
 #include "threadhandover.h"
+#include "trayicon.h"
 
 #include <QApplication>
 #include <QDir>
@@ -87,6 +88,9 @@ void MainWindow::do_resume_searchFileIcon()
     showFoundCount();
     QApplication::alert(this, 0);
     busyBar->hide();
+    // A search left running in the background ends unseen: say so from the tray.
+    if (isHidden())
+        trayIcon->announceSearchEnd(foundCount);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)

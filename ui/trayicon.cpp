@@ -23,6 +23,7 @@ trayicon::trayicon(QMainWindow *window, QObject *parent, TrayClicks clicks)
 
     connect(quitAction, SIGNAL(triggered()), qApp, SLOT(quit()));
     connect(openAction, SIGNAL(triggered()), mainWindow, SLOT(showNormal()));
+    connect(this, SIGNAL(messageClicked()), mainWindow, SLOT(showNormal()));
     connect(this, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
             SLOT(iconIsActived(QSystemTrayIcon::ActivationReason)));
 }
@@ -32,6 +33,12 @@ trayicon::~trayicon()
     // The menu has no parent; it goes once the icon has left the tray.
     setVisible(false);
     delete trayMenu;
+}
+
+void trayicon::announceSearchEnd(int found)
+{
+    showMessage(tr("搜索完成"), tr("找到目标数:") + QString::number(found),
+                QSystemTrayIcon::Information);
 }
 
 void trayicon::iconIsActived(QSystemTrayIcon::ActivationReason reason)

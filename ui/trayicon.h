@@ -13,6 +13,7 @@ class QMenu;
 // The notification-area icon: its menu brings the window back or quits, and
 // clicking it shows or hides the window: a double-click where the tray
 // reports double-clicks, a single click where it reports only single ones.
+// Clicking its message brings the window back too.
 class trayicon : public QSystemTrayIcon
 {
     Q_OBJECT
@@ -22,6 +23,10 @@ public:
     trayicon(QMainWindow *window, QObject *parent,
              TrayClicks clicks = trayClicksOnThisDesktop());
     ~trayicon() override;
+
+    // Tells the user that a search running in the background has ended,
+    // with the number of targets found, in a message from the tray.
+    void announceSearchEnd(int found);
 
 private slots:
     void iconIsActived(QSystemTrayIcon::ActivationReason reason);
