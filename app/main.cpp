@@ -12,6 +12,8 @@ int main(int argc, char *argv[])
 {
     pinLocalTimeZone();
     QApplication app(argc, argv);
+    // Lets the desktop match the windows to the installed desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.velto"));
     SingleInstance instance(QCoreApplication::applicationFilePath(),
                             SingleInstance::currentUser());
     const QString allDrives = allDrivesList();

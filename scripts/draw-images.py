@@ -4,11 +4,14 @@
 Every shape is a signed distance field sampled once per pixel; the distance
 gives the pixel's coverage, which makes the edges smooth at any size.
 Run it again after changing a drawing: ./scripts/draw-images.py
+With --icons DIR it draws only the application icon, at the sizes of the
+desktop's icon theme, as DIR/<size>.png (the build does this for installing).
 """
 
 import math
 import os
 import struct
+import sys
 import zlib
 
 OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "img")
@@ -153,7 +156,7 @@ def linear(x0, y0, c0, x1, y1, c1):
 
 # --- the images ---------------------------------------------------------------
 
-def magnifier(size):
+def magnifier(size, name="smartsearch.png"):
     """smartsearch: a glass lens in a blue rim with a dark handle."""
     c = Canvas(size, size)
     s = size / 512
@@ -169,7 +172,7 @@ def magnifier(size):
     glint = intersect(ring(cx, cy, r * 0.68, 11 * s), polygon([
         (cx - r, cy - r), (cx + r * 0.1, cy - r), (cx - r, cy + r * 0.1)]))
     c.fill(glint, solid("#ffffff", 0.85))
-    c.save("smartsearch.png")
+    c.save(name)
 
 
 def help_mark(size):
@@ -272,7 +275,15 @@ def hover_tile(width, height):
     c.save("ico-hover-bg.png")
 
 
-if __name__ == "__main__":
+# The hicolor theme's usual sizes; 512 is the one the program itself shows.
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256, 512)
+
+if __name__ == "__main__" and len(sys.argv) == 3 and sys.argv[1] == "--icons":
+    OUT = sys.argv[2]
+    os.makedirs(OUT, exist_ok=True)
+    for icon_size in ICON_SIZES:
+        magnifier(icon_size, "%d.png" % icon_size)
+elif __name__ == "__main__":
     os.makedirs(OUT, exist_ok=True)
     magnifier(512)
     help_mark(48)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, when any is missing.
+# Installs the Debian packages the project needs, when any is missing, and
+# the ones named as arguments (what a script needs beyond the build).
 # Quick when everything is present. Non-interactive.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   qttranslations5-l10n
   xvfb xauth xclip fonts-wqy-microhei
 )
+packages+=("$@")
 if [ "${VELTO_WITH_CLANG:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
