@@ -9,7 +9,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QPointer>
@@ -26,21 +25,6 @@ void countMessages(QtMsgType, const QMessageLogContext &, const QString &)
 {
     ++messagesSeen;
 }
-
-// A panel's StatusNotifierWatcher, with or without a StatusNotifierHost.
-class FakeStatusNotifierWatcher : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
-
-public:
-    explicit FakeStatusNotifierWatcher(bool hostRegistered) : hostRegistered(hostRegistered) {}
-    bool isHostRegistered() const { return hostRegistered; }
-
-private:
-    bool hostRegistered;
-};
 
 } // namespace
 
@@ -165,36 +149,6 @@ private slots:
         QCOMPARE(seen, toggles);
     }
 
-    void trayKindIsTheOneQtChooses_data()
-    {
-        QTest::addColumn<int>("watcher");  // 0 none, 1 without a host, 2 with a host
-        QTest::addColumn<int>("clicks");
-        QTest::newRow("no StatusNotifierWatcher: XEmbed, with double-clicks")
-            << 0 << int(TrayClicks::SingleAndDouble);
-        QTest::newRow("a watcher without a host: XEmbed, with double-clicks")
-            << 1 << int(TrayClicks::SingleAndDouble);
-        QTest::newRow("a watcher with a registered host: D-Bus, single activations only")
-            << 2 << int(TrayClicks::SingleOnly);
-    }
-    void trayKindIsTheOneQtChooses()
-    {
-        QFETCH(int, watcher);
-        QFETCH(int, clicks);
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        if (!bus.isConnected())
-            QSKIP("dbus-daemon is not installed: no bus to ask");
-        FakeStatusNotifierWatcher fake(watcher == 2);
-        if (watcher) {
-            QVERIFY(bus.registerObject("/StatusNotifierWatcher", &fake,
-                                       QDBusConnection::ExportAllProperties));
-            QVERIFY(bus.registerService("org.kde.StatusNotifierWatcher"));
-        }
-        const TrayClicks found = trayClicksOnThisDesktop();
-        bus.unregisterService("org.kde.StatusNotifierWatcher");
-        bus.unregisterObject("/StatusNotifierWatcher");
-        QCOMPARE(int(found), clicks);
-    }
-
     void openEntryBringsTheWindowBackNormal()
     {
         window->showMinimized();
@@ -301,7 +255,8 @@ private slots:
 int main(int argc, char *argv[])
 {
     // The tray's kind is asked of the session bus: a bus of the test's own,
-    // with no panel on it, whatever desktop runs the test.
+    // with no D-Bus panel on it (test_traypanel has one), whatever desktop
+    // runs the test.
     PrivateSessionBus bus;
     QApplication app(argc, argv);
     TestTray test;

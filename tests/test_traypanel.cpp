@@ -28,21 +28,9 @@ namespace {
 class Record
 {
 public:
-    void add(const QString &entry)
-    {
-        QMutexLocker lock(&mutex);
-        entries << entry;
-    }
-    QStringList all() const
-    {
-        QMutexLocker lock(&mutex);
-        return entries;
-    }
-    void clear()
-    {
-        QMutexLocker lock(&mutex);
-        entries.clear();
-    }
+    void add(const QString &entry) { QMutexLocker lock(&mutex); entries << entry; }
+    QStringList all() const { QMutexLocker lock(&mutex); return entries; }
+    void clear() { QMutexLocker lock(&mutex); entries.clear(); }
 
 private:
     mutable QMutex mutex;

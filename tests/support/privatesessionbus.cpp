@@ -8,6 +8,9 @@
 #include <csignal>
 #include <cstdio>
 
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -39,17 +42,34 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 PrivateSessionBus::PrivateSessionBus()
 {
     const QString config = dir.filePath(QStringLiteral("bus.conf"));
+    int addressPipe[2];
     if (dir.isValid() && QDir().mkdir(dir.filePath(QStringLiteral("services")))
-        && writeFile(config, QString::fromLatin1(busConfig).arg(dir.path()).toUtf8())) {
-        const QByteArray command = "dbus-daemon --fork --print-address=1 --print-pid=1 --config-file='"
-                                   + QFile::encodeName(config) + "' 2>/dev/null";
-        if (FILE *out = popen(command.constData(), "r")) {
+        && writeFile(config, QString::fromLatin1(busConfig).arg(dir.path()).toUtf8())
+        && ::pipe(addressPipe) == 0) {
+        const QByteArray configOption = "--config-file=" + QFile::encodeName(config);
+        const QByteArray addressOption = "--print-address=" + QByteArray::number(addressPipe[1]);
+        pid = ::fork();
+        if (pid == 0) {
+            // A child of the test that ends with it, even when the test is
+            // killed or crashes: no daemon is left behind.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            ::close(addressPipe[0]);
+            const int devNull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devNull, STDERR_FILENO);
+            ::execlp("dbus-daemon", "dbus-daemon", "--nofork", configOption.constData(),
+                     addressOption.constData(), static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        ::close(addressPipe[1]);
+        if (FILE *out = ::fdopen(addressPipe[0], "r")) {
             char line[512] = {};
-            if (fgets(line, sizeof line, out))
+            if (std::fgets(line, sizeof line, out))
                 address = QByteArray(line).trimmed();
-            if (fgets(line, sizeof line, out))
-                pid = QByteArray(line).trimmed().toLongLong();
-            pclose(out);
+            std::fclose(out);
+        }
+        if (address.isEmpty() && pid > 0) {
+            ::waitpid(pid_t(pid), nullptr, 0);  // no dbus-daemon to run
+            pid = 0;
         }
     }
     // Without a daemon, a bus that cannot be reached.
@@ -60,10 +80,9 @@ PrivateSessionBus::~PrivateSessionBus()
 {
     if (pid <= 0)
         return;
-    kill(pid_t(pid), SIGTERM);
     // Its socket lies in the folder: let it go before the folder does.
-    for (int i = 0; i < 200 && kill(pid_t(pid), 0) == 0; ++i)
-        usleep(10000);
+    ::kill(pid_t(pid), SIGTERM);
+    ::waitpid(pid_t(pid), nullptr, 0);
 }
 
 bool PrivateSessionBus::addActivatableService(const QString &name, const QString &command)

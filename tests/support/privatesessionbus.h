@@ -9,7 +9,8 @@
 // application first reaches for a bus, with a service folder that starts
 // nothing until a test adds a service to it. DBUS_SESSION_BUS_ADDRESS names
 // it for the process and its children; without dbus-daemon it names a bus
-// that cannot be reached. The daemon ends with the object.
+// that cannot be reached. The daemon ends with the object, or with the test
+// process however that ends. Make it before any thread starts.
 class PrivateSessionBus
 {
 public:
