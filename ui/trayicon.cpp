@@ -30,8 +30,11 @@ trayicon::trayicon(QMainWindow *window, QObject *parent, TrayClicks clicks)
 
 trayicon::~trayicon()
 {
-    // The menu has no parent; it goes once the icon has left the tray.
+    // The menu has no parent; it goes once the icon has left the tray. Its
+    // entries are taken out first: only that frees the items a D-Bus tray
+    // made for them (Qt deletes them on removal, not with the menu).
     setVisible(false);
+    trayMenu->clear();
     delete trayMenu;
 }
 
