@@ -153,7 +153,7 @@ private slots:
         QVERIFY(QFile::remove(tree.path(QStringLiteral("gone.txt"))));
         urls.opened.clear();
         browsed.clear();
-        setFileManagerHandler([this](const QStringList &paths) { browsed << paths; });
+        setFileManagerHandler([this](const QString &path) { browsed << path; });
         QApplication::clipboard()->setText(QStringLiteral("before"));
     }
 
@@ -327,15 +327,15 @@ private slots:
         QTest::addColumn<QStringList>("requests");  // "@" stands for the tree's root as a URL
         QTest::addColumn<QStringList>("openedFolders");
         // Rows selected from the top: plan.txt twice, the folder sub, notes.txt,
-        // then sub/inner.txt and sub/other.txt.
-        const QStringList oneRequestPerFolder{"@/plan.txt,@/sub,@/notes.txt|",
-                                              "@/sub/inner.txt,@/sub/other.txt|"};
-        QTest::newRow("no file manager to start: each folder is opened once")
-            << "none" << QStringList{} << QStringList{"", "/sub"};
-        QTest::newRow("a running file manager gets one request per folder, its files in row order")
-            << "running" << oneRequestPerFolder << QStringList{};
-        QTest::newRow("the bus starts the file manager, which gets one request per folder")
-            << "activatable" << oneRequestPerFolder << QStringList{};
+        // then sub/inner.txt and sub/other.txt: one request for each.
+        const QStringList oneRequestPerRow{"@/notes.txt|", "@/plan.txt|", "@/plan.txt|", "@/sub/inner.txt|",
+                                           "@/sub/other.txt|", "@/sub|"};
+        QTest::newRow("no file manager to start: the folder of each row is opened")
+            << "none" << QStringList{} << QStringList{"", "", "", "", "/sub", "/sub"};
+        QTest::newRow("a running file manager gets one request per row")
+            << "running" << oneRequestPerRow << QStringList{};
+        QTest::newRow("the bus starts the file manager, which gets one request per row")
+            << "activatable" << oneRequestPerRow << QStringList{};
     }
     void browseAsksTheDesktopFileManager()
     {

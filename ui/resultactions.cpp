@@ -115,13 +115,10 @@ void MainWindow::do_openFileDefault()
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-// One request per folder rather than per row: a file manager opens a window
-// per request, and one window can show all of a folder's files selected.
 void MainWindow::do_openExplorerDir()
 {
-    const QStringList targets = confirmedSelectedTargets();
-    if (!targets.isEmpty())
-        showInFileManager(targets);
+    for (const QString &path : confirmedSelectedTargets())
+        showInFileManager(path);
 }
 
 void MainWindow::do_copyPathName_Clipboard()
