@@ -52,7 +52,6 @@ int main(int argc, char **argv)
                           {"deep", QStringLiteral("needle"), true}};
 
     searchThread thread;
-    thread.setExtractDir(QDir::tempPath() + QStringLiteral("/velto-stop-cycles-%1").arg(app.applicationPid()));
     std::atomic_bool stopReturned{false};
     std::atomic<int> lateEmissions{0};
     std::atomic<long> hits{0};

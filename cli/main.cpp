@@ -12,7 +12,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("velto-find"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELTO_VERSION));
     // A closed standard output shows up as a failed write, which stops the
-    // search and still removes the extract folder.
+    // search.
     std::signal(SIGPIPE, SIG_IGN);
 
     const ParsedArguments parsed = parseArguments(app.arguments());

@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QTextCodec>
 
 namespace {
 
@@ -25,7 +26,8 @@ const char *const helpText =
 
 const char *const usageLine =
     "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-x|--exact] [--no-recursive]\n"
-    "                  [-i|--ignore-case] [-d|--deep] [--json] [--dirs TEXT] [DIR ...]\n"
+    "                  [-i|--ignore-case] [-d|--deep] [--json] [--dirs TEXT]\n"
+    "                  [--name-encoding CODEPAGE] [DIR ...]\n"
     "Try 'velto-find --help' for more information.\n";
 
 ParsedArguments usageError(const QString &reason)
@@ -53,8 +55,11 @@ ParsedArguments parseArguments(const QStringList &arguments)
     const QCommandLineOption jsonOption("json", "One JSON object per hit and line.");
     const QCommandLineOption dirsOption("dirs",
         "Start directories, separated by \";\", read like the window's directory field.", "TEXT");
+    const QCommandLineOption nameEncodingOption("name-encoding",
+        "Code page of archive member names that do not say theirs (GBK, CP932,\n"
+        "CP866, ...); by default the one of the locale's language.", "CODEPAGE");
     parser.addOptions({nameOption, contentOption, exactOption, noRecursiveOption,
-                       ignoreCaseOption, deepOption, jsonOption, dirsOption});
+                       ignoreCaseOption, deepOption, jsonOption, dirsOption, nameEncodingOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument("DIR", "A start directory.", "[DIR ...]");
@@ -87,6 +92,12 @@ ParsedArguments parseArguments(const QStringList &arguments)
     request.exact = parser.isSet(exactOption);
     request.deep = parser.isSet(deepOption);
     request.json = parser.isSet(jsonOption);
+    if (parser.isSet(nameEncodingOption)) {
+        const QString codePage = parser.value(nameEncodingOption);
+        request.archiveNameCodec = QTextCodec::codecForName(codePage.toLatin1());
+        if (!request.archiveNameCodec)
+            return usageError(QStringLiteral("unknown code page: %1").arg(codePage));
+    }
 
     QStringList parts;
     if (parser.isSet(dirsOption))

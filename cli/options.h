@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QTextCodec;
+
 // One search as the command line asks for it: the same values the window
 // hands to searchThread::setParameters, plus the output format.
 struct SearchRequest
@@ -18,6 +20,9 @@ struct SearchRequest
     bool exact = false;
     bool deep = false;
     bool json = false;
+    // Code page of archive member names that say nothing of their encoding;
+    // null: the one of the locale's language.
+    QTextCodec *archiveNameCodec = nullptr;
 };
 
 enum class ParseOutcome { Search, Help, Version, UsageError, MissingDirectory };

@@ -3,8 +3,6 @@
 #include "diagnostics.h"
 #include "progressline.h"
 
-#include <QDir>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -31,18 +29,12 @@ SearchRun::SearchRun(const SearchRequest &request)
       printer(STDOUT_FILENO, request.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines),
       finishedCleanly(std::make_shared<std::atomic_bool>(false))
 {
-    extractDir.setAutoRemove(true);
 }
 
 SearchRun::~SearchRun() = default;
 
 int SearchRun::exec()
 {
-    if (!extractDir.isValid()) {
-        std::fprintf(stderr, "velto-find: cannot create a temporary folder: %s\n",
-                     qPrintable(extractDir.errorString()));
-        return 2;
-    }
     // Standard output carries hits only.
     setDiagnosticStream(stderr);
 
@@ -68,7 +60,7 @@ int SearchRun::exec()
         progressTimer.start(progressIntervalMs);
     }
 
-    worker.setExtractDir(extractDir.path());
+    worker.setArchiveNameCodec(request.archiveNameCodec);
     worker.setParameters(request.dirs, request.patterns, request.text, request.caseSensitivity,
                          request.recursive, request.exact, request.deep);
     worker.start(QThread::InheritPriority);
@@ -102,17 +94,14 @@ void SearchRun::onInterrupted(int signalNumber)
 }
 
 // A write to a full pipe that nobody reads can hold the search thread, and
-// with it the stop, for ever; after a grace period the process ends anyway,
-// taking its extract folder with it.
+// with it the stop, for ever; after a grace period the process ends anyway.
 void SearchRun::armWatchdog()
 {
-    const QString folder = extractDir.path();
     const int status = exitStatusForSignal(stopSignal);
-    std::thread([folder, status, done = finishedCleanly] {
+    std::thread([status, done = finishedCleanly] {
         std::this_thread::sleep_for(stopGrace);
         if (done->load())
             return;
-        QDir(folder).removeRecursively();
         ::_exit(status);
     }).detach();
 }

@@ -7,7 +7,6 @@
 #include "searchthread.h"
 
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <atomic>
@@ -15,8 +14,8 @@
 
 class ProgressLine;
 
-// One search from the command line: runs the engine with a private extract
-// folder, prints hits as their batches arrive, stops on SIGINT or SIGTERM,
+// One search from the command line: runs the engine, prints hits as their
+// batches arrive, stops on SIGINT or SIGTERM,
 // and shows a progress line when standard error is a terminal of its own.
 class SearchRun : public QObject
 {
@@ -35,9 +34,8 @@ private:
     void armWatchdog();
 
     const SearchRequest request;
-    // Declared before the worker so they outlive it: the worker's batches
-    // go to the printer and its archive members to the folder.
-    QTemporaryDir extractDir;
+    // Declared before the worker so that it outlives it: the worker's
+    // batches go to the printer.
     HitPrinter printer;
     searchThread worker;
     InterruptNotifier interrupts;

@@ -7,7 +7,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qtbase5-dev qt5-style-plugins libqt5dbus5
-  libminizip-dev zlib1g-dev libarchive-dev
+  libminizip-dev zlib1g-dev libarchive-dev libuchardet-dev
+  p7zip-full gcab
   qttranslations5-l10n
   xvfb xauth xclip fonts-wqy-microhei
 )

@@ -1,6 +1,6 @@
 #include "searchthread.h"
 
-#include "appdirs.h"
+#include "archiveformat.h"
 #include "archivesearch.h"
 #include "codecs.h"
 #include "contentmatcher.h"
@@ -67,8 +67,6 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
     matcher->exactMatch = exactMatch;
     matcher->deepSearch = deepSearch;
     matcher->localeCodec = systemCodec();
-    if (matcher->extractDir.isEmpty())
-        matcher->extractDir = writableProgramDir() + QStringLiteral("/tmp");
 
     cancelRequested = false;
     visitedCount = 0;
@@ -76,9 +74,9 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
     unreadableFileCount = 0;
 }
 
-void searchThread::setExtractDir(const QString &dir)
+void searchThread::setArchiveNameCodec(QTextCodec *codec)
 {
-    matcher->extractDir = dir;
+    archiveNames.forcedCodec = codec;
 }
 
 void searchThread::stop()
@@ -166,7 +164,7 @@ void searchThread::walkDirectory(Walk &walk)
         return deliver(dirName, piece);
     });
     matchEntries(walk, listing.matches, listing.pseudoFileSystem, hits);
-    searchArchives(walk.path, listing.archives, hits);
+    searchArchives(walk, listing.archives, hits);
     if (cancelRequested) {
         leftOver = Undelivered{dirName, hits.take()};
         return;
@@ -194,14 +192,9 @@ void searchThread::matchEntries(Walk &walk, const QVector<ListedEntry> &entries,
             hits.append(TFileInfo{entry.name, 0, QString()});
             continue;
         }
-        // Archives go to the archive search; the suffix is what follows the last dot.
-        const int dot = entry.name.lastIndexOf(QLatin1Char('.'));
-        if (dot >= 0) {
-            const QStringRef suffix = entry.name.midRef(dot + 1);
-            if (suffix.compare(QLatin1String("rar"), Qt::CaseInsensitive) == 0
-                || suffix.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0)
-                continue;
-        }
+        // Archives go to the archive search.
+        if (isArchiveName(entry.bytes))
+            continue;
         // A folder holds no lines, and kernel files are never read as content.
         if (entry.isFolder || pseudoFileSystem)
             continue;
@@ -214,13 +207,16 @@ void searchThread::matchEntries(Walk &walk, const QVector<ListedEntry> &entries,
     }
 }
 
-void searchThread::searchArchives(const QString &base, const QVector<ListedEntry> &entries,
+void searchThread::searchArchives(Walk &walk, const QVector<ListedEntry> &entries,
                                   HitSink &hits) const
 {
     for (const ListedEntry &entry : entries) {
         if (cancelRequested)
             return;
-        searchArchive(base + entry.name, hits, *matcher);
+        const int fd = walk.folders.topFd();
+        if (fd < 0)
+            return;  // the folder went away while it was searched
+        searchArchiveAt(fd, entry.bytes, walk.path + entry.name, hits, *matcher, archiveNames);
     }
 }
 

@@ -1,6 +1,7 @@
 #ifndef SEARCHTHREAD_H
 #define SEARCHTHREAD_H
 
+#include "archivescope.h"
 #include "codecpattern.h"
 #include "directorylister.h"
 #include "hitsink.h"
@@ -34,9 +35,9 @@ public:
                        const QString &text, Qt::CaseSensitivity cs, bool recursive,
                        bool exact, bool deep);
 
-    // Folder for the temporary files of archive members; "tmp" below the
-    // program's writable directory unless set.
-    void setExtractDir(const QString &dir);
+    // The code page of archive member names that say nothing of their
+    // encoding; null (the default) follows the locale's language.
+    void setArchiveNameCodec(QTextCodec *codec);
 
     // Asks a running search to end. Returns at once; nothing is emitted after
     // this call, and finished() follows promptly.
@@ -84,7 +85,7 @@ private:
     void walkDirectory(Walk &walk);
     void matchEntries(Walk &walk, const QVector<ListedEntry> &entries, bool pseudoFileSystem,
                       HitSink &hits);
-    void searchArchives(const QString &base, const QVector<ListedEntry> &entries, HitSink &hits) const;
+    void searchArchives(Walk &walk, const QVector<ListedEntry> &entries, HitSink &hits) const;
     // Emits one piece of a directory's hits unless a stop came first.
     bool deliver(const QString &dirName, const QList<TFileInfo> &piece);
 
@@ -99,6 +100,7 @@ private:
     bool exactMatch = false;
     bool deepSearch = false;
     std::unique_ptr<ContentMatcher> matcher;
+    ArchiveNameRules archiveNames;
 
     std::atomic<quint64> visitedCount{0};
     std::atomic<quint64> unreadableFolderCount{0};

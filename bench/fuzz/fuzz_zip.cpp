@@ -1,15 +1,17 @@
 // Feeds arbitrary bytes to the ZIP walker as an archive, in a name search and
 // in a content search.
 #include "fuzzinput.h"
-#include "zipwalker.h"
+#include "archivesearch.h"
+
+#include <QFile>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray path = writeFuzzInput(data, size, "input.zip");
     static const ContentMatcher nameSearch = fuzzMatcher(QString());
     static const ContentMatcher contentSearch = fuzzMatcher(QStringLiteral("a"));
-    QList<TFileInfo> hits;
-    searchZipArchive(path, hits, nameSearch);
-    searchZipArchive(path, hits, contentSearch);
+    HitSink hits;
+    searchArchive(QFile::decodeName(path), hits, nameSearch);
+    searchArchive(QFile::decodeName(path), hits, contentSearch);
     return 0;
 }

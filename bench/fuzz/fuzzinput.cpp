@@ -39,6 +39,5 @@ ContentMatcher fuzzMatcher(const QString &text)
     matcher.nameRegExps << QRegExp(QStringLiteral("*"), Qt::CaseInsensitive, QRegExp::WildcardUnix);
     matcher.grepText = text;
     matcher.localeCodec = QTextCodec::codecForLocale();
-    matcher.extractDir = privateDir() + QStringLiteral("/tmp");
     return matcher;
 }

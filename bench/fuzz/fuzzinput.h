@@ -12,8 +12,7 @@
 // returns its 8-bit path; diagnostics go to /dev/null.
 QByteArray writeFuzzInput(const uint8_t *data, size_t size, const char *fileName);
 
-// A matcher that takes every member (name search when `text` is empty),
-// extracting into the private folder.
+// A matcher that takes every member (name search when `text` is empty).
 ContentMatcher fuzzMatcher(const QString &text);
 
 #endif // FUZZINPUT_H

@@ -1,16 +1,84 @@
 #include "archivesearch.h"
 
+#include "archivefile.h"
+#include "archivewalkers.h"
+#include "libarchiveinput.h"
+#include "libarchivewalker.h"
 #include "pathcodec.h"
+#include "rarerrors.h"
 #include "rarwalker.h"
 #include "zipwalker.h"
 
-#include <QFileInfo>
+#include <QDir>
 
-void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &matcher)
+#include <fcntl.h>
+#include <unistd.h>
+
+void walkArchiveFile(ArchiveFormat format, const QByteArray &archiveName, const ArchiveFile &file,
+                     const ArchiveScope &scope)
 {
-    const QString suffix = QFileInfo(path).suffix();
-    if (suffix.compare(QLatin1String("rar"), Qt::CaseInsensitive) == 0)
-        searchRarArchive(encodePath(path), hits, matcher);
-    else if (suffix.compare(QLatin1String("zip"), Qt::CaseInsensitive) == 0)
-        searchZipArchive(encodePath(path), hits, matcher);
+    switch (format) {
+    case ArchiveFormat::None:
+        return;
+    case ArchiveFormat::Zip:
+        if (!walkZipArchive(file, scope))
+            reportNotArchive(scope.displayPath, "ZIP");
+        return;
+    case ArchiveFormat::Rar:
+        walkRarArchive(file, scope);
+        return;
+    default:
+        walkLibarchive(format, archiveName, LibarchiveInput::file(file), scope);
+        return;
+    }
+}
+
+void walkArchiveStream(ArchiveFormat format, const QByteArray &archiveName,
+                       const ByteSource::Reader &read, const ArchiveScope &scope)
+{
+    walkLibarchive(format, archiveName, LibarchiveInput::stream(read), scope);
+}
+
+void searchArchiveAt(int folderFd, const QByteArray &name, const QString &path, HitSink &hits,
+                     const ContentMatcher &matcher, const ArchiveNameRules &names)
+{
+    const ArchiveFormat format = archiveFormatOf(name);
+    if (format == ArchiveFormat::None)
+        return;
+    const ArchiveScope scope{matcher,
+                             hits,
+                             names,
+                             decodePath(name) + QDir::separator(),
+                             encodePath(path),
+                             1};
+    if (format == ArchiveFormat::Zip) {
+        searchZipArchiveAt(folderFd, name, scope);
+        return;
+    }
+    if (format == ArchiveFormat::Rar) {
+        searchRarArchiveAt(folderFd, name, scope);
+        return;
+    }
+    const ArchiveFile file(folderFd, name);
+    if (!file.isOpen()) {
+        reportRarError(RarResult::OpenError, scope.displayPath, RarContext::Open);
+        return;
+    }
+    walkArchiveFile(format, name, file, scope);
+}
+
+void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &matcher,
+                   const ArchiveNameRules &names)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0 ? QStringLiteral(".") : path.left(qMax(slash, 1));
+    const int folderFd =
+        ::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        // The archive cannot be opened: the walkers say so in their own words.
+        searchArchiveAt(-1, encodePath(path.mid(slash + 1)), path, hits, matcher, names);
+        return;
+    }
+    searchArchiveAt(folderFd, encodePath(path.mid(slash + 1)), path, hits, matcher, names);
+    ::close(folderFd);
 }

@@ -13,7 +13,7 @@ void reportRarError(RarResult result, const QByteArray &archivePath, RarContext 
         diagnostic("\n%s: archive header or data are damaged", path);
         break;
     case RarResult::BadArchive:
-        diagnostic("\n%s is not RAR archive", path);
+        reportNotArchive(archivePath, "RAR");
         break;
     case RarResult::UnknownFormat:
         diagnostic("Unknown archive format");
@@ -68,4 +68,9 @@ void reportMissingVolume(const QByteArray &volumePath)
 void reportNextVolume(const QByteArray &volumePath)
 {
     diagnostic("\n  ... volume %s\n", volumePath.constData());
+}
+
+void reportNotArchive(const QByteArray &archivePath, const char *formatName)
+{
+    diagnostic("\n%s is not %s archive", archivePath.constData(), formatName);
 }

@@ -4,7 +4,8 @@
 #include <QByteArray>
 
 // Result codes of the RAR walk, numbered as the UnRAR library numbers them so
-// that every outcome keeps its established diagnostic text.
+// that every outcome keeps its established diagnostic text. The walks of the
+// other libarchive formats report with the same texts.
 enum class RarResult : int {
     Success = 0,
     EndArchive = 10,
@@ -30,6 +31,10 @@ enum class RarContext { Open, Header, Process };
 // archive path in place of the placeholder. Success and the regular end of the
 // archive write nothing.
 void reportRarError(RarResult result, const QByteArray &archivePath, RarContext context);
+
+// Written when the archive `archivePath` is not of the kind `formatName`
+// ("RAR", "7z", "tar") that its name says.
+void reportNotArchive(const QByteArray &archivePath, const char *formatName);
 
 // The texts written when a member needs a password or a volume that is not
 // there; both requests are answered at once (no password, abandon the volume).

@@ -1,21 +1,29 @@
 #include "rarvolumeset.h"
 
+#include "archivefile.h"
+#include "pathcodec.h"
 #include "rarlayout.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
 
 constexpr int kMaxVolumes = 10000;
 
-RarVolumeLayout scanFile(const QString &path)
+RarVolumeLayout scanFd(int fd)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         return RarVolumeLayout();
+    file.seek(0);
     return scanRarLayout(file);
+}
+
+RarVolumeLayout scanFile(int folderFd, const QString &name)
+{
+    const ArchiveFile file(folderFd, encodePath(name));
+    return scanFd(file.fd());
 }
 
 // A volume name taken apart: volume `index` of the set is named by `compose`.
@@ -114,17 +122,28 @@ QString firstVolumeName(const QString &path, bool newNumbering)
     return parseVolumeName(path, newNumbering).compose(0);
 }
 
-RarVolumeSet rarVolumeSet(const QString &path)
+RarVolumeSet rarVolumeSetOf(int fd)
+{
+    RarVolumeSet set;
+    set.volumes.append(QString());
+    const RarVolumeLayout layout = scanFd(fd);
+    set.headersEncrypted = layout.headersEncrypted;
+    int pending = -1;
+    addVolumeMembers(set, layout, 0, pending);
+    return set;
+}
+
+RarVolumeSet rarVolumeSet(int folderFd, const QString &path)
 {
     RarVolumeSet set;
     set.volumes.append(path);
-    RarVolumeLayout layout = scanFile(path);
+    RarVolumeLayout layout = scanFile(folderFd, path);
     if (!layout.recognized)
         return set;
     set.headersEncrypted = layout.headersEncrypted;
     if (layout.isVolume && !layout.isFirstVolume) {
         const QString first = firstVolumeName(path, layout.newNumbering);
-        if (!first.isEmpty() && first != path && QFileInfo::exists(first)) {
+        if (!first.isEmpty() && first != path && isRegularFileAt(folderFd, encodePath(first))) {
             set.coveredByFirstVolume = true;
             return set;
         }
@@ -134,9 +153,9 @@ RarVolumeSet rarVolumeSet(const QString &path)
     addVolumeMembers(set, layout, 0, pending);
     while (layout.isVolume && set.volumes.size() < kMaxVolumes) {
         const QString next = adjacentVolumeName(set.volumes.last(), layout.newNumbering, 1);
-        if (next.isEmpty() || !QFileInfo(next).isFile())
+        if (next.isEmpty() || !isRegularFileAt(folderFd, encodePath(next)))
             break;
-        const RarVolumeLayout nextLayout = scanFile(next);
+        const RarVolumeLayout nextLayout = scanFile(folderFd, next);
         if (!nextLayout.recognized || !nextLayout.isVolume || nextLayout.isFirstVolume)
             break;
         set.volumes.append(next);

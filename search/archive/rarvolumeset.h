@@ -21,11 +21,14 @@ struct RarVolumeSet
 {
     bool coveredByFirstVolume = false;  // nothing to do: the first volume reads this one
     bool headersEncrypted = false;
-    QStringList volumes;                // paths to open, in order
+    QStringList volumes;                // names in the archive's folder to open, in order
     QVector<RarSetMember> members;      // empty when the headers could not be read
 };
 
-RarVolumeSet rarVolumeSet(const QString &path);
+// The set that the volume `name` of the open folder starts or belongs to.
+RarVolumeSet rarVolumeSet(int folderFd, const QString &name);
+// The one volume open at `fd` (an archive inside an archive has no neighbours).
+RarVolumeSet rarVolumeSetOf(int fd);
 
 // The name of the volume `step` places after (or before, when negative) the
 // volume at `path`: "a.part2.rar" -> "a.part3.rar" with the new numbering,

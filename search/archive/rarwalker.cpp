@@ -1,41 +1,20 @@
 #include "rarwalker.h"
 
+#include "archivefile.h"
+#include "archivemember.h"
 #include "contentmatcher.h"
-#include "extractfile.h"
+#include "libarchiveinput.h"
+#include "libarchivereader.h"
 #include "pathcodec.h"
 #include "rarerrors.h"
 #include "rarvolumeset.h"
-
-#include <QFile>
 
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <cerrno>
-#include <memory>
-#include <new>
-#include <vector>
 
 namespace {
-
-constexpr size_t kReadBlockSize = 64 * 1024;
-constexpr size_t kChunkSize = 64 * 1024;
-
-struct ArchiveFree
-{
-    void operator()(archive *a) const { archive_read_free(a); }
-};
-using ArchivePtr = std::unique_ptr<archive, ArchiveFree>;
-
-// Why libarchive could not open the set: a first volume that can be read but
-// was not recognised is no RAR archive.
-RarResult openResult(archive *a, const QString &firstVolume)
-{
-    if (archive_errno(a) == ENOMEM)
-        return RarResult::NoMemory;
-    QFile file(firstVolume);
-    return file.open(QIODevice::ReadOnly) ? RarResult::BadArchive : RarResult::OpenError;
-}
 
 // libarchive gives a name in UTF-8 where it can convert it; the locale's
 // 8-bit form is the fallback.
@@ -51,35 +30,36 @@ QString memberName(archive_entry *entry)
 class RarWalk
 {
 public:
-    RarWalk(const QByteArray &archivePath, HitSink &hits, const ContentMatcher &matcher)
-        : archivePath(archivePath), archiveName(decodePath(archivePath)), hits(hits),
-          matcher(matcher), extractFile(matcher, "rar.tmp")
+    RarWalk(const ArchiveScope &scope, RarVolumeSet volumeSet, QByteArray volumeFolder,
+            std::unique_ptr<LibarchiveInput> input)
+        : scope(scope), archivePath(scope.displayPath), volumeSet(std::move(volumeSet)),
+          volumeFolder(std::move(volumeFolder)), input(std::move(input))
     {
     }
 
-    void run();
+    void run(bool fileOpened);
 
 private:
-    bool openArchive();
+    bool openArchive(bool fileOpened);
     RarResult headerFailure() const;
     // Announces the volumes up to `volume` that the walk has moved into.
     void enterVolume(int volume);
     // Checks what the member needs before its data is touched.
     RarResult memberReadiness(archive_entry *entry, const RarSetMember &layout, bool extracting);
-    RarResult extract();
+    // Visits the member, reading its data only when `readable`; its hits
+    // count only once the data was read whole.
+    RarResult visit(const QString &name, bool readable);
 
+    const ArchiveScope &scope;
     const QByteArray archivePath;
-    const QString archiveName;
-    HitSink &hits;
-    const ContentMatcher &matcher;
-    ExtractFile extractFile;
     RarVolumeSet volumeSet;
+    const QByteArray volumeFolder;  // prefix that names a volume in diagnostics
+    const std::unique_ptr<LibarchiveInput> input;  // outlives the reader that reads it
     ArchivePtr reader;
-    std::unique_ptr<char[]> chunk;  // allocated with the first extraction
     int announcedVolume = 0;
 };
 
-bool RarWalk::openArchive()
+bool RarWalk::openArchive(bool fileOpened)
 {
     reader.reset(archive_read_new());
     if (!reader) {
@@ -88,16 +68,12 @@ bool RarWalk::openArchive()
     }
     archive_read_support_format_rar(reader.get());
     archive_read_support_format_rar5(reader.get());
-
-    std::vector<QByteArray> encoded;
-    for (const QString &volume : volumeSet.volumes)
-        encoded.push_back(volume == archiveName ? archivePath : encodePath(volume));
-    std::vector<const char *> names;
-    for (const QByteArray &name : encoded)
-        names.push_back(name.constData());
-    names.push_back(nullptr);
-    if (archive_read_open_filenames(reader.get(), names.data(), kReadBlockSize) != ARCHIVE_OK) {
-        reportRarError(openResult(reader.get(), archiveName), archivePath, RarContext::Open);
+    if (!fileOpened || input->open(reader.get()) != ARCHIVE_OK) {
+        // A first volume that can be read but is not recognised is no RAR archive.
+        const RarResult result = !fileOpened                               ? RarResult::OpenError
+                               : archive_errno(reader.get()) == ENOMEM ? RarResult::NoMemory
+                                                                           : RarResult::BadArchive;
+        reportRarError(result, archivePath, RarContext::Open);
         return false;
     }
     return true;
@@ -116,7 +92,7 @@ void RarWalk::enterVolume(int volume)
 {
     for (; announcedVolume < volume && announcedVolume + 1 < volumeSet.volumes.size();) {
         ++announcedVolume;
-        reportNextVolume(encodePath(volumeSet.volumes.at(announcedVolume)));
+        reportNextVolume(volumeFolder + encodePath(volumeSet.volumes.at(announcedVolume)));
     }
 }
 
@@ -126,7 +102,7 @@ RarResult RarWalk::memberReadiness(archive_entry *entry, const RarSetMember &lay
     enterVolume(layout.lastVolume);
     if (!layout.missingVolume.isEmpty()) {
         // The request for the volume is answered at once: abandon it.
-        reportMissingVolume(encodePath(layout.missingVolume));
+        reportMissingVolume(volumeFolder + encodePath(layout.missingVolume));
         return RarResult::OpenError;
     }
     if (extracting && (layout.encrypted || archive_entry_is_data_encrypted(entry))) {
@@ -137,65 +113,56 @@ RarResult RarWalk::memberReadiness(archive_entry *entry, const RarSetMember &lay
     return RarResult::Success;
 }
 
-RarResult RarWalk::extract()
+RarResult RarWalk::visit(const QString &name, bool readable)
 {
-    if (!chunk) {
-        chunk.reset(new (std::nothrow) char[kChunkSize]);
-        if (!chunk)
-            return RarResult::NoMemory;
+    RarResult result = RarResult::Success;
+    const auto read = [this, &result](char *buffer, qint64 max) -> qint64 {
+        if (scope.matcher.isCancelled())
+            return 0;
+        const la_ssize_t got = archive_read_data(reader.get(), buffer, size_t(max));
+        if (got < 0)
+            result = archive_errno(reader.get()) == ENOMEM ? RarResult::NoMemory
+                                                           : RarResult::BadData;
+        return got;
+    };
+    HitSink memberHits;
+    ArchiveMember member;
+    member.name = name;
+    if (readable)
+        member.read = read;
+    visitMember(scope.withHits(memberHits), member);
+    if (result == RarResult::Success) {
+        for (TFileInfo &hit : memberHits.take())
+            scope.hits.append(std::move(hit));
     }
-    if (!extractFile.open())
-        return RarResult::CreateError;
-    for (;;) {
-        if (matcher.isCancelled())
-            return RarResult::Success;
-        const la_ssize_t got = archive_read_data(reader.get(), chunk.get(), kChunkSize);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            extractFile.close();
-            return archive_errno(reader.get()) == ENOMEM ? RarResult::NoMemory : RarResult::BadData;
-        }
-        if (!extractFile.write(chunk.get(), size_t(got))) {
-            extractFile.close();
-            return RarResult::WriteError;
-        }
-    }
-    return extractFile.close() ? RarResult::Success : RarResult::CloseError;
+    return result;
 }
 
-void RarWalk::run()
+void RarWalk::run(bool fileOpened)
 {
-    volumeSet = rarVolumeSet(archiveName);
-    if (volumeSet.coveredByFirstVolume || !openArchive())
+    if (volumeSet.coveredByFirstVolume || !openArchive(fileOpened))
         return;
 
-    const bool contentSearch = !matcher.grepText.isEmpty();
     RarResult headerResult = RarResult::EndArchive;
-    for (int index = 0; !matcher.isCancelled(); ++index) {
+    for (int index = 0; !scope.matcher.isCancelled(); ++index) {
         archive_entry *entry = nullptr;
         const int status = archive_read_next_header(reader.get(), &entry);
         if (status == ARCHIVE_EOF)
             break;
-        if (status < ARCHIVE_WARN) {
+        if (status != ARCHIVE_OK && status != ARCHIVE_WARN) {
             headerResult = headerFailure();
             break;
         }
         const QString name = memberName(entry);
-        const bool matches = matcher.matchesName(name);
-        const QString hitName = archiveHitName(archiveName, name);
-        if (matches && !contentSearch)
-            hits.append(TFileInfo{hitName, 0, QString()});
         // Skipping a member needs its volumes as much as extracting it does.
-        RarResult result =
-            memberReadiness(entry, volumeSet.members.value(index), matches && contentSearch);
-        if (result == RarResult::Success && matches && contentSearch) {
-            result = extract();
-            if (matcher.isCancelled())
-                return;
-            if (result == RarResult::Success)
-                matcher.searchFile(extractFile.path(), hits, hitName);
-        }
+        RarResult result = memberReadiness(entry, volumeSet.members.value(index),
+                                           memberWantsData(scope, name, true));
+        // A member whose data cannot be read is still named.
+        const RarResult visited = visit(name, result == RarResult::Success);
+        if (result == RarResult::Success)
+            result = visited;
+        if (scope.matcher.isCancelled())
+            return;
         if (result != RarResult::Success) {
             reportRarError(result, archivePath, RarContext::Process);
             headerResult = RarResult::Success;
@@ -207,8 +174,22 @@ void RarWalk::run()
 
 } // namespace
 
-void searchRarArchive(const QByteArray &archivePath, HitSink &hits,
-                      const ContentMatcher &matcher)
+void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
 {
-    RarWalk(archivePath, hits, matcher).run();
+    const QString volumeName = decodePath(name);
+    RarVolumeSet set = rarVolumeSet(folderFd, volumeName);
+    QList<QByteArray> names;
+    for (const QString &volume : qAsConst(set.volumes))
+        names.append(volume == volumeName ? name : encodePath(volume));
+    const bool firstOpens = ArchiveFile(folderFd, name).isOpen();
+    const int slash = scope.displayPath.lastIndexOf('/');
+    RarWalk(scope, std::move(set), scope.displayPath.left(slash + 1),
+            LibarchiveInput::volumes(folderFd, names))
+        .run(firstOpens);
+}
+
+void walkRarArchive(const ArchiveFile &file, const ArchiveScope &scope)
+{
+    RarWalk(scope, rarVolumeSetOf(file.fd()), QByteArray(), LibarchiveInput::file(file))
+        .run(file.isOpen());
 }

@@ -1,19 +1,20 @@
 #ifndef RARWALKER_H
 #define RARWALKER_H
 
-#include "hitsink.h"
+#include "archivescope.h"
 
 #include <QByteArray>
-#include <QList>
 
-class ContentMatcher;
+class ArchiveFile;
 
-// Walks the RAR 4 or RAR 5 archive at the 8-bit path `archivePath` (the whole
-// set when it is the first volume of one): each member whose name matches the
-// matcher's patterns becomes a name hit, or, in a content search, is extracted
-// to "rar.tmp" and searched. Errors are written to the diagnostics sink; an
-// error while extracting or skipping a member ends the walk.
-void searchRarArchive(const QByteArray &archivePath, HitSink &hits,
-                      const ContentMatcher &matcher);
+// Walks the RAR 4 or RAR 5 archive `name` of the open folder (the whole set
+// when it is the first volume of one, opening each volume relative to the
+// folder): each member goes to visitMember, its data streamed from the
+// decompressor. Errors are written to the diagnostics sink; an error while
+// reading or skipping a member ends the walk, and that member gives no hits.
+void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope);
+
+// The same for a RAR archive open at `file` that has no volumes beside it.
+void walkRarArchive(const ArchiveFile &file, const ArchiveScope &scope);
 
 #endif // RARWALKER_H

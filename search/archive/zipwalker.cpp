@@ -1,23 +1,85 @@
 #include "zipwalker.h"
 
+#include "archivefile.h"
+#include "archivemember.h"
 #include "contentmatcher.h"
 #include "diagnostics.h"
-#include "extractfile.h"
-#include "pathcodec.h"
-
-#include <QDir>
+#include "membernames.h"
+#include "zipextrafields.h"
+#include "ziplocalmember.h"
 
 #include <unzip.h>
 
+#include <map>
 #include <memory>
-#include <new>
 #include <vector>
 
 namespace {
 
-constexpr int kReadBufferSize = 8192;
 constexpr int kNameBufferSize = 256;
-constexpr int kMaxOpenPathBytes = 255;
+constexpr int kExtraBufferSize = 65536;  // an extra field's length is 16 bits
+constexpr unsigned kReadChunk = 1u << 20;
+constexpr uLong kUtf8NameFlag = 0x800;
+
+// minizip's file functions over a descriptor that stays open with the
+// caller; reads with pread, so no shared file position is moved.
+struct DescriptorStream
+{
+    int fd;
+    qint64 size;
+    quint64 position = 0;
+    bool failed = false;
+};
+
+voidpf openStream(voidpf, const void *stream, int)
+{
+    return const_cast<void *>(stream);
+}
+
+uLong readStream(voidpf, voidpf opaque, void *buffer, uLong size)
+{
+    auto *stream = static_cast<DescriptorStream *>(opaque);
+    const qint64 left = qMax<qint64>(0, stream->size - qint64(stream->position));
+    const qint64 n = qMin<qint64>(qint64(size), left);
+    if (n > 0 && !readFully(stream->fd, qint64(stream->position), static_cast<char *>(buffer), n)) {
+        stream->failed = true;
+        return 0;
+    }
+    stream->position += quint64(n);
+    return uLong(n);
+}
+
+uLong writeStream(voidpf, voidpf, const void *, uLong)
+{
+    return 0;
+}
+
+ZPOS64_T tellStream(voidpf, voidpf opaque)
+{
+    return static_cast<DescriptorStream *>(opaque)->position;
+}
+
+long seekStream(voidpf, voidpf opaque, ZPOS64_T offset, int origin)
+{
+    auto *stream = static_cast<DescriptorStream *>(opaque);
+    quint64 base = 0;
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR)
+        base = stream->position;
+    else if (origin == ZLIB_FILEFUNC_SEEK_END)
+        base = quint64(stream->size);
+    stream->position = base + offset;
+    return 0;
+}
+
+int closeStream(voidpf, voidpf)
+{
+    return 0;
+}
+
+int errorOfStream(voidpf, voidpf opaque)
+{
+    return static_cast<DescriptorStream *>(opaque)->failed ? -1 : 0;
+}
 
 struct ZipClose
 {
@@ -25,120 +87,205 @@ struct ZipClose
 };
 using ZipPtr = std::unique_ptr<void, ZipClose>;
 
-ZipPtr openZip(const QByteArray &path)
+ZipPtr openZip(DescriptorStream &stream)
 {
-    zlib_filefunc64_def fileFunctions;
-    fill_fopen64_filefunc(&fileFunctions);
-    return ZipPtr(unzOpen2_64(path.constData(), &fileFunctions));
+    zlib_filefunc64_def functions{};
+    functions.zopen64_file = openStream;
+    functions.zread_file = readStream;
+    functions.zwrite_file = writeStream;
+    functions.ztell64_file = tellStream;
+    functions.zseek64_file = seekStream;
+    functions.zclose_file = closeStream;
+    functions.zerror_file = errorOfStream;
+    return ZipPtr(unzOpen2_64(&stream, &functions));
 }
+
+// Byte ranges of the archive that members' data has already taken; a member
+// whose data falls into one repeats another's and is not expanded again.
+class TakenRanges
+{
+public:
+    // True when [start, end) overlaps a range taken before; otherwise takes it.
+    bool overlapsOrTake(quint64 start, quint64 end)
+    {
+        if (end <= start)
+            return false;
+        auto next = ranges.upper_bound(start);
+        if (next != ranges.end() && next->first < end)
+            return true;
+        if (next != ranges.begin() && std::prev(next)->second > start)
+            return true;
+        ranges.emplace(start, end);
+        return false;
+    }
+
+private:
+    std::map<quint64, quint64> ranges;  // start -> end, none overlapping
+};
+
+struct EntryInfo
+{
+    unz_file_info64 info{};
+    QByteArray rawName;
+    QByteArray extra;  // the central directory's extra fields
+};
 
 class ZipWalk
 {
 public:
-    ZipWalk(void *zip, const QByteArray &archivePath, HitSink &hits,
-            const ContentMatcher &matcher)
-        : zip(zip), archiveName(decodePath(archivePath)), hits(hits),
-          matcher(matcher), extractFile(matcher, "zip.tmp"), nameBuffer(kNameBufferSize)
+    ZipWalk(void *zip, const ArchiveFile &file, const ArchiveScope &scope)
+        : zip(zip), file(file), scope(scope), names(scope.names),
+          nameBuffer(kNameBufferSize), extraBuffer(kExtraBufferSize)
     {
     }
 
     void run();
 
 private:
-    bool readEntryName(QByteArray &name);
-    // Returns false when a stop request cut the extraction short.
-    bool extractAndSearch(const QString &hitName);
+    bool readEntry(EntryInfo &entry);
+    void pickCodePage(ZPOS64_T entries);
+    // Opens the current member's data; false when it cannot be read.
+    bool openMember(const EntryInfo &entry, quint64 *dataStart);
+    qint64 readMember(char *buffer, qint64 max);
+    void diagnoseOverlapOnce();
 
     void *const zip;
-    const QString archiveName;
-    HitSink &hits;
-    const ContentMatcher &matcher;
-    ExtractFile extractFile;
-    std::vector<char> nameBuffer;  // grows for names longer than 255 bytes
-    std::unique_ptr<char[]> readBuffer;
+    const ArchiveFile &file;
+    const ArchiveScope &scope;
+    MemberNameDecoder names;
+    std::vector<char> nameBuffer;   // grows for names longer than 255 bytes
+    std::vector<char> extraBuffer;
+    TakenRanges taken;
+    std::unique_ptr<LocalZipMember> localMember;  // set while minizip could not open the member
+    bool overlapDiagnosed = false;
 };
 
-// Reads the current entry's name in full: a name that does not fit the
+// Reads the current entry's header in full: a name that does not fit the
 // buffer is read again into one large enough for it.
-bool ZipWalk::readEntryName(QByteArray &name)
+bool ZipWalk::readEntry(EntryInfo &entry)
 {
-    unz_file_info64 info;
-    int err = unzGetCurrentFileInfo64(zip, &info, nameBuffer.data(), uLong(nameBuffer.size()),
-                                      nullptr, 0, nullptr, 0);
-    if (err == UNZ_OK && info.size_filename >= nameBuffer.size()) {
-        nameBuffer.resize(info.size_filename + 1);
-        err = unzGetCurrentFileInfo64(zip, &info, nameBuffer.data(), uLong(nameBuffer.size()),
-                                      nullptr, 0, nullptr, 0);
+    int err = unzGetCurrentFileInfo64(zip, &entry.info, nameBuffer.data(), uLong(nameBuffer.size()),
+                                      extraBuffer.data(), uLong(extraBuffer.size()), nullptr, 0);
+    if (err == UNZ_OK && entry.info.size_filename >= nameBuffer.size()) {
+        nameBuffer.resize(entry.info.size_filename + 1);
+        err = unzGetCurrentFileInfo64(zip, &entry.info, nameBuffer.data(), uLong(nameBuffer.size()),
+                                      extraBuffer.data(), uLong(extraBuffer.size()), nullptr, 0);
     }
     if (err != UNZ_OK) {
         diagnostic("error %d with zipfile in unzGetCurrentFileInfo\n", err);
         return false;
     }
-    name = QByteArray(nameBuffer.data(), int(info.size_filename));
+    entry.rawName = QByteArray(nameBuffer.data(), int(entry.info.size_filename));
+    entry.extra = QByteArray(extraBuffer.data(), int(qMin<uLong>(entry.info.size_file_extra,
+                                                                 uLong(extraBuffer.size()))));
     return true;
 }
 
-bool ZipWalk::extractAndSearch(const QString &hitName)
+// Where the locale names no language, the code page is the one a detector
+// picks over all legacy names of the archive: one pass over the central
+// directory before the walk.
+void ZipWalk::pickCodePage(ZPOS64_T entries)
 {
-    if (!extractFile.open()) {
-        diagnostic("error in creating extracted file %s\n",
-                   encodePath(extractFile.path()).constData());
+    if (!names.wantsSample())
+        return;
+    QList<QByteArray> legacy;
+    EntryInfo entry;
+    for (ZPOS64_T index = 0; index < entries; ++index) {
+        if (unzGetCurrentFileInfo64(zip, &entry.info, nameBuffer.data(), uLong(nameBuffer.size()),
+                                    extraBuffer.data(), uLong(extraBuffer.size()), nullptr, 0)
+            != UNZ_OK)
+            break;
+        const QByteArray raw(nameBuffer.data(),
+                             int(qMin<uLong>(entry.info.size_filename, uLong(nameBuffer.size()))));
+        const QByteArray extra(extraBuffer.data(), int(qMin<uLong>(entry.info.size_file_extra,
+                                                                   uLong(extraBuffer.size()))));
+        if (names.isLegacy(raw, entry.info.flag & kUtf8NameFlag)
+            && unicodePathField(extra, raw).isNull())
+            legacy.append(raw);
+        if (index + 1 < entries && unzGoToNextFile(zip) != UNZ_OK)
+            break;
+    }
+    names.detectFrom(legacy);
+    unzGoToFirstFile(zip);
+}
+
+bool ZipWalk::openMember(const EntryInfo &entry, quint64 *dataStart)
+{
+    localMember.reset();
+    const int err = unzOpenCurrentFilePassword(zip, nullptr);
+    if (err == UNZ_OK) {
+        *dataStart = quint64(unzGetCurrentFileZStreamPos64(zip));
         return true;
     }
-    for (;;) {
-        if (matcher.isCancelled())
-            return false;
-        const int got = unzReadCurrentFile(zip, readBuffer.get(), kReadBufferSize);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            diagnostic("error %d with zipfile in unzReadCurrentFile\n", got);
-            break;
-        }
-        if (!extractFile.write(readBuffer.get(), size_t(got))) {
-            diagnostic("error in writing extracted file\n");
-            break;
+    // A local header whose name has another length than the central one:
+    // read the member from its local header all the same.
+    if (err == UNZ_BADZIPFILE) {
+        auto local = std::make_unique<LocalZipMember>();
+        if (local->locate(file.fd(), quint64(unzGetOffset64(zip)), entry.rawName)) {
+            *dataStart = local->dataOffset();
+            localMember = std::move(local);
+            return true;
         }
     }
-    extractFile.close();
-    // Whatever was extracted up to an error is searched as well.
-    matcher.searchFile(extractFile.path(), hits, hitName);
-    return true;
+    diagnostic("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
+    *dataStart = 0;
+    return false;
+}
+
+qint64 ZipWalk::readMember(char *buffer, qint64 max)
+{
+    if (scope.matcher.isCancelled())
+        return 0;
+    const unsigned want = unsigned(qMin<qint64>(max, kReadChunk));
+    const qint64 got = localMember ? localMember->read(buffer, want)
+                                   : unzReadCurrentFile(zip, buffer, want);
+    if (got < 0)
+        diagnostic("error %d with zipfile in unzReadCurrentFile\n",
+                   localMember ? Z_DATA_ERROR : int(got));
+    return got;
+}
+
+void ZipWalk::diagnoseOverlapOnce()
+{
+    if (overlapDiagnosed)
+        return;
+    overlapDiagnosed = true;
+    diagnostic("%s: entries overlap; data already read is not expanded again\n",
+               scope.displayPath.constData());
 }
 
 void ZipWalk::run()
 {
-    readBuffer.reset(new (std::nothrow) char[kReadBufferSize]);
-    if (!readBuffer) {
-        // This archive is passed over; the search goes on.
-        diagnostic("Error allocating memory\n");
-        return;
-    }
     unz_global_info64 globalInfo;
     const int globalErr = unzGetGlobalInfo64(zip, &globalInfo);
     if (globalErr != UNZ_OK) {
         diagnostic("error %d with zipfile in unzGetGlobalInfo \n", globalErr);
         return;  // the entry count is unknown
     }
-    const bool contentSearch = !matcher.grepText.isEmpty();
+    pickCodePage(globalInfo.number_entry);
     for (ZPOS64_T index = 0; index < globalInfo.number_entry; ++index) {
-        if (matcher.isCancelled())
+        if (scope.matcher.isCancelled())
             return;
-        QByteArray rawName;
-        if (!readEntryName(rawName))
+        EntryInfo entry;
+        if (!readEntry(entry))
             return;
-        const int openErr = unzOpenCurrentFilePassword(zip, nullptr);
-        if (openErr != UNZ_OK)
-            diagnostic("error %d with zipfile in unzOpenCurrentFilePassword\n", openErr);
+        quint64 dataStart = 0;
+        const bool readable = openMember(entry, &dataStart);
+        const bool repeats =
+            readable && taken.overlapsOrTake(dataStart, dataStart + entry.info.compressed_size);
+        if (repeats)
+            diagnoseOverlapOnce();
 
-        const QString name = QString::fromLocal8Bit(rawName);
-        if (matcher.matchesName(name)) {
-            const QString hitName = archiveHitName(archiveName, QDir::toNativeSeparators(name));
-            if (!contentSearch)
-                hits.append(TFileInfo{hitName, 0, QString()});
-            else if (!name.endsWith(QLatin1Char('/')) && !extractAndSearch(hitName))
-                return;
-        }
+        ArchiveMember member;
+        member.name = names.decode(entry.rawName, entry.info.flag & kUtf8NameFlag,
+                                   unicodePathField(entry.extra, entry.rawName));
+        member.hasData = !member.name.endsWith(QLatin1Char('/'));
+        // A member that could not be opened is read all the same, as minizip
+        // reads it: its read error is the diagnostic.
+        if (!repeats)
+            member.read = [this](char *buffer, qint64 max) { return readMember(buffer, max); };
+        visitMember(scope, member);
+        localMember.reset();
         // Closing checks the member's CRC, which nothing here reports.
         unzCloseCurrentFile(zip);
 
@@ -154,16 +301,23 @@ void ZipWalk::run()
 
 } // namespace
 
-int searchZipArchive(const QByteArray &archivePath, HitSink &hits,
-                     const ContentMatcher &matcher)
+bool walkZipArchive(const ArchiveFile &file, const ArchiveScope &scope)
 {
-    ZipPtr zip = openZip(archivePath);
+    DescriptorStream stream{file.fd(), file.size()};
+    const ZipPtr zip = openZip(stream);
     if (!zip)
-        zip = openZip(archivePath.left(kMaxOpenPathBytes) + ".zip");
-    if (!zip) {
-        diagnostic("Cannot open %s or %s.zip\n", archivePath.constData(), archivePath.constData());
-        return 0;
+        return false;
+    ZipWalk(zip.get(), file, scope).run();
+    return true;
+}
+
+void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
+{
+    for (const QByteArray &candidate : {name, name + ".zip"}) {
+        const ArchiveFile file(folderFd, candidate);
+        if (file.isOpen() && walkZipArchive(file, scope))
+            return;
     }
-    ZipWalk(zip.get(), archivePath, hits, matcher).run();
-    return 0;
+    diagnostic("Cannot open %s or %s.zip\n", scope.displayPath.constData(),
+               scope.displayPath.constData());
 }

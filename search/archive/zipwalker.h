@@ -1,19 +1,21 @@
 #ifndef ZIPWALKER_H
 #define ZIPWALKER_H
 
-#include "hitsink.h"
+#include "archivescope.h"
 
 #include <QByteArray>
-#include <QList>
 
-class ContentMatcher;
+class ArchiveFile;
 
-// Walks the ZIP archive at the 8-bit path `archivePath` (or, failing that, at
-// that path with ".zip" appended): each member whose name matches the
-// matcher's patterns becomes a name hit, or, in a content search, is extracted
-// to "zip.tmp" and searched; directory members are never extracted. Errors
-// are written to the diagnostics sink. Always returns 0.
-int searchZipArchive(const QByteArray &archivePath, HitSink &hits,
-                     const ContentMatcher &matcher);
+// Opens the ZIP archive `name` of the open folder (or, failing that,
+// `name` with ".zip" appended) and walks it; writes "Cannot open %s or
+// %s.zip" with the scope's display path when neither opens.
+void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope);
+
+// Walks the ZIP archive open at `file` from its first central directory
+// entry: each member goes to visitMember, directory entries without data.
+// Members whose data overlaps another member's are diagnosed once per archive
+// and never expanded again. False when the file is no ZIP archive.
+bool walkZipArchive(const ArchiveFile &file, const ArchiveScope &scope);
 
 #endif // ZIPWALKER_H

@@ -38,8 +38,6 @@ public:
     // The thread's stop flag; searchFile returns at once once it is set and
     // appends nothing after that.
     const std::atomic_bool *cancelFlag = nullptr;
-    // Folder that holds the temporary files of archive members.
-    QString extractDir;
 
     // Appends one hit per matching line of the file at `path`, each named
     // `reportName`. Unreadable files and directories give no hits.

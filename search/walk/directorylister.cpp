@@ -1,5 +1,6 @@
 #include "directorylister.h"
 
+#include "archiveformat.h"
 #include "pathcodec.h"
 #include "pseudofs.h"
 
@@ -68,8 +69,7 @@ void sortLikeQDir(QVector<ListedEntry> &entries)
 }
 
 DirectoryLister::DirectoryLister(const QStringList &nameFilters, const std::atomic_bool *cancel)
-    : names(nameFilters), archiveNames({QStringLiteral("*.rar"), QStringLiteral("*.zip")}),
-      cancel(cancel)
+    : names(nameFilters), cancel(cancel)
 {
 }
 
@@ -114,7 +114,7 @@ bool DirectoryLister::list(int folderFd, bool wantSubdirs, DirectoryListing *out
                 decoded = decodePath(bytes);
             out->matches.append(ListedEntry{decoded, bytes, isFolder});
         }
-        if (kind == Kind::File && archiveNames.accepts(bytes, decoded)) {
+        if (kind == Kind::File && isArchiveName(bytes)) {
             if (decoded.isNull())
                 decoded = decodePath(bytes);
             out->archives.append(ListedEntry{decoded, bytes, false});

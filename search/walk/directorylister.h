@@ -24,7 +24,8 @@ struct ListedEntry
 // not decode are listed too:
 //   subdirs  - Dirs | NoDotAndDotDot (links to folders included)
 //   matches  - the name filters, Dirs | Files | NoSymLinks | NoDotAndDotDot
-//   archives - "*.rar", "*.zip", Files | NoSymLinks | NoDotAndDotDot
+//   archives - the files whose names isArchiveName accepts (Files | NoSymLinks
+//              | NoDotAndDotDot), whatever the name filters
 // Entry types come from readdir; only links and entries of unknown type are
 // looked at with stat.
 struct DirectoryListing
@@ -48,7 +49,6 @@ public:
 
 private:
     NameFilter names;
-    NameFilter archiveNames;
     const std::atomic_bool *cancel;
 };
 

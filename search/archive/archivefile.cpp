@@ -1,0 +1,140 @@
+#include "archivefile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <utility>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_WIN
+// No folder descriptors here: the folder is the working directory's
+// business and names are opened as given; a device or pipe is refused by
+// the status check alone.
+int openNonBlocking(int, const QByteArray &name)
+{
+    return ::_open(name.constData(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+#else
+int openNonBlocking(int folderFd, const QByteArray &name)
+{
+    return ::openat(folderFd, name.constData(),
+                    O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+}
+#endif
+
+} // namespace
+
+ArchiveFile::ArchiveFile(int folderFd, const QByteArray &name)
+{
+    const int fd = openNonBlocking(folderFd, name);
+    if (fd < 0) {
+        result = errno == ENOENT || errno == ENOTDIR ? Outcome::Missing
+               : errno == ELOOP                      ? Outcome::NotRegular
+                                                     : Outcome::Unreadable;
+        return;
+    }
+    *this = adopt(fd);
+}
+
+ArchiveFile ArchiveFile::adopt(int fd)
+{
+    ArchiveFile file;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        file.result = Outcome::NotRegular;
+        return file;
+    }
+    file.descriptor = fd;
+    file.fileSize = info.st_size;
+    file.result = Outcome::Opened;
+    return file;
+}
+
+ArchiveFile::~ArchiveFile()
+{
+    close();
+}
+
+ArchiveFile::ArchiveFile(ArchiveFile &&other) noexcept
+    : descriptor(std::exchange(other.descriptor, -1)), fileSize(other.fileSize),
+      result(other.result)
+{
+}
+
+ArchiveFile &ArchiveFile::operator=(ArchiveFile &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        descriptor = std::exchange(other.descriptor, -1);
+        fileSize = other.fileSize;
+        result = other.result;
+    }
+    return *this;
+}
+
+void ArchiveFile::close()
+{
+    if (descriptor >= 0)
+        ::close(descriptor);
+    descriptor = -1;
+}
+
+bool readFully(int fd, qint64 offset, char *buffer, qint64 size)
+{
+    while (size > 0) {
+#ifdef Q_OS_WIN
+        const qint64 got = ::_lseeki64(fd, offset, SEEK_SET) < 0
+                               ? -1
+                               : ::_read(fd, buffer, unsigned(qMin<qint64>(size, 1 << 30)));
+#else
+        const ssize_t got = ::pread(fd, buffer, size_t(size), off_t(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+#endif
+        if (got <= 0)
+            return false;
+        buffer += got;
+        offset += got;
+        size -= got;
+    }
+    return true;
+}
+
+bool writeFully(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+#ifdef Q_OS_WIN
+        const int written = ::_write(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
+#else
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+#endif
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool isRegularFileAt(int folderFd, const QByteArray &name)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folderFd);
+    struct _stat64 info;
+    return ::_stat64(name.constData(), &info) == 0 && (info.st_mode & _S_IFREG);
+#else
+    struct stat info;
+    return ::fstatat(folderFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+           && S_ISREG(info.st_mode);
+#endif
+}

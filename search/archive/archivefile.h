@@ -1,0 +1,49 @@
+#ifndef ARCHIVEFILE_H
+#define ARCHIVEFILE_H
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// An archive file opened for reading relative to its open folder: without
+// following a link and without blocking (a FIFO or device put at the name
+// cannot hold the search), and kept only when the opened file is a regular
+// one. Closed when the object goes.
+class ArchiveFile
+{
+public:
+    enum class Outcome { Opened, Missing, NotRegular, Unreadable };
+
+    ArchiveFile() = default;
+    ArchiveFile(int folderFd, const QByteArray &name);
+    // Takes over an open descriptor (a member spooled to an anonymous file).
+    static ArchiveFile adopt(int fd);
+    ~ArchiveFile();
+    ArchiveFile(ArchiveFile &&other) noexcept;
+    ArchiveFile &operator=(ArchiveFile &&other) noexcept;
+    ArchiveFile(const ArchiveFile &) = delete;
+    ArchiveFile &operator=(const ArchiveFile &) = delete;
+
+    bool isOpen() const { return descriptor >= 0; }
+    int fd() const { return descriptor; }
+    qint64 size() const { return fileSize; }
+    Outcome outcome() const { return result; }
+
+private:
+    void close();
+
+    int descriptor = -1;
+    qint64 fileSize = 0;
+    Outcome result = Outcome::Missing;
+};
+
+// Reads `size` bytes at `offset`; false when fewer could be read.
+bool readFully(int fd, qint64 offset, char *buffer, qint64 size);
+
+// Writes all of `data`; false when the file takes less.
+bool writeFully(int fd, const char *data, qint64 size);
+
+// True when the regular file `name` exists in the open folder (a link is not
+// followed): how a volume set finds its next volume.
+bool isRegularFileAt(int folderFd, const QByteArray &name);
+
+#endif // ARCHIVEFILE_H

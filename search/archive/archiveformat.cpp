@@ -1,0 +1,65 @@
+#include "archiveformat.h"
+
+namespace {
+
+struct Suffix
+{
+    const char *text;  // lower case, with its leading dot
+    ArchiveFormat format;
+};
+
+// Longest first where one suffix ends another (".tar.gz" before ".gz").
+const Suffix kSuffixes[] = {
+    {".tar.gz", ArchiveFormat::Tar},   {".tar.bz2", ArchiveFormat::Tar},
+    {".tar.xz", ArchiveFormat::Tar},   {".tar.zst", ArchiveFormat::Tar},
+    {".tgz", ArchiveFormat::Tar},      {".tbz2", ArchiveFormat::Tar},
+    {".txz", ArchiveFormat::Tar},      {".tzst", ArchiveFormat::Tar},
+    {".tar", ArchiveFormat::Tar},      {".zip", ArchiveFormat::Zip},
+    {".jar", ArchiveFormat::Zip},      {".war", ArchiveFormat::Zip},
+    {".ear", ArchiveFormat::Zip},      {".apk", ArchiveFormat::Zip},
+    {".rar", ArchiveFormat::Rar},      {".7z", ArchiveFormat::SevenZip},
+    {".cpio", ArchiveFormat::Cpio},    {".iso", ArchiveFormat::Iso},
+    {".cab", ArchiveFormat::Cab},      {".gz", ArchiveFormat::Compressed},
+    {".bz2", ArchiveFormat::Compressed}, {".xz", ArchiveFormat::Compressed},
+    {".zst", ArchiveFormat::Compressed},
+};
+
+bool endsWithIgnoringCase(const QByteArray &name, const char *suffix, int length)
+{
+    if (name.size() < length)
+        return false;
+    const char *tail = name.constData() + name.size() - length;
+    for (int i = 0; i < length; ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+const Suffix *suffixOf(const QByteArray &name)
+{
+    for (const Suffix &suffix : kSuffixes) {
+        if (endsWithIgnoringCase(name, suffix.text, int(qstrlen(suffix.text))))
+            return &suffix;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ArchiveFormat archiveFormatOf(const QByteArray &name)
+{
+    const Suffix *suffix = suffixOf(name);
+    return suffix ? suffix->format : ArchiveFormat::None;
+}
+
+QByteArray compressedMemberName(const QByteArray &name)
+{
+    const Suffix *suffix = suffixOf(name);
+    if (!suffix || suffix->format != ArchiveFormat::Compressed)
+        return name;
+    return name.left(name.size() - int(qstrlen(suffix->text)));
+}

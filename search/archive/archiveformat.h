@@ -1,0 +1,33 @@
+#ifndef ARCHIVEFORMAT_H
+#define ARCHIVEFORMAT_H
+
+#include <QByteArray>
+
+// The kinds of archive the search looks into, told by the name's suffix
+// (ignoring case). A file of one of these kinds is never read as text: its
+// members are matched by name and searched instead.
+enum class ArchiveFormat {
+    None,
+    Zip,         // .zip and the formats built on it: .jar, .war, .ear, .apk
+    Rar,
+    SevenZip,
+    Tar,         // .tar, also compressed: .tar.gz/.tgz, .tar.bz2/.tbz2, .tar.xz/.txz, .tar.zst/.tzst
+    Cpio,
+    Iso,
+    Cab,
+    Compressed,  // one compressed file: .gz, .bz2, .xz, .zst
+};
+
+// The rule the directory listing and the content search share.
+ArchiveFormat archiveFormatOf(const QByteArray &name);
+
+inline bool isArchiveName(const QByteArray &name)
+{
+    return archiveFormatOf(name) != ArchiveFormat::None;
+}
+
+// The name of the one member of a compressed file: its own name without the
+// compression suffix ("notes.txt.gz" holds "notes.txt").
+QByteArray compressedMemberName(const QByteArray &name);
+
+#endif // ARCHIVEFORMAT_H

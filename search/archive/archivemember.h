@@ -1,0 +1,31 @@
+#ifndef ARCHIVEMEMBER_H
+#define ARCHIVEMEMBER_H
+
+#include "archivescope.h"
+#include "bytesource.h"
+
+// Archives inside archives are looked into down to this depth; deeper ones,
+// an archive holding itself among them, are only named.
+constexpr int kMaxArchiveDepth = 3;
+
+// What a walker knows of one member.
+struct ArchiveMember
+{
+    QString name;           // as the archive names it, "/" between folders
+    bool hasData = true;    // false for folders, links and other entries without content
+    // Pulls the member's data; null when it must not be read (its data
+    // repeats another member's, it is encrypted).
+    ByteSource::Reader read;
+};
+
+// The one rule every walker applies to a member: a name hit when its name
+// matches in a name search; its data streamed into the content matcher when
+// it matches in a content search; an archive member looked into (whatever
+// the name patterns, down to kMaxArchiveDepth) instead of being read as text.
+void visitMember(const ArchiveScope &scope, const ArchiveMember &member);
+
+// True when visitMember reads the data of a member so named: to search it or
+// to look into it.
+bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasData);
+
+#endif // ARCHIVEMEMBER_H

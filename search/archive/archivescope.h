@@ -1,0 +1,40 @@
+#ifndef ARCHIVESCOPE_H
+#define ARCHIVESCOPE_H
+
+#include "hitsink.h"
+
+#include <QByteArray>
+#include <QString>
+
+class ContentMatcher;
+class QTextCodec;
+
+// How member names that carry no encoding of their own are read.
+struct ArchiveNameRules
+{
+    // A code page the user forced (velto-find --name-encoding); null: the rules.
+    QTextCodec *forcedCodec = nullptr;
+    // The locale whose language picks the code page ("zh_CN.UTF-8");
+    // empty: LC_ALL, LC_CTYPE or LANG of the environment.
+    QByteArray localeName;
+};
+
+// One archive being walked, on disk or nested in another: where its hits go
+// and what they and its diagnostics are called.
+struct ArchiveScope
+{
+    const ContentMatcher &matcher;
+    HitSink &hits;
+    const ArchiveNameRules &names;
+    QString hitPrefix;         // the archive's hit name and a separator
+    QByteArray displayPath;    // the archive as diagnostics name it
+    int depth = 1;             // 1 for an archive on disk, 2 for one inside it, ...
+
+    // The same archive with its hits going to `other`.
+    ArchiveScope withHits(HitSink &other) const
+    {
+        return ArchiveScope{matcher, other, names, hitPrefix, displayPath, depth};
+    }
+};
+
+#endif // ARCHIVESCOPE_H

@@ -1,0 +1,172 @@
+#include "libarchiveinput.h"
+
+#include "archivefile.h"
+
+#include <archive.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kBlockSize = 64 * 1024;
+
+} // namespace
+
+// One volume: opened when libarchive first needs it, closed when it moves on.
+struct LibarchiveInput::Part
+{
+    int folderFd = -1;
+    QByteArray name;
+    int borrowedFd = -1;  // a file the caller keeps open
+    ArchiveFile owned;
+    std::vector<char> block;
+
+    int fd() const { return borrowedFd >= 0 ? borrowedFd : owned.fd(); }
+    qint64 size() const
+    {
+        struct stat info;
+        return ::fstat(fd(), &info) == 0 ? qint64(info.st_size) : 0;
+    }
+    bool ensureOpen(archive *a)
+    {
+        if (fd() >= 0)
+            return true;
+        owned = ArchiveFile(folderFd, name);
+        if (!owned.isOpen()) {
+            archive_set_error(a, ENOENT, "cannot open a volume");
+            return false;
+        }
+        return true;
+    }
+};
+
+namespace {
+
+using Part = LibarchiveInput::Part;
+
+la_ssize_t readPart(archive *a, void *client, const void **data)
+{
+    Part *part = static_cast<Part *>(client);
+    if (!part->ensureOpen(a))
+        return -1;
+    part->block.resize(kBlockSize);
+    for (;;) {
+        const ssize_t got = ::read(part->fd(), part->block.data(), kBlockSize);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            archive_set_error(a, errno, "read error");
+            return -1;
+        }
+        *data = part->block.data();
+        return got;
+    }
+}
+
+la_int64_t seekPart(archive *a, void *client, la_int64_t offset, int whence)
+{
+    Part *part = static_cast<Part *>(client);
+    if (!part->ensureOpen(a))
+        return ARCHIVE_FATAL;
+    const off_t at = ::lseek(part->fd(), off_t(offset), whence);
+    return at < 0 ? ARCHIVE_FATAL : la_int64_t(at);
+}
+
+// Skips no further than the end of the file, so that data cut short shows
+// as the damage it is.
+la_int64_t skipPart(archive *a, void *client, la_int64_t request)
+{
+    Part *part = static_cast<Part *>(client);
+    if (!part->ensureOpen(a))
+        return 0;
+    const off_t before = ::lseek(part->fd(), 0, SEEK_CUR);
+    if (before < 0)
+        return 0;
+    const la_int64_t step = qMin<la_int64_t>(request, qMax<qint64>(0, part->size() - before));
+    return ::lseek(part->fd(), off_t(step), SEEK_CUR) < 0 ? 0 : step;
+}
+
+int closePart(archive *, void *client)
+{
+    Part *part = static_cast<Part *>(client);
+    if (part->borrowedFd < 0)
+        part->owned = ArchiveFile();
+    part->block = std::vector<char>();
+    return ARCHIVE_OK;
+}
+
+int switchPart(archive *a, void *from, void *to)
+{
+    if (from)
+        closePart(a, from);
+    Part *next = static_cast<Part *>(to);
+    if (next->borrowedFd >= 0)
+        ::lseek(next->borrowedFd, 0, SEEK_SET);
+    return ARCHIVE_OK;
+}
+
+la_ssize_t readStream(archive *a, void *client, const void **data)
+{
+    auto *input = static_cast<std::pair<ByteSource::Reader *, std::vector<char> *> *>(client);
+    std::vector<char> &buffer = *input->second;
+    const qint64 got = (*input->first)(buffer.data(), qint64(buffer.size()));
+    if (got < 0) {
+        archive_set_error(a, EIO, "the enclosing archive could not be read");
+        return -1;
+    }
+    *data = buffer.data();
+    return la_ssize_t(got);
+}
+
+} // namespace
+
+LibarchiveInput::~LibarchiveInput() = default;
+
+std::unique_ptr<LibarchiveInput> LibarchiveInput::volumes(int folderFd,
+                                                          const QList<QByteArray> &names)
+{
+    std::unique_ptr<LibarchiveInput> input(new LibarchiveInput);
+    for (const QByteArray &name : names) {
+        auto part = std::make_unique<Part>();
+        part->folderFd = folderFd;
+        part->name = name;
+        input->parts.push_back(std::move(part));
+    }
+    return input;
+}
+
+std::unique_ptr<LibarchiveInput> LibarchiveInput::file(const ArchiveFile &file)
+{
+    std::unique_ptr<LibarchiveInput> input(new LibarchiveInput);
+    auto part = std::make_unique<Part>();
+    part->borrowedFd = file.fd();
+    ::lseek(file.fd(), 0, SEEK_SET);
+    input->parts.push_back(std::move(part));
+    return input;
+}
+
+std::unique_ptr<LibarchiveInput> LibarchiveInput::stream(ByteSource::Reader read)
+{
+    std::unique_ptr<LibarchiveInput> input(new LibarchiveInput);
+    input->read = std::move(read);
+    input->buffer.resize(kBlockSize);
+    return input;
+}
+
+int LibarchiveInput::open(archive *reader)
+{
+    if (read) {
+        streamClient = {&read, &buffer};
+        return archive_read_open(reader, &streamClient, nullptr, readStream, nullptr);
+    }
+    for (const auto &part : parts)
+        archive_read_append_callback_data(reader, part.get());
+    archive_read_set_read_callback(reader, readPart);
+    archive_read_set_seek_callback(reader, seekPart);
+    archive_read_set_skip_callback(reader, skipPart);
+    archive_read_set_close_callback(reader, closePart);
+    archive_read_set_switch_callback(reader, switchPart);
+    return archive_read_open1(reader);
+}

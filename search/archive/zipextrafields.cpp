@@ -1,0 +1,67 @@
+#include "zipextrafields.h"
+
+#include <zlib.h>
+
+namespace {
+
+constexpr quint16 kZip64Field = 0x0001;
+constexpr quint16 kUnicodePathField = 0x7075;
+
+quint64 littleEndian(const char *p, int bytes)
+{
+    quint64 value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = (value << 8) | quint8(p[i]);
+    return value;
+}
+
+// The data of the first field `id` in `extra`; null when there is none or
+// the fields run past the end.
+QByteArray fieldData(const QByteArray &extra, quint16 id)
+{
+    int pos = 0;
+    while (pos + 4 <= extra.size()) {
+        const quint16 fieldId = quint16(littleEndian(extra.constData() + pos, 2));
+        const int size = int(littleEndian(extra.constData() + pos + 2, 2));
+        if (pos + 4 + size > extra.size())
+            return QByteArray();
+        if (fieldId == id)
+            return extra.mid(pos + 4, size);
+        pos += 4 + size;
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+QByteArray unicodePathField(const QByteArray &extra, const QByteArray &rawName)
+{
+    const QByteArray data = fieldData(extra, kUnicodePathField);
+    if (data.size() < 5 || data.at(0) != 1)
+        return QByteArray();
+    const quint32 stored = quint32(littleEndian(data.constData() + 1, 4));
+    const uLong actual = crc32(crc32(0, nullptr, 0),
+                               reinterpret_cast<const Bytef *>(rawName.constData()),
+                               uInt(rawName.size()));
+    if (stored != quint32(actual))
+        return QByteArray();
+    QByteArray name = data.mid(5);
+    if (name.isNull())
+        name = QByteArray("");  // an empty name is still a name
+    return name;
+}
+
+bool zip64Values(const QByteArray &extra, const bool wanted[3], quint64 values[3])
+{
+    const QByteArray data = fieldData(extra, kZip64Field);
+    int pos = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (!wanted[i])
+            continue;
+        if (pos + 8 > data.size())
+            return false;
+        values[i] = littleEndian(data.constData() + pos, 8);
+        pos += 8;
+    }
+    return true;
+}
