@@ -118,7 +118,8 @@ void TestWalk::listingEqualsQDir()
     const QStringList files{"a", "A", "b", "B", "abc", "ABC", "aXbXc", "readme", "README", "rEadme.txt",
                             QString::fromUtf8("ä"), QString::fromUtf8("Ä"), QString::fromUtf8("é"), "e",
                             "E", QString::fromUtf8("\u212Aelvin"), QString::fromUtf8("ſ"), "x.zip",
-                            "y.ZIP", "z.Rar", "zip", "_1", "10", "9", "~"};
+                            "y.ZIP", "z.Rar", "zip", "_1", "10", "9", "~", "t.tar.gz", "u.TGZ",
+                            "s.7z", "i.iso", "c.cab", "j.jar", "n.txt.zst", "cpio", "gz"};
     for (const QString &f : files)
         tree.file(f);
     for (const QString &d : QStringList{"dirA", "dira", "Dirb", "zip.zip", QString::fromUtf8("Ödir")})
@@ -151,7 +152,10 @@ void TestWalk::listingEqualsQDir()
     QCOMPARE(names(listing.subdirs), qdirList(tree.root(), {}, QDir::Dirs | QDir::NoDotAndDotDot));
     QCOMPARE(names(listing.matches), qdirList(tree.root(), filters,
                                        QDir::Dirs | QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
-    QCOMPARE(names(listing.archives), qdirList(tree.root(), {"*.rar", "*.zip"},
+    const QStringList archivePatterns{"*.zip", "*.jar", "*.war", "*.ear", "*.apk", "*.rar",
+                                      "*.7z", "*.tar", "*.tgz", "*.tbz2", "*.txz", "*.tzst",
+                                      "*.cpio", "*.iso", "*.cab", "*.gz", "*.bz2", "*.xz", "*.zst"};
+    QCOMPARE(names(listing.archives), qdirList(tree.root(), archivePatterns,
                                         QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
 
     // QDir leaves out a name that is not valid UTF-8; the lister keeps it,

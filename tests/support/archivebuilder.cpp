@@ -1,0 +1,139 @@
+#include "archivebuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+namespace {
+
+bool endsWith(const QString &path, const char *suffix)
+{
+    return path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
+}
+
+// Sets the format and filter that the name's suffix stands for.
+void chooseFormat(archive *a, const QString &path)
+{
+    if (endsWith(path, ".7z")) {
+        archive_write_set_format_7zip(a);
+    } else if (endsWith(path, ".cpio")) {
+        archive_write_set_format_cpio_newc(a);
+    } else if (endsWith(path, ".iso")) {
+        archive_write_set_format_iso9660(a);
+        archive_write_set_option(a, "iso9660", "joliet", "1");
+        archive_write_set_option(a, "iso9660", "rockridge", "1");
+    } else if (endsWith(path, ".tar") || endsWith(path, ".tgz") || endsWith(path, ".tbz2")
+               || endsWith(path, ".txz") || endsWith(path, ".tzst")
+               || path.contains(QLatin1String(".tar."), Qt::CaseInsensitive)) {
+        archive_write_set_format_pax_restricted(a);
+    } else {
+        archive_write_set_format_raw(a);
+    }
+    if (endsWith(path, ".gz") || endsWith(path, ".tgz"))
+        archive_write_add_filter_gzip(a);
+    else if (endsWith(path, ".bz2") || endsWith(path, ".tbz2"))
+        archive_write_add_filter_bzip2(a);
+    else if (endsWith(path, ".xz") || endsWith(path, ".txz"))
+        archive_write_add_filter_xz(a);
+    else if (endsWith(path, ".zst") || endsWith(path, ".tzst"))
+        archive_write_add_filter_zstd(a);
+}
+
+void check(int status, archive *a, const QString &path)
+{
+    if (status < ARCHIVE_WARN)
+        qFatal("ArchiveBuilder: %s: %s", qPrintable(path), archive_error_string(a));
+}
+
+// Puts the members below `dir` as files, for the tools that take a folder.
+void writeTree(const QString &dir, const ArchiveBuilder::Members &members)
+{
+    for (const auto &member : members) {
+        const QString path = dir + QLatin1Char('/') + QString::fromUtf8(member.first);
+        if (member.first.endsWith('/')) {
+            QDir().mkpath(path);
+            continue;
+        }
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(member.second) != member.second.size())
+            qFatal("ArchiveBuilder: cannot write %s", qPrintable(path));
+    }
+}
+
+void runTool(const QString &program, const QStringList &arguments, const QString &workDir)
+{
+    QProcess tool;
+    tool.setWorkingDirectory(workDir);
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit
+        || tool.exitCode() != 0)
+        qFatal("ArchiveBuilder: %s failed: %s", qPrintable(program), tool.readAll().constData());
+}
+
+QStringList topLevelNames(const ArchiveBuilder::Members &members)
+{
+    QStringList names;
+    for (const auto &member : members) {
+        const QString top = QString::fromUtf8(member.first).section(QLatin1Char('/'), 0, 0);
+        if (!names.contains(top))
+            names << top;
+    }
+    return names;
+}
+
+} // namespace
+
+QString ArchiveBuilder::write(const QString &path, const Members &members)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    if (endsWith(path, ".cab")) {
+        QTemporaryDir tree;
+        writeTree(tree.path(), members);
+        QStringList files;
+        for (const auto &member : members)
+            files << QString::fromUtf8(member.first);
+        runTool(QStringLiteral("gcab"), QStringList{"-c", "-z", path} + files, tree.path());
+        return path;
+    }
+    archive *a = archive_write_new();
+    chooseFormat(a, path);
+    check(archive_write_open_filename(a, QFile::encodeName(path).constData()), a, path);
+    for (const auto &member : members) {
+        archive_entry *entry = archive_entry_new();
+        const bool folder = member.first.endsWith('/');
+        archive_entry_set_pathname(entry, member.first.constData());
+        archive_entry_set_filetype(entry, folder ? AE_IFDIR : AE_IFREG);
+        archive_entry_set_perm(entry, folder ? 0755 : 0644);
+        archive_entry_set_size(entry, folder ? 0 : member.second.size());
+        archive_entry_set_mtime(entry, 1700000000, 0);
+        check(archive_write_header(a, entry), a, path);
+        if (!folder && archive_write_data(a, member.second.constData(), size_t(member.second.size()))
+                           != member.second.size())
+            qFatal("ArchiveBuilder: cannot write %s into %s", member.first.constData(), qPrintable(path));
+        archive_entry_free(entry);
+    }
+    check(archive_write_close(a), a, path);
+    archive_write_free(a);
+    return path;
+}
+
+QString ArchiveBuilder::writeEncrypted7z(const QString &path, const Members &members,
+                                         const QByteArray &password, bool headers)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QTemporaryDir tree;
+    writeTree(tree.path(), members);
+    runTool(QStringLiteral("7z"),
+            QStringList{"a", "-bd", "-p" + QString::fromUtf8(password),
+                        headers ? "-mhe=on" : "-mhe=off", path}
+                + topLevelNames(members),
+            tree.path());
+    return path;
+}

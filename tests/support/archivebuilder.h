@@ -1,0 +1,27 @@
+#ifndef ARCHIVEBUILDER_H
+#define ARCHIVEBUILDER_H
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+// Writes archives of the formats libarchive writes (tar with or without a
+// compression filter, cpio, 7z, ISO 9660, one compressed file) and, through
+// Debian's tools, CAB (gcab) and encrypted 7z (7z). Member names ending in "/"
+// make folders. Any failure ends the test run.
+class ArchiveBuilder
+{
+public:
+    using Members = QList<QPair<QByteArray, QByteArray>>;  // name, data
+
+    // The format follows the suffix of `path` as the search reads it.
+    static QString write(const QString &path, const Members &members);
+
+    // A 7z archive whose data (and with `headers`, whose names too) is
+    // encrypted with `password`.
+    static QString writeEncrypted7z(const QString &path, const Members &members,
+                                    const QByteArray &password, bool headers);
+};
+
+#endif // ARCHIVEBUILDER_H

@@ -1,0 +1,27 @@
+#ifndef RAWZIP_H
+#define RAWZIP_H
+
+#include <QByteArray>
+#include <QList>
+
+// One member of a ZIP archive written byte by byte, for what ordinary tools
+// do not write: names in any bytes, names that differ between the local
+// header and the central directory, extra fields, entries sharing data.
+struct RawZipEntry
+{
+    QByteArray name;        // the central directory's name bytes
+    QByteArray data;        // stored, not compressed
+    QByteArray localName;   // the local header's name; null: the same as `name`
+    bool utf8Flag = false;  // general purpose flag bit 11
+    QByteArray centralExtra;
+    int sameDataAs = -1;    // >= 0: point at that earlier entry's local header and data
+};
+
+// The bytes of an archive holding `entries`, in that order.
+QByteArray rawZip(const QList<RawZipEntry> &entries);
+
+// An Info-ZIP Unicode Path extra field (0x7075) naming `utf8Name`, with the
+// CRC-32 of `crcOf` (the raw name it stands for, or a stale one).
+QByteArray unicodePathExtra(const QByteArray &utf8Name, const QByteArray &crcOf);
+
+#endif // RAWZIP_H
