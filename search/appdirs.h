@@ -3,7 +3,7 @@
 
 #include <QString>
 
-// Where the program keeps the files it writes ("shownow.cmd", "tmp/"): its own
+// Where the program keeps the file it writes ("shownow.cmd"): its own
 // directory when that is writable, else a per-user folder keyed by the
 // executable's canonical path, so two copies of the program stay apart.
 QString writableProgramDir();

@@ -1,6 +1,7 @@
 // Runs velto-find on trees built at run time and checks what it prints, its
-// exit status, its stop on signals and the folder it extracts archives into.
+// exit status, its stop on signals, and that it writes no file of its own.
 #include "progressline.h"
+#include "rawzip.h"
 #include "timescale.h"
 #include "treebuilder.h"
 #include "zipbuilder.h"
@@ -116,7 +117,9 @@ private slots:
     void jsonOutput_data();
     void jsonOutput();
     void diagnosticsStayOffStandardOutput();
-    void archiveMembersUsePrivateFolder();
+    void archiveMembersLeaveNoFile();
+    void archiveNameEncoding_data();
+    void archiveNameEncoding();
     void signalStopsSearch_data();
     void signalStopsSearch();
     void closedOutputEndsSearch();
@@ -290,7 +293,7 @@ void TestCli::diagnosticsStayOffStandardOutput()
     QCOMPARE(outputLines(result.out), QStringList{brokenRoot + "/note.txt:1:needle"});
 }
 
-void TestCli::archiveMembersUsePrivateFolder()
+void TestCli::archiveMembersLeaveNoFile()
 {
     TreeBuilder archives;
     ZipBuilder(archives.path("docs.zip")).add("x/readme.txt", "one\ntwo\nthree\nneedle here\n").close();
@@ -302,6 +305,45 @@ void TestCli::archiveMembersUsePrivateFolder()
     QCOMPARE(outputLines(result.out), QStringList{archivesRoot + "/docs.zip/x/readme.txt:4:needle here"});
     QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
+}
+
+void TestCli::archiveNameEncoding_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("out");
+    QTest::addColumn<QString>("err");
+
+    const QString member = QString::fromUtf8("ROOT/legacy.zip/说明文档/说明.txt");
+    QTest::newRow("a forced code page names legacy members in the name test and the hits")
+        << QStringList{"--name-encoding", "GBK", "-n", QString::fromUtf8("说明")} << 0
+        << QStringList{member} << QString();
+    QTest::newRow("a forced code page names legacy members in content hits")
+        << QStringList{"--name-encoding", "gbk", "-c", "needle"} << 0
+        << QStringList{member + ":2:a needle"} << QString();
+    QTest::newRow("another code page reads other names")
+        << QStringList{"--name-encoding", "IBM866", "-n", QString::fromUtf8("说明")} << 1 << QStringList()
+        << QString();
+    QTest::newRow("an unknown code page is a usage error")
+        << QStringList{"--name-encoding", "no-such-page", "-n", "txt"} << 2 << QStringList()
+        << QString("unknown code page: no-such-page");
+}
+
+void TestCli::archiveNameEncoding()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, out);
+    QFETCH(QString, err);
+
+    TreeBuilder legacy;
+    const QByteArray gbkName = QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8("说明文档/说明.txt"));
+    legacy.file("legacy.zip", rawZip({RawZipEntry{gbkName, "one\na needle\n"}}));
+    const QString legacyRoot = QDir(legacy.root()).canonicalPath();
+    const FindResult result = runFind(args, legacyRoot);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(outputLines(result.out), replaceRoot(out, legacyRoot));
+    QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
 }
 
 void TestCli::buildSlowTree(TreeBuilder &slow)
@@ -339,11 +381,12 @@ void TestCli::signalStopsSearch()
     process.start(program, {"-d", "-c", "absent word"});
     QVERIFY(process.waitForStarted());
 
-    // The private extract folder exists while the search runs... The signal
-    // comes once the search reads the big files, which come after aa/, so
-    // that the early hit is out however slow the build is.
+    // Nothing is written to the temporary folder while the search runs...
+    // The signal comes once the search reads the big files, which come after
+    // aa/, so that the early hit is out however slow the build is.
     QTRY_VERIFY_WITH_TIMEOUT(bytesRead(process.processId()) > (2 << 20), 60000);
-    QCOMPARE(QDir(tmp.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
     const qint64 stopMs = interruptRunningSearch(process, signalNumber, 200);
     QVERIFY2(stopMs >= 0, "the search must still run when the signal comes, and end after it");
     // Generous for a loaded machine; the engine itself is expected to stop within 100 ms.
@@ -354,7 +397,7 @@ void TestCli::signalStopsSearch()
     const QByteArray out = process.readAllStandardOutput();
     QVERIFY2(out.startsWith(QDir(slow.root()).canonicalPath().toUtf8() + "/aa/early.txt:1:"), out.constData());
     QVERIFY(out.endsWith('\n'));
-    // ...and is gone afterwards.
+    // ...nor afterwards.
     QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
 }
