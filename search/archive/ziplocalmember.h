@@ -8,10 +8,12 @@
 
 struct z_stream_s;
 
-// One ZIP member read from its local header on, for the entries minizip
-// refuses to open because the local header's name differs from the central
-// directory's (tools that write the two in different encodings); bsdtar, 7z
-// and unzip read those. Stored and deflated members without encryption.
+// One ZIP member read from its local header on, with its sizes and offset
+// taken from the central record and its ZIP64 field, for what minizip does
+// not read: members whose local header names them with another length than
+// the central directory (tools that write the two in different encodings;
+// bsdtar, 7z and unzip read those), and members of 4 GiB and more. Stored and
+// deflated members without encryption.
 class LocalZipMember
 {
 public:

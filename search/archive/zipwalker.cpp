@@ -10,6 +10,7 @@
 
 #include <unzip.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
@@ -20,15 +21,44 @@ constexpr int kNameBufferSize = 256;
 constexpr int kExtraBufferSize = 65536;  // an extra field's length is 16 bits
 constexpr unsigned kReadChunk = 1u << 20;
 constexpr uLong kUtf8NameFlag = 0x800;
+constexpr ZPOS64_T kZip64Mark = 0xFFFFFFFF;
+
+constexpr qint64 kStreamBuffer = 64 * 1024;
 
 // minizip's file functions over a descriptor that stays open with the
-// caller; reads with pread, so no shared file position is moved.
+// caller; reads with pread, so no shared file position is moved. minizip
+// reads headers a few bytes at a time, so reads go through a buffer.
 struct DescriptorStream
 {
-    int fd;
-    qint64 size;
+    DescriptorStream(int fd, qint64 size) : fd(fd), size(size) {}
+
+    // Copies `n` bytes at `position` (all inside the file) to `target`.
+    bool copy(char *target, qint64 n)
+    {
+        const qint64 at = qint64(position);
+        if (at >= bufferStart && at + n <= bufferStart + buffer.size()) {
+            memcpy(target, buffer.constData() + (at - bufferStart), size_t(n));
+            return true;
+        }
+        if (n >= kStreamBuffer)
+            return readFully(fd, at, target, n);
+        const qint64 fill = qMin(kStreamBuffer, size - at);
+        buffer.resize(int(fill));
+        if (!readFully(fd, at, buffer.data(), fill)) {
+            buffer.clear();
+            return false;
+        }
+        bufferStart = at;
+        memcpy(target, buffer.constData(), size_t(n));
+        return true;
+    }
+
+    const int fd;
+    const qint64 size;
     quint64 position = 0;
     bool failed = false;
+    QByteArray buffer;       // file bytes from bufferStart on
+    qint64 bufferStart = 0;
 };
 
 voidpf openStream(voidpf, const void *stream, int)
@@ -41,7 +71,7 @@ uLong readStream(voidpf, voidpf opaque, void *buffer, uLong size)
     auto *stream = static_cast<DescriptorStream *>(opaque);
     const qint64 left = qMax<qint64>(0, stream->size - qint64(stream->position));
     const qint64 n = qMin<qint64>(qint64(size), left);
-    if (n > 0 && !readFully(stream->fd, qint64(stream->position), static_cast<char *>(buffer), n)) {
+    if (n > 0 && !stream->copy(static_cast<char *>(buffer), n)) {
         stream->failed = true;
         return 0;
     }
@@ -145,7 +175,7 @@ private:
     bool readEntry(EntryInfo &entry);
     void pickCodePage(ZPOS64_T entries);
     // Opens the current member's data; false when it cannot be read.
-    bool openMember(const EntryInfo &entry, quint64 *dataStart);
+    bool openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *compressedSize);
     qint64 readMember(char *buffer, qint64 max);
     void diagnoseOverlapOnce();
 
@@ -209,23 +239,28 @@ void ZipWalk::pickCodePage(ZPOS64_T entries)
     unzGoToFirstFile(zip);
 }
 
-bool ZipWalk::openMember(const EntryInfo &entry, quint64 *dataStart)
+bool ZipWalk::openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *compressedSize)
 {
     localMember.reset();
+    *compressedSize = entry.info.compressed_size;
     const int err = unzOpenCurrentFilePassword(zip, nullptr);
-    if (err == UNZ_OK) {
-        *dataStart = quint64(unzGetCurrentFileZStreamPos64(zip));
-        return true;
-    }
-    // A local header whose name has another length than the central one:
-    // read the member from its local header all the same.
-    if (err == UNZ_BADZIPFILE) {
+    // Debian's minizip leaves sizes of 4 GiB and more at their ZIP64 mark
+    // and stops reading there; and it refuses a local header whose name has
+    // another length than the central one. Both are read from the headers.
+    const bool zip64Marks =
+        entry.info.compressed_size == kZip64Mark || entry.info.uncompressed_size == kZip64Mark;
+    if ((err == UNZ_OK && zip64Marks) || err == UNZ_BADZIPFILE) {
         auto local = std::make_unique<LocalZipMember>();
         if (local->locate(file.fd(), quint64(unzGetOffset64(zip)), entry.rawName)) {
             *dataStart = local->dataOffset();
+            *compressedSize = local->compressedSize();
             localMember = std::move(local);
             return true;
         }
+    }
+    if (err == UNZ_OK) {
+        *dataStart = quint64(unzGetCurrentFileZStreamPos64(zip));
+        return true;
     }
     diagnostic("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
     *dataStart = 0;
@@ -270,9 +305,9 @@ void ZipWalk::run()
         if (!readEntry(entry))
             return;
         quint64 dataStart = 0;
-        const bool readable = openMember(entry, &dataStart);
-        const bool repeats =
-            readable && taken.overlapsOrTake(dataStart, dataStart + entry.info.compressed_size);
+        quint64 compressedSize = 0;
+        const bool readable = openMember(entry, &dataStart, &compressedSize);
+        const bool repeats = readable && taken.overlapsOrTake(dataStart, dataStart + compressedSize);
         if (repeats)
             diagnoseOverlapOnce();
 

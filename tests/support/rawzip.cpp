@@ -36,12 +36,21 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
         put(out, entry.utf8Flag ? 0x800 : 0, 2);
         put(out, 0, 2);  // stored
         put(out, 0, 4);  // time and date
+        QByteArray localExtra;
+        if (entry.zip64Sizes) {
+            put(localExtra, 0x0001, 2);
+            put(localExtra, 16, 2);
+            put(localExtra, quint64(entry.data.size()), 8);
+            put(localExtra, quint64(entry.data.size()), 8);
+        }
+        const quint64 size = entry.zip64Sizes ? 0xFFFFFFFF : quint64(entry.data.size());
         put(out, crcOf(entry.data), 4);
-        put(out, quint64(entry.data.size()), 4);
-        put(out, quint64(entry.data.size()), 4);
+        put(out, size, 4);
+        put(out, size, 4);
         put(out, quint64(localName.size()), 2);
-        put(out, 0, 2);
+        put(out, quint64(localExtra.size()), 2);
         out += localName;
+        out += localExtra;
         out += entry.data;
     }
     const quint32 centralStart = quint32(out.size());
@@ -54,18 +63,26 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
         put(out, entry.utf8Flag ? 0x800 : 0, 2);
         put(out, 0, 2);
         put(out, 0, 4);
+        QByteArray extra = entry.centralExtra;
+        const quint64 size = entry.zip64Sizes ? 0xFFFFFFFF : quint64(owner.data.size());
+        if (entry.zip64Sizes) {
+            put(extra, 0x0001, 2);
+            put(extra, 16, 2);
+            put(extra, quint64(owner.data.size()), 8);
+            put(extra, quint64(owner.data.size()), 8);
+        }
         put(out, crcOf(owner.data), 4);
-        put(out, quint64(owner.data.size()), 4);
-        put(out, quint64(owner.data.size()), 4);
+        put(out, size, 4);
+        put(out, size, 4);
         put(out, quint64(entry.name.size()), 2);
-        put(out, quint64(entry.centralExtra.size()), 2);
+        put(out, quint64(extra.size()), 2);
         put(out, 0, 2);  // comment
         put(out, 0, 2);  // disk
         put(out, 0, 2);  // internal attributes
         put(out, 0, 4);  // external attributes
         put(out, offsets.at(i), 4);
         out += entry.name;
-        out += entry.centralExtra;
+        out += extra;
     }
     const quint32 centralSize = quint32(out.size()) - centralStart;
     put(out, 0x06054b50, 4);

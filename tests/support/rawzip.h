@@ -15,6 +15,7 @@ struct RawZipEntry
     bool utf8Flag = false;  // general purpose flag bit 11
     QByteArray centralExtra;
     int sameDataAs = -1;    // >= 0: point at that earlier entry's local header and data
+    bool zip64Sizes = false;  // sizes marked 0xFFFFFFFF, their values in ZIP64 fields
 };
 
 // The bytes of an archive holding `entries`, in that order.
