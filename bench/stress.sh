@@ -10,8 +10,12 @@
 #           AddressSanitizer + LeakSanitizer build (bench/stopcycles.cpp)
 #   churn   searches as user nobody while bench/churn.py deletes, rewrites and
 #           locks files and folders, with the sanitizer build of velto-find
+#   archives a ZIP (ZIP64) and a tar.gz each holding one member of 4 GiB of
+#           zeros and then a line with the word: found at its line, in
+#           streaming time and bounded memory, and a stop inside the member;
+#           a ZIP of 65,535 entries that all point at one 16 MiB member
 #
-#   bench/stress.sh [part...]      (default: all four; needs root for churn)
+#   bench/stress.sh [part...]      (default: all five; needs root for churn)
 # Build folders: $VELTO_STRESS_BUILD (release, default /tmp/velto-build-stress)
 # and $VELTO_STRESS_ASAN_BUILD (default /tmp/velto-build-stress-asan); trees
 # go below $VELTO_STRESS_DIR (default /tmp/velto-stress).
@@ -187,11 +191,97 @@ part_churn() {
   [ "$failures" = 0 ]
 }
 
+part_archives() {
+  build_release
+  local dir=$work/archives
+  rm -rf "$dir" && mkdir -p "$dir/zip64" "$dir/targz" "$dir/bomb"
+  echo "== one member of 4 GiB of zeros, then the word (building the archives takes a minute)"
+  python3 - "$dir" "$word" <<'PY'
+import io, sys, tarfile, zipfile, zlib
+out, word = sys.argv[1], sys.argv[2].encode()
+size = 4 * 1024**3 + 1024**2
+tail = b"\nthe " + word + b" after four gibibytes\n"
+
+class Zeros(io.RawIOBase):
+    """size zero bytes, then the tail"""
+    def __init__(self):
+        self.left = size + len(tail)
+    def readable(self):
+        return True
+    def readinto(self, buffer):
+        n = min(len(buffer), self.left)
+        start = size + len(tail) - self.left
+        data = bytes(max(0, min(n, size - start)))
+        if len(data) < n:
+            data += tail[max(0, start - size):][: n - len(data)]
+        buffer[:n] = data
+        self.left -= n
+        return n
+
+chunk = bytes(1 << 24)
+with zipfile.ZipFile(f"{out}/zip64/zeros.zip", "w", zipfile.ZIP_DEFLATED, compresslevel=1) as z:
+    with z.open("zeros.bin", "w", force_zip64=True) as f:
+        for _ in range(size // len(chunk)):
+            f.write(chunk)
+        f.write(bytes(size % len(chunk)) + tail)
+with tarfile.open(f"{out}/targz/zeros.tar.gz", "w:gz", compresslevel=1) as t:
+    info = tarfile.TarInfo("zeros.bin")
+    info.size = size + len(tail)
+    t.addfile(info, io.BufferedReader(Zeros(), 1 << 24))
+
+# 65,535 central entries that all point at one 16 MiB member.
+line = b"the " + word + b" once\n"
+data = (b"filler line\n" * (16 * 1024 * 1024 // 12))[: 16 * 1024 * 1024 - len(line)] + line
+packed = zlib.compressobj(9, zlib.DEFLATED, -15)
+body = packed.compress(data) + packed.flush()
+crc = zlib.crc32(data)
+le = lambda v, n: v.to_bytes(n, "little")
+local = (le(0x04034B50, 4) + le(20, 2) + le(0, 2) + le(8, 2) + le(0, 4) + le(crc, 4)
+         + le(len(body), 4) + le(len(data), 4) + le(5, 2) + le(0, 2) + b"m.txt" + body)
+central = bytearray()
+for i in range(65535):
+    name = b"m%05d.txt" % i
+    central += (le(0x02014B50, 4) + le(20, 2) * 2 + le(0, 2) + le(8, 2) + le(0, 4) + le(crc, 4)
+                + le(len(body), 4) + le(len(data), 4) + le(len(name), 2) + le(0, 2) * 3
+                + le(0, 2) + le(0, 4) + le(0, 4) + name)
+end = (le(0x06054B50, 4) + le(0, 4) + le(65535, 2) * 2 + le(len(central), 4)
+       + le(len(local), 4) + le(0, 2))
+with open(f"{out}/bomb/bomb.zip", "wb") as f:
+    f.write(local + central + end)
+PY
+  # The zeros hold no line end: the word is on line 2.
+  local line=2 kind failures=0
+  for kind in zip64 targz; do
+    timed "content, 4 GiB member ($kind)" "$release/bin/velto-find" -c "$word" "$dir/$kind" || failures=$((failures + 1))
+    local hit
+    hit=$("$release/bin/velto-find" -c "$word" "$dir/$kind" | cut -d: -f2)
+    echo "  hit at line $hit (expected $line)"
+    [ "$hit" = "$line" ] || failures=$((failures + 1))
+    local peak
+    peak=$(awk -F': ' '/Maximum resident/ {print $2}' "$work/time.log")
+    [ "$peak" -lt 65536 ] || { echo "  peak memory $peak KiB over 64 MiB"; failures=$((failures + 1)); }
+    "$release/bin/velto-find" -c "$word" "$dir/$kind" >/dev/null &
+    local pid=$! start
+    sleep 1
+    start=$(date +%s%N)
+    kill -INT "$pid"
+    wait "$pid" || true
+    echo "  stop inside the member: $(( ($(date +%s%N) - start) / 1000000 )) ms"
+  done
+  timed "content, 65,535 entries on one member" "$release/bin/velto-find" -c "$word" "$dir/bomb" || failures=$((failures + 1))
+  local overlaps hits
+  overlaps=$(grep -c 'entries overlap' "$work/stderr.log")
+  hits=$("$release/bin/velto-find" -c "$word" "$dir/bomb" 2>/dev/null | wc -l)
+  echo "  $overlaps overlap diagnostic, $hits hit (expected 1 and 1)"
+  [ "$overlaps" = 1 ] && [ "$hits" = 1 ] || failures=$((failures + 1))
+  [ "$failures" = 0 ]
+}
+
 parts=("$@")
-[ ${#parts[@]} -gt 0 ] || parts=(root trees cycles churn)
+[ ${#parts[@]} -gt 0 ] || parts=(root trees cycles churn archives)
 status=0
 for part in "${parts[@]}"; do
-  case $part in root | trees | cycles | churn) ;; *) echo "unknown part: $part" >&2; exit 2 ;; esac
+  case $part in root | trees | cycles | churn | archives) ;; *) echo "unknown part: $part" >&2; exit 2 ;; esac
   "part_$part" || { echo "** $part failed"; status=1; }
 done
 exit $status
