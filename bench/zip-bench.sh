@@ -1,10 +1,11 @@
 #!/bin/sh
 # Content search over 200 ZIP archives of 50 text members each: velto-find
-# against ugrep -z in the same run, timed with hyperfine.
+# against ugrep -J1 -z -rn in the same run, timed with hyperfine; then the
+# peak memory (maximum resident set) of velto-find.
 #   bench/zip-bench.sh [velto-find binary] [word]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-find_bin=${1:-$root/../build/bin/velto-find}
+find_bin=${1:-$root/build/bin/velto-find}
 word=${2:-needle}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -30,6 +31,7 @@ velto_hits=$("$find_bin" -c "$word" "$work/zips" | wc -l)
 ugrep_hits=$(ugrep -J1 -z -rn "$word" "$work/zips" | wc -l)
 echo "hits: velto-find $velto_hits, ugrep $ugrep_hits"
 # Output through a pipe: a tool may stop at its first match when it writes to /dev/null.
-hyperfine --warmup 2 --runs 10 --output=pipe \
+hyperfine --warmup 2 --runs 20 --output=pipe \
   -n velto-find "$find_bin -c $word $work/zips" \
   -n ugrep "ugrep -J1 -z -rn $word $work/zips"
+/usr/bin/time -f "velto-find peak memory: %M KiB" "$find_bin" -c "$word" "$work/zips" >/dev/null
