@@ -14,11 +14,5 @@ mkdir "$work/src"
 tar -C /usr -czf "$work/src/include.tar.gz" include
 echo "archive: $(du -h "$work/src/include.tar.gz" | cut -f1), $(tar -tzf "$work/src/include.tar.gz" | wc -l) members"
 
-velto_hits=$("$find_bin" -c "$word" "$work/src" | wc -l)
-ugrep_hits=$(ugrep -J1 -z -rn "$word" "$work/src" | wc -l)
-echo "hits: velto-find $velto_hits, ugrep $ugrep_hits"
-# Output through a pipe: a tool may stop at its first match when it writes to /dev/null.
-hyperfine --warmup 1 --runs 5 --output=pipe \
-  -n velto-find "$find_bin -c $word $work/src" \
-  -n ugrep "ugrep -J1 -z -rn $word $work/src"
-/usr/bin/time -f "velto-find peak memory: %M KiB" "$find_bin" -c "$word" "$work/src" >/dev/null
+. "$root/bench/ugrep-compare.sh"
+compare_with_ugrep "$find_bin" "$word" "$work/src" 5

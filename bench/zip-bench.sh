@@ -27,11 +27,5 @@ for a in range(200):
             z.writestr(f"docs/part{m:02}/member{m:02}.txt", "\n".join(lines) + "\n")
 PY
 
-velto_hits=$("$find_bin" -c "$word" "$work/zips" | wc -l)
-ugrep_hits=$(ugrep -J1 -z -rn "$word" "$work/zips" | wc -l)
-echo "hits: velto-find $velto_hits, ugrep $ugrep_hits"
-# Output through a pipe: a tool may stop at its first match when it writes to /dev/null.
-hyperfine --warmup 2 --runs 20 --output=pipe \
-  -n velto-find "$find_bin -c $word $work/zips" \
-  -n ugrep "ugrep -J1 -z -rn $word $work/zips"
-/usr/bin/time -f "velto-find peak memory: %M KiB" "$find_bin" -c "$word" "$work/zips" >/dev/null
+. "$root/bench/ugrep-compare.sh"
+compare_with_ugrep "$find_bin" "$word" "$work/zips" 20
