@@ -170,6 +170,7 @@ private slots:
     void everyFormatByNameAndContent();
     void archivesInsideArchives_data();
     void archivesInsideArchives();
+    void rarInsideAZip();
     void encrypted7zIsReportedWithoutReadingInput_data();
     void encrypted7zIsReportedWithoutReadingInput();
     void damagedArchivesKeepWhatCameBefore_data();
@@ -844,7 +845,10 @@ void TestArchives::zipMemberNames()
     QFETCH(QByteArray, forced);
     QFETCH(QString, expected);
 
-    RawZipEntry entry{rawName, "needle in the member\n", localName, utf8Flag, extra};
+    RawZipEntry entry(rawName, "needle in the member\n");
+    entry.localName = localName;
+    entry.utf8Flag = utf8Flag;
+    entry.centralExtra = extra;
     QList<RawZipEntry> entries{entry};
     for (const QByteArray &name : companions)
         entries.append(RawZipEntry{name, "other\n"});
@@ -977,6 +981,18 @@ void TestArchives::archivesInsideArchives()
     if (found)
         names << hitName + "|0|";
     QCOMPARE(describe(archiveHits(outer, makeMatcher({""}, QString()))), names);
+    QCOMPARE(capture.text(), QByteArray());
+}
+
+void TestArchives::rarInsideAZip()
+{
+    TreeBuilder dir;
+    const QString path = ZipBuilder(dir.path("outer.zip"))
+                             .add("inner.rar", readFile(kFixtures + "/compressed-rar4.rar"))
+                             .close();
+    DiagnosticCapture capture;
+    QCOMPARE(describe(archiveHits(path, makeMatcher({"=test.txt"}, "document"))),
+             QStringList{"outer.zip" + kSep + "inner.rar" + kSep + "testdir/test.txt|1|test text document"});
     QCOMPARE(capture.text(), QByteArray());
 }
 

@@ -338,10 +338,7 @@ void TestCli::archiveNameEncoding()
 
     TreeBuilder legacy;
     const QByteArray gbkName = QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8("说明文档/说明.txt"));
-    RawZipEntry entry;
-    entry.name = gbkName;
-    entry.data = "one\na needle\n";
-    legacy.file("legacy.zip", rawZip({entry}));
+    legacy.file("legacy.zip", rawZip({RawZipEntry(gbkName, "one\na needle\n")}));
     const QString legacyRoot = QDir(legacy.root()).canonicalPath();
     const FindResult result = runFind(args, legacyRoot);
     QCOMPARE(result.exitCode, exitCode);

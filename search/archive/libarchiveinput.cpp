@@ -15,6 +15,7 @@ constexpr size_t kBlockSize = 64 * 1024;
 } // namespace
 
 // One volume: opened when libarchive first needs it, closed when it moves on.
+// Read at its own position, whatever else moved the descriptor's.
 struct LibarchiveInput::Part
 {
     int folderFd = -1;
@@ -22,6 +23,7 @@ struct LibarchiveInput::Part
     int borrowedFd = -1;  // a file the caller keeps open
     ArchiveFile owned;
     std::vector<char> block;
+    qint64 position = 0;
 
     int fd() const { return borrowedFd >= 0 ? borrowedFd : owned.fd(); }
     qint64 size() const
@@ -53,13 +55,14 @@ la_ssize_t readPart(archive *a, void *client, const void **data)
         return -1;
     part->block.resize(kBlockSize);
     for (;;) {
-        const ssize_t got = ::read(part->fd(), part->block.data(), kBlockSize);
+        const ssize_t got = ::pread(part->fd(), part->block.data(), kBlockSize, off_t(part->position));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
             archive_set_error(a, errno, "read error");
             return -1;
         }
+        part->position += got;
         *data = part->block.data();
         return got;
     }
@@ -70,8 +73,11 @@ la_int64_t seekPart(archive *a, void *client, la_int64_t offset, int whence)
     Part *part = static_cast<Part *>(client);
     if (!part->ensureOpen(a))
         return ARCHIVE_FATAL;
-    const off_t at = ::lseek(part->fd(), off_t(offset), whence);
-    return at < 0 ? ARCHIVE_FATAL : la_int64_t(at);
+    const qint64 base = whence == SEEK_CUR ? part->position : whence == SEEK_END ? part->size() : 0;
+    if (base + offset < 0)
+        return ARCHIVE_FATAL;
+    part->position = base + offset;
+    return la_int64_t(part->position);
 }
 
 // Skips no further than the end of the file, so that data cut short shows
@@ -81,11 +87,10 @@ la_int64_t skipPart(archive *a, void *client, la_int64_t request)
     Part *part = static_cast<Part *>(client);
     if (!part->ensureOpen(a))
         return 0;
-    const off_t before = ::lseek(part->fd(), 0, SEEK_CUR);
-    if (before < 0)
-        return 0;
-    const la_int64_t step = qMin<la_int64_t>(request, qMax<qint64>(0, part->size() - before));
-    return ::lseek(part->fd(), off_t(step), SEEK_CUR) < 0 ? 0 : step;
+    const la_int64_t step =
+        qMin<la_int64_t>(request, qMax<qint64>(0, part->size() - part->position));
+    part->position += step;
+    return step;
 }
 
 int closePart(archive *, void *client)
@@ -94,6 +99,7 @@ int closePart(archive *, void *client)
     if (part->borrowedFd < 0)
         part->owned = ArchiveFile();
     part->block = std::vector<char>();
+    part->position = 0;
     return ARCHIVE_OK;
 }
 
@@ -101,9 +107,7 @@ int switchPart(archive *a, void *from, void *to)
 {
     if (from)
         closePart(a, from);
-    Part *next = static_cast<Part *>(to);
-    if (next->borrowedFd >= 0)
-        ::lseek(next->borrowedFd, 0, SEEK_SET);
+    static_cast<Part *>(to)->position = 0;
     return ARCHIVE_OK;
 }
 
@@ -142,7 +146,6 @@ std::unique_ptr<LibarchiveInput> LibarchiveInput::file(const ArchiveFile &file)
     std::unique_ptr<LibarchiveInput> input(new LibarchiveInput);
     auto part = std::make_unique<Part>();
     part->borrowedFd = file.fd();
-    ::lseek(file.fd(), 0, SEEK_SET);
     input->parts.push_back(std::move(part));
     return input;
 }

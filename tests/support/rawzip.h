@@ -9,6 +9,9 @@
 // header and the central directory, extra fields, entries sharing data.
 struct RawZipEntry
 {
+    RawZipEntry() = default;
+    RawZipEntry(const QByteArray &name, const QByteArray &data) : name(name), data(data) {}
+
     QByteArray name;        // the central directory's name bytes
     QByteArray data;        // stored, not compressed
     QByteArray localName;   // the local header's name; null: the same as `name`
