@@ -507,11 +507,13 @@ void TestArchives::everyRarFixtureFinishes()
     for (const QString &text : {QString(), QStringLiteral("e")}) {
         for (const QString &fixture : fixtures) {
             DiagnosticCapture capture;
-            QList<TFileInfo> hits;
+            // Hits handed on and dropped: the member that spans the volumes
+            // gives millions of them before its damaged data.
+            HitSink hits(1000, [](const QList<TFileInfo> &) { return true; });
             QElapsedTimer timer;
             timer.start();
-            hits = archiveHits(kFixtures + QLatin1Char('/') + fixture, makeMatcher({""}, text));
-            QVERIFY2(timer.elapsed() < 30000, qPrintable(fixture));
+            searchArchive(kFixtures + QLatin1Char('/') + fixture, hits, makeMatcher({""}, text));
+            QVERIFY2(timer.elapsed() < 30000 * kTimeScale, qPrintable(fixture));
         }
     }
 }

@@ -29,12 +29,6 @@ struct ArchiveScope
     QString hitPrefix;         // the archive's hit name and a separator
     QByteArray displayPath;    // the archive as diagnostics name it
     int depth = 1;             // 1 for an archive on disk, 2 for one inside it, ...
-
-    // The same archive with its hits going to `other`.
-    ArchiveScope withHits(HitSink &other) const
-    {
-        return ArchiveScope{matcher, other, names, hitPrefix, displayPath, depth};
-    }
 };
 
 #endif // ARCHIVESCOPE_H

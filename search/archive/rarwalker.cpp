@@ -46,8 +46,9 @@ private:
     void enterVolume(int volume);
     // Checks what the member needs before its data is touched.
     RarResult memberReadiness(archive_entry *entry, const RarSetMember &layout, bool extracting);
-    // Visits the member, reading its data only when `readable`; its hits
-    // count only once the data was read whole.
+    // Visits the member, reading its data only when `readable`. Hits found
+    // before damaged data stay, as in a ZIP member: holding them back until
+    // the member ends would keep every hit of a huge member in memory.
     RarResult visit(const QString &name, bool readable);
 
     const ArchiveScope &scope;
@@ -116,25 +117,20 @@ RarResult RarWalk::memberReadiness(archive_entry *entry, const RarSetMember &lay
 RarResult RarWalk::visit(const QString &name, bool readable)
 {
     RarResult result = RarResult::Success;
-    const auto read = [this, &result](char *buffer, qint64 max) -> qint64 {
-        if (scope.matcher.isCancelled())
-            return 0;
-        const la_ssize_t got = archive_read_data(reader.get(), buffer, size_t(max));
-        if (got < 0)
-            result = archive_errno(reader.get()) == ENOMEM ? RarResult::NoMemory
-                                                           : RarResult::BadData;
-        return got;
-    };
-    HitSink memberHits;
     ArchiveMember member;
     member.name = name;
-    if (readable)
-        member.read = read;
-    visitMember(scope.withHits(memberHits), member);
-    if (result == RarResult::Success) {
-        for (TFileInfo &hit : memberHits.take())
-            scope.hits.append(std::move(hit));
+    if (readable) {
+        member.read = [this, &result](char *buffer, qint64 max) -> qint64 {
+            if (scope.matcher.isCancelled())
+                return 0;
+            const la_ssize_t got = archive_read_data(reader.get(), buffer, size_t(max));
+            if (got < 0)
+                result = archive_errno(reader.get()) == ENOMEM ? RarResult::NoMemory
+                                                               : RarResult::BadData;
+            return got;
+        };
     }
+    visitMember(scope, member);
     return result;
 }
 
