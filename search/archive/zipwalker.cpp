@@ -186,7 +186,7 @@ private:
     std::vector<char> nameBuffer;   // grows for names longer than 255 bytes
     std::vector<char> extraBuffer;
     TakenRanges taken;
-    std::unique_ptr<LocalZipMember> localMember;  // set while minizip could not open the member
+    std::unique_ptr<LocalZipMember> localMember;  // set while a member is read from its local header
     bool overlapDiagnosed = false;
 };
 
