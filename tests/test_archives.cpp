@@ -664,10 +664,11 @@ void TestArchives::twoSearchesAtOnceKeepTheirOwnLines()
         }
         archives[side] = writeArchive(dir.path(side ? "b.tar" : "a.zip"), members);
     }
-    const ContentMatcher matcher = makeMatcher({"txt"}, "needle");
+    // Each search has its own matcher, as each search thread has.
+    const ContentMatcher matchers[2] = {makeMatcher({"txt"}, "needle"), makeMatcher({"txt"}, "needle")};
     QStringList found[2];
-    std::thread other([&] { found[1] = describe(archiveHits(archives[1], matcher)); });
-    found[0] = describe(archiveHits(archives[0], matcher));
+    std::thread other([&] { found[1] = describe(archiveHits(archives[1], matchers[1])); });
+    found[0] = describe(archiveHits(archives[0], matchers[0]));
     other.join();
     QCOMPARE(found[0], expected[0]);
     QCOMPARE(found[1], expected[1]);
