@@ -7,8 +7,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qtbase5-dev qt5-style-plugins libqt5dbus5
-  libminizip-dev zlib1g-dev libarchive-dev libuchardet-dev
-  p7zip-full gcab
+  libminizip-dev zlib1g-dev libarchive-dev libicu-dev libuchardet-dev
+  p7zip-full gcab locales valgrind
   qttranslations5-l10n
   xvfb xauth xclip fonts-wqy-microhei
 )

@@ -222,10 +222,14 @@ void searchThread::searchArchives(Walk &walk, const QVector<ListedEntry> &entrie
 
 QList<CodecPattern> searchThread::buildCodecPatterns(const QString &text)
 {
+    QList<QTextCodec *> codecs;
+    for (const int mib : QTextCodec::availableMibs())
+        codecs.append(QTextCodec::codecForMib(mib));
+    codecs += unlistedCodecs();
+
     QList<CodecPattern> patterns;
     QTextCodec *source = systemCodec();
-    for (const int mib : QTextCodec::availableMibs()) {
-        QTextCodec *codec = QTextCodec::codecForMib(mib);
+    for (QTextCodec *codec : qAsConst(codecs)) {
         if (!codec)
             continue;
         CodecPattern entry;

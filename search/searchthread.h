@@ -44,8 +44,8 @@ public:
     void stop();
 
     // The deep-search list for `text`: one entry per available codec, in the
-    // order of QTextCodec::availableMibs(), leaving out codecs that cannot
-    // represent the text.
+    // order of QTextCodec::availableMibs(), then ICU's converters that list
+    // leaves out, leaving out codecs that cannot represent the text.
     static QList<CodecPattern> buildCodecPatterns(const QString &text);
 
     // Directories entered by the current or last search; readable from any

@@ -1,11 +1,13 @@
 // Content matching: the matcher's fast reading must give exactly the hits of
-// reading each file with QTextStream line by line, in both modes.
-#include "asciicodecs.h"
+// the straightforward reading: QTextStream line by line in normal mode, every
+// codec decoding every line in deep mode.
 #include "bytesource.h"
 #include "codecs.h"
 #include "contentmatcher.h"
+#include "fileencoding.h"
 #include "referencereading.h"
 #include "searchthread.h"
+#include "singlebytecodec.h"
 #include "treebuilder.h"
 
 #include <QFile>
@@ -58,8 +60,21 @@ ContentMatcher normalMatcher(const QString &text, Qt::CaseSensitivity cs)
 QByteArray encoded(const char *codec, const QString &text, bool bom)
 {
     QTextCodec *c = QTextCodec::codecForName(codec);
-    QTextEncoder encoder(c, bom ? QTextCodec::DefaultConversion : QTextCodec::IgnoreHeader);
-    return encoder.fromUnicode(text);
+    QByteArray bytes = encodeText(c, text);
+    const QByteArray mark = encodeText(c, QString());
+    if (!bom && bytes.startsWith(mark))
+        bytes.remove(0, mark.size());
+    return bytes;
+}
+
+ContentMatcher deepMatcher(const QString &text, Qt::CaseSensitivity cs = Qt::CaseSensitive)
+{
+    ContentMatcher m;
+    m.grepText = text;
+    m.caseSensitivity = cs;
+    m.deepSearch = true;
+    m.codecPatterns = searchThread::buildCodecPatterns(text);
+    return m;
 }
 
 QByteArray randomBytes(int size, quint32 seed)
@@ -103,8 +118,17 @@ private slots:
 
     void normalModeCases_data();
     void normalModeCases();
-    void asciiTransparentCodecs_data();
-    void asciiTransparentCodecs();
+    void deepSameHitsInLegacyEncodings_data();
+    void deepSameHitsInLegacyEncodings();
+    void deepIssueCases_data();
+    void deepIssueCases();
+    void byteByByteCodecsOnAsciiData_data();
+    void byteByByteCodecsOnAsciiData();
+    void fileEncodingIsTold_data();
+    void fileEncodingIsTold();
+    void utf32TextsOutsideTheBmpRoundTrip_data();
+    void utf32TextsOutsideTheBmpRoundTrip();
+    void unlistedCodecsComeFromIcu();
     void deepFirstCodecWinsLineNumber();
     void deepPatternsLeaveOutCodecsThatCannotHoldText();
     void deepChineseTextFindsNoQuestionMarks();
@@ -253,16 +277,13 @@ void TestContentMatcher::deepSameHitsAsTextStream_data()
     addEncodingRows();
 }
 
-void TestContentMatcher::deepSameHitsAsTextStream()
+// Deep mode against the straightforward reading, for each text in both case rules.
+static void compareDeepWithReference(const QByteArray &bytes, const QStringList &texts)
 {
-    QFETCH(QByteArray, bytes);
-    if (bytes.size() > (1 << 20))
-        QSKIP("the reference reads large files too slowly for every codec");
     TreeBuilder tree;
     const QString path = tree.file(QStringLiteral("f"), bytes);
     for (const Qt::CaseSensitivity cs : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-        for (const QString &text : {QStringLiteral("needle"), QString::fromUtf8("ä"),
-                                    QString::fromUtf8("需要"), QStringLiteral("le\r")}) {
+        for (const QString &text : texts) {
             ContentMatcher m;
             m.grepText = text;
             m.caseSensitivity = cs;
@@ -270,12 +291,64 @@ void TestContentMatcher::deepSameHitsAsTextStream()
             m.codecPatterns = searchThread::buildCodecPatterns(text);
             const QList<TFileInfo> expected = referenceDeep(path, m.codecPatterns, cs);
             const QList<TFileInfo> actual = search(m, path);
-            if (actual != expected)
-                QFAIL(qPrintable(QStringLiteral("text %1, case %2:\n got      %3\n expected %4")
-                                     .arg(text).arg(int(cs))
-                                     .arg(describeHits(actual).left(800), describeHits(expected).left(800))));
+            if (actual == expected)
+                continue;
+            int first = 0;  // the first hit that differs
+            while (first < actual.size() && first < expected.size() && actual[first] == expected[first])
+                ++first;
+            const auto shown = [first](const QList<TFileInfo> &hits) {
+                QString text = describeHits(hits.mid(first, 3));
+                for (QChar &c : text)
+                    c = c.unicode() < 0x20 ? QLatin1Char('.') : c;
+                return text;
+            };
+            QFAIL(qPrintable(QStringLiteral("text %1, case %2, from hit %3 on:\n got      %4\n expected %5")
+                                 .arg(text).arg(int(cs)).arg(first).arg(shown(actual), shown(expected))));
         }
     }
+}
+
+void TestContentMatcher::deepSameHitsAsTextStream()
+{
+    QFETCH(QByteArray, bytes);
+    if (bytes.size() > (1 << 20))
+        QSKIP("the reference reads large files too slowly for every codec");
+    compareDeepWithReference(bytes, {QStringLiteral("needle"), QString::fromUtf8("ä"),
+                                     QString::fromUtf8("需要"), QStringLiteral("le\r")});
+}
+
+void TestContentMatcher::deepSameHitsInLegacyEncodings_data()
+{
+    unlistedCodecs();  // makes the codecs Qt has no name for, such as EUC-TW
+    QTest::addColumn<QByteArray>("bytes");
+    // Lines in several scripts, the text on lines 2 and 4 and inside a word.
+    const QString sample = QString::fromUtf8(
+        "header line\nneedle 北京 Привет ő\r\nplain words\n日本語 Árvíztűrő needle\n"
+        "Ελληνικά şğ ПРИВЕТ 北京 x\n\ntail needleX\n");
+    const char *const codecs[] = {
+        "GBK", "GB18030", "Big5", "Shift_JIS", "EUC-JP", "EUC-KR", "KOI8-R", "windows-1251",
+        "ISO-8859-2", "windows-1250", "ISO-8859-7", "ISO-8859-9", "UTF-16LE", "UTF-16BE",
+        "UTF-32LE", "UTF-32BE", "HZ-GB-2312", "ISO-2022-JP", "ISO-2022-KR", "UTF-7", "SCSU",
+        "BOCU-1", "IBM037", "EUC-TW", "x-mac-cyrillic", "UTF-8", "CESU-8", "TSCII",
+    };
+    for (const char *name : codecs) {
+        QTextCodec *codec = QTextCodec::codecForName(name);
+        QVERIFY2(codec, name);
+        const QByteArray bytes = encodeText(codec, sample);
+        QTest::newRow(qPrintable(QStringLiteral("deep/%1 file").arg(QLatin1String(name)))) << bytes;
+        QTest::newRow(qPrintable(QStringLiteral("deep/%1 file after utf-8 lines").arg(QLatin1String(name))))
+            << QString::fromUtf8("über needle\n").toUtf8() + bytes;
+    }
+    QTest::newRow("deep/utf-16 le with byte-order mark") << encodeText(QTextCodec::codecForName("UTF-16"), sample);
+    QTest::newRow("deep/binary bytes with line feeds") << randomBytes(20000, 5) + "needle\n";
+}
+
+void TestContentMatcher::deepSameHitsInLegacyEncodings()
+{
+    QFETCH(QByteArray, bytes);
+    compareDeepWithReference(bytes, {QStringLiteral("needle"), QString::fromUtf8("北京"),
+                                     QString::fromUtf8("привет"), QString::fromUtf8("ő"),
+                                     QString::fromUtf8("日本"), QStringLiteral("e\r")});
 }
 
 void TestContentMatcher::normalModeCases_data()
@@ -324,27 +397,37 @@ void TestContentMatcher::normalModeCases()
     QCOMPARE(describeHits(search(m, tree.file(QStringLiteral("f"), bytes))), expected);
 }
 
-void TestContentMatcher::asciiTransparentCodecs_data()
+void TestContentMatcher::byteByByteCodecsOnAsciiData_data()
 {
     QTest::addColumn<QByteArray>("codec");
-    QTest::addColumn<bool>("transparent");
-    QTest::newRow("ascii codecs/latin-1 reads ascii as ascii") << QByteArray("ISO-8859-1") << true;
-    QTest::newRow("ascii codecs/gbk reads ascii as ascii") << QByteArray("GBK") << true;
-    QTest::newRow("ascii codecs/utf-8 reads ascii as ascii") << QByteArray("UTF-8") << true;
-    QTest::newRow("ascii codecs/utf-7 decodes base64 runs") << QByteArray("UTF-7") << false;
-    QTest::newRow("ascii codecs/hz decodes tilde escapes") << QByteArray("HZ-GB-2312") << false;
-    QTest::newRow("ascii codecs/iso-2022-jp decodes escapes") << QByteArray("ISO-2022-JP") << false;
-    QTest::newRow("ascii codecs/ebcdic is not ascii") << QByteArray("IBM037") << false;
-    QTest::newRow("ascii codecs/utf-16 pairs bytes") << QByteArray("UTF-16LE") << false;
+    QTest::addColumn<bool>("byteByByte");
+    QTest::newRow("byte tables/latin-1 decodes ascii byte by byte") << QByteArray("ISO-8859-1") << true;
+    QTest::newRow("byte tables/gbk decodes ascii byte by byte") << QByteArray("GBK") << true;
+    QTest::newRow("byte tables/utf-8 decodes ascii byte by byte") << QByteArray("UTF-8") << true;
+    QTest::newRow("byte tables/ebcdic decodes byte by byte") << QByteArray("IBM037") << true;
+    QTest::newRow("byte tables/utf-7 decodes base64 runs") << QByteArray("UTF-7") << false;
+    QTest::newRow("byte tables/hz decodes tilde escapes") << QByteArray("HZ-GB-2312") << false;
+    QTest::newRow("byte tables/iso-2022-jp decodes escapes") << QByteArray("ISO-2022-JP") << false;
+    QTest::newRow("byte tables/utf-16 pairs bytes") << QByteArray("UTF-16LE") << false;
 }
 
-void TestContentMatcher::asciiTransparentCodecs()
+void TestContentMatcher::byteByByteCodecsOnAsciiData()
 {
     QFETCH(QByteArray, codec);
-    QFETCH(bool, transparent);
+    QFETCH(bool, byteByByte);
     QTextCodec *c = QTextCodec::codecForName(codec);
     QVERIFY(c);
-    QCOMPARE(decodesAsciiAsItself(c), transparent);
+    ByteSet ascii;
+    for (int b = 0; b < 0x80; ++b)
+        ascii.has[b] = true;
+    const SingleByteCodec *table = SingleByteCodec::of(c);
+    QCOMPARE(table && table->decodesByteByByte(ascii), byteByByte);
+    // Without the trigger bytes, the stateful codecs read ASCII as it is.
+    if (table) {
+        for (int b = 0; b < 0x80; ++b)
+            ascii.has[b] = !table->isTrigger(uchar(b));
+        QVERIFY(table->decodesByteByByte(ascii));
+    }
 }
 
 void TestContentMatcher::deepFirstCodecWinsLineNumber()
@@ -361,12 +444,23 @@ void TestContentMatcher::deepFirstCodecWinsLineNumber()
     m.codecPatterns = {CodecPattern{latin1, QStringLiteral("abc")},
                        CodecPattern{utf8, QStringLiteral("abc")},
                        CodecPattern{utf8, QString::fromUtf8("été")}};
+    // The file is valid UTF-8: its own codec names every line it matches,
+    // though Latin-1 comes first in the list.
     const QList<TFileInfo> hits = search(m, path);
     QCOMPARE(hits.size(), 2);
     QCOMPARE(hits[0].lineNo, 3);
-    QCOMPARE(hits[0].lineText, QStringLiteral("[ISO-8859-1]\tabc"));
+    QCOMPARE(hits[0].lineText, QStringLiteral("[UTF-8]\tabc"));
     QCOMPARE(hits[1].lineNo, 2);
     QCOMPARE(hits[1].lineText, QString::fromUtf8("[UTF-8]\tété"));
+
+    // Where the file's own codec is not in the list, the first codec wins.
+    m.codecPatterns.removeLast();
+    m.codecPatterns.removeLast();
+    m.codecPatterns.append(CodecPattern{QTextCodec::codecForName("ISO-8859-2"), QStringLiteral("abc")});
+    QCOMPARE(describeHits(search(m, path)), QStringLiteral("3:[ISO-8859-1]\tabc"));
+    m.codecPatterns = {CodecPattern{latin1, QStringLiteral("abc")},
+                       CodecPattern{utf8, QStringLiteral("abc")},
+                       CodecPattern{utf8, QString::fromUtf8("été")}};
 
     // A later codec's different decoding of a line already reported adds nothing.
     m.codecPatterns = {CodecPattern{utf8, QString::fromUtf8("été")},
@@ -392,6 +486,7 @@ void TestContentMatcher::deepPatternsLeaveOutCodecsThatCannotHoldText()
     QList<QTextCodec *> codecs;
     for (const int mib : QTextCodec::availableMibs())
         codecs << QTextCodec::codecForMib(mib);
+    codecs += unlistedCodecs();
     int last = -1;
     for (const CodecPattern &p : chinese) {
         const int at = codecs.indexOf(p.codec, last + 1);
@@ -492,6 +587,134 @@ void TestContentMatcher::stopFlagEndsSearchAtOnce()
         QCOMPARE(search(m, path).size(), 1000);
         cancel = true;
     }
+}
+
+void TestContentMatcher::deepIssueCases_data()
+{
+    unlistedCodecs();
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");  // "line:text" joined with " | "
+
+    const auto in = [](const char *codec, const char *utf8) {
+        return encodeText(QTextCodec::codecForName(codec), QString::fromUtf8(utf8));
+    };
+    QTest::newRow("deep/ascii text on a utf-8 line reads the line as utf-8")
+        << in("UTF-8", "中文 foo\n") << "foo" << QString::fromUtf8("1:[UTF-8]\t中文 foo");
+    QTest::newRow("deep/hungarian latin-2 lines read as latin-2, not latin-1")
+        << in("ISO-8859-2", "Árvíztűrő tükörfúrógép foo\nEgy két három négy öt hat hét nyolc "
+                            "kilenc tíz árvíztűrő tükörfúrógép\n")
+        << "foo" << QString::fromUtf8("1:[ISO-8859-2]\tÁrvíztűrő tükörfúrógép foo");
+    QTest::newRow("deep/czech windows-1250 shows š, not a control character")
+        << in("windows-1250", "Příliš žluťoučký kůň úpěl ďábelské ódy foo\nNa křižovatce "
+                              "šťastně čekali další lidé, kteří šli do města\n")
+        << "foo" << QString::fromUtf8("1:[windows-1250]\tPříliš žluťoučký kůň úpěl ďábelské ódy foo");
+    QTest::newRow("deep/hz swallowing a tilde line end reports no other line")
+        << QByteArray("ends with tilde~\nsecond\nfind foo here\n") << "foo"
+        << "3:[UTF-8]\tfind foo here";
+    QTest::newRow("deep/scsu reports nothing more in a utf-16 be file")
+        << QByteArray("\xFE\xFF") + encoded("UTF-16BE", QString::fromUtf8("上 foo\n上上\nx\n上 foo 上\n"), false)
+        << "foo" << QString::fromUtf8("1:[UTF-16BE]\t上 foo | 4:[UTF-16BE]\t上 foo 上");
+    const QByteArray utf32 = in("UTF-32LE", "emoji 😀 here and 𐐷 deseret\nline two\n");
+    QTest::newRow("deep/utf-32 line with emoji and deseret reads without garbage")
+        << utf32 << "deseret" << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
+    QTest::newRow("deep/an emoji is found in a utf-32 file")
+        << utf32 << QString::fromUtf8("😀") << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
+    QTest::newRow("deep/a deseret letter is found in a utf-32 file")
+        << utf32 << QString::fromUtf8("𐐷") << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
+    QTest::newRow("deep/a euc-tw file is read through icu")
+        << in("EUC-TW", "中華民國 foo\n") << QString::fromUtf8("中華民國") << QString::fromUtf8("1:[EUC-TW]\t中華民國 foo");
+    QTest::newRow("deep/gbk text in a file no detector tells reads without replacement characters")
+        << in("GBK", "北京 x\n") << QString::fromUtf8("北京") << QString::fromUtf8("1:[GBK]\t北京 x");
+}
+
+void TestContentMatcher::deepIssueCases()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    TreeBuilder tree;
+    ContentMatcher m = deepMatcher(text);
+    QCOMPARE(describeHits(search(m, tree.file(QStringLiteral("f"), bytes))), expected);
+}
+
+void TestContentMatcher::fileEncodingIsTold_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("codec");  // empty: not told
+    QTest::addColumn<int>("unitBytes");
+    const QString russian = QString::fromUtf8(
+        "Съешь же ещё этих мягких французских булок, да выпей чаю. В чащах юга жил бы цитрус? "
+        "Да, но фальшивый экземпляр!\n");
+    QTest::newRow("encoding/utf-8 byte-order mark") << QByteArray("\xEF\xBB\xBFx") << "UTF-8" << 1;
+    QTest::newRow("encoding/utf-16 le byte-order mark") << QByteArray("\xFF\xFEx\0", 4) << "UTF-16LE" << 2;
+    QTest::newRow("encoding/utf-16 be byte-order mark") << QByteArray("\xFE\xFF\0x", 4) << "UTF-16BE" << 2;
+    QTest::newRow("encoding/utf-32 le byte-order mark")
+        << QByteArray("\xFF\xFE\0\0x\0\0\0", 8) << "UTF-32LE" << 4;
+    QTest::newRow("encoding/utf-32 be byte-order mark")
+        << QByteArray("\0\0\xFE\xFF\0\0\0x", 8) << "UTF-32BE" << 4;
+    QTest::newRow("encoding/an ascii file is utf-8") << QByteArray("plain\n") << "UTF-8" << 1;
+    QTest::newRow("encoding/valid utf-8") << QString::fromUtf8("中文\n").toUtf8() << "UTF-8" << 1;
+    QTest::newRow("encoding/koi8-r told by the detector")
+        << QTextCodec::codecForName("KOI8-R")->fromUnicode(russian.repeated(4)) << "KOI8-R" << 1;
+    QTest::newRow("encoding/windows-1251 told by the detector")
+        << QTextCodec::codecForName("windows-1251")->fromUnicode(russian.repeated(4)) << "windows-1251" << 1;
+    QTest::newRow("encoding/shift_jis told by the detector")
+        << QTextCodec::codecForName("Shift_JIS")->fromUnicode(QString::fromUtf8("日本語のテキストです。これはテストです。\n"))
+        << "Shift_JIS" << 1;
+    QTest::newRow("encoding/random bytes are not told") << randomBytes(4000, 9) << "" << 1;
+}
+
+void TestContentMatcher::fileEncodingIsTold()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, codec);
+    QFETCH(int, unitBytes);
+    const FileEncoding told = detectFileEncoding(bytes.constData(), bytes.size(), true);
+    QCOMPARE(told.codec ? QString::fromLatin1(told.codec->name()) : QString(), codec);
+    QCOMPARE(told.lines.unitBytes, unitBytes);
+    // A sequence cut by the end of the bytes held is no fault of the file.
+    QVERIFY(isValidUtf8("ab\xE4\xB8", 4, false));
+    QVERIFY(!isValidUtf8("ab\xE4\xB8", 4, true));
+}
+
+void TestContentMatcher::utf32TextsOutsideTheBmpRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("codec");
+    QTest::newRow("utf-32/bom-led") << QByteArray("UTF-32");
+    QTest::newRow("utf-32/big endian") << QByteArray("UTF-32BE");
+    QTest::newRow("utf-32/little endian") << QByteArray("UTF-32LE");
+}
+
+void TestContentMatcher::utf32TextsOutsideTheBmpRoundTrip()
+{
+    QFETCH(QByteArray, codec);
+    QTextCodec *c = QTextCodec::codecForName(codec);
+    const QString text = QString::fromUtf8("emoji 😀 here and 𐐷 deseret");
+    const QByteArray bytes = encodeText(c, text);
+    // Four bytes per code point and the mark, nothing after them.
+    QCOMPARE(bytes.size(), 4 * (text.toUcs4().size() + 1));
+    QCOMPARE(c->toUnicode(bytes), text);
+    QString through;
+    convertThroughCodecs(text, QTextCodec::codecForName("UTF-8"), through, c);
+    QCOMPARE(through, text);
+    bool found = false;
+    for (const CodecPattern &p : searchThread::buildCodecPatterns(text))
+        found = found || p.codec == c;
+    QVERIFY2(found, "the codec keeps its pattern for a text outside the BMP");
+}
+
+void TestContentMatcher::unlistedCodecsComeFromIcu()
+{
+    QStringList names;
+    for (QTextCodec *codec : unlistedCodecs()) {
+        names << QString::fromLatin1(codec->name());
+        QVERIFY(!QTextCodec::availableMibs().contains(codec->mibEnum()) || codec->mibEnum() == 0);
+    }
+    QVERIFY2(names.contains(QStringLiteral("EUC-TW")) && names.contains(QStringLiteral("x-mac-cyrillic")),
+             qPrintable(names.join(QLatin1Char(' '))));
+    // The pathologically slow converter is left out.
+    QVERIFY(!names.contains(QStringLiteral("ibm-25546")));
 }
 
 void TestContentMatcher::matchesNameTestsPartAfterLastSlash_data()

@@ -1,18 +1,117 @@
 #include "codecs.h"
 
+#include "icuconvertercodec.h"
+
+#include <QElapsedTimer>
+#include <QSet>
 #include <QTextCodec>
+
+#include <langinfo.h>
+#include <unicode/ucnv.h>
+
+namespace {
+
+constexpr int kQtUtf32Mib = 1017;
+constexpr int kQtUtf32BigEndianMib = 1018;
+constexpr int kQtUtf32LittleEndianMib = 1019;
+
+bool isQtUtf32(const QTextCodec *codec)
+{
+    const int mib = codec->mibEnum();
+    return mib == kQtUtf32Mib || mib == kQtUtf32BigEndianMib || mib == kQtUtf32LittleEndianMib;
+}
+
+// Decoding this many bytes from 0x80 up may take at most kSlowDecodeMs
+// (other converters take well under one): a converter that is slower (ICU's
+// ibm-25546 takes longer the more such bytes come in a row, tens of
+// microseconds each) would stall every deep search and is left out.
+constexpr int kSpeedProbeBytes = 16384;
+constexpr qint64 kSlowDecodeMs = 20;
+
+bool decodesQuickly(QTextCodec *codec)
+{
+    QByteArray probe(kSpeedProbeBytes, '\0');
+    for (int i = 0; i < probe.size(); ++i)
+        probe[i] = char(0x80 + i % 0x80);
+    QElapsedTimer timer;
+    timer.start();
+    QTextCodec::ConverterState state;
+    codec->toUnicode(probe.constData(), probe.size(), &state);
+    return timer.elapsed() <= kSlowDecodeMs;
+}
+
+int surrogatePairs(const QString &text)
+{
+    int pairs = 0;
+    for (int i = 0; i + 1 < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && text.at(i + 1).isLowSurrogate()) {
+            ++pairs;
+            ++i;
+        }
+    }
+    return pairs;
+}
+
+} // namespace
+
+QTextCodec *localeCodec()
+{
+    QTextCodec *const qtCodec = QTextCodec::codecForLocale();
+    const QByteArray codeset(nl_langinfo(CODESET));
+    QTextCodec *const named = codeset.isEmpty() ? nullptr : QTextCodec::codecForName(codeset);
+    if (!named || named->mibEnum() == 3)  // US-ASCII: the "C" locale
+        return qtCodec;
+    return named;
+}
 
 QTextCodec *systemCodec()
 {
     if (QTextCodec *codec = QTextCodec::codecForName("system"))
         return codec;
-    return QTextCodec::codecForLocale();
+    return localeCodec();
+}
+
+QByteArray encodeText(QTextCodec *codec, const QString &text)
+{
+    QByteArray bytes = codec->fromUnicode(text);
+    if (isQtUtf32(codec))
+        bytes.chop(4 * surrogatePairs(text));
+    return bytes;
+}
+
+bool decodesCleanly(QTextCodec *codec, const QByteArray &bytes)
+{
+    const QString text = codec->toUnicode(bytes);
+    return !text.contains(QChar::ReplacementCharacter) && encodeText(codec, text) == bytes;
 }
 
 void convertThroughCodecs(const QString &input, QTextCodec *source, QString &output,
                           QTextCodec *target)
 {
     Q_ASSERT(source && target);
-    const QString throughSource = source->toUnicode(source->fromUnicode(input));
-    output = target->toUnicode(target->fromUnicode(throughSource));
+    const QString throughSource = source->toUnicode(encodeText(source, input));
+    output = target->toUnicode(encodeText(target, throughSource));
+}
+
+const QList<QTextCodec *> &unlistedCodecs()
+{
+    static const QList<QTextCodec *> codecs = [] {
+        QSet<QTextCodec *> seen;
+        for (const int mib : QTextCodec::availableMibs())
+            seen.insert(QTextCodec::codecForMib(mib));
+        QList<QTextCodec *> found;
+        const int count = ucnv_countAvailable();
+        for (int i = 0; i < count; ++i) {
+            const char *name = ucnv_getAvailableName(i);
+            QTextCodec *codec = QTextCodec::codecForName(name);
+            if (!codec)
+                codec = IcuConverterCodec::forConverter(name);
+            if (codec && !seen.contains(codec) && decodesQuickly(codec)) {
+                seen.insert(codec);
+                found.append(codec);
+            }
+        }
+        return found;
+    }();
+    return codecs;
 }

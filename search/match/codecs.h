@@ -1,17 +1,41 @@
 #ifndef CODECS_H
 #define CODECS_H
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 class QTextCodec;
 
 // The codec the program calls "system": the toolkit's "system" codec where it
-// exists, else the locale codec. Never null.
+// exists, else the locale's own encoding (see localeCodec). Never null.
 QTextCodec *systemCodec();
+
+// The codec of the encoding the C library's locale names (nl_langinfo
+// CODESET), where Qt knows it; Qt's own locale codec otherwise, and also
+// under an ASCII locale such as "C", where Qt reads names as UTF-8 on purpose.
+// Qt 5.15 says UTF-8 under GBK, Shift_JIS or CP1251 locales.
+QTextCodec *localeCodec();
+
+// `text` encoded with `codec`, a byte-order mark included where the codec
+// writes one. Qt's UTF-32 encoders allocate four bytes per UTF-16 unit and
+// write four per code point, leaving four uninitialised bytes per surrogate
+// pair at the end: those are cut off.
+QByteArray encodeText(QTextCodec *codec, const QString &text);
+
+// True when `bytes` decode in `codec` without a replacement character and
+// encode back to the same bytes.
+bool decodesCleanly(QTextCodec *codec, const QByteArray &bytes);
 
 // Encodes and decodes `input` with `source`, then encodes and decodes the
 // result with `target`, and assigns it to `output`. Neither codec may be null.
 void convertThroughCodecs(const QString &input, QTextCodec *source, QString &output,
                           QTextCodec *target);
+
+// Codecs of ICU's converters that QTextCodec::availableMibs() leaves out, in
+// ICU's order, one per converter: through Qt where Qt knows the name, else
+// through ICU directly. Converters that take microseconds per byte are left
+// out. Built once; call from one thread at a time.
+const QList<QTextCodec *> &unlistedCodecs();
 
 #endif // CODECS_H

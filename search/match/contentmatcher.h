@@ -3,12 +3,11 @@
 
 #include "bytesearch.h"
 #include "codecpattern.h"
+#include "deepsearch.h"
 #include "hitsink.h"
 #include "tfileinfo.h"
 
-#include <QHash>
 #include <QList>
-#include <QPair>
 #include <QRegExp>
 #include <QString>
 
@@ -17,7 +16,6 @@
 
 class ByteSource;
 class QTextCodec;
-class SingleByteCodec;
 
 // Decides which lines of one file contain the search text. Owned by the
 // search thread; written by setParameters while the thread is idle and only
@@ -66,14 +64,8 @@ public:
 
 private:
     void searchNormal(ByteSource &source, HitSink &hits, const QString &reportName) const;
-    void searchDeep(int fd, qint64 size, HitSink &hits, const QString &reportName) const;
-    // `data` holds the whole file when it was read into memory, else null.
-    void searchDeepIn(ByteSource &source, const QByteArray *data, HitSink &hits,
-                      const QString &reportName) const;
+    void searchDeep(ByteSource &source, HitSink &hits, const QString &reportName) const;
     const ByteNeedle &anchorFor(const QString &text) const;
-    // SingleByteCodec::needleFor, kept per codec for the current text and case rule.
-    int singleByteNeedle(const SingleByteCodec &table, QTextCodec *codec, const QString &text,
-                         ByteNeedle *needle) const;
 
     // The byte anchor of the last text searched, kept across files.
     mutable QString anchorText;
@@ -82,9 +74,8 @@ private:
     // Read buffers kept across files, so that no file pays for allocating them.
     mutable std::vector<char> readBlock;
     mutable std::vector<char> scanBuffer;
-    mutable QString needleText;
-    mutable Qt::CaseSensitivity needleCase = Qt::CaseSensitive;
-    mutable QHash<QTextCodec *, QPair<int, ByteNeedle>> needles;
+    // The deep-search list prepared for the current text and case rule.
+    mutable DeepPlan deepPlan;
 };
 
 #endif // CONTENTMATCHER_H

@@ -3,7 +3,6 @@
 #include <QHash>
 #include <QTextCodec>
 
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -18,7 +17,20 @@ bool isAsciiLetter(int b)
     return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
 }
 
+QString decodeUnflushed(QTextCodec *codec, const QByteArray &bytes)
+{
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    return codec->toUnicode(bytes.constData(), bytes.size(), &state);
+}
+
 } // namespace
+
+void ByteSet::addAll(const char *data, qint64 size)
+{
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(data);
+    for (qint64 i = 0; i < size; ++i)
+        has[p[i]] = true;
+}
 
 const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
 {
@@ -28,39 +40,62 @@ const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
         return found->get();
 
     auto table = std::make_shared<SingleByteCodec>();
-    bool single = true;
-    int lineFeeds = 0;
-    for (int b = 0; b < 256 && single; ++b) {
-        const char byte = char(b);
-        const QString one = codec->toUnicode(&byte, 1);
-        single = one.size() == 1;
-        if (single) {
+    for (int b = 0; b < 256; ++b) {
+        const QString one = decodeUnflushed(codec, QByteArray(1, char(b)));
+        table->trigger[b] = one.size() != 1;
+        if (one.size() == 1)
             table->decoded[b] = one[0];
-            if (one[0] == QLatin1Char('\n')) {
-                table->feedByte = byte;
-                ++lineFeeds;
-            }
-        }
     }
-    // Every pair of bytes, and a stretch of random bytes, decoded at once must
-    // equal the bytes decoded alone: no byte depends on its neighbours.
+    bool alike = table->decodesAlike(codec);
+    if (!alike) {
+        for (int b = 0x80; b < 256; ++b)
+            table->trigger[b] = true;
+        alike = table->decodesAlike(codec);
+    }
+    for (int b = 0; b < 256; ++b)
+        table->triggers += table->trigger[b];
+    alike = alike && table->triggers < 256;
+    known.insert(codec, alike ? table : nullptr);
+    return alike ? table.get() : nullptr;
+}
+
+// Every pair of bytes that are not triggers, and a stretch of random such
+// bytes, decoded at once must equal the bytes decoded alone: no byte depends
+// on its neighbours.
+bool SingleByteCodec::decodesAlike(QTextCodec *codec) const
+{
+    QByteArray alphabet;
+    for (int b = 0; b < 256; ++b) {
+        if (!trigger[b])
+            alphabet += char(b);
+    }
+    if (alphabet.isEmpty())
+        return true;
     QByteArray probe;
-    probe.reserve(2 * 256 * 256 + 65536);
-    for (int a = 0; a < 256; ++a) {
-        for (int b = 0; b < 256; ++b) {
-            probe += char(a);
-            probe += char(b);
+    probe.reserve(2 * alphabet.size() * alphabet.size() + 65536);
+    for (const char a : qAsConst(alphabet)) {
+        for (const char b : qAsConst(alphabet)) {
+            probe += a;
+            probe += b;
         }
     }
     quint32 seed = 12345;
     for (int i = 0; i < 65536; ++i) {
         seed = seed * 1103515245u + 12345u;
-        probe += char(seed >> 16);
+        probe += alphabet[int((seed >> 16) % uint(alphabet.size()))];
     }
-    single = single && lineFeeds == 1
-          && codec->toUnicode(probe) == table->decode(probe.constData(), probe.size());
-    known.insert(codec, single ? table : nullptr);
-    return single ? table.get() : nullptr;
+    return decodeUnflushed(codec, probe) == decode(probe.constData(), probe.size());
+}
+
+bool SingleByteCodec::decodesByteByByte(const ByteSet &present) const
+{
+    if (triggers == 0)
+        return true;
+    for (int b = 0; b < 256; ++b) {
+        if (trigger[b] && present.has[b])
+            return false;
+    }
+    return true;
 }
 
 SingleByteCodec::Needle SingleByteCodec::needleFor(const QString &text, Qt::CaseSensitivity cs,
@@ -73,7 +108,7 @@ SingleByteCodec::Needle SingleByteCodec::needleFor(const QString &text, Qt::Case
         int count = 0;
         int other = -1;
         for (int b = 0; b < 256; ++b) {
-            if (!sameFolded(decoded[b], c, cs))
+            if (trigger[b] || !sameFolded(decoded[b], c, cs))
                 continue;
             if (count++ == 0)
                 first = b;
@@ -99,28 +134,4 @@ QString SingleByteCodec::decode(const char *data, qint64 size) const
     for (qint64 i = 0; i < size; ++i)
         out[i] = decoded[static_cast<unsigned char>(data[i])];
     return text;
-}
-
-QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &needle,
-                               char lineFeed)
-{
-    QVector<LineSpan> lines;
-    qint64 pos = 0;
-    qint64 counted = 0;
-    qint64 lineNo = 0;  // lines ending before `counted`
-    while (pos < size) {
-        const size_t found = needle.findIn(data + pos, size_t(size - pos));
-        if (found == size_t(size - pos))
-            break;
-        const qint64 hit = pos + qint64(found);
-        const void *before = memrchr(data + pos, lineFeed, size_t(hit - pos));
-        const qint64 start = before ? static_cast<const char *>(before) - data + 1 : pos;
-        const void *after = memchr(data + hit, lineFeed, size_t(size - hit));
-        const qint64 end = after ? static_cast<const char *>(after) - data + 1 : size;
-        lineNo += qint64(countByte(data + counted, size_t(start - counted), lineFeed));
-        counted = start;
-        lines.append(LineSpan{lineNo + 1, start, end, after != nullptr});
-        pos = end;
-    }
-    return lines;
 }

@@ -4,47 +4,48 @@
 #include "bytesearch.h"
 
 #include <QString>
-#include <QVector>
 
 class QTextCodec;
 
+// Which of the 256 byte values occur in some data.
+struct ByteSet
+{
+    bool has[256] = {};
+
+    void addAll(const char *data, qint64 size);
+};
+
 // A codec that turns every byte into one character of its own, whatever
-// surrounds it, and exactly one byte into a line feed (0x0A, or 0x25 in
-// EBCDIC). Its lines are the same byte ranges for every such codec with the
-// same line-feed byte, and a text occurs in a decoded line exactly where the
-// bytes that decode to its characters occur.
+// surrounds it, as long as the data holds none of its trigger bytes (bytes
+// that start a longer sequence or switch a state: GBK's lead bytes, HZ's
+// "~", UTF-7's "+"). On such data a text occurs in a decoded line exactly
+// where the bytes that decode to its characters occur.
 class SingleByteCodec
 {
 public:
-    // The table of `codec`, or null when it is not such a codec. Computed
-    // once per codec; call from one thread at a time.
+    // The table of `codec`, or null when no set of its bytes decodes byte by
+    // byte. Where the bytes from 0x80 up do not, they all count as triggers.
+    // Computed once per codec; call from one thread at a time.
     static const SingleByteCodec *of(QTextCodec *codec);
 
+    // True when data with the bytes of `present` decodes byte by byte.
+    bool decodesByteByByte(const ByteSet &present) const;
+    bool isTrigger(uchar byte) const { return trigger[byte]; }
+    bool hasTriggers() const { return triggers > 0; }
+
     enum class Needle { Found, NeverMatches, NotByteSearchable };
-    // The bytes a line must hold to contain `text` in this codec's decoding.
+    // The bytes a line without trigger bytes must hold to contain `text`.
     Needle needleFor(const QString &text, Qt::CaseSensitivity cs, ByteNeedle *needle) const;
 
     QString decode(const char *data, qint64 size) const;
     QChar decodedByte(uchar byte) const { return decoded[byte]; }
-    char lineFeed() const { return feedByte; }
 
 private:
+    bool decodesAlike(QTextCodec *codec) const;
+
     QChar decoded[256];
-    char feedByte = '\n';
+    bool trigger[256] = {};
+    int triggers = 0;
 };
-
-// One line of raw data: its number and byte range, with or without its line feed.
-struct LineSpan
-{
-    qint64 lineNo;
-    qint64 start;
-    qint64 end;
-    bool endsWithFeed;
-};
-
-// The lines of data[0, size) that hold `needle`, split at `lineFeed` as
-// QTextStream splits the decoded text.
-QVector<LineSpan> linesHolding(const char *data, qint64 size, const ByteNeedle &needle,
-                               char lineFeed);
 
 #endif // SINGLEBYTECODEC_H

@@ -15,7 +15,11 @@
 QList<TFileInfo> referenceNormal(const QString &path, const QString &text, Qt::CaseSensitivity cs,
                                  const QString &reportName = QStringLiteral("f"));
 
-// Deep mode: one pass per codec pattern, each line number reported once.
+// Deep mode: every codec decodes every line of the file (lines as the file's
+// own encoding cuts them, where detectFileEncoding tells it), going on from
+// line to line; a line is reported once, named by the file's own codec where
+// that matches, else by the first codec whose decoding of it holds no
+// replacement character, else by the first that matches.
 QList<TFileInfo> referenceDeep(const QString &path, const QList<CodecPattern> &patterns,
                                Qt::CaseSensitivity cs, const QString &reportName = QStringLiteral("f"));
 

@@ -1,0 +1,49 @@
+#ifndef CODECPROFILE_H
+#define CODECPROFILE_H
+
+#include "linelayout.h"
+
+class QTextCodec;
+class SingleByteCodec;
+
+// What deep search may assume of a codec's decoder, learnt once per codec
+// from probe bytes, so that it can decode a file only around the lines that
+// may hold the text instead of all of it.
+struct CodecProfile
+{
+    // Decodes byte by byte on data without its trigger bytes; may be null.
+    const SingleByteCodec *table = nullptr;
+    // UTF-16 or UTF-32: fixed code units of `units.unitBytes` bytes, each
+    // decoded alone. With `unitsFollowMark` the byte order is the one of the
+    // byte-order mark the data starts with, else the one in `units`.
+    bool fixedUnits = false;
+    bool unitsFollowMark = false;
+    LineLayout units;
+    // A UTF-32 unit beyond U+10FFFF decodes to some letter and a low
+    // surrogate (Qt's decoder splits it unchecked) instead of U+FFFD.
+    bool junkUnitsMakeLetters = false;
+    // Computed once per codec; call from one thread at a time.
+    static const CodecProfile &of(QTextCodec *codec);
+
+    struct LineRestart
+    {
+        // After a line feed byte (0x0A) the decoder is as new: each line of a
+        // one-byte layout decodes alone to what it decodes to in the stream.
+        bool restartsAtLineFeed = false;
+        // ASCII characters come only from their own bytes, never from a
+        // longer sequence: a line holds the ASCII part of the text as bytes.
+        bool asciiAnchored = false;
+    };
+    // Probed on first use, as few files need it.
+    const LineRestart &lineRestart() const;
+
+private:
+    QTextCodec *codec = nullptr;
+    mutable bool restartProbed = false;
+    mutable LineRestart restart;
+};
+
+// The line layout of data in `codec`'s encoding: its encoding of a line feed.
+LineLayout lineLayoutOf(QTextCodec *codec);
+
+#endif // CODECPROFILE_H

@@ -1,0 +1,76 @@
+#ifndef DEEPSEARCH_H
+#define DEEPSEARCH_H
+
+#include "bytesearch.h"
+#include "codecpattern.h"
+#include "singlebytecodec.h"
+#include "hitsink.h"
+
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <vector>
+
+class ByteSource;
+class QTextCodec;
+struct CodecProfile;
+
+// The deep-search list prepared for one search text and case rule: per codec
+// what its lines must hold as bytes to contain the text. Kept across files.
+class DeepPlan
+{
+public:
+    struct Codec
+    {
+        QTextCodec *codec = nullptr;
+        QString text;     // the pattern's text for this codec
+        QString prefix;   // "[name]\t"
+        const CodecProfile *profile = nullptr;
+        SingleByteCodec::Needle tableNeedleKind = SingleByteCodec::Needle::NotByteSearchable;
+        ByteNeedle tableNeedle;    // for lines without trigger bytes
+        ByteNeedle asciiAnchor;    // ASCII part of the text, for ASCII-anchored codecs
+        ByteNeedle unitNeedles[2]; // fixed units: the text in the little, big endian order
+    };
+
+    // True when the plan was made for these patterns and this case rule.
+    bool fits(const QList<CodecPattern> &patterns, Qt::CaseSensitivity cs) const;
+    void prepare(const QList<CodecPattern> &patterns, Qt::CaseSensitivity cs);
+
+    QList<CodecPattern> patterns;
+    Qt::CaseSensitivity cs = Qt::CaseSensitive;
+    bool prepared = false;
+    std::vector<Codec> codecs;  // each codec once, in list order: hits come grouped so
+};
+
+// Deep search of one file: every codec of the plan reads the file's lines
+// (as the file's own encoding cuts them, when it can be told), and each
+// matching line is reported once, at its line in the file, named by the
+// file's own codec where that codec matches it, else by the first codec whose
+// decoding of it holds no replacement character, else by the first codec that
+// matches. Codecs are decoded only around the lines that may hold the text
+// where their profile allows it. Appends nothing once `cancel` is set.
+void searchAllCodecs(const DeepPlan &plan, ByteSource &source, HitSink &hits,
+                const QString &reportName, const std::atomic_bool *cancel);
+
+// The longest run of ASCII characters of `text` whose case variants under
+// `cs` are all ASCII, as bytes; empty when there is none.
+ByteNeedle asciiAnchorFor(const QString &text, Qt::CaseSensitivity cs);
+
+// The longest run of characters of `text` as UTF-16 or UTF-32 units (`width`
+// 2 or 4) in one byte order; under Qt::CaseInsensitive only characters without
+// case variants and ASCII letters whose variants are all ASCII count, with
+// `bmpOnly` only characters of the Basic Multilingual Plane.
+ByteNeedle unitNeedleFor(const QString &text, Qt::CaseSensitivity cs, int width, bool bigEndian,
+                         bool bmpOnly);
+
+// True when a decoded line holds no replacement character: neither U+FFFD,
+// nor U+001A (ICU's substitute), nor a C1 control (0x80 to 0x9F, what
+// Latin-1 makes of bytes it has no letter for).
+bool readsAsText(const QString &line);
+
+// A decoded line as the hit reads it: a line feed that ends it, and a
+// carriage return before that (or at the end of the file), are dropped.
+QString lineWithoutEnd(QString decoded, bool endsFile);
+
+#endif // DEEPSEARCH_H
