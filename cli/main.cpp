@@ -1,7 +1,9 @@
+#include "codecs.h"
 #include "options.h"
 #include "searchrun.h"
 
 #include <QCoreApplication>
+#include <QTextCodec>
 
 #include <csignal>
 #include <cstdio>
@@ -14,8 +16,14 @@ int main(int argc, char *argv[])
     // A closed standard output shows up as a failed write, which stops the
     // search.
     std::signal(SIGPIPE, SIG_IGN);
+    // Arguments, file names and output in the locale's own encoding, also
+    // where Qt takes a GBK or Shift_JIS locale for UTF-8.
+    QTextCodec::setCodecForLocale(localeCodec());
 
-    const ParsedArguments parsed = parseArguments(app.arguments());
+    QList<QByteArray> rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments.append(QByteArray(argv[i]));
+    const ParsedArguments parsed = parseArguments(app.arguments(), rawArguments);
     switch (parsed.outcome) {
     case ParseOutcome::Help:
     case ParseOutcome::Version:

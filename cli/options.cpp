@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "codecs.h"
 #include "searchinput.h"
 
 #include <QCommandLineParser>
@@ -38,9 +39,23 @@ ParsedArguments usageError(const QString &reason)
     return parsed;
 }
 
+// True when one of the raw arguments ends with the bytes of `text` in the
+// locale codec and those bytes decode to it cleanly: a text made of bytes the
+// codec rejects holds replacement characters, whose bytes no argument holds.
+bool cameCleanly(const QString &text, const QList<QByteArray> &rawArguments)
+{
+    QTextCodec *const codec = QTextCodec::codecForLocale();
+    const QByteArray bytes = encodeText(codec, text);
+    for (const QByteArray &raw : rawArguments) {
+        if (raw.endsWith(bytes) && decodesCleanly(codec, bytes))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-ParsedArguments parseArguments(const QStringList &arguments)
+ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteArray> &rawArguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(helpText));
@@ -81,6 +96,12 @@ ParsedArguments parseArguments(const QStringList &arguments)
 
     SearchRequest &request = parsed.request;
     request.text = parser.value(contentOption);
+    if (!rawArguments.isEmpty() && !request.text.isEmpty() && !cameCleanly(request.text, rawArguments)) {
+        parsed.outcome = ParseOutcome::UsageError;
+        parsed.message = QStringLiteral("velto-find: the content text is not valid %1, the encoding of the locale.\n")
+                             .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name()));
+        return parsed;
+    }
     request.patterns = namePatterns(parser.value(nameOption));
     if (request.patterns.isEmpty()) {
         if (request.text.trimmed().isEmpty())

@@ -37,6 +37,10 @@ struct ParsedArguments
 // Reads the arguments (program name first) by the rules of the window's form:
 // name patterns split at ";" and trimmed, "*" when only a content text is
 // given, directories split at ";" keeping empty parts, each checked to exist.
-ParsedArguments parseArguments(const QStringList &arguments);
+// `rawArguments`, the same arguments as bytes, show whether the content text
+// decoded cleanly in the locale codec: a text that did not is a usage error,
+// as it would search for replacement characters.
+ParsedArguments parseArguments(const QStringList &arguments,
+                               const QList<QByteArray> &rawArguments = {});
 
 #endif // OPTIONS_H

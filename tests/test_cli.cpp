@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -124,6 +125,8 @@ private slots:
     void signalStopsSearch();
     void closedOutputEndsSearch();
     void progressLineMakesRoomForDiagnostics();
+    void gbkLocaleReadsArgumentsNamesAndOutput_data();
+    void gbkLocaleReadsArgumentsNamesAndOutput();
 
 private:
     // A big tree that keeps a deep search busy for seconds, with archives in it.
@@ -445,6 +448,64 @@ void TestCli::progressLineMakesRoomForDiagnostics()
     QCOMPARE(readEnd.readAll(), QByteArray("\r\033[K1 folder" "\r\033[K" "damaged" "\n"
                                            "\r\033[K2 folders" "\r\033[K" "bad\n"
                                            "\r\033[K3 folders" "\r\033[K"));
+}
+
+void TestCli::gbkLocaleReadsArgumentsNamesAndOutput_data()
+{
+    QTest::addColumn<QString>("arguments");  // shell words; \\x.. escapes are printf's
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");     // ROOT stands for the tree, in GBK bytes
+    QTest::addColumn<QByteArray>("err");
+    const QByteArray beijing("\xB1\xB1\xBE\xA9");
+    QTest::newRow("locale/a gbk text finds the gbk line of the file with a gbk name")
+        << "-c \"$(printf '\\261\\261\\276\\251')\" ." << 0
+        << "ROOT/" + beijing + ".txt:2:" + beijing + " is here\n" << QByteArray();
+    QTest::newRow("locale/deep search names the line by its gbk codec, once")
+        << "-d -c \"$(printf '\\261\\261\\276\\251')\" ." << 0
+        << "ROOT/" + beijing + ".txt:2:[GBK]\t" + beijing + " is here\n" << QByteArray();
+    QTest::newRow("locale/a text that is not gbk is a usage error")
+        << "-c \"$(printf 'ab\\261')\" ." << 2 << QByteArray()
+        << QByteArray("velto-find: the content text is not valid GBK, the encoding of the locale.\n");
+}
+
+void TestCli::gbkLocaleReadsArgumentsNamesAndOutput()
+{
+    QFETCH(QString, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    // A GBK locale of our own, made from the charmaps of Debian's locales package.
+    QTemporaryDir locales;
+    QProcess localedef;
+    localedef.start(QStringLiteral("localedef"),
+                    {"-i", "zh_CN", "-f", "GBK", locales.filePath(QStringLiteral("zh_CN.GBK"))});
+    QVERIFY(localedef.waitForFinished(120000));
+    QVERIFY2(QFileInfo(locales.filePath(QStringLiteral("zh_CN.GBK"))).isDir(), localedef.readAllStandardError());
+
+    TreeBuilder gbkTree;
+    const QByteArray beijing("\xB1\xB1\xBE\xA9");
+    const QByteArray root = QDir(gbkTree.root()).canonicalPath().toUtf8();  // ASCII
+    {
+        // The name's bytes are GBK, which this process's locale cannot say.
+        QFile named;
+        FILE *file = std::fopen(root + "/" + beijing + ".txt", "w");
+        QVERIFY(file && named.open(file, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        named.write("first ?? line\n" + beijing + " is here\n");
+    }
+    gbkTree.file(QStringLiteral("other.txt"), "what ?? and ??\n");
+    out.replace("ROOT", root);
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LOCPATH"), locales.path());
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("zh_CN.GBK"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(QString::fromUtf8(root));
+    process.start(QStringLiteral("/bin/sh"), {"-c", "exec \"$0\" " + arguments, program});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), exitCode);
+    QCOMPARE(process.readAllStandardOutput(), out);
+    QCOMPARE(process.readAllStandardError(), err);
 }
 
 QTEST_GUILESS_MAIN(TestCli)
