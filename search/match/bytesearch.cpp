@@ -19,14 +19,13 @@ bool isAsciiLetter(char c)
 ByteNeedle::ByteNeedle(const QByteArray &bytes, bool foldAsciiLetters)
     : folded(bytes), foldMask(bytes.size(), '\0')
 {
-    if (!foldAsciiLetters)
-        return;
-    for (int i = 0; i < folded.size(); ++i) {
+    for (int i = 0; i < folded.size() && foldAsciiLetters; ++i) {
         if (isAsciiLetter(folded[i])) {
             folded[i] = char(folded[i] | 0x20);
             foldMask[i] = 0x20;
         }
     }
+    identity = folded + '\0' + foldMask;
 }
 
 ByteNeedle::ByteNeedle(const QByteArray &bytes, const QByteArray &foldMask)
@@ -34,6 +33,7 @@ ByteNeedle::ByteNeedle(const QByteArray &bytes, const QByteArray &foldMask)
 {
     for (int i = 0; i < folded.size(); ++i)
         folded[i] = char(folded[i] | foldMask[i]);
+    identity = folded + '\0' + foldMask;
 }
 
 bool ByteNeedle::matchesAt(const char *p) const

@@ -17,7 +17,7 @@ public:
 
     bool isEmpty() const { return folded.isEmpty(); }
     // Identifies the needle, e.g. as a cache key.
-    QByteArray key() const { return folded + '\0' + foldMask; }
+    const QByteArray &key() const { return identity; }
     int size() const { return folded.size(); }
 
     // Offset of the first occurrence in [data, data + length), or `length`.
@@ -28,6 +28,7 @@ private:
 
     QByteArray folded;    // the needle with its foldable letters in lower case
     QByteArray foldMask;  // 0x20 where the byte is a letter that folds, else 0
+    QByteArray identity;  // folded, a NUL and foldMask
 };
 
 // Number of bytes equal to `byte` in [data, data + length).

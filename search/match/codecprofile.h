@@ -3,6 +3,9 @@
 
 #include "linelayout.h"
 
+#include <QByteArray>
+#include <QList>
+
 class QTextCodec;
 class SingleByteCodec;
 
@@ -22,17 +25,24 @@ struct CodecProfile
     // A UTF-32 unit beyond U+10FFFF decodes to some letter and a low
     // surrogate (Qt's decoder splits it unchecked) instead of U+FFFD.
     bool junkUnitsMakeLetters = false;
+    // BOCU-1: each character is coded as its distance from the one before, so
+    // a text's bytes after its first character are fixed, not those before.
+    bool differenceCoded = false;
+
     // Computed once per codec; call from one thread at a time.
     static const CodecProfile &of(QTextCodec *codec);
 
     struct LineRestart
     {
         // After a line feed byte (0x0A) the decoder is as new: each line of a
-        // one-byte layout decodes alone to what it decodes to in the stream.
+        // one-byte layout decodes alone to what it decodes to in the stream,
+        // on data that holds none of `unlessOpened` (HZ's "~{" switches to
+        // GB2312 until "~}", across line ends).
         bool restartsAtLineFeed = false;
-        // ASCII characters come only from their own bytes, never from a
-        // longer sequence: a line holds the ASCII part of the text as bytes.
-        bool asciiAnchored = false;
+        QList<QByteArray> unlessOpened;
+        // Per ASCII character: it comes only from its own byte, never from a
+        // longer sequence, so a line holding it holds that byte.
+        bool asciiAnchored[128] = {};
     };
     // Probed on first use, as few files need it.
     const LineRestart &lineRestart() const;

@@ -13,6 +13,7 @@
 #include <QTextCodec>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -109,7 +110,7 @@ private:
         qint64 firstLineNo;
         bool endsFile;
         ByteSet present;
-        QHash<QByteArray, QVector<LineSpan>> linesByNeedle;
+        QHash<QPair<QByteArray, int>, QVector<LineSpan>> linesByNeedle;  // by needle and unit
     };
 
     bool decided(qint64 lineNo) const
@@ -119,6 +120,7 @@ private:
     }
     void consider(int codec, const LineSpan &line, const QString &decoded, const Piece &piece);
     void searchCodec(int index, Piece &piece);
+    bool restartsIn(const CodecProfile::LineRestart &restart, const Piece &piece) const;
     void searchByTable(int index, Piece &piece, const SingleByteCodec &table);
     void searchByUnits(int index, Piece &piece);
     void searchRestarting(int index, Piece &piece);
@@ -158,7 +160,7 @@ qint64 FileSearch::linesIn(const char *data, qint64 size) const
 // The lines holding `needle` at an offset that is a multiple of `unit`.
 const QVector<LineSpan> &FileSearch::linesHolding(Piece &piece, const ByteNeedle &needle, int unit)
 {
-    const QByteArray key = needle.key() + char(unit);
+    const QPair<QByteArray, int> key(needle.key(), unit);
     auto found = piece.linesByNeedle.constFind(key);
     if (found != piece.linesByNeedle.constEnd())
         return *found;
@@ -218,9 +220,15 @@ void FileSearch::searchByTable(int index, Piece &piece, const SingleByteCodec &t
     const QVector<LineSpan> lines = entry.tableNeedleKind == SingleByteCodec::Needle::Found
                                         ? linesHolding(piece, entry.tableNeedle, 1)
                                         : allLines(piece);
+    const int lag = table.lag();
     for (const LineSpan &line : lines) {
-        if (!decided(line.lineNo))
-            consider(index, line, table.decode(piece.data + line.start, line.end - line.start), piece);
+        if (decided(line.lineNo))
+            continue;
+        const qint64 heldFrom = qMax<qint64>(0, line.start - lag);
+        consider(index, line,
+                 table.decode(piece.data + heldFrom, line.start - heldFrom)
+                     + table.decode(piece.data + line.start, qMax<qint64>(0, line.end - line.start - lag)),
+                 piece);
     }
 }
 
@@ -262,21 +270,27 @@ void FileSearch::searchRestarting(int index, Piece &piece)
     const DeepPlan::Codec &entry = plan.codecs[size_t(index)];
     const SingleByteCodec *table = entry.profile->table;
     QVector<LineSpan> lines;
-    if (entry.profile->lineRestart().asciiAnchored && !entry.asciiAnchor.isEmpty()) {
+    if (!entry.asciiAnchorMade) {
+        entry.asciiAnchorMade = true;
+        entry.asciiAnchor = asciiAnchorFor(entry.text, plan.cs, entry.profile->lineRestart().asciiAnchored);
+    }
+    if (!entry.asciiAnchor.isEmpty()) {
         lines = linesHolding(piece, entry.asciiAnchor, 1);
+    } else if (!entry.tailAnchor.isEmpty()) {
+        lines = linesHolding(piece, entry.tailAnchor, 1);
     } else {
         // A line without trigger bytes decodes byte by byte; any other line may
         // decode to anything.
         QVector<qint64> offsets;
         int kinds = 0;
         for (int b = 0; table && b < 256; ++b)
-            kinds += table->isTrigger(uchar(b)) && piece.present.has[b];
+            kinds += table->isTrigger(uchar(b)) && piece.present.has(uchar(b));
         if (!table || kinds > kMaxTriggerKinds
             || entry.tableNeedleKind == SingleByteCodec::Needle::NotByteSearchable) {
             lines = allLines(piece);
         } else {
             for (int b = 0; b < 256; ++b) {
-                if (!table->isTrigger(uchar(b)) || !piece.present.has[b])
+                if (!table->isTrigger(uchar(b)) || !piece.present.has(uchar(b)))
                     continue;
                 for (const char *p = piece.data, *end = piece.data + piece.size;
                      (p = static_cast<const char *>(memchr(p, b, size_t(end - p)))); ++p)
@@ -324,6 +338,17 @@ void FileSearch::searchStream(int index, Piece &piece)
     }
 }
 
+bool FileSearch::restartsIn(const CodecProfile::LineRestart &restart, const Piece &piece) const
+{
+    if (!restart.restartsAtLineFeed)
+        return false;
+    for (const QByteArray &opener : restart.unlessOpened) {
+        if (memmem(piece.data, size_t(piece.size), opener.constData(), size_t(opener.size())))
+            return false;
+    }
+    return true;
+}
+
 void FileSearch::searchCodec(int index, Piece &piece)
 {
     const CodecProfile &profile = *plan.codecs[size_t(index)].profile;
@@ -331,7 +356,7 @@ void FileSearch::searchCodec(int index, Piece &piece)
         searchByTable(index, piece, *profile.table);
     else if (profile.fixedUnits)
         searchByUnits(index, piece);
-    else if (encoding.lines == LineLayout() && profile.lineRestart().restartsAtLineFeed)
+    else if (encoding.lines == LineLayout() && restartsIn(profile.lineRestart(), piece))
         searchRestarting(index, piece);
     else
         searchStream(index, piece);
@@ -349,10 +374,9 @@ void FileSearch::searchPiece(const char *data, qint64 size, qint64 offset, qint6
             fileMark[width == 4] = bigMark ? 1 : littleMark ? 0 : -1;
         }
         own.assign(plan.codecs.size(), false);
-        for (size_t i = 0; i < plan.codecs.size() && encoding.codec; ++i) {
-            own[i] = plan.codecs[i].codec == encoding.codec
-                  || plan.codecs[i].codec->name() == encoding.codec->name();
-        }
+        const QByteArray ownName = encoding.codec ? encoding.codec->name() : QByteArray();
+        for (size_t i = 0; i < plan.codecs.size() && encoding.codec; ++i)
+            own[i] = plan.codecs[i].codec == encoding.codec || plan.codecs[i].name == ownName;
     }
     // The file's own codec first: the lines it matches are named by it.
     for (const bool ownFirst : {true, false}) {
@@ -422,12 +446,15 @@ QString lineWithoutEnd(QString decoded, bool endsFile)
     return decoded;
 }
 
-ByteNeedle asciiAnchorFor(const QString &text, Qt::CaseSensitivity cs)
+ByteNeedle asciiAnchorFor(const QString &text, Qt::CaseSensitivity cs, const bool *anchored)
 {
     QByteArray best;
     QByteArray run;
     for (const QChar c : text) {
-        if (c.unicode() < 0x80 && !utf8AnchorFor(QString(c), cs).isEmpty()) {
+        const ushort u = c.unicode();
+        const bool letter = (u | 0x20) >= 'a' && (u | 0x20) <= 'z';
+        if (u < 0x80 && anchored[u] && (cs == Qt::CaseSensitive || !letter || anchored[u ^ 0x20])
+            && !utf8AnchorFor(QString(c), cs).isEmpty()) {
             run += char(c.unicode());
             if (run.size() > best.size())
                 best = run;
@@ -472,6 +499,30 @@ ByteNeedle unitNeedleFor(const QString &text, Qt::CaseSensitivity cs, int width,
     return ByteNeedle(best, bestMask);
 }
 
+ByteNeedle tailAnchorFor(QTextCodec *codec, const QString &text, Qt::CaseSensitivity cs)
+{
+    // Spaces and controls have bytes of their own, but a distance may reach
+    // them too: the anchor stops before the first one.
+    int base = 0;
+    while (base < text.size() && text[base].unicode() <= 0x20)
+        ++base;
+    int end = base + 1;
+    while (end < text.size() && text[end].unicode() > 0x20)
+        ++end;
+    const QString tail = text.mid(base + 1, end - base - 1);
+    if (tail.isEmpty())
+        return ByteNeedle();
+    for (const QChar c : tail) {
+        if (cs == Qt::CaseInsensitive && (c.toUpper() != c || c.toLower() != c || c.toCaseFolded() != c))
+            return ByteNeedle();
+    }
+    const QByteArray whole = encodeText(codec, text.left(end));
+    const QByteArray head = encodeText(codec, text.left(base + 1));
+    if (!whole.startsWith(head) || whole.size() == head.size())
+        return ByteNeedle();
+    return ByteNeedle(whole.mid(head.size()), false);
+}
+
 bool DeepPlan::fits(const QList<CodecPattern> &other, Qt::CaseSensitivity otherCs) const
 {
     if (!prepared || otherCs != cs || other.size() != patterns.size())
@@ -499,12 +550,13 @@ void DeepPlan::prepare(const QList<CodecPattern> &list, Qt::CaseSensitivity case
         Codec codec;
         codec.codec = pattern.codec;
         codec.text = pattern.text;
-        codec.prefix = QLatin1Char('[') + QString::fromLatin1(pattern.codec->name()) + QLatin1String("]\t");
+        codec.name = pattern.codec->name();
+        codec.prefix = QLatin1Char('[') + QString::fromLatin1(codec.name) + QLatin1String("]\t");
         codec.profile = &CodecProfile::of(pattern.codec);
         if (codec.profile->table)
             codec.tableNeedleKind = codec.profile->table->needleFor(pattern.text, cs, &codec.tableNeedle);
-        if (codec.profile->table)
-            codec.asciiAnchor = asciiAnchorFor(pattern.text, cs);
+        if (codec.profile->differenceCoded)
+            codec.tailAnchor = tailAnchorFor(pattern.codec, pattern.text, cs);
         if (codec.profile->fixedUnits) {
             // Where a unit out of range decodes to a letter and a low surrogate,
             // only the text's last character may come from such a unit.

@@ -25,11 +25,16 @@ public:
     {
         QTextCodec *codec = nullptr;
         QString text;     // the pattern's text for this codec
+        QByteArray name;
         QString prefix;   // "[name]\t"
         const CodecProfile *profile = nullptr;
         SingleByteCodec::Needle tableNeedleKind = SingleByteCodec::Needle::NotByteSearchable;
         ByteNeedle tableNeedle;    // for lines without trigger bytes
-        ByteNeedle asciiAnchor;    // ASCII part of the text, for ASCII-anchored codecs
+        // The text's longest run of ASCII characters this codec decodes only
+        // from their own bytes; made when first needed.
+        mutable bool asciiAnchorMade = false;
+        mutable ByteNeedle asciiAnchor;
+        ByteNeedle tailAnchor;     // difference-coded codecs: the text after its first letter
         ByteNeedle unitNeedles[2]; // fixed units: the text in the little, big endian order
     };
 
@@ -53,9 +58,10 @@ public:
 void searchAllCodecs(const DeepPlan &plan, ByteSource &source, HitSink &hits,
                 const QString &reportName, const std::atomic_bool *cancel);
 
-// The longest run of ASCII characters of `text` whose case variants under
-// `cs` are all ASCII, as bytes; empty when there is none.
-ByteNeedle asciiAnchorFor(const QString &text, Qt::CaseSensitivity cs);
+// The longest run of ASCII characters of `text` marked in `anchored` whose
+// case variants under `cs` are all ASCII and all marked, as bytes; empty
+// when there is none.
+ByteNeedle asciiAnchorFor(const QString &text, Qt::CaseSensitivity cs, const bool *anchored);
 
 // The longest run of characters of `text` as UTF-16 or UTF-32 units (`width`
 // 2 or 4) in one byte order; under Qt::CaseInsensitive only characters without
@@ -63,6 +69,13 @@ ByteNeedle asciiAnchorFor(const QString &text, Qt::CaseSensitivity cs);
 // `bmpOnly` only characters of the Basic Multilingual Plane.
 ByteNeedle unitNeedleFor(const QString &text, Qt::CaseSensitivity cs, int width, bool bigEndian,
                          bool bmpOnly);
+
+// The bytes a difference-coded `codec` (BOCU-1) gives the text after its
+// first character that sets the distance base (not a space or control), up
+// to the next space or control: whatever comes before, those bytes are
+// fixed. Empty when there are none, or when `cs` ignores case and one of
+// those characters has case variants.
+ByteNeedle tailAnchorFor(QTextCodec *codec, const QString &text, Qt::CaseSensitivity cs);
 
 // True when a decoded line holds no replacement character: neither U+FFFD,
 // nor U+001A (ICU's substitute), nor a C1 control (0x80 to 0x9F, what

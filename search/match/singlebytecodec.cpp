@@ -27,9 +27,14 @@ QString decodeUnflushed(QTextCodec *codec, const QByteArray &bytes)
 
 void ByteSet::addAll(const char *data, qint64 size)
 {
+    bool seen[256] = {};
     const unsigned char *p = reinterpret_cast<const unsigned char *>(data);
     for (qint64 i = 0; i < size; ++i)
-        has[p[i]] = true;
+        seen[p[i]] = true;
+    for (int b = 0; b < 256; ++b) {
+        if (seen[b])
+            bits[b >> 6] |= quint64(1) << (b & 63);
+    }
 }
 
 const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
@@ -40,11 +45,20 @@ const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
         return found->get();
 
     auto table = std::make_shared<SingleByteCodec>();
+    const QString letters = decodeUnflushed(codec, QByteArrayLiteral("AB"));
+    table->heldBack = letters == QLatin1String("A") ? 1 : 0;
+    // Each byte alone; one decoder serves until a byte leaves it in a state.
+    auto state = std::make_unique<QTextCodec::ConverterState>(QTextCodec::IgnoreHeader);
     for (int b = 0; b < 256; ++b) {
-        const QString one = decodeUnflushed(codec, QByteArray(1, char(b)));
+        const QByteArray bytes = char(b) + QByteArray(table->heldBack, 'A');
+        if (table->heldBack)
+            state = std::make_unique<QTextCodec::ConverterState>(QTextCodec::IgnoreHeader);
+        const QString one = codec->toUnicode(bytes.constData(), bytes.size(), state.get());
         table->trigger[b] = one.size() != 1;
         if (one.size() == 1)
             table->decoded[b] = one[0];
+        else
+            state = std::make_unique<QTextCodec::ConverterState>(QTextCodec::IgnoreHeader);
     }
     bool alike = table->decodesAlike(codec);
     if (!alike) {
@@ -52,8 +66,11 @@ const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
             table->trigger[b] = true;
         alike = table->decodesAlike(codec);
     }
-    for (int b = 0; b < 256; ++b)
+    for (int b = 0; b < 256; ++b) {
         table->triggers += table->trigger[b];
+        if (table->trigger[b])
+            table->triggerBits[b >> 6] |= quint64(1) << (b & 63);
+    }
     alike = alike && table->triggers < 256;
     known.insert(codec, alike ? table : nullptr);
     return alike ? table.get() : nullptr;
@@ -71,28 +88,35 @@ bool SingleByteCodec::decodesAlike(QTextCodec *codec) const
     }
     if (alphabet.isEmpty())
         return true;
-    QByteArray probe;
-    probe.reserve(2 * alphabet.size() * alphabet.size() + 65536);
-    for (const char a : qAsConst(alphabet)) {
-        for (const char b : qAsConst(alphabet)) {
-            probe += a;
-            probe += b;
+    // A de Bruijn sequence: every pair of the alphabet's bytes once; then
+    // random bytes of it. Made once per alphabet: most codecs share one.
+    static QHash<QByteArray, QByteArray> probes;
+    QByteArray &probe = probes[alphabet];
+    if (probe.isEmpty()) {
+        const int n = alphabet.size();
+        probe.resize(n * n + 1 + 16384);
+        char *out = probe.data();
+        for (int a = 0; a < n; ++a) {
+            *out++ = alphabet[a];
+            for (int b = a + 1; b < n; ++b) {
+                *out++ = alphabet[a];
+                *out++ = alphabet[b];
+            }
+        }
+        *out++ = alphabet[0];
+        quint32 seed = 12345;
+        for (int i = 0; i < 16384; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            *out++ = alphabet[int((seed >> 16) % uint(n))];
         }
     }
-    quint32 seed = 12345;
-    for (int i = 0; i < 65536; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        probe += alphabet[int((seed >> 16) % uint(alphabet.size()))];
-    }
-    return decodeUnflushed(codec, probe) == decode(probe.constData(), probe.size());
+    return decodeUnflushed(codec, probe) == decode(probe.constData(), probe.size() - heldBack);
 }
 
 bool SingleByteCodec::decodesByteByByte(const ByteSet &present) const
 {
-    if (triggers == 0)
-        return true;
-    for (int b = 0; b < 256; ++b) {
-        if (trigger[b] && present.has[b])
+    for (int i = 0; i < 4; ++i) {
+        if (triggerBits[i] & present.bits[i])
             return false;
     }
     return true;

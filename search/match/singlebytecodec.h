@@ -10,8 +10,9 @@ class QTextCodec;
 // Which of the 256 byte values occur in some data.
 struct ByteSet
 {
-    bool has[256] = {};
+    quint64 bits[4] = {};
 
+    bool has(uchar byte) const { return bits[byte >> 6] >> (byte & 63) & 1; }
     void addAll(const char *data, qint64 size);
 };
 
@@ -39,12 +40,18 @@ public:
 
     QString decode(const char *data, qint64 size) const;
     QChar decodedByte(uchar byte) const { return decoded[byte]; }
+    // Bytes the decoder holds back until more come (ICU's ISCII converters
+    // wait for one, which may combine): a stream's piece decodes to the held
+    // bytes before it and its own bytes but the last `lag`.
+    int lag() const { return heldBack; }
 
 private:
     bool decodesAlike(QTextCodec *codec) const;
 
     QChar decoded[256];
+    int heldBack = 0;
     bool trigger[256] = {};
+    quint64 triggerBits[4] = {};
     int triggers = 0;
 };
 
