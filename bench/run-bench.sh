@@ -65,9 +65,28 @@ bench names "$runs" \
 echo "== deep search: '$content_word' over $(file_bytes "$deep") bytes in $(find "$deep" -type f | wc -l) files"
 echo "deep:   $(velto_hits_and_rss -d -c "$content_word" "$deep")"
 echo "normal: $(velto_hits_and_rss -c "$content_word" "$deep")"
+# The tree is UTF-8 and the word ASCII: deep mode must report the lines
+# normal mode reports, each once, at the same numbers (FILE:LINE compared).
+"$velto" -d -c "$content_word" "$deep" | cut -d: -f1,2 | sort > "$out/deep.lines"
+"$velto" -c "$content_word" "$deep" | cut -d: -f1,2 | sort > "$out/normal.lines"
+if cmp -s "$out/deep.lines" "$out/normal.lines"; then
+    echo "same lines in both modes: $(wc -l < "$out/deep.lines")"
+else
+    echo "the modes report different lines:"; diff "$out/normal.lines" "$out/deep.lines" | head
+fi
+rm -f "$out/deep.lines" "$out/normal.lines"
 bench deep "$deep_runs" \
     "$velto -c $content_word $deep" \
     "$velto -d -c $content_word $deep"
+# Wall time and CPU time (user + system) of both modes, from hyperfine's means.
+python3 - "$out/deep.json" <<'PY'
+import json, sys
+normal, deep = json.load(open(sys.argv[1]))["results"]
+def cpu(r): return r["user"] + r["system"]
+print("normal: wall %.3f s, CPU %.3f s; deep: wall %.3f s, CPU %.3f s; deep/normal: %.1fx wall, %.1fx CPU"
+      % (normal["mean"], cpu(normal), deep["mean"], cpu(deep),
+         deep["mean"] / normal["mean"], cpu(deep) / cpu(normal)))
+PY
 
 # Each file read once in deep mode: the opens of files in the tree and the
 # bytes that read() returned, against the tree's file count and size.

@@ -4,11 +4,14 @@
 #                every test; undefined behaviour ends the process;
 #   build-tsan/  ThreadSanitizer, the thread, stop and delivery tests only (the
 #                content matcher's own tests are single-threaded; it runs in
-#                the search thread in test_walk and test_cli).
+#                the search thread in test_walk and test_cli);
+#   valgrind     memcheck on the normal build (build/): the deep-search tests
+#                of texts outside the BMP and a velto-find run on a UTF-32
+#                file, where an uninitialised byte would change the output.
 # Every sanitizer report, also one from a program a test starts (velto-search,
 # velto-find), is written to a log file of its own; the script prints them and
 # fails when there is any, whatever the tests' own verdict.
-#   scripts/test-sanitizers.sh [asan|tsan]...
+#   scripts/test-sanitizers.sh [asan|tsan|valgrind]...
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 supp=$top/tests/sanitizers
@@ -65,11 +68,31 @@ tsan() {
     run_tests "$build" -R "$pattern"
 }
 
+valgrind() {
+  local build=${VELTO_BUILD_DIR:-$top/build} work status=0
+  "$top/scripts/build.sh" >/dev/null
+  work=$(mktemp -d)
+  local memcheck=(command valgrind --quiet --error-exitcode=99 --errors-for-leak-kinds=none)
+  "${memcheck[@]}" "$build/bin/test_contentmatcher" -silent utf32TextsOutsideTheBmpRoundTrip \
+    deepIssueCases || status=1
+  printf 'emoji \360\237\230\200 here and \360\220\220\267 deseret\n' |
+    iconv -f UTF-8 -t UTF-32 > "$work/deseret.txt"  # a mark, then little endian
+  local expected got
+  expected=$(printf '{"dir": "%s", "file": "deseret.txt", "line": 1, "text": "[UTF-32LE]\\temoji \360\237\230\200 here and \360\220\220\267 deseret"}' "$work")
+  got=$(cd "$work" && "${memcheck[@]}" "$build/bin/velto-find" --json -d -c deseret "$work") || status=1
+  if [ "$got" != "$expected" ]; then
+    echo "velto-find under valgrind printed: $got" >&2
+    status=1
+  fi
+  rm -rf "$work"
+  return $status
+}
+
 kinds=("$@")
-[ ${#kinds[@]} -gt 0 ] || kinds=(asan tsan)
+[ ${#kinds[@]} -gt 0 ] || kinds=(asan tsan valgrind)
 status=0
 for kind in "${kinds[@]}"; do
-  case $kind in asan | tsan) ;; *) echo "unknown build: $kind" >&2; exit 2 ;; esac
+  case $kind in asan | tsan | valgrind) ;; *) echo "unknown build: $kind" >&2; exit 2 ;; esac
   echo "== $kind tests" >&2
   "$kind" || status=1
 done

@@ -29,13 +29,14 @@ constexpr int kHeadChars = 256;
 // head's end may change in the conversion's last characters.
 constexpr int kMaxDeepHeadChars = 1 << 20;
 constexpr int kConversionSlack = 8;
-// The file is searched in pieces of this size, each read once and searched
-// by every codec; a file of at most this size is one piece.
-constexpr qint64 kPieceBytes = qint64(16) << 20;
+// The file is searched in pieces of at most this size, each read once and
+// searched by every codec; a file of at most this size is one piece.
+constexpr qint64 kPieceBytes = qint64(4) << 20;
 // Lines holding a trigger byte are decoded when the piece holds at most
 // this many kinds of them; with more, every line is.
 constexpr int kMaxTriggerKinds = 4;
 constexpr int kCancelCheckLines = 4096;
+constexpr qint64 kDecodeStep = 1 << 16;  // bytes decoded between looks at the stop flag
 
 bool cancelled(const std::atomic_bool *cancel)
 {
@@ -120,6 +121,10 @@ private:
     }
     void consider(int codec, const LineSpan &line, const QString &decoded, const Piece &piece);
     void searchCodec(int index, Piece &piece);
+    // Decodes a line in steps, so that a stop is seen within a huge one; the
+    // decoder goes on from step to step as it would in one call.
+    QString decodeInSteps(QTextCodec *codec, const char *data, qint64 size,
+                          QTextCodec::ConverterState *state) const;
     bool restartsIn(const CodecProfile::LineRestart &restart, const Piece &piece) const;
     void searchByTable(int index, Piece &piece, const SingleByteCodec &table);
     void searchByUnits(int index, Piece &piece);
@@ -136,6 +141,15 @@ private:
     QHash<qint64, Claim> claims;
     std::vector<std::unique_ptr<QTextCodec::ConverterState>> streams;
 };
+
+QString FileSearch::decodeInSteps(QTextCodec *codec, const char *data, qint64 size,
+                                  QTextCodec::ConverterState *state) const
+{
+    QString decoded;
+    for (qint64 done = 0; done < size && !cancelled(cancel); done += kDecodeStep)
+        decoded += codec->toUnicode(data + done, int(qMin(kDecodeStep, size - done)), state);
+    return decoded;
+}
 
 QVector<LineSpan> FileSearch::allLines(const Piece &piece) const
 {
@@ -261,7 +275,7 @@ void FileSearch::searchByUnits(int index, Piece &piece)
         QByteArray bytes = QByteArray::fromRawData(piece.data + first, int(last - first));
         if (!fileStart && !mark.isEmpty())
             bytes.prepend(mark);  // sets the byte order as the file's start did
-        consider(index, line, codec->toUnicode(bytes.constData(), bytes.size(), &state), piece);
+        consider(index, line, decodeInSteps(codec, bytes.constData(), bytes.size(), &state), piece);
     }
 }
 
@@ -311,7 +325,7 @@ void FileSearch::searchRestarting(int index, Piece &piece)
         QTextCodec::ConverterState state(piece.offset + line.start == 0 ? QTextCodec::DefaultConversion
                                                                          : QTextCodec::IgnoreHeader);
         consider(index, line,
-                 codec->toUnicode(piece.data + line.start, int(line.end - line.start), &state), piece);
+                 decodeInSteps(codec, piece.data + line.start, line.end - line.start, &state), piece);
     }
 }
 
@@ -332,7 +346,7 @@ void FileSearch::searchStream(int index, Piece &piece)
                 return;
         }
         const QString decoded =
-            codec->toUnicode(piece.data + line.start, int(line.end - line.start), state.get());
+            decodeInSteps(codec, piece.data + line.start, line.end - line.start, state.get());
         if (!decided(line.lineNo))
             consider(index, line, decoded, piece);
     }
@@ -409,19 +423,20 @@ void FileSearch::appendHits(HitSink &hits, const QString &reportName) const
     }
 }
 
-// Reads up to `max` bytes; fewer only at the end of the data.
-qint64 readPiece(ByteSource &source, QByteArray &buffer, qint64 max)
+// Appends up to `max` bytes to `buffer`; fewer only at the end of the data.
+qint64 readMore(ByteSource &source, QByteArray &buffer, qint64 max)
 {
-    buffer.resize(int(max));
-    qint64 have = 0;
-    while (have < max) {
-        const qint64 got = source.readInto(buffer.data() + have, max - have);
-        if (got <= 0)
+    const int held = buffer.size();
+    buffer.resize(held + int(max));
+    qint64 got = 0;
+    while (got < max) {
+        const qint64 n = source.readInto(buffer.data() + held + got, max - got);
+        if (n <= 0)
             break;
-        have += got;
+        got += n;
     }
-    buffer.resize(int(have));
-    return have;
+    buffer.resize(held + int(got));
+    return got;
 }
 
 } // namespace
@@ -583,16 +598,22 @@ void searchAllCodecs(const DeepPlan &plan, ByteSource &source, HitSink &hits,
     for (;;) {
         if (cancelled(cancel))
             return;
-        const qint64 size = readPiece(source, piece, kPieceBytes);
-        const bool endsFile = size < kPieceBytes || source.atEnd();
+        const qint64 wanted = kPieceBytes - piece.size();
+        const bool endsFile = readMore(source, piece, wanted) < wanted || source.atEnd();
+        const qint64 size = piece.size();
         if (offset == 0)
             search.encoding = detectFileEncoding(piece.constData(), size, endsFile);
-        if (size > 0)
-            search.searchPiece(piece.constData(), size, offset, firstLineNo, endsFile);
-        if (endsFile)
+        // A piece ends with a whole line where it can: a hit never spans two.
+        qint64 cut = endsFile ? size : lastLineEnd(piece.constData(), size, search.encoding.lines);
+        if (cut == 0)
+            cut = size;  // a line longer than a piece
+        if (cut > 0)
+            search.searchPiece(piece.constData(), cut, offset, firstLineNo, endsFile && cut == size);
+        if (endsFile && cut == size)
             break;
-        firstLineNo += search.linesIn(piece.constData(), size);
-        offset += size;
+        firstLineNo += search.linesIn(piece.constData(), cut);
+        offset += cut;
+        piece.remove(0, int(cut));
     }
     if (!cancelled(cancel))
         search.appendHits(hits, reportName);

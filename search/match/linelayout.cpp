@@ -69,3 +69,19 @@ LineSpan LineCursor::lineHolding(qint64 offset)
     }
     return current;
 }
+
+qint64 lastLineEnd(const char *data, qint64 size, const LineLayout &layout)
+{
+    if (layout.unitBytes == 1) {
+        const void *feed = memrchr(data, layout.lineFeed, size_t(size));
+        return feed ? static_cast<const char *>(feed) - data + 1 : 0;
+    }
+    LineCursor cursor(data, size, layout, 1);
+    LineSpan line{0, 0, 0, false};
+    qint64 end = 0;
+    while (cursor.nextLine(&line)) {
+        if (line.endsWithFeed)
+            end = line.end;
+    }
+    return end;
+}

@@ -53,4 +53,8 @@ private:
     LineSpan current;  // the last line returned; end 0 before the first
 };
 
+// The end of the last line of data[0, size) that ends with its line feed,
+// or 0 when no line does.
+qint64 lastLineEnd(const char *data, qint64 size, const LineLayout &layout);
+
 #endif // LINELAYOUT_H
