@@ -144,7 +144,8 @@ CodecProfile::LineRestart probeLineRestart(QTextCodec *codec, const SingleByteCo
 {
     static const QList<QByteArray> lines = restartProbeLines();
     CodecProfile::LineRestart found;
-    if (decodedLines(codec, lines, false) != decodedLines(codec, lines, true))
+    // A decoder that holds a byte back holds the line feed over the line end.
+    if ((table && table->lag() != 0) || decodedLines(codec, lines, false) != decodedLines(codec, lines, true))
         return found;
     found.restartsAtLineFeed = true;
     for (const char *opener : kOpeners) {
@@ -155,7 +156,7 @@ CodecProfile::LineRestart probeLineRestart(QTextCodec *codec, const SingleByteCo
 
     // An ASCII byte that switches the decoder (HZ's "~", UTF-7's "+") may
     // start a sequence of any length that decodes to ASCII letters.
-    if (!table || table->lag() != 0)
+    if (!table)
         return found;
     for (int b = 0; b < 0x80; ++b) {
         if (table->isTrigger(uchar(b)))

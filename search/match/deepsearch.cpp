@@ -51,32 +51,27 @@ QByteArray unitBytes(uint value, int width, bool bigEndian)
     return out;
 }
 
-class DecodedLine
+// Hits read in GB18030, which holds every character.
+QTextCodec *hitCodec()
 {
-public:
-    explicit DecodedLine(const DeepPlan::Codec &codec, Qt::CaseSensitivity cs)
-        : codec(codec), cs(cs), heads(codec.text, cs, kHeadChars)
-    {
-        QTextCodec *const target = hitCodec();
-        heads.setHeadCheck(
-            [this, target](const QString &head) {
-                QString converted;
-                convertThroughCodecs(head, this->codec.codec, converted, target);
-                return converted.size() >= kMaxLineText + kConversionSlack;
-            },
-            kMaxDeepHeadChars);
-    }
+    static QTextCodec *const gb18030 = QTextCodec::codecForName("gb18030");
+    return gb18030;
+}
 
-    static QTextCodec *hitCodec()
-    {
-        static QTextCodec *const gb18030 = QTextCodec::codecForName("gb18030");
-        return gb18030;
-    }
-
-    const DeepPlan::Codec &codec;
-    const Qt::CaseSensitivity cs;
-    LineMatcher heads;
-};
+// The first characters of a matching line that its hit text is made from.
+QString hitHeadOf(const DeepPlan::Codec &codec, Qt::CaseSensitivity cs, const QString &line)
+{
+    LineMatcher heads(codec.text, cs, kHeadChars);
+    QTextCodec *const target = hitCodec();
+    heads.setHeadCheck(
+        [&](const QString &head) {
+            QString converted;
+            convertThroughCodecs(head, codec.codec, converted, target);
+            return converted.size() >= kMaxLineText + kConversionSlack;
+        },
+        kMaxDeepHeadChars);
+    return heads.headOf(line);
+}
 
 // One file's search: the lines claimed so far and the state of the codecs
 // that must read every byte.
@@ -222,8 +217,7 @@ void FileSearch::consider(int codec, const LineSpan &line, const QString &decode
     const auto found = claims.constFind(line.lineNo);
     if (found != claims.constEnd() && (found->final || !clean))
         return;
-    DecodedLine heads(entry, plan.cs);
-    claims.insert(line.lineNo, Claim{codec, own[size_t(codec)] || clean, heads.heads.headOf(text)});
+    claims.insert(line.lineNo, Claim{codec, own[size_t(codec)] || clean, hitHeadOf(entry, plan.cs, text)});
 }
 
 void FileSearch::searchByTable(int index, Piece &piece, const SingleByteCodec &table)
@@ -415,7 +409,7 @@ void FileSearch::appendHits(HitSink &hits, const QString &reportName) const
         const DeepPlan::Codec &entry = plan.codecs[size_t(item.first.first)];
         QString converted;
         convertThroughCodecs(item.second->head, entry.codec, converted,
-                             DecodedLine::hitCodec() ? DecodedLine::hitCodec() : entry.codec);
+                             hitCodec() ? hitCodec() : entry.codec);
         converted.replace(QLatin1Char('\n'), QLatin1Char(' '));
         if (converted.size() > kMaxLineText)
             converted.resize(kMaxLineText);
