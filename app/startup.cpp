@@ -60,5 +60,5 @@ void installStyleAndCodecs()
         style = QStyleFactory::create(QStringLiteral("Fusion"));
     if (style)
         QApplication::setStyle(style);  // the application takes ownership
-    QTextCodec::setCodecForLocale(systemCodec());
+    QTextCodec::setCodecForLocale(localeCodec());
 }

@@ -35,8 +35,8 @@ QString initialDirectoryList(const QString &argument, const QString &allDrives);
 QTranslator *installQtTranslations(
     const QString &folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath));
 
-// The application-wide style (Cleanlooks, else Fusion) and the "system" codec
-// as the codec for the locale.
+// The application-wide style (Cleanlooks, else Fusion) and the locale's own
+// encoding (localeCodec) as the codec for the locale.
 void installStyleAndCodecs();
 
 #endif // STARTUP_H

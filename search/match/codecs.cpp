@@ -6,7 +6,9 @@
 #include <QSet>
 #include <QTextCodec>
 
+#ifndef Q_OS_WIN
 #include <langinfo.h>
+#endif
 #include <unicode/ucnv.h>
 
 namespace {
@@ -57,18 +59,22 @@ int surrogatePairs(const QString &text)
 QTextCodec *localeCodec()
 {
     QTextCodec *const qtCodec = QTextCodec::codecForLocale();
+#ifdef Q_OS_WIN
+    return qtCodec;  // the ANSI code page
+#else
     const QByteArray codeset(nl_langinfo(CODESET));
     QTextCodec *const named = codeset.isEmpty() ? nullptr : QTextCodec::codecForName(codeset);
     if (!named || named->mibEnum() == 3)  // US-ASCII: the "C" locale
         return qtCodec;
     return named;
+#endif
 }
 
 QTextCodec *systemCodec()
 {
     if (QTextCodec *codec = QTextCodec::codecForName("system"))
         return codec;
-    return localeCodec();
+    return QTextCodec::codecForLocale();
 }
 
 QByteArray encodeText(QTextCodec *codec, const QString &text)
