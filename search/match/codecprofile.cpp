@@ -17,14 +17,6 @@ QString decodeFresh(QTextCodec *codec, const QByteArray &bytes,
     return codec->toUnicode(bytes.constData(), bytes.size(), &state);
 }
 
-QByteArray unit(int bytes, bool bigEndian, uint value)
-{
-    QByteArray out(bytes, '\0');
-    for (int i = 0; i < bytes; ++i)
-        out[bigEndian ? bytes - 1 - i : i] = char((value >> (8 * i)) & 0xFF);
-    return out;
-}
-
 // A UTF-16 or UTF-32 decoder: units of the layout's width decode one by one,
 // ASCII and a BMP letter alike, and the byte-order mark of the other order is
 // no mark for it unless it follows marks.
@@ -36,19 +28,19 @@ void probeFixedUnits(QTextCodec *codec, CodecProfile *profile)
     for (const bool marked : {false, true}) {
         for (const int width : {2, 4}) {
             for (const bool big : {true, false}) {
-                const QByteArray text = (marked ? unit(width, big, 0xFEFF) : QByteArray())
-                                      + unit(width, big, 'A') + unit(width, big, 0x4E2D)
-                                      + unit(width, big, '\n');
+                const QByteArray text = (marked ? unitBytes(0xFEFF, width, big) : QByteArray())
+                                      + unitBytes('A', width, big) + unitBytes(0x4E2D, width, big)
+                                      + unitBytes('\n', width, big);
                 if (decodeFresh(codec, text, marked ? QTextCodec::DefaultConversion
                                                     : QTextCodec::IgnoreHeader) != expected)
                     continue;
                 profile->fixedUnits = true;
                 profile->units = LineLayout{width, big, '\n'};
-                const QByteArray otherMark = unit(width, !big, 0xFEFF);
+                const QByteArray otherMark = unitBytes(0xFEFF, width, !big);
                 profile->unitsFollowMark =
-                    decodeFresh(codec, otherMark + unit(width, !big, 'A'), QTextCodec::DefaultConversion)
+                    decodeFresh(codec, otherMark + unitBytes('A', width, !big), QTextCodec::DefaultConversion)
                     == QStringLiteral("A");
-                const QString junk = decodeFresh(codec, unit(width, big, 0x41000000));
+                const QString junk = decodeFresh(codec, unitBytes(0x41000000, width, big));
                 profile->junkUnitsMakeLetters =
                     width == 4 && !junk.isEmpty() && junk[0] != QChar::ReplacementCharacter;
                 return;

@@ -43,14 +43,6 @@ bool cancelled(const std::atomic_bool *cancel)
     return cancel && cancel->load(std::memory_order_relaxed);
 }
 
-QByteArray unitBytes(uint value, int width, bool bigEndian)
-{
-    QByteArray out(width, '\0');
-    for (int i = 0; i < width; ++i)
-        out[bigEndian ? width - 1 - i : i] = char((value >> (8 * i)) & 0xFF);
-    return out;
-}
-
 // Hits read in GB18030, which holds every character.
 QTextCodec *hitCodec()
 {

@@ -35,6 +35,25 @@ QByteArray unclaimedName(const char *converterName)
     return QByteArray(converterName);
 }
 
+// Runs one ICU conversion step into the free room of `out` until it needs no
+// more, doubling `out` whenever it fills up; `out` ends at what was written.
+template <typename Unit, typename Buffer, typename Step>
+void convertWithRoom(Buffer &out, Step step)
+{
+    int written = 0;
+    for (;;) {
+        Unit *const begin = reinterpret_cast<Unit *>(out.data());
+        Unit *target = begin + written;
+        UErrorCode error = U_ZERO_ERROR;
+        step(&target, begin + out.size(), &error);
+        written = int(target - begin);
+        if (error != U_BUFFER_OVERFLOW_ERROR)
+            break;
+        out.resize(out.size() * 2);
+    }
+    out.resize(written);
+}
+
 } // namespace
 
 IcuConverterCodec::IcuConverterCodec(const QByteArray &converterName, const QByteArray &shownName)
@@ -81,19 +100,9 @@ QString IcuConverterCodec::convertToUnicode(const char *in, int length, Converte
         return QString();
     QString out(length + 2, Qt::Uninitialized);
     const char *source = in;
-    const char *const sourceEnd = in + length;
-    int written = 0;
-    for (;;) {
-        UChar *target = reinterpret_cast<UChar *>(out.data()) + written;
-        UChar *const targetEnd = reinterpret_cast<UChar *>(out.data()) + out.size();
-        UErrorCode error = U_ZERO_ERROR;
-        ucnv_toUnicode(converter, &target, targetEnd, &source, sourceEnd, nullptr, !state, &error);
-        written = int(target - reinterpret_cast<UChar *>(out.data()));
-        if (error != U_BUFFER_OVERFLOW_ERROR)
-            break;
-        out.resize(out.size() * 2);
-    }
-    out.resize(written);
+    convertWithRoom<UChar>(out, [&](UChar **target, UChar *end, UErrorCode *error) {
+        ucnv_toUnicode(converter, target, end, &source, in + length, nullptr, !state, error);
+    });
     if (!state)
         ucnv_close(converter);
     return out;
@@ -108,18 +117,9 @@ QByteArray IcuConverterCodec::convertFromUnicode(const QChar *in, int length,
     QByteArray out(length * 4 + 8, Qt::Uninitialized);
     const UChar *source = reinterpret_cast<const UChar *>(in);
     const UChar *const sourceEnd = source + length;
-    int written = 0;
-    for (;;) {
-        char *target = out.data() + written;
-        UErrorCode error = U_ZERO_ERROR;
-        ucnv_fromUnicode(converter, &target, out.data() + out.size(), &source, sourceEnd, nullptr,
-                         !state, &error);
-        written = int(target - out.data());
-        if (error != U_BUFFER_OVERFLOW_ERROR)
-            break;
-        out.resize(out.size() * 2);
-    }
-    out.resize(written);
+    convertWithRoom<char>(out, [&](char **target, char *end, UErrorCode *error) {
+        ucnv_fromUnicode(converter, target, end, &source, sourceEnd, nullptr, !state, error);
+    });
     if (!state)
         ucnv_close(converter);
     return out;

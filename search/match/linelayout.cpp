@@ -4,6 +4,14 @@
 
 #include <cstring>
 
+QByteArray unitBytes(uint value, int width, bool bigEndian)
+{
+    QByteArray out(width, '\0');
+    for (int i = 0; i < width; ++i)
+        out[bigEndian ? width - 1 - i : i] = char((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
 LineCursor::LineCursor(const char *data, qint64 size, const LineLayout &layout, qint64 firstLineNo)
     : data(data), size(size), layout(layout), current{firstLineNo - 1, 0, 0, true}
 {

@@ -1,7 +1,7 @@
 #ifndef LINELAYOUT_H
 #define LINELAYOUT_H
 
-#include <QtGlobal>
+#include <QByteArray>
 
 // How a file's bytes split into lines: code units of one, two or four bytes,
 // a line ending after each unit that holds a line feed. Lines of a one-byte
@@ -19,6 +19,9 @@ struct LineLayout
     }
     bool operator!=(const LineLayout &other) const { return !(*this == other); }
 };
+
+// `value` as one code unit of `width` bytes (2 or 4) in the given byte order.
+QByteArray unitBytes(uint value, int width, bool bigEndian);
 
 // One line of raw data: its number and byte range, its line feed included.
 struct LineSpan
