@@ -151,8 +151,9 @@ void ContentMatcher::searchNormal(ByteSource &source, HitSink &hits,
 
 void ContentMatcher::searchDeep(ByteSource &source, HitSink &hits, const QString &reportName) const
 {
-    if (!deepPlan.fits(codecPatterns, caseSensitivity))
-        deepPlan.prepare(codecPatterns, caseSensitivity);
+    if (!deepPlan.fits(codecPatterns, caseSensitivity)
+        && !deepPlan.prepare(codecPatterns, caseSensitivity, cancelFlag))
+        return;
     searchAllCodecs(deepPlan, source, hits, reportName, cancelFlag);
 }
 

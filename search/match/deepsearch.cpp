@@ -289,12 +289,16 @@ void FileSearch::searchRestarting(int index, Piece &piece)
             || entry.tableNeedleKind == SingleByteCodec::Needle::NotByteSearchable) {
             lines = allLines(piece);
         } else {
-            for (int b = 0; b < 256; ++b) {
+            const char *const end = piece.data + piece.size;
+            for (int b = 0; b < 256 && !cancelled(cancel); ++b) {
                 if (!table->isTrigger(uchar(b)) || !piece.present.has(uchar(b)))
                     continue;
-                for (const char *p = piece.data, *end = piece.data + piece.size;
-                     (p = static_cast<const char *>(memchr(p, b, size_t(end - p)))); ++p)
+                // One offset per line is enough: go on after the line's end.
+                for (const char *p = piece.data; (p = static_cast<const char *>(memchr(p, b, size_t(end - p))));) {
                     offsets.append(p - piece.data);
+                    const void *feed = memchr(p, '\n', size_t(end - p));
+                    p = feed ? static_cast<const char *>(feed) + 1 : end;
+                }
             }
             if (entry.tableNeedleKind == SingleByteCodec::Needle::Found) {
                 for (const LineSpan &line : linesHolding(piece, entry.tableNeedle, 1))
@@ -535,14 +539,17 @@ bool DeepPlan::fits(const QList<CodecPattern> &other, Qt::CaseSensitivity otherC
     return true;
 }
 
-void DeepPlan::prepare(const QList<CodecPattern> &list, Qt::CaseSensitivity caseRule)
+bool DeepPlan::prepare(const QList<CodecPattern> &list, Qt::CaseSensitivity caseRule,
+                       const std::atomic_bool *cancel)
 {
     patterns = list;
     cs = caseRule;
-    prepared = true;
+    prepared = false;
     codecs.clear();
     QSet<QPair<QTextCodec *, QString>> seen;
     for (const CodecPattern &pattern : list) {
+        if (cancelled(cancel))
+            return false;  // probing every codec takes a while the first time
         // An entry listed again decodes alike and comes later: it never names a line.
         const auto key = qMakePair(pattern.codec, pattern.text);
         if (!pattern.codec || seen.contains(key))
@@ -572,6 +579,8 @@ void DeepPlan::prepare(const QList<CodecPattern> &list, Qt::CaseSensitivity case
         }
         codecs.push_back(codec);
     }
+    prepared = true;
+    return true;
 }
 
 void searchAllCodecs(const DeepPlan &plan, ByteSource &source, HitSink &hits,

@@ -40,7 +40,9 @@ public:
 
     // True when the plan was made for these patterns and this case rule.
     bool fits(const QList<CodecPattern> &patterns, Qt::CaseSensitivity cs) const;
-    void prepare(const QList<CodecPattern> &patterns, Qt::CaseSensitivity cs);
+    // False when `cancel` was set before the plan was complete.
+    bool prepare(const QList<CodecPattern> &patterns, Qt::CaseSensitivity cs,
+                 const std::atomic_bool *cancel);
 
     QList<CodecPattern> patterns;
     Qt::CaseSensitivity cs = Qt::CaseSensitive;
