@@ -1,21 +1,18 @@
 #include "fileencoding.h"
 
+#include "charsetdetector.h"
 #include "codecprofile.h"
 
 #include <QByteArray>
 #include <QTextCodec>
 
 #include <cstring>
-#include <uchardet.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace {
-
-// The detector reads this much of a file; more adds time, not certainty.
-constexpr qint64 kDetectorBytes = 65536;
 
 struct ByteOrderMark
 {
@@ -41,38 +38,6 @@ FileEncoding encodingOf(QTextCodec *codec)
         found.lines = lineLayoutOf(codec);
     }
     return found;
-}
-
-// uchardet's names that Qt's codec layer knows by another name.
-QTextCodec *codecForDetectedName(const QByteArray &name)
-{
-    static const struct
-    {
-        const char *detected;
-        const char *qt;
-    } renamed[] = {{"UHC", "windows-949"}, {"MAC-CYRILLIC", "x-mac-cyrillic"},
-                   {"MAC-CENTRALEUROPE", "x-mac-centraleurroman"}, {"ASCII", "UTF-8"}};
-    for (const auto &r : renamed) {
-        if (name == r.detected)
-            return QTextCodec::codecForName(r.qt);
-    }
-    return QTextCodec::codecForName(name);
-}
-
-QTextCodec *detectedCodec(const char *data, qint64 size)
-{
-    uchardet_t detector = uchardet_new();
-    if (!detector)
-        return nullptr;
-    QTextCodec *codec = nullptr;
-    if (uchardet_handle_data(detector, data, size_t(qMin(size, kDetectorBytes))) == 0) {
-        uchardet_data_end(detector);
-        const QByteArray name(uchardet_get_charset(detector));
-        if (!name.isEmpty())
-            codec = codecForDetectedName(name);
-    }
-    uchardet_delete(detector);
-    return codec;
 }
 
 } // namespace
@@ -130,5 +95,5 @@ FileEncoding detectFileEncoding(const char *data, qint64 size, bool complete)
     }
     if (isValidUtf8(data, size, complete))
         return encodingOf(QTextCodec::codecForMib(106));
-    return encodingOf(detectedCodec(data, size));
+    return encodingOf(detectCharset(data, size));
 }
