@@ -1,5 +1,7 @@
 #include "searchinput.h"
 
+#include "namefilter.h"
+
 #include <QDir>
 
 QStringList namePatterns(const QString &field)
@@ -16,4 +18,33 @@ QStringList namePatterns(const QString &field)
 QStringList directoryParts(const QString &field)
 {
     return QDir::toNativeSeparators(field.trimmed()).split(QLatin1Char(';'), Qt::KeepEmptyParts);
+}
+
+QStringList nameFilters(const QStringList &patterns, bool exact)
+{
+    if (exact)
+        return patterns;
+    QStringList filters;
+    for (const QString &pattern : patterns) {
+        const QString trimmed = pattern.trimmed();
+        if (!trimmed.isEmpty())
+            filters.append(QLatin1Char('*') + trimmed + QLatin1Char('*'));
+    }
+    return filters;
+}
+
+QString invalidNamePattern(const QStringList &patterns, bool exact)
+{
+    for (const QString &pattern : patterns) {
+        for (const QString &filter : nameFilters({pattern}, exact)) {
+            if (!NameFilter::isValidPattern(filter))
+                return pattern;
+        }
+    }
+    return QString();
+}
+
+bool holdsLineBreak(const QString &text)
+{
+    return text.contains(QLatin1Char('\n'));
 }

@@ -15,4 +15,19 @@ QStringList namePatterns(const QString &field);
 // belongs to the next path, and an empty part is the current directory.
 QStringList directoryParts(const QString &field);
 
+// The wildcards the walk matches names against: the patterns as given with
+// exact match, else each trimmed one wrapped in "*" so that it matches any
+// name containing it.
+QStringList nameFilters(const QStringList &patterns, bool exact);
+
+// The first pattern whose wildcard cannot be compiled (a "[" never closed, a
+// range written high to low), or a null string when every one can. Such a
+// pattern would match no name at all, so the front ends refuse it.
+QString invalidNamePattern(const QStringList &patterns, bool exact);
+
+// True when the content text holds a line break (a line feed). Lines are
+// searched one at a time without their line feeds, so such a text can never
+// be found. A lone carriage return can: it stays inside the line it is in.
+bool holdsLineBreak(const QString &text);
+
 #endif // SEARCHINPUT_H

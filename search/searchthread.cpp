@@ -6,6 +6,7 @@
 #include "contentmatcher.h"
 #include "folderstack.h"
 #include "pathcodec.h"
+#include "searchinput.h"
 #include "threadhandover.h"
 
 #include <QFile>
@@ -43,17 +44,8 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
 
     codecPatterns.clear();
     nameRegExps.clear();
-    nameFilters.clear();
 
-    if (exactMatch) {
-        nameFilters = patterns;
-    } else {
-        for (const QString &pattern : patterns) {
-            const QString trimmed = pattern.trimmed();
-            if (!trimmed.isEmpty())
-                nameFilters.append(QLatin1Char('*') + trimmed + QLatin1Char('*'));
-        }
-    }
+    nameFilters = ::nameFilters(patterns, exactMatch);
     for (const QString &filter : nameFilters)
         nameRegExps.append(QRegExp(filter, Qt::CaseInsensitive, QRegExp::WildcardUnix));
 

@@ -3,6 +3,7 @@
 #include "pathcodec.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -44,14 +45,29 @@ int findFolded(const char *name, int from, int length, const QByteArray &piece)
     return -1;
 }
 
+QRegularExpression expressionFor(const QString &pattern)
+{
+    return QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                              QRegularExpression::CaseInsensitiveOption);
+}
+
 } // namespace
+
+bool NameFilter::isValidPattern(const QString &pattern)
+{
+    return expressionFor(pattern).isValid();
+}
 
 NameFilter::NameFilter(const QStringList &patterns)
 {
     all = patterns.isEmpty() || patterns.contains(QStringLiteral("*"));
     for (const QString &pattern : patterns) {
-        regexps.append(QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                                          QRegularExpression::CaseInsensitiveOption));
+        // A pattern that does not compile matches no name; it is left out
+        // rather than asked, and warned about, for every entry.
+        QRegularExpression rx = expressionFor(pattern);
+        if (!rx.isValid())
+            continue;
+        regexps.append(std::move(rx));
         if (!isPlainPattern(pattern)) {
             allPlain = false;
             continue;

@@ -16,6 +16,10 @@ class NameFilter
 public:
     explicit NameFilter(const QStringList &patterns);
 
+    // True when `pattern` compiles as a wildcard; one that does not matches
+    // no name.
+    static bool isValidPattern(const QString &pattern);
+
     bool acceptsAll() const { return all; }
     // `bytes` is the name as the file system holds it; `decoded` is filled
     // (when still empty) with its decoding if the test needs one.
