@@ -15,6 +15,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,6 +137,7 @@ private slots:
     void unreadableAndSpecialPathsGiveNoHits();
     void oneHugeLineKeepsMemoryBounded();
     void stopFlagEndsSearchAtOnce();
+    void lineNumbersPass32Bits();
     void matchesNameTestsPartAfterLastSlash_data();
     void matchesNameTestsPartAfterLastSlash();
 };
@@ -584,6 +586,39 @@ void TestContentMatcher::oneHugeLineKeepsMemoryBounded()
     QCOMPARE(hits[0].lineText, QString(80, QChar(0)));
     QVERIFY2(after.ru_maxrss - before.ru_maxrss < 64 * 1024,
              qPrintable(QStringLiteral("grew by %1 KiB").arg(after.ru_maxrss - before.ru_maxrss)));
+}
+
+// 2^31 empty lines handed out by a stream, then the text: the hit's line
+// number is counted in 64 bits, where 32 would give -2147483647.
+void TestContentMatcher::lineNumbersPass32Bits()
+{
+    const qint64 emptyLines = qint64(1) << 31;
+    const QByteArray last("NEEDLE\n");
+    const qint64 total = emptyLines + last.size();
+    qint64 served = 0;
+    std::vector<char> block;
+    ByteSource stream(
+        [&](char *buffer, qint64 max) {
+            const qint64 start = served;
+            while (served < start + max && served < total) {
+                const qint64 room = start + max - served;
+                char *out = buffer + (served - start);
+                const qint64 n = served < emptyLines ? qMin(room, emptyLines - served)
+                                                     : qMin(room, total - served);
+                if (served < emptyLines)
+                    std::memset(out, '\n', size_t(n));
+                else
+                    std::memcpy(out, last.constData() + (served - emptyLines), size_t(n));
+                served += n;
+            }
+            return served - start;
+        },
+        block);
+    ContentMatcher m = normalMatcher(QStringLiteral("NEEDLE"), Qt::CaseSensitive);
+    HitSink hits;
+    m.searchStream(stream, hits, QStringLiteral("f"));
+    const QList<TFileInfo> expected{TFileInfo{"f", emptyLines + 1, "NEEDLE"}};
+    QCOMPARE(hits.take(), expected);
 }
 
 void TestContentMatcher::stopFlagEndsSearchAtOnce()
