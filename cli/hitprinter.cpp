@@ -1,11 +1,17 @@
 #include "hitprinter.h"
 
+#include "pathcodec.h"
+
 #include <cerrno>
+#include <climits>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr int flushThreshold = 256 * 1024;
+// Writes go out in pieces no larger than a pipe takes at once, so that a
+// slow reader shows progress piece by piece and a stalled one is seen.
+constexpr qint64 writeChunk = PIPE_BUF;
 
 void appendUtf8(QByteArray &out, uint code)
 {
@@ -26,12 +32,40 @@ void appendUtf8(QByteArray &out, uint code)
     }
 }
 
-// The directory with one separator after it, also for "/" itself.
+// The directory's exact bytes with one separator after them, also for "/".
 QByteArray pathPrefix(const QString &dirName)
 {
-    if (dirName.endsWith(QLatin1Char('/')) || dirName.endsWith(QLatin1Char('\\')))
-        return dirName.toLocal8Bit();
-    return (dirName + QLatin1Char('/')).toLocal8Bit();
+    QByteArray prefix = encodePath(dirName);
+    if (!prefix.endsWith('/') && !prefix.endsWith('\\'))
+        prefix += '/';
+    return prefix;
+}
+
+// `"key": "text"`, and `, "key_bytes": "base64"` behind it when the text
+// holds bytes that did not decode and so reads as U+FFFD there.
+void appendJsonPath(QByteArray &out, const char *key, const QString &path)
+{
+    out += '"';
+    out += key;
+    out += "\": ";
+    appendJsonString(out, path);
+    if (!hasUndecodedBytes(path))
+        return;
+    out += ", \"";
+    out += key;
+    out += "_bytes\": \"";
+    out += encodePath(path).toBase64();
+    out += '"';
+}
+
+bool writableWithin(int fd, std::chrono::milliseconds wait)
+{
+    pollfd watched = {fd, POLLOUT, 0};
+    int ready;
+    do {
+        ready = ::poll(&watched, 1, int(wait.count()));
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
 }
 
 } // namespace
@@ -71,18 +105,21 @@ void appendJsonString(QByteArray &out, const QString &text)
 
 HitPrinter::HitPrinter(int fd, Format format) : fd(fd), format(format)
 {
-    buffer.reserve(flushThreshold + 64 * 1024);
+    buffer.reserve(HitPrinter::kFlushThreshold + 64 * 1024);
 }
 
 void HitPrinter::printBatch(const QString &dirName, const QList<TFileInfo> &batch)
 {
+    const std::lock_guard<std::timed_mutex> lock(mutex);
     if (format == Format::Lines) {
         const QByteArray prefix = pathPrefix(dirName);
         for (const TFileInfo &hit : batch)
             appendLine(prefix, hit);
     } else {
+        QByteArray dirField;
+        appendJsonPath(dirField, "dir", dirName);
         for (const TFileInfo &hit : batch)
-            appendJson(dirName, hit);
+            appendJson(dirField, hit);
     }
     hits.fetch_add(quint64(batch.size()), std::memory_order_relaxed);
 }
@@ -90,7 +127,7 @@ void HitPrinter::printBatch(const QString &dirName, const QList<TFileInfo> &batc
 void HitPrinter::appendLine(const QByteArray &prefix, const TFileInfo &hit)
 {
     buffer += prefix;
-    buffer += hit.fileName.toLocal8Bit();
+    buffer += encodePath(hit.fileName);
     if (hit.lineNo != 0) {
         buffer += ':';
         buffer += QByteArray::number(hit.lineNo);
@@ -98,45 +135,57 @@ void HitPrinter::appendLine(const QByteArray &prefix, const TFileInfo &hit)
         buffer += hit.lineText.toLocal8Bit();
     }
     buffer += '\n';
-    if (buffer.size() >= flushThreshold)
+    if (buffer.size() >= HitPrinter::kFlushThreshold)
         writeOut();
 }
 
-void HitPrinter::appendJson(const QString &dirName, const TFileInfo &hit)
+void HitPrinter::appendJson(const QByteArray &dirField, const TFileInfo &hit)
 {
-    buffer += "{\"dir\": ";
-    appendJsonString(buffer, dirName);
-    buffer += ", \"file\": ";
-    appendJsonString(buffer, hit.fileName);
+    buffer += '{';
+    buffer += dirField;
+    buffer += ", ";
+    appendJsonPath(buffer, "file", hit.fileName);
     buffer += ", \"line\": ";
     buffer += QByteArray::number(hit.lineNo);
     buffer += ", \"text\": ";
     appendJsonString(buffer, hit.lineText);
     buffer += "}\n";
-    if (buffer.size() >= flushThreshold)
+    if (buffer.size() >= HitPrinter::kFlushThreshold)
         writeOut();
 }
 
 bool HitPrinter::flush()
 {
+    const std::lock_guard<std::timed_mutex> lock(mutex);
     writeOut();
     return !failed();
 }
 
-void HitPrinter::writeOut()
+void HitPrinter::flushBeforeExit(std::chrono::milliseconds stall)
+{
+    if (!mutex.try_lock())
+        return;  // a write that nobody reads holds the printer
+    // The lock stays taken: the process ends after this write.
+    writeOut(stall);
+}
+
+void HitPrinter::writeOut(std::chrono::milliseconds stall)
 {
     const char *data = buffer.constData();
     qint64 left = buffer.size();
     while (left > 0 && !failed()) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
+        if (stall.count() > 0 && !writableWithin(fd, stall))
+            break;
+        const ssize_t taken = ::write(fd, data, size_t(qMin(left, writeChunk)));
+        if (taken < 0) {
             if (errno == EINTR)
                 continue;
             writeError.store(errno, std::memory_order_relaxed);
             break;
         }
-        data += written;
-        left -= written;
+        data += taken;
+        left -= taken;
+        written.fetch_add(quint64(taken), std::memory_order_relaxed);
     }
     buffer.resize(0);  // keeps the capacity
 }

@@ -8,11 +8,14 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 
-// Formats hits for standard output and writes them in large blocks. Runs on
-// the search thread (connected directly to PushGotFiles) so a batch is
-// written as it arrives and memory stays bounded; flush() belongs to whoever
-// holds the printer once the search thread has ended.
+// Formats hits for standard output and writes them in large blocks. The
+// search thread prints each batch as it arrives (connected directly to
+// PushGotFiles), so memory stays bounded; the thread that holds the printer
+// prints what a stopped search kept back and flushes at the end. Calls from
+// different threads are serialised.
 class HitPrinter
 {
 public:
@@ -23,22 +26,36 @@ public:
     void printBatch(const QString &dirName, const QList<TFileInfo> &hits);
     // Writes what is buffered. False once any write to the descriptor failed.
     bool flush();
+    // For an exit that cannot wait for ever: writes what is buffered as long
+    // as the reader takes it, giving up once nothing has been taken for
+    // `stall`; writes nothing while another thread holds the printer (stuck
+    // in a write). Nothing is written after it; the process is to end.
+    void flushBeforeExit(std::chrono::milliseconds stall);
 
     // Hits printed so far; readable from any thread.
     quint64 hitCount() const { return hits.load(std::memory_order_relaxed); }
+    // Bytes the descriptor has taken so far; readable from any thread.
+    quint64 bytesWritten() const { return written.load(std::memory_order_relaxed); }
+    // The buffer is written once it holds this many bytes.
+    static constexpr int kFlushThreshold = 256 * 1024;
     bool failed() const { return writeError.load(std::memory_order_relaxed) != 0; }
     // The errno of the failed write, 0 while none failed.
     int error() const { return writeError.load(std::memory_order_relaxed); }
 
 private:
     void appendLine(const QByteArray &prefix, const TFileInfo &hit);
-    void appendJson(const QString &dirName, const TFileInfo &hit);
-    void writeOut();
+    // `dirField` is the object's "dir" member (and "dir_bytes"), made once per batch.
+    void appendJson(const QByteArray &dirField, const TFileInfo &hit);
+    // Writes the buffer; with a positive `stall`, gives up when the
+    // descriptor takes nothing for that long.
+    void writeOut(std::chrono::milliseconds stall = std::chrono::milliseconds(0));
 
-    int fd;
-    Format format;
-    QByteArray buffer;
+    const int fd;
+    const Format format;
+    std::timed_mutex mutex;  // guards the buffer and the order of writes
+    QByteArray buffer;       // guarded by mutex
     std::atomic<quint64> hits{0};
+    std::atomic<quint64> written{0};
     std::atomic_int writeError{0};
 };
 

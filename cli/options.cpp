@@ -14,16 +14,22 @@ const char *const helpText =
     "\n"
     "Hits go to standard output, one a line, in the order the window receives\n"
     "them (each folder after its subfolders): DIR/FILE for a name hit,\n"
-    "DIR/FILE:LINE:TEXT for a content hit; with --json one object a line:\n"
+    "DIR/FILE:LINE:TEXT for a content hit, the path in the exact bytes the file\n"
+    "system holds; with --json one object a line:\n"
     "{\"dir\": ..., \"file\": ..., \"line\": N, \"text\": ...} (line 0 and an empty\n"
-    "text for a name hit). Diagnostics go to standard error.\n"
+    "text for a name hit). JSON text is UTF-8: a byte of a name that does not\n"
+    "decode in the locale's encoding reads as U+FFFD there, and the exact bytes\n"
+    "follow in base64, \"dir_bytes\" after \"dir\" and \"file_bytes\" after \"file\",\n"
+    "only in the objects that need them. Diagnostics go to standard error; the\n"
+    "last line there counts the folders and files that could not be read, if any.\n"
     "\n"
     "Start directories: the parts of --dirs (split at \";\", an empty part is\n"
     "the current directory), then each DIR; neither given: the current directory.\n"
     "\n"
-    "Exit status: 0 something found, 1 nothing found, 2 bad usage, a missing\n"
-    "start directory or unwritable standard output, 130 stopped by SIGINT\n"
-    "(Ctrl-C), 143 stopped by SIGTERM. Hits found before a stop are printed.";
+    "Exit status: 0 something found, 1 nothing found, 2 bad usage (an invalid\n"
+    "name pattern, a content text with a line break), a missing start directory\n"
+    "or unwritable standard output, 130 stopped by SIGINT (Ctrl-C), 143 stopped\n"
+    "by SIGTERM. Every hit found before a stop is printed.";
 
 const char *const usageLine =
     "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-x|--exact] [--no-recursive]\n"
@@ -51,6 +57,15 @@ bool cameCleanly(const QString &text, const QList<QByteArray> &rawArguments)
             return true;
     }
     return false;
+}
+
+// A request that cannot be searched as given: one sentence, no usage text.
+ParsedArguments refusedRequest(const QString &sentence)
+{
+    ParsedArguments parsed;
+    parsed.outcome = ParseOutcome::UsageError;
+    parsed.message = QStringLiteral("velto-find: %1\n").arg(sentence);
+    return parsed;
 }
 
 } // namespace
@@ -96,12 +111,9 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
 
     SearchRequest &request = parsed.request;
     request.text = parser.value(contentOption);
-    if (!rawArguments.isEmpty() && !request.text.isEmpty() && !cameCleanly(request.text, rawArguments)) {
-        parsed.outcome = ParseOutcome::UsageError;
-        parsed.message = QStringLiteral("velto-find: the content text is not valid %1, the encoding of the locale.\n")
-                             .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name()));
-        return parsed;
-    }
+    if (!rawArguments.isEmpty() && !request.text.isEmpty() && !cameCleanly(request.text, rawArguments))
+        return refusedRequest(QStringLiteral("the content text is not valid %1, the encoding of the locale.")
+                                  .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
     request.patterns = namePatterns(parser.value(nameOption));
     if (request.patterns.isEmpty()) {
         if (request.text.trimmed().isEmpty())
@@ -119,6 +131,15 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
         if (!request.archiveNameCodec)
             return usageError(QStringLiteral("unknown code page: %1").arg(codePage));
     }
+
+    const QString badPattern = invalidNamePattern(request.patterns, request.exact);
+    if (!badPattern.isNull())
+        return refusedRequest(QStringLiteral("the file-name pattern \"%1\" is not a valid wildcard "
+                                             "(a \"[\" needs its \"]\", a range its lower end first).")
+                                  .arg(badPattern));
+    if (holdsLineBreak(request.text))
+        return refusedRequest(QStringLiteral("the content text holds a line break, and no line can "
+                                             "contain one."));
 
     QStringList parts;
     if (parser.isSet(dirsOption))

@@ -2,6 +2,7 @@
 
 #include "diagnostics.h"
 #include "progressline.h"
+#include "threadhandover.h"
 
 #include <cerrno>
 #include <chrono>
@@ -12,9 +13,10 @@
 
 namespace {
 
-// How long a stop may take before the process ends without waiting for the
-// search thread or for a standard output that nobody reads.
+// After a stop, how long the output may stand still before the process ends
+// without waiting for the search thread any longer.
 constexpr std::chrono::milliseconds stopGrace{2000};
+constexpr std::chrono::milliseconds watchdogPoll{50};
 constexpr int progressIntervalMs = 200;
 
 int exitStatusForSignal(int signalNumber)
@@ -22,12 +24,36 @@ int exitStatusForSignal(int signalNumber)
     return 128 + signalNumber;
 }
 
+QByteArray counted(quint64 count, const char *one, const char *many)
+{
+    return QByteArray::number(count) + ' ' + (count == 1 ? one : many);
+}
+
+// grep names every file it cannot read; this is the same word in one line:
+// "velto-find: 2 folders and 1 file could not be read". Empty when all was read.
+QByteArray unreadableSummary(quint64 folders, quint64 files)
+{
+    QList<QByteArray> parts;
+    if (folders > 0)
+        parts << counted(folders, "folder", "folders");
+    if (files > 0)
+        parts << counted(files, "file", "files");
+    if (parts.isEmpty())
+        return QByteArray();
+    return "velto-find: " + parts.join(" and ") + " could not be read\n";
+}
+
+void writeToStandardError(const QByteArray &text)
+{
+    [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, text.constData(), size_t(text.size()));
+}
+
 } // namespace
 
 SearchRun::SearchRun(const SearchRequest &request)
     : request(request),
       printer(STDOUT_FILENO, request.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines),
-      finishedCleanly(std::make_shared<std::atomic_bool>(false))
+      exitGate(std::make_shared<ExitGate>())
 {
 }
 
@@ -66,12 +92,18 @@ int SearchRun::exec()
     worker.start(QThread::InheritPriority);
     loop.exec();
     worker.wait();
+    takeOver(&worker);
+    printUndelivered();
 
     progressTimer.stop();
     setDiagnosticStream(stderr);
     progress.reset();
     const bool written = printer.flush();
-    finishedCleanly->store(true);
+    {
+        const std::lock_guard<std::mutex> lock(exitGate->mutex);
+        exitGate->closed = true;
+    }
+    writeToStandardError(unreadableSummary(worker.unreadableFolders(), worker.unreadableFiles()));
 
     if (stopSignal != 0)
         return exitStatusForSignal(stopSignal);
@@ -84,6 +116,15 @@ int SearchRun::exec()
     return printer.hitCount() > 0 ? 0 : 1;
 }
 
+// A stopped search keeps the hits of the folder it was in that had not yet
+// left in a piece; they were found before the stop, so they are printed.
+void SearchRun::printUndelivered()
+{
+    const searchThread::Undelivered &left = worker.undelivered();
+    if (!left.hits.isEmpty())
+        printer.printBatch(left.dirName, left.hits);
+}
+
 void SearchRun::onInterrupted(int signalNumber)
 {
     if (stopSignal != 0)
@@ -93,15 +134,41 @@ void SearchRun::onInterrupted(int signalNumber)
     worker.stop();
 }
 
-// A write to a full pipe that nobody reads can hold the search thread, and
-// with it the stop, for ever; after a grace period the process ends anyway.
+// A search thread stuck where no stop reaches it (a write to a full pipe
+// that nobody reads, a file system that does not answer) would hold the stop
+// for ever. While the output moves on, the run goes on; once it has stood
+// still for the grace period, the watchdog writes what it can of the hits
+// printed, counts what could not be read and ends the process.
 void SearchRun::armWatchdog()
 {
     const int status = exitStatusForSignal(stopSignal);
-    std::thread([status, done = finishedCleanly] {
-        std::this_thread::sleep_for(stopGrace);
-        if (done->load())
-            return;
+    std::thread([this, status, gate = exitGate] {
+        using Clock = std::chrono::steady_clock;
+        std::unique_lock<std::mutex> lock(gate->mutex, std::defer_lock);
+        quint64 seen = printer.bytesWritten();
+        Clock::time_point quietSince = Clock::now();
+        bool finishedBefore = false;
+        for (;;) {
+            std::this_thread::sleep_for(watchdogPoll);
+            lock.lock();
+            if (gate->closed)
+                return;  // the run ended on its own and may be gone
+            const quint64 written = printer.bytesWritten();
+            if (written != seen) {
+                seen = written;
+                quietSince = Clock::now();
+            }
+            // A finished search thread leaves the last hits to the main
+            // thread, which needs a moment for them unless its output stalls.
+            const bool finished = worker.isFinished();
+            if (Clock::now() - quietSince >= stopGrace && (!finished || finishedBefore))
+                break;
+            finishedBefore = finished;
+            lock.unlock();
+        }
+        // The gate stays closed to the main thread: the run stays alive.
+        printer.flushBeforeExit(stopGrace);
+        writeToStandardError(unreadableSummary(worker.unreadableFolders(), worker.unreadableFiles()));
         ::_exit(status);
     }).detach();
 }

@@ -9,14 +9,15 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <atomic>
 #include <memory>
+#include <mutex>
 
 class ProgressLine;
 
 // One search from the command line: runs the engine, prints hits as their
-// batches arrive, stops on SIGINT or SIGTERM,
-// and shows a progress line when standard error is a terminal of its own.
+// batches arrive, stops on SIGINT or SIGTERM (printing every hit found before
+// the stop), shows a progress line when standard error is a terminal of its
+// own, and ends with a count of what could not be read.
 class SearchRun : public QObject
 {
     Q_OBJECT
@@ -29,9 +30,18 @@ public:
     int exec();
 
 private:
+    // Decides which of the main thread and the watchdog ends the process:
+    // whoever closes it first; the other never touches the run again.
+    struct ExitGate
+    {
+        std::mutex mutex;
+        bool closed = false;  // guarded by mutex
+    };
+
     void onInterrupted(int signalNumber);
     void updateProgress();
     void armWatchdog();
+    void printUndelivered();
 
     const SearchRequest request;
     // Declared before the worker so that it outlives it: the worker's
@@ -43,7 +53,7 @@ private:
     QTimer progressTimer;
     QEventLoop loop;
     int stopSignal = 0;
-    std::shared_ptr<std::atomic_bool> finishedCleanly;  // shared with the watchdog
+    std::shared_ptr<ExitGate> exitGate;  // shared with the watchdog
 };
 
 #endif // SEARCHRUN_H

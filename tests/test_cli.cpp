@@ -1,5 +1,7 @@
 // Runs velto-find on trees built at run time and checks what it prints, its
 // exit status, its stop on signals, and that it writes no file of its own.
+#include "hitprinter.h"
+#include "pathcodec.h"
 #include "progressline.h"
 #include "rawzip.h"
 #include "timescale.h"
@@ -13,8 +15,13 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -86,6 +93,64 @@ qint64 bytesRead(qint64 pid)
     return -1;
 }
 
+// The peak resident memory of the process in KiB (VmHWM), or 0 once it is gone.
+long peakMemoryKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
+// Standard output of a started process through a named pipe that the test
+// reads at its own pace: a process that writes more than the pipe holds
+// waits until the test reads.
+class PacedOutput
+{
+public:
+    explicit PacedOutput(QProcess &process)
+    {
+        const QByteArray path = QFile::encodeName(dir.path()) + "/out";
+        if (::mkfifo(path.constData(), 0600) == 0)
+            fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        process.setStandardOutputFile(QFile::decodeName(path));
+    }
+    ~PacedOutput() { ::close(fd); }
+
+    // True once the pipe is full: the process waits in a write.
+    bool waitUntilFull(int timeoutMs) const
+    {
+        const int capacity = ::fcntl(fd, F_GETPIPE_SZ);
+        return QTest::qWaitFor([&] {
+            int queued = 0;
+            return ::ioctl(fd, FIONREAD, &queued) == 0 && queued >= capacity;
+        }, timeoutMs);
+    }
+    // Up to `max` bytes, waiting for them; empty at the end of the output.
+    QByteArray read(int max) const
+    {
+        std::vector<char> bytes(size_t(max), '\0');
+        for (;;) {
+            pollfd watched = {fd, POLLIN, 0};
+            if (::poll(&watched, 1, 60000) <= 0)
+                return QByteArray();
+            const ssize_t got = ::read(fd, bytes.data(), bytes.size());
+            if (got >= 0)
+                return QByteArray(bytes.data(), int(got));
+            if (errno != EAGAIN && errno != EINTR)
+                return QByteArray();
+        }
+    }
+
+private:
+    QTemporaryDir dir;
+    int fd = -1;
+};
+
 // Sends `signalNumber` once the search has run for a while; returns the
 // milliseconds from the signal to the end of the process, or -1 when the
 // search ended before the signal or did not end after it.
@@ -127,6 +192,16 @@ private slots:
     void progressLineMakesRoomForDiagnostics();
     void gbkLocaleReadsArgumentsNamesAndOutput_data();
     void gbkLocaleReadsArgumentsNamesAndOutput();
+    void namesArePrintedAsTheirBytes_data();
+    void namesArePrintedAsTheirBytes();
+    void printerWritesLineNumbersPast32Bits_data();
+    void printerWritesLineNumbersPast32Bits();
+    void treeDeeperThanPathMaxIsSearchedToTheBottom();
+    void stopPrintsTheHitsOfTheFolderInProgress();
+    void stopWithASlowReaderPrintsEveryHit();
+    void millionHitsOfOneFolderLeaveInBoundedMemory();
+    void unreadableFoldersAndFilesAreCounted_data();
+    void unreadableFoldersAndFilesAreCounted();
 
 private:
     // A big tree that keeps a deep search busy for seconds, with archives in it.
@@ -193,6 +268,15 @@ void TestCli::searchRules_data()
         << QStringList{"-c", "   "} << 2 << QStringList() << QString("Usage:");
     QTest::newRow("an unknown option is a usage error")
         << QStringList{"-n", "txt", "--colour"} << 2 << QStringList() << QString("Usage:");
+    QTest::newRow("an unclosed bracket in a name pattern is a usage error")
+        << QStringList{"-n", "txt;[a", "-c", "hello"} << 2 << QStringList()
+        << QString("velto-find: the file-name pattern \"[a\" is not a valid wildcard");
+    QTest::newRow("a range written high to low in an exact pattern is a usage error")
+        << QStringList{"-x", "-n", "[z-a].txt"} << 2 << QStringList()
+        << QString("velto-find: the file-name pattern \"[z-a].txt\" is not a valid wildcard");
+    QTest::newRow("a content text with a line break is a usage error")
+        << QStringList{"-c", "hello\nworld"} << 2 << QStringList()
+        << QString("velto-find: the content text holds a line break");
     QTest::newRow("no-recursive stays in the start folder")
         << QStringList{"--no-recursive", "-n", "txt"} << 0 << QStringList{"ROOT/blank.txt"} << QString();
     QTest::newRow("an empty directory field is the current directory")
@@ -229,6 +313,8 @@ void TestCli::searchRules()
         QVERIFY2(result.err.isEmpty(), result.err.constData());
     else
         QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
+    if (err.startsWith(QLatin1String("velto-find:")))
+        QCOMPARE(result.err.count('\n'), 1);  // one sentence, no usage text
 }
 
 void TestCli::jsonOutput_data()
@@ -508,6 +594,217 @@ void TestCli::gbkLocaleReadsArgumentsNamesAndOutput()
     QCOMPARE(process.exitCode(), exitCode);
     QCOMPARE(process.readAllStandardOutput(), out);
     QCOMPARE(process.readAllStandardError(), err);
+}
+
+void TestCli::namesArePrintedAsTheirBytes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("out");
+
+    // ROOT stands for the root's bytes; B64(...) for the base64 of ROOT + the bytes.
+    QTest::newRow("lines/odd bytes in file and folder names are written as they are")
+        << QStringList{"-n", "*"}
+        << QByteArray("ROOT/d\xff/x.txt\nROOT/b\xff.txt\nROOT/d\xff\nROOT/\xb1\xa8\xb8\xe6.txt\n");
+    QTest::newRow("lines/content hits name the file by its bytes")
+        << QStringList{"-c", "NEEDLE"}
+        << QByteArray("ROOT/d\xff/x.txt:1:NEEDLE\nROOT/b\xff.txt:1:NEEDLE\nROOT/\xb1\xa8\xb8\xe6.txt:1:NEEDLE\n");
+    QTest::newRow("json/a folder or file name that does not decode gets its bytes beside it")
+        << QStringList{"--json", "-c", "NEEDLE"}
+        << QByteArray("{\"dir\": \"ROOT/d\xef\xbf\xbd\", \"dir_bytes\": \"B64(/d\xff)\", \"file\": \"x.txt\", "
+                      "\"line\": 1, \"text\": \"NEEDLE\"}\n"
+                      "{\"dir\": \"ROOT\", \"file\": \"b\xef\xbf\xbd.txt\", \"file_bytes\": \"Yv8udHh0\", "
+                      "\"line\": 1, \"text\": \"NEEDLE\"}\n"
+                      "{\"dir\": \"ROOT\", \"file\": \"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd.txt\", "
+                      "\"file_bytes\": \"sai45i50eHQ=\", \"line\": 1, \"text\": \"NEEDLE\"}\n");
+}
+
+void TestCli::namesArePrintedAsTheirBytes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, out);
+
+    TreeBuilder odd;
+    odd.rawFile("b\xff.txt", "NEEDLE\n");
+    odd.rawFile("d\xff/x.txt", "NEEDLE\n");
+    odd.rawFile("\xb1\xa8\xb8\xe6.txt", "NEEDLE\n");  // 报告.txt in GBK
+    const QByteArray oddRoot = QFile::encodeName(QDir(odd.root()).canonicalPath());
+    const FindResult result = runFind(args << QFile::decodeName(oddRoot), odd.root());
+    QCOMPARE(result.exitCode, 0);
+    const int b64 = out.indexOf("B64(");
+    if (b64 >= 0) {
+        const int end = out.indexOf(')', b64);
+        out.replace(b64, end + 1 - b64, (oddRoot + out.mid(b64 + 4, end - b64 - 4)).toBase64());
+    }
+    QCOMPARE(result.out, out.replace("ROOT", oddRoot));
+}
+
+void TestCli::printerWritesLineNumbersPast32Bits_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<qint64>("lineNo");
+    QTest::addColumn<QByteArray>("out");
+
+    QTest::newRow("lines/line 2^31 + 1") << false << (qint64(1) << 31) + 1
+        << QByteArray("/d/f:2147483649:t\n");
+    QTest::newRow("lines/line 2^32, which a 32-bit count would make a name hit")
+        << false << (qint64(1) << 32) << QByteArray("/d/f:4294967296:t\n");
+    QTest::newRow("json/line 2^32 + 1") << true << (qint64(1) << 32) + 1
+        << QByteArray("{\"dir\": \"/d\", \"file\": \"f\", \"line\": 4294967297, \"text\": \"t\"}\n");
+}
+
+void TestCli::printerWritesLineNumbersPast32Bits()
+{
+    QFETCH(bool, json);
+    QFETCH(qint64, lineNo);
+    QFETCH(QByteArray, out);
+
+    int fds[2];
+    QCOMPARE(::pipe(fds), 0);
+    HitPrinter printer(fds[1], json ? HitPrinter::Format::Json : HitPrinter::Format::Lines);
+    printer.printBatch("/d", {TFileInfo{"f", lineNo, "t"}});
+    // The watchdog's way out writes what is buffered as well.
+    printer.flushBeforeExit(std::chrono::milliseconds(1000));
+    ::close(fds[1]);
+    QFile readEnd;
+    QVERIFY(readEnd.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    QCOMPARE(readEnd.readAll(), out);
+}
+
+void TestCli::treeDeeperThanPathMaxIsSearchedToTheBottom()
+{
+    TreeBuilder deep;
+    const QByteArray bottom = deep.deepFile(QByteArray(200, 'd'), 25, "bottom.txt", "NEEDLE\n");
+    const QByteArray deepRoot = QFile::encodeName(QDir(deep.root()).canonicalPath());
+    QVERIFY(deepRoot.size() + bottom.size() > PATH_MAX);
+
+    const FindResult result = runFind({"-c", "NEEDLE", QFile::decodeName(deepRoot)}, deep.root());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, deepRoot + '/' + bottom + ":1:NEEDLE\n");
+    QCOMPARE(result.err, QByteArray());
+}
+
+// The folder in progress keeps its hits until it ends or a piece is full; a
+// stop must print them. Deep search reads a file past 24 MiB from disk once
+// per codec, so the big file keeps the folder busy for long.
+void TestCli::stopPrintsTheHitsOfTheFolderInProgress()
+{
+    TreeBuilder busy;
+    QByteArray head;
+    for (int i = 1; i <= 10; ++i)
+        head += "absent word " + QByteArray::number(i) + '\n';
+    const QString big = busy.file("d/big.txt", head);
+    QVERIFY(QFile(big).resize(qint64(1) << 30));
+    QProcess process;
+    process.start(program, {"-d", "-c", "absent word", busy.root()});
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(bytesRead(process.processId()) > (2 << 20), 60000);
+    QVERIFY2(interruptRunningSearch(process, SIGINT, 0) >= 0, "the search must still run");
+    QCOMPARE(process.exitCode(), 130);
+    QByteArray expected;
+    for (int i = 1; i <= 10; ++i)
+        expected += big.toUtf8() + ':' + QByteArray::number(i) + ":[US-ASCII]\tabsent word "
+                    + QByteArray::number(i) + '\n';
+    QCOMPARE(process.readAllStandardOutput(), expected);
+}
+
+// A stop while standard output is slow: the hits found before it still go
+// out, as long as the reader takes them, even when that takes longer than
+// the watchdog's grace period.
+void TestCli::stopWithASlowReaderPrintsEveryHit()
+{
+    TreeBuilder many;
+    many.file("d/many.txt", QByteArray("NEEDLE\n").repeated(200000));
+    QProcess process;
+    PacedOutput out(process);
+    process.start(program, {"-c", "NEEDLE", many.root()});
+    QVERIFY(process.waitForStarted());
+    QVERIFY2(out.waitUntilFull(60000), "the hits fill the pipe");
+    ::kill(pid_t(process.processId()), SIGINT);
+    QByteArray printed;
+    for (QByteArray piece; !(piece = out.read(8192)).isEmpty(); QTest::qWait(100))
+        printed += piece;  // about 80 KiB a second
+    QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 130);
+
+    // Whole lines, none left out; at least the block being written at the stop.
+    QVERIFY(printed.endsWith('\n'));
+    const QList<QByteArray> lines = printed.trimmed().split('\n');
+    QVERIFY2(printed.size() >= HitPrinter::kFlushThreshold, QByteArray::number(printed.size()).constData());
+    const QByteArray prefix = QFile::encodeName(many.path("d/many.txt")) + ':';
+    for (int i = 0; i < lines.size(); ++i)
+        QCOMPARE(lines.at(i), prefix + QByteArray::number(i + 1) + ":NEEDLE");
+}
+
+// A million hits in one folder: they leave in pieces while the folder is
+// still being read, and memory does not grow with them.
+void TestCli::millionHitsOfOneFolderLeaveInBoundedMemory()
+{
+    TreeBuilder many;
+    const QByteArray file = QByteArray("NEEDLE\n").repeated(1000000);
+    many.file("d/many.txt", file);
+    QProcess process;
+    PacedOutput out(process);
+    process.start(program, {"-c", "NEEDLE", many.root()});
+    QVERIFY(process.waitForStarted());
+    QVERIFY2(out.waitUntilFull(60000), "the hits fill the pipe");
+    QVERIFY2(bytesRead(process.processId()) < file.size(), "hits are out before the folder is read");
+    const long firstPeak = peakMemoryKb(process.processId());
+    long peak = firstPeak;
+    qint64 lines = 0;
+    for (QByteArray piece; !(piece = out.read(1 << 16)).isEmpty();) {
+        lines += piece.count('\n');
+        peak = qMax(peak, peakMemoryKb(process.processId()));
+    }
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(lines, qint64(1000000));
+    QVERIFY2(peak - firstPeak < 16 * 1024, qPrintable(QString("grew from %1 to %2 KiB").arg(firstPeak).arg(peak)));
+#ifndef VELTO_SANITIZED
+    QVERIFY2(peak < 64 * 1024, qPrintable(QString("peak %1 KiB").arg(peak)));
+#endif
+}
+
+void TestCli::unreadableFoldersAndFilesAreCounted_data()
+{
+    QTest::addColumn<QStringList>("locked");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("nothing locked, no line") << QStringList() << QByteArray();
+    QTest::newRow("a locked folder and a locked file")
+        << QStringList{"closed", "secret.txt"} << QByteArray("velto-find: 1 folder and 1 file could not be read\n");
+    QTest::newRow("locked files only") << QStringList{"secret.txt", "open/also.txt"}
+        << QByteArray("velto-find: 2 files could not be read\n");
+    QTest::newRow("a locked start folder") << QStringList{"."}
+        << QByteArray("velto-find: 1 folder could not be read\n");
+}
+
+void TestCli::unreadableFoldersAndFilesAreCounted()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to search as an unprivileged account");
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("setpriv is not installed");
+    QFETCH(QStringList, locked);
+    QFETCH(QByteArray, err);
+
+    TreeBuilder tree;
+    tree.file("closed/inner.txt", "NEEDLE\n");
+    tree.file("secret.txt", "NEEDLE\n");
+    tree.file("open/also.txt", "NEEDLE\n");
+    tree.file("open/seen.txt", "NEEDLE\n");
+    for (const QString &dir : {QString("."), QString("closed"), QString("open")})
+        ::chmod(QFile::encodeName(tree.path(dir)).constData(), 0755);
+    for (const QString &path : locked)
+        ::chmod(QFile::encodeName(tree.path(path)).constData(), 0);
+
+    QProcess process;
+    process.setProcessEnvironment(environmentWithTmp(QString()));
+    process.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", program,
+                              "-c", "NEEDLE", tree.root()});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.readAllStandardError(), err);
+    const QByteArray out = process.readAllStandardOutput();
+    QCOMPARE(out.contains("open/seen.txt:1:NEEDLE"), !locked.contains("."));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

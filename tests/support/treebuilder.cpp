@@ -109,3 +109,23 @@ QString TreeBuilder::rawFile(const QByteArray &relative, const QByteArray &bytes
     ::close(fd);
     return decodePath(full);
 }
+
+QByteArray TreeBuilder::deepFile(const QByteArray &folder, int depth, const QByteArray &name,
+                                 const QByteArray &bytes)
+{
+    int fd = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QByteArray relative;
+    for (int level = 0; level < depth && fd >= 0; ++level) {
+        ::mkdirat(fd, folder.constData(), 0755);
+        const int inner = ::openat(fd, folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = inner;
+        relative += folder + '/';
+    }
+    const int file = fd < 0 ? -1 : ::openat(fd, name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (file < 0 || ::write(file, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        qFatal("TreeBuilder: cannot write %s at depth %d", name.constData(), depth);
+    ::close(file);
+    ::close(fd);
+    return relative + name;
+}

@@ -30,6 +30,11 @@ public:
     // Creates the file at the bytes `relative` (its folders too, by their
     // bytes) with the given content; returns its path as the engine names it.
     QString rawFile(const QByteArray &relative, const QByteArray &bytes = QByteArray());
+    // Creates `depth` folders named `folder`, each inside the last, by
+    // descriptors (so deeper than a path can name), and the file `name` with
+    // `bytes` in the innermost; returns the file's path below the root.
+    QByteArray deepFile(const QByteArray &folder, int depth, const QByteArray &name,
+                        const QByteArray &bytes);
 
 private:
     QTemporaryDir dir;
