@@ -7,11 +7,13 @@
 
 #include <cstring>
 #else
+#include "nativepath.h"
+#include "pathcodec.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QStringList>
-#include <QUrl>
 #endif
 
 namespace {
@@ -35,20 +37,20 @@ void writeDropFilesHeader(char *block)
 }
 
 #ifndef Q_OS_WIN
-// Splits the path bytes at their zero bytes and decodes each path with the
-// local 8-bit codec; bytes after the last zero still make a path.
+// Splits the path bytes at their zero bytes and decodes each path, keeping
+// the bytes that do not decode; bytes after the last zero still make a path.
 QStringList pathsFromBytes(const char *paths, qint32 length)
 {
     QStringList result;
     qint32 start = 0;
     for (qint32 i = 0; i < length; ++i) {
         if (paths[i] == '\0') {
-            result << QString::fromLocal8Bit(paths + start, i - start);
+            result << decodePath(paths + start, i - start);
             start = i + 1;
         }
     }
     if (start < length)
-        result << QString::fromLocal8Bit(paths + start, length - start);
+        result << decodePath(paths + start, length - start);
     return result;
 }
 #endif
@@ -142,18 +144,21 @@ void setClipboardFiles(const char *paths, qint32 length, int copy)
 
     // The formats file managers read: GNOME's list with its effect line, KDE's
     // cut mark beside the standard URI list, and the paths as plain text.
+    // The URIs carry the exact bytes of each path.
     QByteArray uriList;
     QByteArray gnomeList = copy ? "copy" : "cut";
+    QStringList texts;
     for (const QString &file : files) {
-        const QByteArray url = QUrl::fromLocalFile(file).toEncoded();
+        const QByteArray url = localFileUrl(file).toEncoded();
         uriList += url + "\r\n";
         gnomeList += '\n' + url;
+        texts << pathAsText(file);
     }
     auto *mime = new QMimeData;  // the clipboard takes it over
     mime->setData(QStringLiteral("text/uri-list"), uriList);
     mime->setData(QStringLiteral("x-special/gnome-copied-files"), gnomeList);
     mime->setData(QStringLiteral("application/x-kde-cutselection"), copy ? "0" : "1");
-    mime->setText(files.join(QLatin1Char('\n')));
+    mime->setText(texts.join(QLatin1Char('\n')));
     QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
 }
 

@@ -5,7 +5,8 @@
 #include <QtGlobal>
 
 // The path bytes handed to setClipboardFiles: each path in the local 8-bit
-// encoding followed by one zero byte; `length` counts all of them.
+// encoding (its exact bytes, also those that do not decode) followed by one
+// zero byte; `length` counts all of them.
 
 // Places the files named by the path bytes on the system clipboard, replacing
 // whatever it held, with the effect copy (copy != 0) or move (copy == 0).

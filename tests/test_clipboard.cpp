@@ -1,6 +1,7 @@
 // The file list on the clipboard: the CF_HDROP block byte by byte, and what
 // another program reads from the X clipboard after Copy and Cut.
 #include "clipboardfiles.h"
+#include "pathcodec.h"
 #include "resultwindowfixture.h"
 #include "treebuilder.h"
 
@@ -57,13 +58,14 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("expected");
-        const QString list = QStringLiteral("\nURL/%E8%AE%A1%E5%88%92%20a.txt\nURL/b.txt");
-        const QString uris = QStringLiteral("URL/%E8%AE%A1%E5%88%92%20a.txt\r\nURL/b.txt\r\n");
+        // c\xff.txt is not UTF-8: its URIs carry the byte, its text is its URI.
+        const QString list = QStringLiteral("\nURL/%E8%AE%A1%E5%88%92%20a.txt\nURL/b.txt\nURL/c%FF.txt");
+        const QString uris = QStringLiteral("URL/%E8%AE%A1%E5%88%92%20a.txt\r\nURL/b.txt\r\nURL/c%FF.txt\r\n");
         QTest::newRow("copy/the GNOME list says copy") << "do_copyfiles" << "x-special/gnome-copied-files" << "copy" + list;
-        QTest::newRow("copy/the URI list names both files") << "do_copyfiles" << "text/uri-list" << uris;
-        QTest::newRow("copy/the text is the paths") << "do_copyfiles" << "UTF8_STRING" << "ROOT/计划 a.txt\nROOT/b.txt";
+        QTest::newRow("copy/the URI list names the files by their bytes") << "do_copyfiles" << "text/uri-list" << uris;
+        QTest::newRow("copy/the text is the paths") << "do_copyfiles" << "UTF8_STRING" << "ROOT/计划 a.txt\nROOT/b.txt\nURL/c%FF.txt";
         QTest::newRow("cut/the GNOME list says cut") << "do_cutfiles" << "x-special/gnome-copied-files" << "cut" + list;
-        QTest::newRow("cut/the URI list names both files") << "do_cutfiles" << "text/uri-list" << uris;
+        QTest::newRow("cut/the URI list names the files by their bytes") << "do_cutfiles" << "text/uri-list" << uris;
         QTest::newRow("cut/the KDE mark says cut") << "do_cutfiles" << "application/x-kde-cutselection" << "1";
     }
     void otherProgramsReadTheFileList()
@@ -79,11 +81,13 @@ private slots:
         TreeBuilder tree;
         tree.file(QStringLiteral("计划 a.txt"));
         tree.file(QStringLiteral("b.txt"));
+        tree.rawFile("c\xff.txt");
         MainWindow window;
         ResultTable results(window);
         QVERIFY(results.deliver(tree.root(), {contentHit("计划 a.txt", 1, "x"), nameHit("b.txt"),
-                                              contentHit("计划 a.txt", 2, "y")}));
-        results.select({0, 1, 2});
+                                              contentHit("计划 a.txt", 2, "y"),
+                                              nameHit(decodePath(QByteArray("c\xff.txt")))}));
+        results.select({0, 1, 2, 3});
         QApplication::clipboard()->setText(QStringLiteral("before"));
         results.run(qPrintable(action));
 

@@ -3,8 +3,9 @@
 #include "mainwindow.h"
 
 #include "clipboardfiles.h"
+#include "nativepath.h"
+#include "pathcodec.h"
 
-#include <QFile>
 #include <QStringList>
 
 #include <cerrno>
@@ -44,14 +45,14 @@ void MainWindow::collectAndPlaceFiles(bool copy)
     QStringList paths;
     for (const int row : rows) {
         const QString path = targetPath(row);
-        if (QFile::exists(path) && !paths.contains(path, Qt::CaseSensitive))
+        if (pathExists(path) && !paths.contains(path, Qt::CaseSensitive))
             paths << path;
     }
 
     QList<QByteArray> encoded;
     qint64 length = 0;
     for (const QString &path : qAsConst(paths)) {
-        encoded << path.toLocal8Bit();
+        encoded << encodePath(path);
         length += encoded.last().size() + 1;
     }
     // Each path with one zero byte behind it; an empty list gives no bytes.
