@@ -16,7 +16,8 @@
 #include <QToolButton>
 
 // The widgets of the main window that the search and result tests look at,
-// found by their object names (the status-bar count is its first label).
+// found by their object names (the status-bar count is its first label, the
+// remark on what could not be read its second).
 struct MainWindowParts
 {
     explicit MainWindowParts(MainWindow &window)
@@ -34,12 +35,13 @@ struct MainWindowParts
         const auto labels =
             window.statusBar()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
         countLabel = labels.value(0);
+        spareLabel = labels.value(1);
     }
 
     bool complete() const
     {
         return find && grep && dir && exact && recursive && searchButton && table && busyBar
-            && worker && countLabel;
+            && worker && countLabel && spareLabel;
     }
 
     QStandardItemModel *model() const { return qobject_cast<QStandardItemModel *>(table->model()); }
@@ -76,6 +78,7 @@ struct MainWindowParts
     QProgressBar *busyBar;
     QThread *worker;
     QLabel *countLabel = nullptr;
+    QLabel *spareLabel = nullptr;
 };
 
 inline QList<TFileInfo> nameHits(const QStringList &names)

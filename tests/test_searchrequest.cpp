@@ -12,7 +12,11 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <linux/capability.h>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +28,28 @@ bool sameImage(const QIcon &icon, const QString &resource)
 {
     return icon.pixmap(48).toImage() == QIcon(resource).pixmap(48).toImage();
 }
+
+// Root reads everything; while this lives, the process (and the threads it
+// starts) obeys file permissions as any user does: the capabilities that
+// override them are out of its effective set.
+class FilePermissionsApply
+{
+public:
+    FilePermissionsApply()
+    {
+        header.version = _LINUX_CAPABILITY_VERSION_3;
+        if (::syscall(SYS_capget, &header, saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {saved[0], saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        ::syscall(SYS_capset, &header, reduced);
+    }
+    ~FilePermissionsApply() { ::syscall(SYS_capset, &header, saved); }
+
+private:
+    __user_cap_header_struct header = {};
+    __user_cap_data_struct saved[2] = {};
+};
 
 } // namespace
 
@@ -47,6 +73,7 @@ private slots:
     void stopAndRestart();
     void finishOfAStoppedSearchDoesNotEndItsSuccessor();
     void escapeAsksOnlyWhileSearching();
+    void unreadableFoldersAndFilesAreCounted();
     void returnTypedIntoAFieldStartsOneSearch_data();
     void returnTypedIntoAFieldStartsOneSearch();
     void returnInTheDirectoryPopupCompletesWithoutSearching();
@@ -183,6 +210,10 @@ void SearchRequestTest::rejectedRequest_data()
         << "*" << "" << "@; @" << "目录名: @ 不存在" << "hidden";
     QTest::newRow("forward slashes are taken and the converted part is shown")
         << "*" << "" << "@/sub/gone" << "目录名:@/sub/gone 不存在" << "hidden";
+    QTest::newRow("a pattern with an unclosed bracket is named")
+        << "*.txt; [a" << "" << "@" << "文件名:[a 格式不正确" << "";
+    QTest::newRow("a content text with a line break cannot be found")
+        << "*.txt" << "one\ntwo" << "@" << "内容不能包含换行" << "";
 }
 
 void SearchRequestTest::rejectedRequest()
@@ -382,6 +413,30 @@ void SearchRequestTest::escapeAsksOnlyWhileSearching()
     }
     QTest::keyClick(&*window, Qt::Key_Return);
     waitUntilIdle();
+}
+
+// After a search the status bar says how many folders and files it could not
+// read, and the next search clears that.
+void SearchRequestTest::unreadableFoldersAndFilesAreCounted()
+{
+    TreeBuilder tree;
+    tree.file("closed/inner.txt", "needle\n");
+    tree.file("secret.txt", "needle\n");
+    tree.file("seen.txt", "needle\n");
+    for (const char *locked : {"closed", "secret.txt"})
+        QCOMPARE(::chmod(QFile::encodeName(tree.path(locked)).constData(), 0), 0);
+    {
+        const FilePermissionsApply permissions;
+        request("*.txt", "needle", tree.root());
+        waitUntilIdle();
+    }
+    QCOMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:1"));
+    QCOMPARE(parts->spareLabel->text(), QStringLiteral("无法读取:1个目录,1个文件"));
+
+    request("seen", "", tree.root());
+    QCOMPARE(parts->spareLabel->text(), QString());
+    waitUntilIdle();
+    QCOMPARE(parts->spareLabel->text(), QString());
 }
 
 void SearchRequestTest::returnTypedIntoAFieldStartsOneSearch_data()

@@ -15,6 +15,21 @@
 #include <QMessageBox>
 #include <QProgressBar>
 
+namespace {
+
+// What the search could not read, for the status bar beside the found
+// count; empty when it read everything.
+QString unreadableRemark(const searchThread &search)
+{
+    const quint64 folders = search.unreadableFolders();
+    const quint64 files = search.unreadableFiles();
+    if (folders + files == 0)
+        return QString();
+    return MainWindow::tr("无法读取:%1个目录,%2个文件").arg(folders).arg(files);
+}
+
+} // namespace
+
 void MainWindow::do_search()
 {
     if (searchWorker->isRunning()) {
@@ -29,6 +44,7 @@ void MainWindow::do_search()
     const QString dirText = ui->comboBox_Dir->currentText();
 
     resetResultDisplay();
+    spareLabel->clear();
 
     QStringList patterns = namePatterns(findText);
     const QString grepTrimmed = grepText.trimmed();
@@ -40,6 +56,16 @@ void MainWindow::do_search()
             return;
         }
         patterns << QStringLiteral("*");
+    }
+    // Texts that cannot find anything: the search does not start.
+    const QString badPattern = invalidNamePattern(patterns, ui->checkBox_searchExact->isChecked());
+    if (!badPattern.isNull()) {
+        QMessageBox::warning(this, tr("提示"), tr("文件名:%1 格式不正确").arg(badPattern));
+        return;
+    }
+    if (holdsLineBreak(grepText)) {
+        QMessageBox::warning(this, tr("提示"), tr("内容不能包含换行"));
+        return;
     }
 
     const bool nameSearch = grepTrimmed.isEmpty();
@@ -86,6 +112,7 @@ void MainWindow::do_resume_searchFileIcon()
     ui->tableView_result->resizeColumnsToContents();
     setSearchButtonRunning(false);
     showFoundCount();
+    spareLabel->setText(unreadableRemark(*searchWorker));
     QApplication::alert(this, 0);
     busyBar->hide();
     // A search left running in the background ends unseen: say so from the tray.
