@@ -758,10 +758,16 @@ void TestCli::millionHitsOfOneFolderLeaveInBoundedMemory()
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitCode(), 0);
     QCOMPARE(lines, qint64(1000000));
-    QVERIFY2(peak - firstPeak < 16 * 1024, qPrintable(QString("grew from %1 to %2 KiB").arg(firstPeak).arg(peak)));
-#ifndef VELTO_SANITIZED
+    // Held hits would take about 100 MB. AddressSanitizer keeps freed memory
+    // in quarantine for a while (16 MB in the tests), and its own allocator
+    // on top, so it is given more room.
+#ifdef VELTO_SANITIZED
+    const long growthKb = 48 * 1024;
+#else
+    const long growthKb = 16 * 1024;
     QVERIFY2(peak < 64 * 1024, qPrintable(QString("peak %1 KiB").arg(peak)));
 #endif
+    QVERIFY2(peak - firstPeak < growthKb, qPrintable(QString("grew from %1 to %2 KiB").arg(firstPeak).arg(peak)));
 }
 
 void TestCli::unreadableFoldersAndFilesAreCounted_data()
