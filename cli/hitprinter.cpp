@@ -105,7 +105,7 @@ void appendJsonString(QByteArray &out, const QString &text)
 
 HitPrinter::HitPrinter(int fd, Format format) : fd(fd), format(format)
 {
-    buffer.reserve(HitPrinter::kFlushThreshold + 64 * 1024);
+    buffer.reserve(kFlushThreshold + 64 * 1024);
 }
 
 void HitPrinter::printBatch(const QString &dirName, const QList<TFileInfo> &batch)
@@ -135,7 +135,7 @@ void HitPrinter::appendLine(const QByteArray &prefix, const TFileInfo &hit)
         buffer += hit.lineText.toLocal8Bit();
     }
     buffer += '\n';
-    if (buffer.size() >= HitPrinter::kFlushThreshold)
+    if (buffer.size() >= kFlushThreshold)
         writeOut();
 }
 
@@ -150,7 +150,7 @@ void HitPrinter::appendJson(const QByteArray &dirField, const TFileInfo &hit)
     buffer += ", \"text\": ";
     appendJsonString(buffer, hit.lineText);
     buffer += "}\n";
-    if (buffer.size() >= HitPrinter::kFlushThreshold)
+    if (buffer.size() >= kFlushThreshold)
         writeOut();
 }
 
