@@ -1,6 +1,8 @@
 // The result table, driven by deliveries handed straight to the window.
 #include "mainwindowparts.h"
 #include "messageboxanswerer.h"
+#include "pathcodec.h"
+#include "pathdisplay.h"
 #include "treebuilder.h"
 
 #include <QHeaderView>
@@ -56,6 +58,8 @@ private slots:
     void freshTableHasFiveColumnsAndInitialWidths();
     void rowCells_data();
     void rowCells();
+    void oddNamesShowInTheUsersCodePage_data();
+    void oddNamesShowInTheUsersCodePage();
     void runShowsAtMostTenBatchesWhileTheCountLeads();
     void largeBatchServesTheEventLoopEvery500Rows();
     void interruptedBatch_data();
@@ -117,8 +121,8 @@ void ResultTableTest::rowCells_data()
     QTest::newRow("a content hit shows its line number and the line unchanged")
         << "b.txt" << "@" << TFileInfo{"b.txt", 12, "  two  blanks  "}
         << QStringList{"b.txt", "@", "12", "  two  blanks  ", "<time>"};
-    QTest::newRow("blanks around the file name are trimmed before the time is read")
-        << "c.txt" << "@" << TFileInfo{"  c.txt ", 0, QString()}
+    QTest::newRow("blanks around the file name are trimmed in the cell, not in the time's path")
+        << "  c.txt " << "@" << TFileInfo{"  c.txt ", 0, QString()}
         << QStringList{"c.txt", "@", "", "", "<time>"};
     QTest::newRow("a folder hit shows the folder's time")
         << "sub/inner.txt" << "@" << TFileInfo{"sub", 0, QString()}
@@ -127,8 +131,11 @@ void ResultTableTest::rowCells_data()
         << "pack.zip" << "@" << TFileInfo{"pack.zip/member.txt", 3, "line"}
         << QStringList{"pack.zip/member.txt", "@", "3", "line", "<no item>"};
     QTest::newRow("a directory with a trailing blank is shown as delivered")
-        << "d.txt" << "@ " << TFileInfo{"d.txt", 0, QString()}
-        << QStringList{"d.txt", "@ ", "", "", "<time>"};
+        << "e /d.txt" << "@/e " << TFileInfo{"d.txt", 0, QString()}
+        << QStringList{"d.txt", "@/e ", "", "", "<time>"};
+    QTest::newRow("a line number past 2^32 is shown whole")
+        << "f.txt" << "@" << TFileInfo{"f.txt", (qint64(1) << 32) + 1, "x"}
+        << QStringList{"f.txt", "@", "4294967297", "x", "<time>"};
 }
 
 void ResultTableTest::rowCells()
@@ -160,6 +167,51 @@ void ResultTableTest::rowCells()
     for (int c = 0; c < 5; ++c)
         shown << parts->cell(0, c);
     QCOMPARE(shown, cells);
+}
+
+void ResultTableTest::oddNamesShowInTheUsersCodePage_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("a name that decodes shows as it is")
+        << "zh_CN" << QByteArray("/tmp/计划.txt") << QString("/tmp/计划.txt");
+    QTest::newRow("a GBK name reads as Chinese for a user in China")
+        << "zh_CN" << QByteArray("/tmp/\xb1\xa8\xb8\xe6.txt") << QString("/tmp/报告.txt");
+    QTest::newRow("a Big5 name reads as Chinese for a user in Taiwan")
+        << "zh_TW" << QByteArray("/tmp/\xb3\xf8\xa7\x69.txt") << QString("/tmp/報告.txt");
+    QTest::newRow("a Shift_JIS name reads as Japanese")
+        << "ja_JP" << QByteArray("\x83\x65\x83\x58\x83\x67.txt") << QString("テスト.txt");
+    QTest::newRow("a windows-1251 name reads as Russian")
+        << "ru_RU" << QByteArray("\xf4\xe0\xe9\xeb") << QString("файл");
+    QTest::newRow("a windows-1252 name reads as French")
+        << "fr_FR" << QByteArray("caf\xe9") << QString("café");
+    QTest::newRow("a byte the user's code page does not decode is marked")
+        << "zh_CN" << QByteArray("/tmp/b\xff.txt") << QString("/tmp/b\uFFFD.txt");
+    QTest::newRow("the C locale marks every odd byte")
+        << "C" << QByteArray("\xb1\xa8.txt") << QString("\uFFFD\uFFFD.txt");
+    QTest::newRow("each folder of a path is read on its own")
+        << "zh_CN" << QByteArray("/用户/\xb1\xa8\xb8\xe6/x\xff") << QString("/用户/报告/x\uFFFD");
+}
+
+void ResultTableTest::oddNamesShowInTheUsersCodePage()
+{
+    QFETCH(QString, locale);
+    QFETCH(QByteArray, path);
+    QFETCH(QString, shown);
+    QCOMPARE(displayPath(decodePath(path), QLocale(locale)), shown);
+
+    // In the table, with the user's language as the default locale.
+    TreeBuilder tree;
+    const QString file = tree.rawFile(path.mid(path.lastIndexOf('/') + 1));
+    const QString dir = file.left(file.lastIndexOf('/'));
+    QLocale::setDefault(QLocale(locale));
+    const auto restoreLocale = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+    parts->deliver(dir, {TFileInfo{file.mid(dir.size() + 1), 0, QString()}});
+    QTRY_COMPARE(parts->model()->rowCount(), 1);
+    QCOMPARE(parts->cell(0, 0), shown.mid(shown.lastIndexOf('/') + 1));
+    QVERIFY2(parts->cell(0, 4) != "<no item>", "the time is read from the file's own bytes");
 }
 
 void ResultTableTest::runShowsAtMostTenBatchesWhileTheCountLeads()

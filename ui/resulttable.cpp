@@ -4,6 +4,8 @@
 // while batches wait and at the busy bar's pace while a search runs; an idle
 // window leaves it stopped and spends no processor time.
 #include "mainwindow.h"
+#include "nativepath.h"
+#include "pathdisplay.h"
 #include "searchthread.h"
 #include "threadhandover.h"
 #include "ui_mainwindow.h"
@@ -11,7 +13,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -37,18 +38,18 @@ QStandardItem *cell(const QString &text)
     return text.isEmpty() ? new QStandardItem : new QStandardItem(text);
 }
 
-// The five cells of one hit. The time cell is left out when the composed
-// path does not exist (a hit inside an archive, or a file gone since).
+// The five cells of one hit. The name and folder cells show their text
+// readably and keep it exactly for the actions. The time cell is left out
+// when the path does not exist (a hit inside an archive, or a file gone since).
 QList<QStandardItem *> resultRow(const QString &dirName, const TFileInfo &hit)
 {
-    const QString fileName = hit.fileName.trimmed();
     QList<QStandardItem *> row;
     row.reserve(ColumnCount);
-    row << cell(fileName) << cell(dirName)
+    row << pathCell(displayPath(hit.fileName.trimmed()), hit.fileName)
+        << pathCell(displayPath(dirName), dirName)
         << cell(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString()) << cell(hit.lineText);
     // One stat per row: a path that does not exist has no valid time.
-    const QDateTime modified =
-        QFileInfo(dirName.trimmed() + QDir::separator() + fileName).lastModified();
+    const QDateTime modified = lastModified(dirName + QDir::separator() + hit.fileName);
     if (modified.isValid())
         row << new QStandardItem(modified.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
     return row;
