@@ -3,6 +3,8 @@
 #ifdef Q_OS_WIN
 #include <QProcess>
 #else
+#include "nativepath.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -36,7 +38,7 @@ void selectInDesktopFileManager(const QString &path)
 
 void openFolderOf(const QString &path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    QDesktopServices::openUrl(localFileUrl(QFileInfo(path).absolutePath()));
 }
 
 // org.freedesktop.FileManager1.ShowItems, sent with D-Bus activation: when no
@@ -55,7 +57,7 @@ void selectInDesktopFileManager(const QString &path)
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call.setAutoStartService(true);
-    call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
+    call << QStringList{localFileUrl(path).toString(QUrl::FullyEncoded)} << QString();
 
     auto *reply = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
     QObject::connect(reply, &QDBusPendingCallWatcher::finished, reply,

@@ -2,6 +2,7 @@
 // collection of files for Copy and Cut (read back from the in-process clipboard).
 #include "filemanager.h"
 #include "messageboxanswerer.h"
+#include "pathcodec.h"
 #include "privatesessionbus.h"
 #include "resultwindowfixture.h"
 #include "treebuilder.h"
@@ -27,8 +28,13 @@ class UrlRecorder : public QObject
     Q_OBJECT
 public:
     QStringList opened;
+    QList<QByteArray> encoded;  // the same URLs as sent, which keep every byte
 public slots:
-    void open(const QUrl &url) { opened << url.toLocalFile(); }
+    void open(const QUrl &url)
+    {
+        opened << url.toLocalFile();
+        encoded << url.toEncoded();
+    }
 };
 
 // Stands in for the desktop's file manager on the test's own session bus:
@@ -152,6 +158,7 @@ private slots:
         QCOMPARE(results->cell(Notes, 0), QStringLiteral("notes.txt"));
         QVERIFY(QFile::remove(tree.path(QStringLiteral("gone.txt"))));
         urls.opened.clear();
+        urls.encoded.clear();
         browsed.clear();
         setFileManagerHandler([this](const QString &path) { browsed << path; });
         QApplication::clipboard()->setText(QStringLiteral("before"));
@@ -319,6 +326,54 @@ private slots:
         runAction("do_copyPathName_Clipboard");
         QCOMPARE(QApplication::clipboard()->text(), text);
         QVERIFY(!QApplication::clipboard()->mimeData()->hasFormat("x-special/gnome-copied-files"));
+    }
+
+    // A name that is not valid text and one with a leading blank: the rows
+    // hand the desktop exactly the files the search found.
+    void rowsKeepExactNames_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QByteArray>("effect");  // ROOT stands for the tree's root
+        const int odd = RowCount, blank = RowCount + 1;
+        QTest::newRow("open/an odd name is opened by the URL of its bytes")
+            << "openFileDefault" << odd << QByteArray("open file://ROOT/d%FF/b%FF.txt");
+        QTest::newRow("browse/an odd name is shown by its bytes")
+            << "openExplorerDir" << odd << QByteArray("browse ROOT/d\xff/b\xff.txt");
+        QTest::newRow("copy/an odd name goes to the clipboard by its bytes")
+            << "copyfiles" << odd << QByteArray("copy\nfile://ROOT/d%FF/b%FF.txt");
+        QTest::newRow("copy information/an odd name is written as its URL")
+            << "copyPathName_Clipboard" << odd << QByteArray("文件名：file://ROOT/d%FF/b%FF.txt");
+        QTest::newRow("open/a leading blank belongs to the name")
+            << "openFileDefault" << blank << QByteArray("open file://ROOT/%20lead.txt");
+        QTest::newRow("copy/a leading blank belongs to the name")
+            << "copyfiles" << blank << QByteArray("copy\nfile://ROOT/%20lead.txt");
+    }
+    void rowsKeepExactNames()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, row);
+        QFETCH(QByteArray, effect);
+        tree.rawFile("d\xff/b\xff.txt");
+        tree.file(QStringLiteral(" lead.txt"));
+        QVERIFY(results->deliver(decodePath(QFile::encodeName(tree.root()) + "/d\xff"),
+                                 {nameHit(decodePath(QByteArray("b\xff.txt")))}));
+        QVERIFY(results->deliver(tree.root(), {nameHit(" lead.txt")}));
+        QCOMPARE(results->cell(row, 0), row == RowCount ? QString("b\uFFFD.txt") : QString("lead.txt"));
+        results->select({row});
+        runAction("do_" + action);
+
+        QByteArray seen;
+        for (const QByteArray &url : qAsConst(urls.encoded))
+            seen += "open " + url;
+        for (const QString &path : qAsConst(browsed))
+            seen += "browse " + encodePath(path);
+        const QMimeData *clip = QApplication::clipboard()->mimeData();
+        if (clip->hasFormat("x-special/gnome-copied-files"))
+            seen += clip->data("x-special/gnome-copied-files");
+        else if (clip->text() != QLatin1String("before"))
+            seen += clip->text().section('\n', 0, 0).toUtf8();
+        QCOMPARE(seen, effect.replace("ROOT", QFile::encodeName(tree.root())));
     }
 
     void browseAsksTheDesktopFileManager_data()

@@ -4,18 +4,18 @@
 #include "ui_mainwindow.h"
 
 #include "filemanager.h"
+#include "nativepath.h"
+#include "pathdisplay.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QStandardItem>
 #include <QStandardItemModel>
-#include <QUrl>
 
 namespace {
 
@@ -28,6 +28,13 @@ QString trimmedCell(const QStandardItemModel *model, int row, int column)
 {
     const QStandardItem *item = model ? model->item(row, column) : nullptr;
     return item ? item->text().trimmed() : QString();
+}
+
+// The exact text a name or folder cell keeps, which may differ from what it
+// shows (a name in another encoding, blanks that belong to the name).
+QString exactCell(const QStandardItemModel *model, int row, int column)
+{
+    return exactPath(model ? model->item(row, column) : nullptr);
 }
 
 } // namespace
@@ -73,15 +80,15 @@ QList<int> MainWindow::selectedRows() const
 QString MainWindow::targetPath(int row) const
 {
     // Inside an archive the name reads archive/member: the archive is the file.
-    const QString name = trimmedCell(resultModel, row, NameColumn);
-    return trimmedCell(resultModel, row, DirColumn) + QDir::separator()
+    const QString name = exactCell(resultModel, row, NameColumn);
+    return exactCell(resultModel, row, DirColumn) + QDir::separator()
            + name.split(QDir::separator()).first();
 }
 
 QString MainWindow::rowPath(int row) const
 {
-    return trimmedCell(resultModel, row, DirColumn) + QDir::separator()
-           + trimmedCell(resultModel, row, NameColumn);
+    return exactCell(resultModel, row, DirColumn) + QDir::separator()
+           + exactCell(resultModel, row, NameColumn);
 }
 
 bool MainWindow::confirmManyRows(int count, int threshold, const QString &question)
@@ -103,7 +110,7 @@ QStringList MainWindow::confirmedSelectedTargets()
     QStringList targets;
     for (const int row : rows) {
         const QString path = targetPath(row);
-        if (QFile::exists(path))
+        if (pathExists(path))
             targets << path;
     }
     return targets;
@@ -112,7 +119,7 @@ QStringList MainWindow::confirmedSelectedTargets()
 void MainWindow::do_openFileDefault()
 {
     for (const QString &path : confirmedSelectedTargets())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        QDesktopServices::openUrl(localFileUrl(path));
 }
 
 void MainWindow::do_openExplorerDir()
@@ -125,7 +132,7 @@ void MainWindow::do_copyPathName_Clipboard()
 {
     QString text;
     for (const int row : selectedRows()) {
-        text += tr("文件名：") + rowPath(row) + QLatin1Char('\n');
+        text += tr("文件名：") + pathAsText(rowPath(row)) + QLatin1Char('\n');
         const struct {
             Column column;
             QString label;
