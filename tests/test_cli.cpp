@@ -206,6 +206,8 @@ private slots:
 private:
     // A big tree that keeps a deep search busy for seconds, with archives in it.
     void buildSlowTree(TreeBuilder &tree);
+    // 1.2 MB of lines that keep a deep search busy for a while.
+    static QByteArray slowText();
 
     TreeBuilder tree;
     QString root;
@@ -435,13 +437,19 @@ void TestCli::archiveNameEncoding()
     QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
 }
 
-void TestCli::buildSlowTree(TreeBuilder &slow)
+// Not ASCII and with an HZ shift: deep search decodes every line in several
+// codecs, as it must for text in a code page of its own.
+QByteArray TestCli::slowText()
 {
-    // Not ASCII and with an HZ shift: deep search decodes every line in
-    // several codecs, as it must for text in a code page of its own.
     QByteArray text;
     for (int i = 0; i < 20000; ++i)
         text += "line " + QByteArray::number(i) + " of some ordinary text without the word, ~{ \xC3\xBC\n";
+    return text;
+}
+
+void TestCli::buildSlowTree(TreeBuilder &slow)
+{
+    const QByteArray text = slowText();
     for (int i = 0; i < 100; ++i)
         slow.file(QString("d%1/f%2.txt").arg(i % 8).arg(i), text);
     ZipBuilder(slow.path("d0/docs.zip")).add("member.txt", text).close();
@@ -684,27 +692,29 @@ void TestCli::treeDeeperThanPathMaxIsSearchedToTheBottom()
 }
 
 // The folder in progress keeps its hits until it ends or a piece is full; a
-// stop must print them. Deep search reads a file past 24 MiB from disk once
-// per codec, so the big file keeps the folder busy for long.
+// stop must print them. Deep search takes a while over each slow file, which
+// come after a.txt in the same folder.
 void TestCli::stopPrintsTheHitsOfTheFolderInProgress()
 {
     TreeBuilder busy;
     QByteArray head;
     for (int i = 1; i <= 10; ++i)
         head += "absent word " + QByteArray::number(i) + '\n';
-    const QString big = busy.file("d/big.txt", head);
-    QVERIFY(QFile(big).resize(qint64(1) << 30));
+    const QString first = busy.file("d/a.txt", head);
+    for (int i = 0; i < 40; ++i)
+        busy.file(QString("d/f%1.txt").arg(i), slowText());
     QProcess process;
     process.start(program, {"-d", "-c", "absent word", busy.root()});
     QVERIFY(process.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(bytesRead(process.processId()) > (2 << 20), 60000);
     QVERIFY2(interruptRunningSearch(process, SIGINT, 0) >= 0, "the search must still run");
     QCOMPARE(process.exitCode(), 130);
-    QByteArray expected;
-    for (int i = 1; i <= 10; ++i)
-        expected += big.toUtf8() + ':' + QByteArray::number(i) + ":[US-ASCII]\tabsent word "
-                    + QByteArray::number(i) + '\n';
-    QCOMPARE(process.readAllStandardOutput(), expected);
+    const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+    QCOMPARE(lines.size(), 11);  // and the empty rest after the last line end
+    for (int i = 1; i <= 10; ++i) {
+        QVERIFY(lines.at(i - 1).startsWith(first.toUtf8() + ':' + QByteArray::number(i) + ':'));
+        QVERIFY(lines.at(i - 1).endsWith("absent word " + QByteArray::number(i)));
+    }
 }
 
 // A stop while standard output is slow: the hits found before it still go
