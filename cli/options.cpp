@@ -33,7 +33,7 @@ const char *const helpText =
 
 const char *const usageLine =
     "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-x|--exact] [--no-recursive]\n"
-    "                  [-i|--ignore-case] [-d|--deep] [--json] [--dirs TEXT]\n"
+    "                  [-i|--ignore-case] [-d|--deep] [--json] [-j|--jobs N] [--dirs TEXT]\n"
     "                  [--name-encoding CODEPAGE] [DIR ...]\n"
     "Try 'velto-find --help' for more information.\n";
 
@@ -83,13 +83,16 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
     const QCommandLineOption ignoreCaseOption({"i", "ignore-case"}, "Ignore case in the content text.");
     const QCommandLineOption deepOption({"d", "deep"}, "Deep search: try every text codec.");
     const QCommandLineOption jsonOption("json", "One JSON object per hit and line.");
+    const QCommandLineOption jobsOption({"j", "jobs"},
+        "Files searched at once (default: one per core); the output is the same.", "N");
     const QCommandLineOption dirsOption("dirs",
         "Start directories, separated by \";\", read like the window's directory field.", "TEXT");
     const QCommandLineOption nameEncodingOption("name-encoding",
         "Code page of archive member names that do not say theirs (GBK, CP932,\n"
         "CP866, ...); by default the one of the locale's language.", "CODEPAGE");
     parser.addOptions({nameOption, contentOption, exactOption, noRecursiveOption,
-                       ignoreCaseOption, deepOption, jsonOption, dirsOption, nameEncodingOption});
+                       ignoreCaseOption, deepOption, jsonOption, jobsOption, dirsOption,
+                       nameEncodingOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument("DIR", "A start directory.", "[DIR ...]");
@@ -130,6 +133,12 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
         request.archiveNameCodec = QTextCodec::codecForName(codePage.toLatin1());
         if (!request.archiveNameCodec)
             return usageError(QStringLiteral("unknown code page: %1").arg(codePage));
+    }
+    if (parser.isSet(jobsOption)) {
+        bool number = false;
+        request.jobs = parser.value(jobsOption).toInt(&number);
+        if (!number || request.jobs < 1)
+            return usageError(QStringLiteral("--jobs takes a number of at least 1"));
     }
 
     const QString badPattern = invalidNamePattern(request.patterns, request.exact);

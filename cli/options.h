@@ -23,6 +23,7 @@ struct SearchRequest
     // Code page of archive member names that say nothing of their encoding;
     // null: the one of the locale's language.
     QTextCodec *archiveNameCodec = nullptr;
+    int jobs = 0;  // workers; 0: one per core
 };
 
 enum class ParseOutcome { Search, Help, Version, UsageError, MissingDirectory };

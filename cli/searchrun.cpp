@@ -87,6 +87,7 @@ int SearchRun::exec()
     }
 
     worker.setArchiveNameCodec(request.archiveNameCodec);
+    worker.setWorkerCount(request.jobs);
     worker.setParameters(request.dirs, request.patterns, request.text, request.caseSensitivity,
                          request.recursive, request.exact, request.deep);
     worker.start(QThread::InheritPriority);

@@ -9,7 +9,28 @@ namespace {
 // while the front end may have set the stream from another thread earlier.
 std::atomic<FILE *> sink{nullptr};
 
+thread_local QByteArray *captured = nullptr;
+
 } // namespace
+
+DiagnosticsCapture::DiagnosticsCapture(QByteArray &buffer) : previous(captured)
+{
+    captured = &buffer;
+}
+
+DiagnosticsCapture::~DiagnosticsCapture()
+{
+    captured = previous;
+}
+
+void writeDiagnostics(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return;
+    FILE *stream = diagnosticStream();
+    std::fwrite(text.constData(), 1, size_t(text.size()), stream);
+    std::fflush(stream);
+}
 
 void setDiagnosticStream(FILE *stream)
 {
@@ -24,10 +45,23 @@ FILE *diagnosticStream()
 
 void diagnostic(const char *format, ...)
 {
-    FILE *stream = diagnosticStream();
     va_list args;
     va_start(args, format);
-    std::vfprintf(stream, format, args);
+    if (captured) {
+        va_list measure;
+        va_copy(measure, args);
+        const int length = std::vsnprintf(nullptr, 0, format, measure);
+        va_end(measure);
+        if (length > 0) {
+            const int at = captured->size();
+            captured->resize(at + length + 1);
+            std::vsnprintf(captured->data() + at, size_t(length) + 1, format, args);
+            captured->chop(1);  // the terminating zero
+        }
+    } else {
+        FILE *stream = diagnosticStream();
+        std::vfprintf(stream, format, args);
+        std::fflush(stream);
+    }
     va_end(args);
-    std::fflush(stream);
 }

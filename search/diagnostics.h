@@ -1,6 +1,8 @@
 #ifndef DIAGNOSTICS_H
 #define DIAGNOSTICS_H
 
+#include <QByteArray>
+
 #include <cstdio>
 
 // The one sink for the engine's diagnostic texts (archive errors). Standard
@@ -18,5 +20,23 @@ void diagnostic(const char *format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// While it lives, the diagnostics of the calling thread go into `buffer`
+// instead of the sink: a worker's job collects them so that they are written
+// in the order of the jobs, not in the order the workers happen to finish.
+class DiagnosticsCapture
+{
+public:
+    explicit DiagnosticsCapture(QByteArray &buffer);
+    ~DiagnosticsCapture();
+    DiagnosticsCapture(const DiagnosticsCapture &) = delete;
+    DiagnosticsCapture &operator=(const DiagnosticsCapture &) = delete;
+
+private:
+    QByteArray *previous;
+};
+
+// Writes collected diagnostics to the sink (nothing when empty).
+void writeDiagnostics(const QByteArray &text);
 
 #endif // DIAGNOSTICS_H

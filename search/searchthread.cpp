@@ -4,16 +4,22 @@
 #include "archivesearch.h"
 #include "codecs.h"
 #include "contentmatcher.h"
+#include "diagnostics.h"
 #include "folderstack.h"
+#include "joboutput.h"
+#include "ordereddelivery.h"
 #include "pathcodec.h"
 #include "searchinput.h"
 #include "threadhandover.h"
+#include "workerpool.h"
 
 #include <QFile>
 #include <QMutexLocker>
 #include <QTextCodec>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 searchThread::searchThread(QObject *parent)
@@ -77,10 +83,34 @@ void searchThread::stop()
     cancelRequested = true;
 }
 
+namespace {
+
+// At most this many files and archives wait to be handed on; the walk waits
+// for the head of the delivery beyond it, so memory stays bounded.
+constexpr int kPendingJobs = 64;
+
+// A descriptor of a folder for the jobs of its files, shared by them and
+// closed with the last: the walk's own descriptors move on meanwhile.
+struct FolderDescriptor
+{
+    explicit FolderDescriptor(int fd) : fd(fd) {}
+    ~FolderDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FolderDescriptor(const FolderDescriptor &) = delete;
+    FolderDescriptor &operator=(const FolderDescriptor &) = delete;
+
+    const int fd;
+};
+
+} // namespace
+
 struct searchThread::Walk
 {
-    Walk(const QStringList &nameFilters, const std::atomic_bool *cancel)
-        : lister(nameFilters, cancel)
+    Walk(const QStringList &nameFilters, const std::atomic_bool *cancel, int threads)
+        : lister(nameFilters, cancel), pool(threads)
     {
     }
 
@@ -89,16 +119,44 @@ struct searchThread::Walk
     // The path of the top folder; grows and shrinks with the descent, so a
     // deep tree holds its path once, not once per level.
     QString path;
+    // Matchers of the workers: each reads files with buffers of its own.
+    std::vector<std::unique_ptr<ContentMatcher>> matchers;
+    std::unique_ptr<OrderedDelivery> delivery;
+    WorkerPool pool;  // last, so it ends (and its jobs with it) first
 };
+
+void searchThread::setWorkerCount(int count)
+{
+    workerCount = count;
+}
+
+int searchThread::threadsForRun() const
+{
+    const int workers = workerCount > 0 ? workerCount : QThread::idealThreadCount();
+    // One worker is the walk's own thread: no pool, no hand-over.
+    return workers > 1 ? workers : 0;
+}
 
 void searchThread::run()
 {
-    leftOver = Undelivered();
-    Walk walk(nameFilters, &cancelRequested);
+    leftOver.clear();
+    Walk walk(nameFilters, &cancelRequested, threadsForRun());
+    walk.delivery = std::make_unique<OrderedDelivery>(
+        kPieceSize,
+        [this](const QString &dirName, const QList<TFileInfo> &piece) { return deliver(dirName, piece); },
+        &cancelRequested);
+    for (int i = 0; i < walk.pool.workerCount(); ++i)
+        walk.matchers.push_back(std::make_unique<ContentMatcher>(*matcher));
     for (const QDir &dir : qAsConst(dirList)) {
         if (cancelRequested)
             break;
         walkStart(walk, dir.absolutePath());
+    }
+    walk.delivery->deliverAll();
+    if (cancelRequested) {
+        // The workers end their jobs at the stop; what they had found is kept.
+        walk.pool.finish();
+        leftOver = walk.delivery->takeUndelivered();
     }
     handOver(this);  // to whoever waits for the thread or takes finished()
 }
@@ -151,17 +209,12 @@ void searchThread::walkDirectory(Walk &walk)
     QString dirName = walk.path;
     if (dirName.size() > 1)
         dirName.chop(1);  // the separator added above, but that of "/"
-    dirName = QDir::toNativeSeparators(dirName);
-    HitSink hits(kPieceSize, [this, &dirName](const QList<TFileInfo> &piece) {
-        return deliver(dirName, piece);
-    });
-    matchEntries(walk, listing.matches, listing.pseudoFileSystem, hits);
-    searchArchives(walk, listing.archives, hits);
-    if (cancelRequested) {
-        leftOver = Undelivered{dirName, hits.take()};
-        return;
-    }
-    hits.flush();
+    walk.delivery->beginFolder(QDir::toNativeSeparators(dirName));
+    searchEntries(walk, listing);
+    walk.delivery->endFolder();
+    walk.delivery->deliverReady();
+    if (walk.delivery->pendingJobs() > kPendingJobs)
+        walk.delivery->deliverUntilPending(kPendingJobs / 2);
 }
 
 bool searchThread::deliver(const QString &dirName, const QList<TFileInfo> &piece)
@@ -174,41 +227,59 @@ bool searchThread::deliver(const QString &dirName, const QList<TFileInfo> &piece
     return true;
 }
 
-void searchThread::matchEntries(Walk &walk, const QVector<ListedEntry> &entries,
-                                bool pseudoFileSystem, HitSink &hits)
+// The folder's entries in listing order: name hits at once; files, then the
+// archives, as jobs of the workers, handed on in the same order.
+void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
 {
-    for (const ListedEntry &entry : entries) {
-        if (cancelRequested)
-            break;
-        if (grepText.isEmpty()) {
-            hits.append(TFileInfo{entry.name, 0, QString()});
-            continue;
-        }
-        // Archives go to the archive search.
-        if (isArchiveName(entry.bytes))
-            continue;
-        // A folder holds no lines, and kernel files are never read as content.
-        if (entry.isFolder || pseudoFileSystem)
-            continue;
-        const int fd = walk.folders.topFd();
-        if (fd < 0)
-            break;  // the folder went away while it was searched
-        const auto outcome = matcher->searchFileAt(fd, entry.bytes, hits, entry.name);
-        if (outcome == ContentMatcher::FileOutcome::Unreadable)
-            unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
+    if (grepText.isEmpty()) {
+        for (const ListedEntry &entry : listing.matches)
+            walk.delivery->addHit(TFileInfo{entry.name, 0, QString()});
     }
-}
-
-void searchThread::searchArchives(Walk &walk, const QVector<ListedEntry> &entries,
-                                  HitSink &hits) const
-{
-    for (const ListedEntry &entry : entries) {
+    using Search = std::function<void(ContentMatcher &, int folderFd, HitSink &)>;
+    std::shared_ptr<FolderDescriptor> folder;
+    const auto submit = [&](const Search &search) {
+        if (walk.pool.threadCount() == 0) {
+            // The walk's own thread searches: once everything before is
+            // handed on, the hits go straight into the folder's pieces.
+            walk.delivery->deliverReady();
+            if (HitSink *sink = walk.delivery->headSink())
+                search(*walk.matchers.front(), walk.folders.topFd(), *sink);
+            return;
+        }
+        // A worker may read the folder after the walk has moved on.
+        if (!folder)
+            folder = std::make_shared<FolderDescriptor>(
+                ::fcntl(walk.folders.topFd(), F_DUPFD_CLOEXEC, 0));
+        auto job = std::make_shared<JobOutput>(&cancelRequested);
+        walk.delivery->addJob(job);
+        walk.pool.submit([&walk, folder, job, search](int worker) {
+            DiagnosticsCapture capture(job->diagnostics());
+            search(*walk.matchers[size_t(worker)], folder->fd, job->sink());
+            job->finish();
+        });
+    };
+    if (!grepText.isEmpty()) {
+        for (const ListedEntry &entry : listing.matches) {
+            if (cancelRequested)
+                return;
+            // Archives go to the archive search; a folder holds no lines, and
+            // kernel files are never read as content.
+            if (isArchiveName(entry.bytes) || entry.isFolder || listing.pseudoFileSystem)
+                continue;
+            submit([this, entry](ContentMatcher &matcher, int fd, HitSink &hits) {
+                if (matcher.searchFileAt(fd, entry.bytes, hits, entry.name)
+                    == ContentMatcher::FileOutcome::Unreadable)
+                    unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
+            });
+        }
+    }
+    const QString base = walk.path;
+    for (const ListedEntry &entry : listing.archives) {
         if (cancelRequested)
             return;
-        const int fd = walk.folders.topFd();
-        if (fd < 0)
-            return;  // the folder went away while it was searched
-        searchArchiveAt(fd, entry.bytes, walk.path + entry.name, hits, *matcher, archiveNames);
+        submit([this, base, entry](ContentMatcher &matcher, int fd, HitSink &hits) {
+            searchArchiveAt(fd, entry.bytes, base + entry.name, hits, matcher, archiveNames);
+        });
     }
 }
 

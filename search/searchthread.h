@@ -5,6 +5,7 @@
 #include "codecpattern.h"
 #include "directorylister.h"
 #include "hitsink.h"
+#include "ordereddelivery.h"
 #include "tfileinfo.h"
 
 #include <QDir>
@@ -39,6 +40,12 @@ public:
     // encoding; null (the default) follows the locale's language.
     void setArchiveNameCodec(QTextCodec *codec);
 
+    // Workers that read and match files while the walk goes on: `count`, or
+    // as many as the machine has cores when 0 (the default). With one, the
+    // walk's own thread reads every file. The order of delivery is the same
+    // for any number.
+    void setWorkerCount(int count);
+
     // Asks a running search to end. Returns at once; nothing is emitted after
     // this call, and finished() follows promptly.
     void stop();
@@ -60,15 +67,9 @@ public:
     // Hits of a folder are handed over in pieces of at most this many.
     static constexpr int kPieceSize = 1000;
 
-    // The hits a stopped search had found and not handed over, with their
-    // folder: the part of the folder in progress not yet emitted. Read it
-    // after the thread has finished.
-    struct Undelivered
-    {
-        QString dirName;
-        QList<TFileInfo> hits;
-    };
-    const Undelivered &undelivered() const { return leftOver; }
+    // The hits a stopped search had found and not handed over, folder by
+    // folder in the order of delivery. Read it after the thread has finished.
+    const QList<FolderHits> &undelivered() const { return leftOver; }
 
 signals:
     // Emitted from the worker thread: the hits of one directory, in pieces of
@@ -83,9 +84,8 @@ private:
     void walkStart(Walk &walk, const QString &path);
     // Walks the folder on top of the walk's stack, whose path is walk.path.
     void walkDirectory(Walk &walk);
-    void matchEntries(Walk &walk, const QVector<ListedEntry> &entries, bool pseudoFileSystem,
-                      HitSink &hits);
-    void searchArchives(Walk &walk, const QVector<ListedEntry> &entries, HitSink &hits) const;
+    void searchEntries(Walk &walk, const DirectoryListing &listing);
+    int threadsForRun() const;
     // Emits one piece of a directory's hits unless a stop came first.
     bool deliver(const QString &dirName, const QList<TFileInfo> &piece);
 
@@ -105,7 +105,8 @@ private:
     std::atomic<quint64> visitedCount{0};
     std::atomic<quint64> unreadableFolderCount{0};
     std::atomic<quint64> unreadableFileCount{0};
-    Undelivered leftOver;  // written by the worker, read once it has finished
+    QList<FolderHits> leftOver;  // written by the worker, read once it has finished
+    int workerCount = 0;
     std::atomic_bool cancelRequested{false};  // set by stop() under emitMutex
     QMutex emitMutex;  // guards the check-then-emit against stop(); recursive for direct slots
 };

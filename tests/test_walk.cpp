@@ -6,9 +6,11 @@
 #include "threadhandover.h"
 #include "timescale.h"
 #include "treebuilder.h"
+#include "zipbuilder.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTextCodec>
 #include <QtTest>
 
@@ -29,11 +31,18 @@ struct Batch
     QList<TFileInfo> hits;
 };
 
+bool operator==(const Batch &a, const Batch &b)
+{
+    return a.dir == b.dir && a.hits == b.hits;
+}
+
 // Runs one search to its end and returns its batches in emission order.
 QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
-                       const QString &text = QString(), bool recursive = true, bool exact = false)
+                       const QString &text = QString(), bool recursive = true, bool exact = false,
+                       int workers = 1, bool deep = false)
 {
     searchThread thread;
+    thread.setWorkerCount(workers);
     QList<Batch> batches;
     QObject::connect(&thread, &searchThread::PushGotFiles,
                      [&batches](const QString &dir, const QList<TFileInfo> &hits) {
@@ -42,12 +51,60 @@ QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
     QList<QDir> dirList;
     for (const QString &d : dirs)
         dirList << QDir(d);
-    thread.setParameters(dirList, patterns, text, Qt::CaseSensitive, recursive, exact, false);
+    thread.setParameters(dirList, patterns, text, Qt::CaseSensitive, recursive, exact, deep);
     thread.start();
     thread.wait();
     takeOver(&thread);
     QCoreApplication::processEvents();
     return batches;
+}
+
+// A tree of folders, files, links and archives drawn from `seed`: names that
+// differ only in case, files with and without hits (some with thousands, so
+// that folders leave in several pieces), links to folders and back up to an
+// ancestor, a link to a file, ZIP archives good and bad, and a few files in
+// other encodings for deep search.
+void randomTree(TreeBuilder &tree, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    const QStringList names{"a", "A", "b", "c.txt", "C.TXT", "d.log", "e", "needle", "x.zip", "y"};
+    QStringList folders{QString()};
+    for (int i = 0; i < 40; ++i) {
+        const QString parent = folders.at(random.bounded(folders.size()));
+        const QString name = names.at(random.bounded(names.size()));
+        const QString path = parent.isEmpty() ? name : parent + QLatin1Char('/') + name;
+        if (QFileInfo::exists(tree.path(path)))
+            continue;
+        switch (random.bounded(8)) {
+        case 0:
+        case 1:
+            tree.folder(path);
+            folders << path;
+            break;
+        case 2:
+            tree.link(path, tree.path(folders.at(random.bounded(folders.size()))));
+            break;
+        case 3: {
+            ZipBuilder zip(tree.path(path + QStringLiteral(".zip")));
+            zip.add("m/needle.txt", "one\nneedle two\n").add("n.txt", "no\n");
+            break;
+        }
+        case 4:
+            tree.file(path, QByteArray("needle line\n").repeated(int(random.bounded(3000))));
+            break;
+        case 5:
+            tree.file(path, QTextCodec::codecForName("UTF-16LE")->fromUnicode(
+                                QStringLiteral("x\nneedle in utf-16\n")));
+            break;
+        case 6:
+            tree.file(path + QStringLiteral(".zip"), "not an archive");
+            break;
+        default:
+            tree.file(path, "nothing here\nneedle\n");
+            break;
+        }
+    }
+    tree.link(QStringLiteral("l/up"), tree.root());
 }
 
 // "relative dir: name name ..." per batch, paths relative to `root`.
@@ -95,6 +152,9 @@ private slots:
     void namesKeepTheirBytes();
     void undecodableAndDeepTreesAreWalkedToTheBottom();
     void aFolderIsDeliveredInPieces();
+    void workersDeliverWhatOneThreadDelivers_data();
+    void workersDeliverWhatOneThreadDelivers();
+    void aSmallFolderWaitsForItsBigSibling();
 };
 
 void TestWalk::listingEqualsQDir_data()
@@ -295,27 +355,31 @@ qint64 stopAndTime(searchThread &thread, const std::function<bool()> &ready, boo
 
 } // namespace
 
+// A stop ends the search within 100 ms and nothing is delivered after it,
+// also while every worker is deep inside a huge file.
 void TestWalk::stopInsideHugeFileIsPromptAndSilent()
 {
-    // 1 GiB of a sparse file reads as NULs without using the disk.
+    // 1 GiB sparse files read as NULs without using the disk.
     TreeBuilder tree;
-    const QString path = tree.file("huge.txt");
-    {
-        QFile f(path);
+    for (const char *name : {"huge1.txt", "huge2.txt", "huge3.txt", "huge4.txt"}) {
+        QFile f(tree.file(name));
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.resize(qint64(1) << 30));
     }
     tree.file("sub/hit.txt", "needle\n");
-    for (const bool deep : {false, true}) {
-        searchThread thread;
-        thread.setParameters({QDir(tree.root())}, {"*"}, QStringLiteral("needle"),
-                             Qt::CaseSensitive, true, false, deep);
-        QElapsedTimer since;
-        since.start();
-        bool late = false;
-        const qint64 ms = stopAndTime(thread, [&] { return since.elapsed() > 300; }, &late);
-        QVERIFY2(ms < 100 * kTimeScale, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
-        QVERIFY(!late);
+    for (const int workers : {1, 3}) {
+        for (const bool deep : {false, true}) {
+            searchThread thread;
+            thread.setWorkerCount(workers);
+            thread.setParameters({QDir(tree.root())}, {"*"}, QStringLiteral("needle"),
+                                 Qt::CaseSensitive, true, false, deep);
+            QElapsedTimer since;
+            since.start();
+            bool late = false;
+            const qint64 ms = stopAndTime(thread, [&] { return since.elapsed() > 300; }, &late);
+            QVERIFY2(ms < 100 * kTimeScale, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
+            QVERIFY(!late);
+        }
     }
 }
 
@@ -495,6 +559,49 @@ void TestWalk::aFolderIsDeliveredInPieces()
             QCOMPARE(hit.lineNo, next++);
     }
     QCOMPARE(batches.last().hits.size(), 500);
+}
+
+// Any number of workers delivers the same batches, with the same folder
+// names, in the same order, hits in the same order, as one thread does.
+void TestWalk::workersDeliverWhatOneThreadDelivers_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("deep");
+    for (quint32 seed = 1; seed <= 4; ++seed) {
+        const QByteArray tag = QByteArray::number(seed);
+        QTest::newRow("workers/names, tree " + tag) << seed << QString() << false;
+        QTest::newRow("workers/content, tree " + tag) << seed << QStringLiteral("needle") << false;
+    }
+    QTest::newRow("workers/deep, tree 5") << quint32(5) << QStringLiteral("needle") << true;
+}
+
+void TestWalk::workersDeliverWhatOneThreadDelivers()
+{
+    QFETCH(quint32, seed);
+    QFETCH(QString, text);
+    QFETCH(bool, deep);
+    TreeBuilder tree;
+    randomTree(tree, seed);
+    const QList<Batch> one = runSearch({tree.root()}, {"*"}, text, true, false, 1, deep);
+    QVERIFY(!one.isEmpty());
+    for (const int workers : {2, 5}) {
+        const QList<Batch> many = runSearch({tree.root()}, {"*"}, text, true, false, workers, deep);
+        QCOMPARE(describe(many, tree.root()), describe(one, tree.root()));
+        QVERIFY(many == one);
+    }
+}
+
+// A folder whose file takes long is delivered before the small folder after
+// it, though the small one is searched first.
+void TestWalk::aSmallFolderWaitsForItsBigSibling()
+{
+    TreeBuilder tree;
+    tree.file("a/big.txt", QByteArray(48 << 20, 'x') + "\nneedle\n");
+    tree.file("b/small.txt", "needle\n");
+    QCOMPARE(describe(runSearch({tree.root()}, {"*"}, QStringLiteral("needle"), true, false, 3),
+                      tree.root()),
+             QStringList({"a: big.txt:2", "b: small.txt:1"}));
 }
 
 QTEST_GUILESS_MAIN(TestWalk)
