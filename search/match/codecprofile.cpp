@@ -196,7 +196,10 @@ CodecProfile::LineRestart probeLineRestart(QTextCodec *codec, const SingleByteCo
 
 const CodecProfile &CodecProfile::of(QTextCodec *codec)
 {
+    // The workers of a search ask at the same time; the first probes.
+    static std::mutex guard;
     static QHash<QTextCodec *, std::shared_ptr<CodecProfile>> known;
+    const std::lock_guard<std::mutex> lock(guard);
     auto found = known.constFind(codec);
     if (found == known.constEnd()) {
         auto profile = std::make_shared<CodecProfile>();
@@ -211,11 +214,10 @@ const CodecProfile &CodecProfile::of(QTextCodec *codec)
 
 const CodecProfile::LineRestart &CodecProfile::lineRestart() const
 {
-    if (!restartProbed) {
-        restartProbed = true;
+    std::call_once(restartProbed, [this] {
         if (!fixedUnits)
             restart = probeLineRestart(codec, table);
-    }
+    });
     return restart;
 }
 

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <mutex>
+
 class QTextCodec;
 class SingleByteCodec;
 
@@ -29,7 +31,7 @@ struct CodecProfile
     // a text's bytes after its first character are fixed, not those before.
     bool differenceCoded = false;
 
-    // Computed once per codec; call from one thread at a time.
+    // Computed once per codec; safe from any thread.
     static const CodecProfile &of(QTextCodec *codec);
 
     struct LineRestart
@@ -44,12 +46,12 @@ struct CodecProfile
         // longer sequence, so a line holding it holds that byte.
         bool asciiAnchored[128] = {};
     };
-    // Probed on first use, as few files need it.
+    // Probed on first use, as few files need it; safe from any thread.
     const LineRestart &lineRestart() const;
 
 private:
     QTextCodec *codec = nullptr;
-    mutable bool restartProbed = false;
+    mutable std::once_flag restartProbed;
     mutable LineRestart restart;
 };
 

@@ -3,6 +3,7 @@
 #include <QHash>
 
 #include <cstring>
+#include <mutex>
 #include <unicode/ucnv.h>
 
 namespace {
@@ -63,7 +64,9 @@ IcuConverterCodec::IcuConverterCodec(const QByteArray &converterName, const QByt
 
 QTextCodec *IcuConverterCodec::forConverter(const char *converterName)
 {
+    static std::mutex guard;
     static QHash<QByteArray, QTextCodec *> made;
+    const std::lock_guard<std::mutex> lock(guard);
     const QByteArray key(converterName);
     const auto found = made.constFind(key);
     if (found != made.constEnd())

@@ -4,6 +4,7 @@
 #include <QTextCodec>
 
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -39,7 +40,10 @@ void ByteSet::addAll(const char *data, qint64 size)
 
 const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
 {
+    // Workers ask at the same time; the first asks, the others wait for it.
+    static std::mutex guard;
     static QHash<QTextCodec *, std::shared_ptr<SingleByteCodec>> known;
+    const std::lock_guard<std::mutex> lock(guard);
     const auto found = known.constFind(codec);
     if (found != known.constEnd())
         return found->get();

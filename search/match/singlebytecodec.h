@@ -26,7 +26,7 @@ class SingleByteCodec
 public:
     // The table of `codec`, or null when no set of its bytes decodes byte by
     // byte. Where the bytes from 0x80 up do not, they all count as triggers.
-    // Computed once per codec; call from one thread at a time.
+    // Computed once per codec; safe from any thread.
     static const SingleByteCodec *of(QTextCodec *codec);
 
     // True when data with the bytes of `present` decodes byte by byte.
