@@ -85,7 +85,10 @@ void searchThread::stop()
 
 namespace {
 
-// At most this many files and archives wait to be handed on; the walk waits
+// Files of a folder searched by one job, one after the other.
+constexpr int kFilesPerJob = 16;
+
+// At most this many jobs wait to be handed on; the walk waits
 // for the head of the delivery beyond it, so memory stays bounded.
 constexpr int kPendingJobs = 64;
 
@@ -259,6 +262,23 @@ void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
         });
     };
     if (!grepText.isEmpty()) {
+        // Files go to the workers in groups: a job of its own for each would
+        // cost more in hand-overs than most files cost to search.
+        std::vector<ListedEntry> group;
+        const auto submitGroup = [&] {
+            if (group.empty())
+                return;
+            submit([this, files = std::move(group)](ContentMatcher &matcher, int fd, HitSink &hits) {
+                for (const ListedEntry &entry : files) {
+                    if (matcher.isCancelled())
+                        return;
+                    if (matcher.searchFileAt(fd, entry.bytes, hits, entry.name)
+                        == ContentMatcher::FileOutcome::Unreadable)
+                        unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
+                }
+            });
+            group.clear();
+        };
         for (const ListedEntry &entry : listing.matches) {
             if (cancelRequested)
                 return;
@@ -266,12 +286,11 @@ void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
             // kernel files are never read as content.
             if (isArchiveName(entry.bytes) || entry.isFolder || listing.pseudoFileSystem)
                 continue;
-            submit([this, entry](ContentMatcher &matcher, int fd, HitSink &hits) {
-                if (matcher.searchFileAt(fd, entry.bytes, hits, entry.name)
-                    == ContentMatcher::FileOutcome::Unreadable)
-                    unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
-            });
+            group.push_back(entry);
+            if (int(group.size()) == kFilesPerJob)
+                submitGroup();
         }
+        submitGroup();
     }
     const QString base = walk.path;
     for (const ListedEntry &entry : listing.archives) {
