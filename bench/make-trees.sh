@@ -5,7 +5,7 @@
 #          /usr/share, duplicated until the tree holds at least 1 GB
 #   deep/  about 100 MB of the same files, for the deep-search run
 #   names/ >= 200,000 entries: the folder and file names of /usr/include and
-#          /usr/share as empty files, repeated
+#          /usr/share as empty files (archive names left out), repeated
 # Only files that GNU grep, ripgrep and velto-find all read as text are taken
 # (valid UTF-8, no NUL bytes), and no hidden file or folder, no link, no
 # archive, so that every tool sees the same files.
@@ -47,8 +47,12 @@ fi
 if [ ! -d "$out/names" ]; then
     (cd / && find usr/include usr/share -name '.*' -prune -o -type d -print) |
         LC_ALL=C grep -a '^[ -~]*$' > "$out/names-dirs.list"
+    # No archive names: velto-find looks into archives in a name search too,
+    # which fd and find do not, and these files would be empty ones.
     (cd / && find usr/include usr/share -name '.*' -prune -o ! -type d -print) |
-        LC_ALL=C grep -a '^[ -~]*$' > "$out/names-files.list"
+        LC_ALL=C grep -a '^[ -~]*$' |
+        grep -viE '\.(zip|jar|war|ear|apk|rar|7z|tar|tgz|tbz2?|txz|tzst|gz|bz2|xz|zst|cpio|iso|cab)$' \
+        > "$out/names-files.list"
     for n in 0 1 2; do
         mkdir -p "$out/names.tmp/copy$n"
         (cd "$out/names.tmp/copy$n" &&

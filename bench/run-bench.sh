@@ -2,6 +2,8 @@
 # Runs the velto-find benchmarks on the trees of make-trees.sh, warm cache,
 # each figure in the same run as its peer. Never part of CTest.
 #   bench/run-bench.sh [VELTO_FIND] [DATA_DIR]
+# Needs hyperfine, ripgrep, fd-find and strace (apt-get install hyperfine
+# ripgrep fd-find strace).
 # Environment: CONTENT_WORD, NAME_WORD, RUNS (hyperfine runs per command),
 # DEEP_RUNS (for the slow deep search), BENCH_OUT (result folder).
 set -euo pipefail
@@ -46,20 +48,27 @@ velto_hits_and_rss() {
     rm -f "$out/rss.tmp"
 }
 
+# Each tool as people run it (every core), and each on one thread.
 echo "== content search: '$content_word' over $(file_bytes "$text") bytes in $(find "$text" -type f | wc -l) files"
-echo "velto-find: $(velto_hits_and_rss -c "$content_word" "$text")"
-echo "grep:       $(hits grep -rnF "$content_word" "$text") hits"
-echo "rg:         $(hits rg -j1 -uu -F "$content_word" "$text") hits"
+echo "velto-find:    $(velto_hits_and_rss -c "$content_word" "$text")"
+echo "velto-find -j1: $(velto_hits_and_rss -j 1 -c "$content_word" "$text")"
+echo "grep:          $(hits grep -rnF "$content_word" "$text") hits"
+echo "rg:            $(hits rg -uu -F "$content_word" "$text") hits"
 bench content "$runs" \
     "$velto -c $content_word $text" \
-    "grep -rnF $content_word $text" \
-    "rg -j1 -uu -F $content_word $text"
+    "rg -uu -F $content_word $text" \
+    "$velto -j 1 -c $content_word $text" \
+    "rg -j1 -uu -F $content_word $text" \
+    "grep -rnF $content_word $text"
 
 echo "== name search: '$name_word' over $(find "$names" | wc -l) entries"
 echo "velto-find: $(velto_hits_and_rss -n "$name_word" "$names")"
+echo "fd:         $(hits fdfind -uu -i -F "$name_word" "$names") hits"
 echo "find:       $(hits find "$names" -iname "*$name_word*") hits"
 bench names "$runs" \
     "$velto -n $name_word $names" \
+    "fdfind -uu -i -F $name_word $names" \
+    "$velto -j 1 -n $name_word $names" \
     "find $names -iname '*$name_word*'"
 
 echo "== deep search: '$content_word' over $(file_bytes "$deep") bytes in $(find "$deep" -type f | wc -l) files"
@@ -76,8 +85,8 @@ else
 fi
 rm -f "$out/deep.lines" "$out/normal.lines"
 bench deep "$deep_runs" \
-    "$velto -c $content_word $deep" \
-    "$velto -d -c $content_word $deep"
+    "$velto -j 1 -c $content_word $deep" \
+    "$velto -j 1 -d -c $content_word $deep"
 # Wall time and CPU time (user + system) of both modes, from hyperfine's means.
 python3 - "$out/deep.json" <<'PY'
 import json, sys
@@ -96,6 +105,16 @@ echo "deep run under strace: $(grep "openat(.*\"$deep/" "$out/deep.strace" | gre
         grep -c ') = [0-9]') files opened," \
      "$(awk '/ read\(|<\.\.\. read resumed>/ && $NF ~ /^[0-9]+$/ { n += $NF } END { print n }' "$out/deep.strace") bytes read"
 rm -f "$out/deep.strace"
+
+# Deep search with the workers: the speed-up from one to every core.
+bench deep-workers "$deep_runs" \
+    "$velto -j 1 -d -c $content_word $deep" \
+    "$velto -d -c $content_word $deep"
+python3 - "$out/deep-workers.json" <<'PY'
+import json, sys
+one, every = json.load(open(sys.argv[1]))["results"]
+print("deep search: one worker %.3f s, every core %.3f s: %.2fx faster" % (one["mean"], every["mean"], one["mean"] / every["mean"]))
+PY
 
 # Time from SIGINT to the end of the process, half a second into each search.
 echo "== stop on SIGINT"

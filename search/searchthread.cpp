@@ -7,6 +7,7 @@
 #include "diagnostics.h"
 #include "folderstack.h"
 #include "joboutput.h"
+#include "listingprefetch.h"
 #include "ordereddelivery.h"
 #include "pathcodec.h"
 #include "searchinput.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -85,6 +87,23 @@ void searchThread::stop()
 
 namespace {
 
+// A matcher of a worker's own. A QRegExp keeps the state of its last match in
+// the object, so workers must not share the name patterns, which a copy of
+// the list would share.
+std::unique_ptr<ContentMatcher> workerMatcher(const ContentMatcher &shared)
+{
+    auto own = std::make_unique<ContentMatcher>(shared);
+    own->nameRegExps.clear();
+    for (const QRegExp &rx : shared.nameRegExps)
+        own->nameRegExps.append(QRegExp(rx.pattern(), rx.caseSensitivity(), rx.patternSyntax()));
+    return own;
+}
+
+// Folders the workers read ahead of the walk: at most this many at a time
+// per worker, and this many read and not yet entered (each holds a descriptor).
+constexpr int kFoldersReadPerWorker = 2;
+constexpr int kFoldersKeptAhead = 128;
+
 // Files of a folder searched by one job, one after the other.
 constexpr int kFilesPerJob = 16;
 
@@ -118,6 +137,10 @@ struct searchThread::Walk
     }
 
     const DirectoryLister lister;
+    // The workers' own listers, and what they read ahead of the walk (none
+    // when the walk's thread does everything).
+    std::vector<std::unique_ptr<DirectoryLister>> listers;
+    std::unique_ptr<ListingPrefetch> prefetch;
     FolderStack folders;  // the current descent, opened relative to each other
     // The path of the top folder; grows and shrinks with the descent, so a
     // deep tree holds its path once, not once per level.
@@ -148,8 +171,14 @@ void searchThread::run()
         kPieceSize,
         [this](const QString &dirName, const QList<TFileInfo> &piece) { return deliver(dirName, piece); },
         &cancelRequested);
-    for (int i = 0; i < walk.pool.workerCount(); ++i)
-        walk.matchers.push_back(std::make_unique<ContentMatcher>(*matcher));
+    for (int i = 0; i < walk.pool.workerCount(); ++i) {
+        walk.matchers.push_back(workerMatcher(*matcher));
+        walk.listers.push_back(std::make_unique<DirectoryLister>(nameFilters, &cancelRequested));
+    }
+    if (walk.pool.threadCount() > 0)
+        walk.prefetch = std::make_unique<ListingPrefetch>(
+            walk.pool, walk.listers, recursive, kFoldersReadPerWorker * walk.pool.threadCount(),
+            kFoldersKeptAhead, &cancelRequested);
     for (const QDir &dir : qAsConst(dirList)) {
         if (cancelRequested)
             break;
@@ -171,30 +200,50 @@ void searchThread::walkStart(Walk &walk, const QString &path)
         return;
     }
     walk.path = path;
-    walkDirectory(walk);
+    walkDirectory(walk, nullptr);
     walk.folders.leave();
 }
 
-void searchThread::walkDirectory(Walk &walk)
+void searchThread::walkDirectory(Walk &walk, const DirectoryListing *readAhead)
 {
     visitedCount.fetch_add(1, std::memory_order_relaxed);
-    DirectoryListing listing;
-    const int fd = walk.folders.topFd();
-    if (fd < 0 || !walk.lister.list(fd, recursive, &listing)) {
-        unreadableFolderCount.fetch_add(1, std::memory_order_relaxed);
-        return;
+    DirectoryListing ownListing;
+    if (!readAhead) {
+        const int fd = walk.folders.topFd();
+        if (fd < 0 || !walk.lister.list(fd, recursive, &ownListing)) {
+            unreadableFolderCount.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
     }
+    const DirectoryListing &listing = readAhead ? *readAhead : ownListing;
 
     if (!walk.path.endsWith(QLatin1Char('/')))
         walk.path += QLatin1Char('/');
     const int baseLength = walk.path.size();
-    for (const ListedEntry &subdir : qAsConst(listing.subdirs)) {
-        if (cancelRequested)
-            break;
-        switch (walk.folders.enter(subdir.bytes)) {
+    if (walk.prefetch) {
+        walk.prefetch->pushLevel(walk.folders.topFd(), &listing.subdirs);
+        walk.prefetch->refill();
+    }
+    for (int i = 0; i < listing.subdirs.size() && !cancelRequested; ++i) {
+        const ListedEntry &subdir = listing.subdirs.at(i);
+        const std::shared_ptr<PrefetchedFolder> ahead =
+            walk.prefetch ? walk.prefetch->take(i) : nullptr;
+        FolderStack::Entered entered;
+        if (ahead) {
+            walk.prefetch->refill();
+            // Hits found so far keep flowing while a worker reads the folder.
+            ahead->waitUntilDone([&walk] { walk.delivery->deliverReady(); });
+            entered = ahead->opened != FolderStack::Entered::Yes ? ahead->opened
+                      : !ahead->listed ? FolderStack::Entered::Unreadable
+                      : walk.folders.adopt(subdir.bytes, std::exchange(ahead->fd, -1),
+                                           ahead->device, ahead->inode);
+        } else {
+            entered = walk.folders.enter(subdir.bytes);
+        }
+        switch (entered) {
         case FolderStack::Entered::Yes:
             walk.path += subdir.name;
-            walkDirectory(walk);
+            walkDirectory(walk, ahead ? &ahead->listing : nullptr);
             walk.path.truncate(baseLength);
             walk.folders.leave();
             break;
@@ -206,6 +255,8 @@ void searchThread::walkDirectory(Walk &walk)
             break;  // gone since the listing, or a link back up: nothing to read
         }
     }
+    if (walk.prefetch)
+        walk.prefetch->popLevel();
     if (cancelRequested)
         return;
 

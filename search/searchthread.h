@@ -82,8 +82,9 @@ protected:
 private:
     struct Walk;  // state of one run: the lister and the folders on the current descent
     void walkStart(Walk &walk, const QString &path);
-    // Walks the folder on top of the walk's stack, whose path is walk.path.
-    void walkDirectory(Walk &walk);
+    // Walks the folder on top of the walk's stack, whose path is walk.path;
+    // `readAhead` is its listing when a worker read it ahead, else null.
+    void walkDirectory(Walk &walk, const DirectoryListing *readAhead);
     void searchEntries(Walk &walk, const DirectoryListing &listing);
     int threadsForRun() const;
     // Emits one piece of a directory's hits unless a stop came first.

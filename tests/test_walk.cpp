@@ -537,6 +537,10 @@ void TestWalk::undecodableAndDeepTreesAreWalkedToTheBottom()
 
     const QList<Batch> batches = runSearch({tree.root()}, {"*"}, QStringLiteral("NEEDLE"));
     QCOMPARE(describe(batches, tree.root()), expected);
+    // Workers reading folders ahead of the walk and searching files change nothing.
+    QCOMPARE(describe(runSearch({tree.root()}, {"*"}, QStringLiteral("NEEDLE"), true, false, 3),
+                      tree.root()),
+             expected);
     // The texts encode back to the bytes of the files.
     const QByteArray rawPath =
         encodePath(batches.last().dir + QLatin1Char('/') + batches.last().hits.first().fileName);

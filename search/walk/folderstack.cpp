@@ -5,20 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// Links to folders are followed: the walk enters them.
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
-
-FolderStack::Entered failureOf(int error)
+FolderStack::Entered FolderStack::failureOf(int error)
 {
     // Gone, or no longer a folder, since its parent was listed.
     if (error == ENOENT || error == ENOTDIR)
-        return FolderStack::Entered::Vanished;
-    return FolderStack::Entered::Unreadable;
+        return Entered::Vanished;
+    return Entered::Unreadable;
 }
-
-} // namespace
 
 FolderStack::~FolderStack()
 {
@@ -41,7 +34,7 @@ FolderStack::Entered FolderStack::enter(const QByteArray &name)
 
 FolderStack::Entered FolderStack::push(int parentFd, const QByteArray &name)
 {
-    const int fd = ::openat(parentFd, name.constData(), kFolderFlags);
+    const int fd = ::openat(parentFd, name.constData(), kOpenFlags);
     if (fd < 0)
         return failureOf(errno);
     struct stat info;
@@ -49,13 +42,18 @@ FolderStack::Entered FolderStack::push(int parentFd, const QByteArray &name)
         ::close(fd);
         return Entered::Unreadable;
     }
+    return adopt(name, fd, info.st_dev, info.st_ino);
+}
+
+FolderStack::Entered FolderStack::adopt(const QByteArray &name, int fd, dev_t device, ino_t inode)
+{
     for (const Level &level : levels) {
-        if (level.device == info.st_dev && level.inode == info.st_ino) {
+        if (level.device == device && level.inode == inode) {
             ::close(fd);
             return Entered::AlreadyOnDescent;
         }
     }
-    levels.push_back(Level{name, fd, info.st_dev, info.st_ino});
+    levels.push_back(Level{name, fd, device, inode});
     ++openCount;
     makeRoom(levels.size() - 1);
     return Entered::Yes;
@@ -88,7 +86,7 @@ bool FolderStack::reopen(size_t index)
         if (level.fd >= 0)
             continue;
         const int parentFd = i == 0 ? AT_FDCWD : levels[i - 1].fd;
-        const int fd = ::openat(parentFd, level.name.constData(), kFolderFlags);
+        const int fd = ::openat(parentFd, level.name.constData(), kOpenFlags);
         if (fd < 0)
             return false;
         struct stat info;

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 
+#include <fcntl.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -16,6 +17,8 @@ class FolderStack
 {
 public:
     static constexpr int kMaxOpen = 64;
+    // How folders are opened: links to folders are followed (the walk enters them).
+    static constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 
     FolderStack() = default;
     ~FolderStack();
@@ -31,8 +34,15 @@ public:
     // folder. A folder already on the way down (a link back to an ancestor)
     // is not entered, so a cycle of links ends.
     Entered enter(const QByteArray &name);
+    // Takes over `fd`, the folder `name` of the top folder as enter() would
+    // have opened it (a worker opened it ahead of the walk), with the same
+    // check against the way down; `fd` is closed when it is not entered.
+    Entered adopt(const QByteArray &name, int fd, dev_t device, ino_t inode);
     // Leaves the top folder.
     void leave();
+
+    // What a failed open (its errno) means for the walk.
+    static Entered failureOf(int error);
 
     bool isEmpty() const { return levels.empty(); }
     // A descriptor of the top folder, opened again when it was closed to

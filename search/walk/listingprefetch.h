@@ -1,0 +1,95 @@
+#ifndef LISTINGPREFETCH_H
+#define LISTINGPREFETCH_H
+
+#include "directorylister.h"
+#include "folderstack.h"
+
+#include <QByteArray>
+#include <QVector>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <sys/types.h>
+
+class WorkerPool;
+
+// A folder opened and listed by a worker ahead of the walk.
+class PrefetchedFolder
+{
+public:
+    // Waits until the worker is done, calling `whileWaiting` between short
+    // waits (the walk keeps delivering meanwhile, so the workers never wait
+    // for it while it waits for them).
+    void waitUntilDone(const std::function<void()> &whileWaiting);
+
+    // Set by the worker before it marks the folder done.
+    FolderStack::Entered opened = FolderStack::Entered::Unreadable;
+    int fd = -1;  // taken over by the walk; closed here otherwise
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool listed = false;
+    DirectoryListing listing;
+
+    ~PrefetchedFolder();
+
+private:
+    friend class ListingPrefetch;
+    void markDone();
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;  // guarded by mutex
+};
+
+// Opens and lists folders on the workers ahead of the walk, in the order the
+// walk will enter them: below the folder just listed first, then the next
+// folders of the levels above. At most `busy` folders are being read at a
+// time, and at most `kept` read and not yet entered (each holds a
+// descriptor). The walk stays on its own thread and in its own order; only
+// the reading of folders moves, so name searches, which read nothing else,
+// use every core too.
+class ListingPrefetch
+{
+public:
+    // `listers` holds one lister per worker of `pool`.
+    ListingPrefetch(WorkerPool &pool, const std::vector<std::unique_ptr<DirectoryLister>> &listers,
+                    bool wantSubdirs, int busy, int kept, const std::atomic_bool *cancel);
+
+    // The walk has listed the folder open as `folderFd` and enters its
+    // subfolders `subdirs` next (which must outlive the level).
+    void pushLevel(int folderFd, const QVector<ListedEntry> *subdirs);
+    void popLevel();
+    // The walk enters subfolder `index` of the deepest level: what a worker
+    // read of it, or null when it was not read ahead.
+    std::shared_ptr<PrefetchedFolder> take(int index);
+    // Gives the workers the next folders in the walk's order, up to the limits.
+    void refill();
+
+private:
+    struct Level
+    {
+        int fd;                     // the walk's descriptor, for duplicating
+        std::shared_ptr<int> dup;   // a descriptor of the workers' own, made on demand
+        const QVector<ListedEntry> *subdirs;
+        std::vector<std::shared_ptr<PrefetchedFolder>> ahead;
+        int next = 0;               // the subfolder the walk enters next
+    };
+    void submit(Level &level, int index);
+
+    WorkerPool &pool;
+    const std::vector<std::unique_ptr<DirectoryLister>> &listers;
+    const bool wantSubdirs;
+    const int busyLimit;
+    const int keptLimit;
+    const std::atomic_bool *cancel;
+    std::vector<Level> levels;
+    int kept = 0;                 // given to the workers and not yet taken
+    std::atomic_int reading{0};   // given to the workers and not yet read
+};
+
+#endif // LISTINGPREFETCH_H
