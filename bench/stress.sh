@@ -9,8 +9,9 @@
 #           million hits and a ZIP member with ten million: time and peak memory
 #           of name and content searches; the hits must all be printed and
 #           velto-find's peak memory stay under 64 MB
-#   cycles  500 start/stop cycles of the search thread at random moments, in an
-#           AddressSanitizer + LeakSanitizer build (bench/stopcycles.cpp)
+#   cycles  500 start/stop cycles of the search thread and its workers at random
+#           moments, in an AddressSanitizer + LeakSanitizer build and in a
+#           ThreadSanitizer build (bench/stopcycles.cpp)
 #   churn   searches as user nobody while bench/churn.py deletes, rewrites and
 #           locks files and folders, with the sanitizer build of velto-find
 #   archives a ZIP (ZIP64) and a tar.gz each holding one member of 4 GiB of
@@ -19,13 +20,15 @@
 #           a ZIP of 65,535 entries that all point at one 16 MiB member
 #
 #   bench/stress.sh [part...]      (default: all five; needs root for churn)
-# Build folders: $VELTO_STRESS_BUILD (release, default /tmp/velto-build-stress)
-# and $VELTO_STRESS_ASAN_BUILD (default /tmp/velto-build-stress-asan); trees
+# Build folders: $VELTO_STRESS_BUILD (release, default /tmp/velto-build-stress),
+# $VELTO_STRESS_ASAN_BUILD (default /tmp/velto-build-stress-asan) and
+# $VELTO_STRESS_TSAN_BUILD (default /tmp/velto-build-stress-tsan); trees
 # go below $VELTO_STRESS_DIR (default /tmp/velto-stress).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 release=${VELTO_STRESS_BUILD:-/tmp/velto-build-stress}
 asan=${VELTO_STRESS_ASAN_BUILD:-/tmp/velto-build-stress-asan}
+tsan=${VELTO_STRESS_TSAN_BUILD:-/tmp/velto-build-stress-tsan}
 work=${VELTO_STRESS_DIR:-/tmp/velto-stress}
 word=Xylophonequartz
 mkdir -p "$work"
@@ -46,6 +49,12 @@ build_asan() {
     -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" >/dev/null
   cmake --build "$asan" --target velto-find velto-stop-cycles -j2 >/dev/null
+}
+
+build_tsan() {
+  cmake -S "$top" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTO_BENCH=ON -DBUILD_TESTING=OFF \
+    -DVELTO_SANITIZE=thread -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" >/dev/null
+  cmake --build "$tsan" --target velto-stop-cycles -j2 >/dev/null
 }
 
 # Runs a command under /usr/bin/time -v; prints wall time, peak memory, the
@@ -180,9 +189,14 @@ part_cycles() {
       (cd "$tree/d$d" && zip -qr inner.zip f1.txt f2.txt sub)
     done
   fi
-  echo "== 500 start/stop cycles (AddressSanitizer + LeakSanitizer)"
+  local seed=${VELTO_STRESS_SEED:-$RANDOM}
+  echo "== 500 start/stop cycles (AddressSanitizer + LeakSanitizer), seed $seed"
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    "$asan/bin/velto-stop-cycles" "$tree" 500 "${VELTO_STRESS_SEED:-$RANDOM}"
+    "$asan/bin/velto-stop-cycles" "$tree" 500 "$seed"
+  build_tsan
+  echo "== 500 start/stop cycles (ThreadSanitizer), seed $seed"
+  TSAN_OPTIONS="suppressions=$top/tests/sanitizers/tsan.supp:halt_on_error=1" \
+    "$tsan/bin/velto-stop-cycles" "$tree" 500 "$seed"
 }
 
 part_churn() {
