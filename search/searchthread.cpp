@@ -12,6 +12,7 @@
 #include "pathcodec.h"
 #include "searchinput.h"
 #include "threadhandover.h"
+#include "uniquefd.h"
 #include "workerpool.h"
 
 #include <QFile>
@@ -20,7 +21,6 @@
 
 #include <algorithm>
 #include <fcntl.h>
-#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -110,22 +110,6 @@ constexpr int kFilesPerJob = 16;
 // At most this many jobs wait to be handed on; the walk waits
 // for the head of the delivery beyond it, so memory stays bounded.
 constexpr int kPendingJobs = 64;
-
-// A descriptor of a folder for the jobs of its files, shared by them and
-// closed with the last: the walk's own descriptors move on meanwhile.
-struct FolderDescriptor
-{
-    explicit FolderDescriptor(int fd) : fd(fd) {}
-    ~FolderDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    FolderDescriptor(const FolderDescriptor &) = delete;
-    FolderDescriptor &operator=(const FolderDescriptor &) = delete;
-
-    const int fd;
-};
 
 } // namespace
 
@@ -235,7 +219,7 @@ void searchThread::walkDirectory(Walk &walk, const DirectoryListing *readAhead)
             ahead->waitUntilDone([&walk] { walk.delivery->deliverReady(); });
             entered = ahead->opened != FolderStack::Entered::Yes ? ahead->opened
                       : !ahead->listed ? FolderStack::Entered::Unreadable
-                      : walk.folders.adopt(subdir.bytes, std::exchange(ahead->fd, -1),
+                      : walk.folders.adopt(subdir.bytes, ahead->fd.release(),
                                            ahead->device, ahead->inode);
         } else {
             entered = walk.folders.enter(subdir.bytes);
@@ -290,7 +274,7 @@ void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
             walk.delivery->addHit(TFileInfo{entry.name, 0, QString()});
     }
     using Search = std::function<void(ContentMatcher &, int folderFd, HitSink &)>;
-    std::shared_ptr<FolderDescriptor> folder;
+    std::shared_ptr<UniqueFd> folder;  // the jobs' own descriptor of the folder, closed with the last
     const auto submit = [&](const Search &search) {
         if (walk.pool.threadCount() == 0) {
             // The walk's own thread searches: once everything before is
@@ -302,13 +286,12 @@ void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
         }
         // A worker may read the folder after the walk has moved on.
         if (!folder)
-            folder = std::make_shared<FolderDescriptor>(
-                ::fcntl(walk.folders.topFd(), F_DUPFD_CLOEXEC, 0));
+            folder = std::make_shared<UniqueFd>(::fcntl(walk.folders.topFd(), F_DUPFD_CLOEXEC, 0));
         auto job = std::make_shared<JobOutput>(&cancelRequested);
         walk.delivery->addJob(job);
         walk.pool.submit([&walk, folder, job, search](int worker) {
             DiagnosticsCapture capture(job->diagnostics());
-            search(*walk.matchers[size_t(worker)], folder->fd, job->sink());
+            search(*walk.matchers[size_t(worker)], folder->get(), job->sink());
             job->finish();
         });
     };

@@ -6,6 +6,7 @@
 #include "pathcodec.h"
 #include "pseudofs.h"
 #include "textstreamlines.h"
+#include "uniquefd.h"
 #include "utf8lines.h"
 
 #include <QFile>
@@ -22,21 +23,6 @@ constexpr int kMaxLineText = 80;
 // Characters kept of a matching line: the reported 80 and some to spare.
 constexpr int kHeadChars = 256;
 constexpr int kUtf8Mib = 106;
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-
-    const int fd;
-};
 
 // Opens the regular file `name` of `folderFd` for reading: no link is
 // followed, a FIFO or device swapped in since the listing does not block the
@@ -101,10 +87,10 @@ ContentMatcher::FileOutcome ContentMatcher::searchFileAt(int folderFd, const QBy
         return FileOutcome::Searched;
     qint64 size = 0;
     FileOutcome outcome;
-    const FileDescriptor file(openRegularFileAt(folderFd, name.constData(), &size, &outcome));
-    if (file.fd < 0)
+    const UniqueFd file(openRegularFileAt(folderFd, name.constData(), &size, &outcome));
+    if (file.get() < 0)
         return outcome;
-    ByteSource source(file.fd, readBlock);
+    ByteSource source(file.get(), readBlock);
     if (deepSearch)
         searchDeep(source, hits, reportName);
     else

@@ -15,12 +15,6 @@ constexpr std::chrono::milliseconds kWaitStep{5};
 
 } // namespace
 
-PrefetchedFolder::~PrefetchedFolder()
-{
-    if (fd >= 0)
-        ::close(fd);
-}
-
 void PrefetchedFolder::markDone()
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -55,12 +49,7 @@ void ListingPrefetch::pushLevel(int folderFd, const QVector<ListedEntry> *subdir
     // The walk may close its own descriptor of this folder further down (it
     // keeps only so many open); the workers read below it through their own.
     if (subdirs->size() > 1) {
-        const int dup = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-        level.dup = std::shared_ptr<int>(new int(dup), [](int *fd) {
-            if (*fd >= 0)
-                ::close(*fd);
-            delete fd;
-        });
+        level.dup = std::make_shared<UniqueFd>(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
     }
     levels.push_back(std::move(level));
 }
@@ -92,7 +81,7 @@ void ListingPrefetch::refill()
         return kept < keptLimit && reading.load(std::memory_order_relaxed) < busyLimit;
     };
     for (auto level = levels.rbegin(); level != levels.rend() && room(); ++level) {
-        if (!level->dup || *level->dup < 0)
+        if (!level->dup || level->dup->get() < 0)
             continue;
         const int first = level == levels.rbegin() ? level->next + 1 : level->next;
         for (int i = first; i < int(level->ahead.size()) && room(); ++i) {
@@ -113,19 +102,18 @@ void ListingPrefetch::submit(Level &level, int index)
         if (cancel->load(std::memory_order_relaxed)) {
             folder->opened = FolderStack::Entered::Vanished;  // not read: the search stopped
         } else {
-            const int fd = ::openat(*parent, name.constData(), FolderStack::kOpenFlags);
+            UniqueFd fd(::openat(parent->get(), name.constData(), FolderStack::kOpenFlags));
             struct stat info;
-            if (fd < 0) {
+            if (fd.get() < 0) {
                 folder->opened = FolderStack::failureOf(errno);
-            } else if (::fstat(fd, &info) != 0) {
-                ::close(fd);
+            } else if (::fstat(fd.get(), &info) != 0) {
                 folder->opened = FolderStack::Entered::Unreadable;
             } else {
-                folder->fd = fd;
                 folder->device = info.st_dev;
                 folder->inode = info.st_ino;
                 folder->opened = FolderStack::Entered::Yes;
-                folder->listed = listers[size_t(worker)]->list(fd, wantSubdirs, &folder->listing);
+                folder->listed = listers[size_t(worker)]->list(fd.get(), wantSubdirs, &folder->listing);
+                folder->fd = std::move(fd);
             }
         }
         reading.fetch_sub(1, std::memory_order_relaxed);

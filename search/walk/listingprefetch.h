@@ -3,6 +3,7 @@
 
 #include "directorylister.h"
 #include "folderstack.h"
+#include "uniquefd.h"
 
 #include <QByteArray>
 #include <QVector>
@@ -29,13 +30,11 @@ public:
 
     // Set by the worker before it marks the folder done.
     FolderStack::Entered opened = FolderStack::Entered::Unreadable;
-    int fd = -1;  // taken over by the walk; closed here otherwise
+    UniqueFd fd;  // taken over by the walk; closed here otherwise
     dev_t device = 0;
     ino_t inode = 0;
     bool listed = false;
     DirectoryListing listing;
-
-    ~PrefetchedFolder();
 
 private:
     friend class ListingPrefetch;
@@ -74,7 +73,7 @@ private:
     struct Level
     {
         int fd;                     // the walk's descriptor, for duplicating
-        std::shared_ptr<int> dup;   // a descriptor of the workers' own, made on demand
+        std::shared_ptr<UniqueFd> dup;  // a descriptor of the workers' own
         const QVector<ListedEntry> *subdirs;
         std::vector<std::shared_ptr<PrefetchedFolder>> ahead;
         int next = 0;               // the subfolder the walk enters next
