@@ -117,13 +117,13 @@ int SearchRun::exec()
     return printer.hitCount() > 0 ? 0 : 1;
 }
 
-// A stopped search keeps the hits of the folder it was in that had not yet
-// left in a piece; they were found before the stop, so they are printed.
+// A stopped search keeps the hits it had found and not yet handed over (the
+// folder it was in, and what the workers had found beyond it); they were
+// found before the stop, so they are printed, in order.
 void SearchRun::printUndelivered()
 {
-    const searchThread::Undelivered &left = worker.undelivered();
-    if (!left.hits.isEmpty())
-        printer.printBatch(left.dirName, left.hits);
+    for (const FolderHits &folder : worker.undelivered())
+        printer.printBatch(folder.dirName, folder.hits);
 }
 
 void SearchRun::onInterrupted(int signalNumber)

@@ -12,7 +12,7 @@ constexpr std::chrono::milliseconds kWaitStep{10};
 bool JobOutput::push(const QList<TFileInfo> &piece)
 {
     std::unique_lock<std::mutex> lock(mutex);
-    while (!head && heldHits >= kHeldHits && !cancelled())
+    while (heldHits >= kHeldHits && !cancelled())
         changed.wait_for(lock, kWaitStep);
     pieces.append(piece);
     heldHits += piece.size();
@@ -25,13 +25,6 @@ void JobOutput::finish()
     hits.flush();
     std::lock_guard<std::mutex> lock(mutex);
     done = true;
-    changed.notify_all();
-}
-
-void JobOutput::markHead()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    head = true;
     changed.notify_all();
 }
 

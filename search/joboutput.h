@@ -13,9 +13,10 @@
 
 // What one job (a file or an archive searched by a worker) found: its hits in
 // pieces and its diagnostics, taken by the delivery in the order of the jobs.
-// A job that is not yet at the head of the delivery holds at most kHeldHits
-// hits and then waits, so memory stays bounded however many hits a file has;
-// the job at the head never waits.
+// A job holds at most kHeldHits hits not yet taken and then waits, so memory
+// stays bounded however many hits a file has and however slowly they are
+// printed. The delivery takes from the job at its head, so that one always
+// goes on; the others go on once they are at the head.
 class JobOutput
 {
 public:
@@ -30,12 +31,10 @@ public:
     // Hands over what the sink keeps and marks the job done.
     void finish();
 
-    // Delivery side. From now on the job never waits for room.
-    void markHead();
-    // Moves the pieces found so far to `pieces` and the diagnostics to
-    // `text`; with `wait`, waits (in short steps, ending on a stop) until
-    // there is something or the job is done. True once the job is done and
-    // everything has been taken.
+    // Delivery side. Moves the pieces found so far to `pieces` and the
+    // diagnostics to `text`; with `wait`, waits (in short steps, ending on a
+    // stop) until there is something or the job is done. True once the job
+    // is done and everything has been taken.
     bool take(QList<QList<TFileInfo>> &pieces, QByteArray &text, bool wait);
 
 private:
@@ -50,7 +49,6 @@ private:
     std::condition_variable changed;
     QList<QList<TFileInfo>> pieces;  // guarded by mutex
     int heldHits = 0;                // guarded by mutex
-    bool head = false;               // guarded by mutex
     bool done = false;               // guarded by mutex
 };
 

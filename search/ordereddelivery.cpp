@@ -81,7 +81,6 @@ void OrderedDelivery::deliver(Wait wait, int pendingLimit)
 bool OrderedDelivery::drainHeadJob(bool wait)
 {
     JobOutput &job = *items.front().job;
-    job.markHead();
     for (;;) {
         QList<QList<TFileInfo>> pieces;
         QByteArray text;
