@@ -20,7 +20,6 @@
 #include <QTextCodec>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -120,7 +119,7 @@ struct searchThread::Walk
     {
     }
 
-    const DirectoryLister lister;
+    DirectoryLister lister;
     // The workers' own listers, and what they read ahead of the walk (none
     // when the walk's thread does everything).
     std::vector<std::unique_ptr<DirectoryLister>> listers;
@@ -194,7 +193,7 @@ void searchThread::walkDirectory(Walk &walk, const DirectoryListing *readAhead)
     DirectoryListing ownListing;
     if (!readAhead) {
         const int fd = walk.folders.topFd();
-        if (fd < 0 || !walk.lister.list(fd, recursive, &ownListing)) {
+        if (fd < 0 || !walk.lister.list(fd, walk.folders.topDevice(), recursive, &ownListing)) {
             unreadableFolderCount.fetch_add(1, std::memory_order_relaxed);
             return;
         }
@@ -205,18 +204,18 @@ void searchThread::walkDirectory(Walk &walk, const DirectoryListing *readAhead)
         walk.path += QLatin1Char('/');
     const int baseLength = walk.path.size();
     if (walk.prefetch) {
-        walk.prefetch->pushLevel(walk.folders.topFd(), &listing.subdirs);
+        walk.prefetch->pushLevel(walk.folders.topFolder(), &listing.subdirs);
         walk.prefetch->refill();
     }
     for (int i = 0; i < listing.subdirs.size() && !cancelRequested; ++i) {
         const ListedEntry &subdir = listing.subdirs.at(i);
+        // Hits found so far keep flowing while a worker reads the folder.
         const std::shared_ptr<PrefetchedFolder> ahead =
-            walk.prefetch ? walk.prefetch->take(i) : nullptr;
+            walk.prefetch ? walk.prefetch->take(i, walk.folders.topFd(), walk.lister,
+                                                [&walk] { walk.delivery->deliverReady(); })
+                          : nullptr;
         FolderStack::Entered entered;
         if (ahead) {
-            walk.prefetch->refill();
-            // Hits found so far keep flowing while a worker reads the folder.
-            ahead->waitUntilDone([&walk] { walk.delivery->deliverReady(); });
             entered = ahead->opened != FolderStack::Entered::Yes ? ahead->opened
                       : !ahead->listed ? FolderStack::Entered::Unreadable
                       : walk.folders.adopt(subdir.bytes, ahead->fd.release(),
@@ -274,7 +273,7 @@ void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
             walk.delivery->addHit(TFileInfo{entry.name, 0, QString()});
     }
     using Search = std::function<void(ContentMatcher &, int folderFd, HitSink &)>;
-    std::shared_ptr<UniqueFd> folder;  // the jobs' own descriptor of the folder, closed with the last
+    std::shared_ptr<UniqueFd> folder;  // the folder's descriptor, kept open for the jobs
     const auto submit = [&](const Search &search) {
         if (walk.pool.threadCount() == 0) {
             // The walk's own thread searches: once everything before is
@@ -286,7 +285,9 @@ void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
         }
         // A worker may read the folder after the walk has moved on.
         if (!folder)
-            folder = std::make_shared<UniqueFd>(::fcntl(walk.folders.topFd(), F_DUPFD_CLOEXEC, 0));
+            folder = walk.folders.topFolder();
+        if (!folder)
+            folder = std::make_shared<UniqueFd>();  // gone: the jobs find nothing to read
         auto job = std::make_shared<JobOutput>(&cancelRequested);
         walk.delivery->addJob(job);
         walk.pool.submit([&walk, folder, job, search](int worker) {

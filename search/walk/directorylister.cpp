@@ -2,7 +2,6 @@
 
 #include "archiveformat.h"
 #include "pathcodec.h"
-#include "pseudofs.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -15,12 +14,11 @@ namespace {
 
 enum class Kind { Directory, File, LinkToDirectory, OtherLink, System };
 
-Kind kindOf(int dirFd, const struct dirent *entry)
+Kind kindOf(int dirFd, const char *name, unsigned char type)
 {
-    unsigned char type = entry->d_type;
     struct stat info;
     if (type == DT_UNKNOWN) {
-        if (fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
             return Kind::System;
         type = S_ISDIR(info.st_mode) ? DT_DIR
              : S_ISREG(info.st_mode) ? DT_REG
@@ -35,7 +33,7 @@ Kind kindOf(int dirFd, const struct dirent *entry)
     case DT_LNK:
         // A broken link counts as a system entry; the link itself is never listed
         // as a match, but a link to a folder is entered.
-        if (fstatat(dirFd, entry->d_name, &info, 0) != 0)
+        if (fstatat(dirFd, name, &info, 0) != 0)
             return Kind::System;
         return S_ISDIR(info.st_mode) ? Kind::LinkToDirectory : Kind::OtherLink;
     default:
@@ -73,56 +71,72 @@ DirectoryLister::DirectoryLister(const QStringList &nameFilters, const std::atom
 {
 }
 
-bool DirectoryLister::list(int folderFd, bool wantSubdirs, DirectoryListing *out) const
+bool DirectoryLister::list(int folderFd, dev_t device, bool wantSubdirs, DirectoryListing *out)
 {
-    // A descriptor of its own for reading: closedir closes it, and the
-    // folder's own descriptor stays with the walk.
-    const int readFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (readFd < 0)
-        return false;
-    DIR *dir = fdopendir(readFd);
-    if (!dir) {
-        ::close(readFd);
-        return false;
-    }
-    const FileSystemKind fileSystem = fileSystemKindAt(readFd);
+    const FileSystemKind fileSystem = fileSystemKindOf(folderFd, device);
     out->procOrSysfs = fileSystem.procOrSysfs;
     out->pseudoFileSystem = fileSystem.pseudo;
+    // getdents64 on the folder's own descriptor: no second descriptor and no
+    // stream to set up, which opendir would cost for every folder.
+    buffer.resize(kReadSize);
     QByteArray bytes;
-    while (const struct dirent *entry = readdir(dir)) {
-        if (cancel->load(std::memory_order_relaxed))
+    for (;;) {
+        const ssize_t got = ::getdents64(folderFd, buffer.data(), buffer.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
             break;
-        const char *name = entry->d_name;
-        if (name[0] == '.')
-            continue;  // hidden, and "." and ".."
-        const Kind kind = kindOf(readFd, entry);
-        if (kind == Kind::System || kind == Kind::OtherLink)
-            continue;
-        bytes = QByteArray(name, int(strlen(name)));
-        QString decoded;
-        if (kind == Kind::Directory || kind == Kind::LinkToDirectory) {
-            if (wantSubdirs && !(kind == Kind::LinkToDirectory && out->procOrSysfs)) {
-                decoded = decodePath(bytes);
-                out->subdirs.append(ListedEntry{decoded, bytes, true});
-            }
-            if (kind == Kind::LinkToDirectory)
-                continue;
-        }
-        const bool isFolder = kind == Kind::Directory;
-        if (names.accepts(bytes, decoded)) {
-            if (decoded.isNull())
-                decoded = decodePath(bytes);
-            out->matches.append(ListedEntry{decoded, bytes, isFolder});
-        }
-        if (kind == Kind::File && isArchiveName(bytes)) {
-            if (decoded.isNull())
-                decoded = decodePath(bytes);
-            out->archives.append(ListedEntry{decoded, bytes, false});
+        for (ssize_t at = 0; at < got;) {
+            const auto *entry = reinterpret_cast<const struct dirent64 *>(buffer.data() + at);
+            at += entry->d_reclen;
+            if (cancel->load(std::memory_order_relaxed))
+                return true;
+            addEntry(folderFd, entry->d_name, entry->d_type, wantSubdirs, out, bytes);
         }
     }
-    closedir(dir);
     sortLikeQDir(out->subdirs);
     sortLikeQDir(out->matches);
     sortLikeQDir(out->archives);
     return true;
+}
+
+void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char type,
+                               bool wantSubdirs, DirectoryListing *out, QByteArray &bytes) const
+{
+    if (name[0] == '.')
+        return;  // hidden, and "." and ".."
+    const Kind kind = kindOf(folderFd, name, type);
+    if (kind == Kind::System || kind == Kind::OtherLink)
+        return;
+    bytes = QByteArray(name, int(strlen(name)));
+    QString decoded;
+    if (kind == Kind::Directory || kind == Kind::LinkToDirectory) {
+        if (wantSubdirs && !(kind == Kind::LinkToDirectory && out->procOrSysfs)) {
+            decoded = decodePath(bytes);
+            out->subdirs.append(ListedEntry{decoded, bytes, true});
+        }
+        if (kind == Kind::LinkToDirectory)
+            return;
+    }
+    const bool isFolder = kind == Kind::Directory;
+    if (names.accepts(bytes, decoded)) {
+        if (decoded.isNull())
+            decoded = decodePath(bytes);
+        out->matches.append(ListedEntry{decoded, bytes, isFolder});
+    }
+    if (kind == Kind::File && isArchiveName(bytes)) {
+        if (decoded.isNull())
+            decoded = decodePath(bytes);
+        out->archives.append(ListedEntry{decoded, bytes, false});
+    }
+}
+
+// All folders of one file system are of its kind: asked once per device.
+FileSystemKind DirectoryLister::fileSystemKindOf(int folderFd, dev_t device)
+{
+    if (!knownDevice || *knownDevice != device) {
+        knownKind = fileSystemKindAt(folderFd);
+        knownDevice = device;
+    }
+    return knownKind;
 }

@@ -2,12 +2,17 @@
 #define DIRECTORYLISTER_H
 
 #include "namefilter.h"
+#include "pseudofs.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 
 #include <atomic>
+#include <optional>
+#include <vector>
+
+#include <sys/types.h>
 
 // One entry of a listing: its name as text (bytes that do not decode kept
 // as reserved code units) and as the file system holds it, for opening.
@@ -26,8 +31,8 @@ struct ListedEntry
 //   matches  - the name filters, Dirs | Files | NoSymLinks | NoDotAndDotDot
 //   archives - the files whose names isArchiveName accepts (Files | NoSymLinks
 //              | NoDotAndDotDot), whatever the name filters
-// Entry types come from readdir; only links and entries of unknown type are
-// looked at with stat.
+// Entry types come from the folder's entries; only links and entries of
+// unknown type are looked at with stat.
 struct DirectoryListing
 {
     bool procOrSysfs = false;     // links to folders are left out of subdirs here
@@ -37,19 +42,31 @@ struct DirectoryListing
     QVector<ListedEntry> archives;
 };
 
+// One lister serves one thread at a time.
 class DirectoryLister
 {
 public:
     // Reading stops early, leaving the listing incomplete, once `cancel` is set.
     DirectoryLister(const QStringList &nameFilters, const std::atomic_bool *cancel);
 
-    // Lists the open folder `folderFd` (which stays open and unmoved).
-    // `wantSubdirs` false leaves subdirs empty. False when it cannot be read.
-    bool list(int folderFd, bool wantSubdirs, DirectoryListing *out) const;
+    // Lists the folder `folderFd` on device `device`, reading from the
+    // descriptor's position (a folder just opened: from its start) to its
+    // end; the descriptor stays open. `wantSubdirs` false leaves subdirs
+    // empty. False when it cannot be read.
+    bool list(int folderFd, dev_t device, bool wantSubdirs, DirectoryListing *out);
 
 private:
+    static constexpr size_t kReadSize = 32 * 1024;
+
+    void addEntry(int folderFd, const char *name, unsigned char type, bool wantSubdirs,
+                  DirectoryListing *out, QByteArray &bytes) const;
+    FileSystemKind fileSystemKindOf(int folderFd, dev_t device);
+
     NameFilter names;
     const std::atomic_bool *cancel;
+    std::vector<char> buffer;
+    std::optional<dev_t> knownDevice;  // the device whose kind knownKind holds
+    FileSystemKind knownKind;
 };
 
 // QDir's name sort ignoring case: lower-case names compared by code unit with

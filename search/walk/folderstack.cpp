@@ -53,7 +53,7 @@ FolderStack::Entered FolderStack::adopt(const QByteArray &name, int fd, dev_t de
             return Entered::AlreadyOnDescent;
         }
     }
-    levels.push_back(Level{name, fd, device, inode});
+    levels.push_back(Level{name, std::make_shared<UniqueFd>(fd), device, inode});
     ++openCount;
     makeRoom(levels.size() - 1);
     return Entered::Yes;
@@ -67,10 +67,16 @@ void FolderStack::leave()
 
 int FolderStack::topFd()
 {
+    const std::shared_ptr<UniqueFd> folder = topFolder();
+    return folder ? folder->get() : -1;
+}
+
+std::shared_ptr<UniqueFd> FolderStack::topFolder()
+{
     if (levels.empty())
-        return -1;
-    if (levels.back().fd < 0 && !reopen(levels.size() - 1))
-        return -1;
+        return nullptr;
+    if (!levels.back().fd && !reopen(levels.size() - 1))
+        return nullptr;
     return levels.back().fd;
 }
 
@@ -79,13 +85,13 @@ int FolderStack::topFd()
 bool FolderStack::reopen(size_t index)
 {
     size_t first = index;
-    while (first > 0 && levels[first - 1].fd < 0)
+    while (first > 0 && !levels[first - 1].fd)
         --first;
     for (size_t i = first; i <= index; ++i) {
         Level &level = levels[i];
-        if (level.fd >= 0)
+        if (level.fd)
             continue;
-        const int parentFd = i == 0 ? AT_FDCWD : levels[i - 1].fd;
+        const int parentFd = i == 0 ? AT_FDCWD : levels[i - 1].fd->get();
         const int fd = ::openat(parentFd, level.name.constData(), kOpenFlags);
         if (fd < 0)
             return false;
@@ -94,7 +100,7 @@ bool FolderStack::reopen(size_t index)
             ::close(fd);
             return false;
         }
-        level.fd = fd;
+        level.fd = std::make_shared<UniqueFd>(fd);
         ++openCount;
         makeRoom(i);
     }
@@ -111,9 +117,8 @@ void FolderStack::makeRoom(size_t keep)
 
 void FolderStack::close(Level &level)
 {
-    if (level.fd < 0)
+    if (!level.fd)
         return;
-    ::close(level.fd);
-    level.fd = -1;
+    level.fd.reset();
     --openCount;
 }

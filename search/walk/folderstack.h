@@ -1,9 +1,12 @@
 #ifndef FOLDERSTACK_H
 #define FOLDERSTACK_H
 
+#include "uniquefd.h"
+
 #include <QByteArray>
 
 #include <fcntl.h>
+#include <memory>
 #include <sys/types.h>
 #include <vector>
 
@@ -12,7 +15,9 @@
 // PATH_MAX nor by the number of descriptors a process may hold: at most
 // kMaxOpen folders stay open, and a folder closed to make room is opened
 // again from its nearest open ancestor when it is needed, by the same names,
-// and checked to be the same folder (device and inode).
+// and checked to be the same folder (device and inode). A folder's
+// descriptor is shared with whoever still reads in it (the jobs of the
+// workers), so it stays open for them after the stack closes it.
 class FolderStack
 {
 public:
@@ -48,6 +53,9 @@ public:
     // A descriptor of the top folder, opened again when it was closed to
     // make room; -1 when it cannot be (it vanished or was replaced).
     int topFd();
+    // The same descriptor, to be kept after the walk has moved on; null
+    // when it cannot be had.
+    std::shared_ptr<UniqueFd> topFolder();
     dev_t topDevice() const { return levels.back().device; }
     ino_t topInode() const { return levels.back().inode; }
 
@@ -55,7 +63,7 @@ private:
     struct Level
     {
         QByteArray name;  // relative to the level above; the path for the root
-        int fd = -1;      // -1 while closed to make room
+        std::shared_ptr<UniqueFd> fd;  // null while closed to make room
         dev_t device = 0;
         ino_t inode = 0;
     };

@@ -15,6 +15,25 @@ constexpr std::chrono::milliseconds kWaitStep{5};
 
 } // namespace
 
+void PrefetchedFolder::read(int parentFd, const QByteArray &name, DirectoryLister &lister,
+                            bool wantSubdirs)
+{
+    UniqueFd folder(::openat(parentFd, name.constData(), FolderStack::kOpenFlags));
+    struct stat info;
+    if (folder.get() < 0) {
+        opened = FolderStack::failureOf(errno);
+    } else if (::fstat(folder.get(), &info) != 0) {
+        opened = FolderStack::Entered::Unreadable;
+    } else {
+        device = info.st_dev;
+        inode = info.st_ino;
+        opened = FolderStack::Entered::Yes;
+        listed = lister.list(folder.get(), info.st_dev, wantSubdirs, &listing);
+        fd = std::move(folder);
+    }
+    markDone();
+}
+
 void PrefetchedFolder::markDone()
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -43,15 +62,11 @@ ListingPrefetch::ListingPrefetch(WorkerPool &pool,
 {
 }
 
-void ListingPrefetch::pushLevel(int folderFd, const QVector<ListedEntry> *subdirs)
+void ListingPrefetch::pushLevel(const std::shared_ptr<UniqueFd> &folder,
+                                const QVector<ListedEntry> *subdirs)
 {
-    Level level{folderFd, {}, subdirs, std::vector<std::shared_ptr<PrefetchedFolder>>(size_t(subdirs->size())), 0};
-    // The walk may close its own descriptor of this folder further down (it
-    // keeps only so many open); the workers read below it through their own.
-    if (subdirs->size() > 1) {
-        level.dup = std::make_shared<UniqueFd>(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
-    }
-    levels.push_back(std::move(level));
+    levels.push_back(Level{folder, subdirs,
+                           std::vector<std::shared_ptr<PrefetchedFolder>>(size_t(subdirs->size())), 0});
 }
 
 void ListingPrefetch::popLevel()
@@ -63,13 +78,21 @@ void ListingPrefetch::popLevel()
     levels.pop_back();
 }
 
-std::shared_ptr<PrefetchedFolder> ListingPrefetch::take(int index)
+std::shared_ptr<PrefetchedFolder> ListingPrefetch::take(int index, int parentFd,
+                                                        DirectoryLister &lister,
+                                                        const std::function<void()> &whileWaiting)
 {
     Level &top = levels.back();
     top.next = index + 1;
     std::shared_ptr<PrefetchedFolder> folder = std::move(top.ahead[size_t(index)]);
-    if (folder)
-        --kept;
+    if (!folder)
+        return nullptr;
+    --kept;
+    refill();
+    if (folder->claim())
+        folder->read(parentFd, top.subdirs->at(index).bytes, lister, wantSubdirs);
+    else
+        folder->waitUntilDone(whileWaiting);
     return folder;
 }
 
@@ -81,42 +104,35 @@ void ListingPrefetch::refill()
         return kept < keptLimit && reading.load(std::memory_order_relaxed) < busyLimit;
     };
     for (auto level = levels.rbegin(); level != levels.rend() && room(); ++level) {
-        if (!level->dup || level->dup->get() < 0)
+        const int first = level->next;
+        if (first >= int(level->ahead.size()))
             continue;
-        const int first = level == levels.rbegin() ? level->next + 1 : level->next;
+        const std::shared_ptr<UniqueFd> parent = level->folder.lock();
+        if (!parent)
+            continue;  // closed by the walk to make room: it reads these itself
         for (int i = first; i < int(level->ahead.size()) && room(); ++i) {
             if (!level->ahead[size_t(i)])
-                submit(*level, i);
+                submit(*level, parent, i);
         }
     }
 }
 
-void ListingPrefetch::submit(Level &level, int index)
+void ListingPrefetch::submit(Level &level, const std::shared_ptr<UniqueFd> &parent, int index)
 {
     auto folder = std::make_shared<PrefetchedFolder>();
     level.ahead[size_t(index)] = folder;
     ++kept;
     reading.fetch_add(1, std::memory_order_relaxed);
     const QByteArray name = level.subdirs->at(index).bytes;
-    pool.submit([this, folder, parent = level.dup, name](int worker) {
-        if (cancel->load(std::memory_order_relaxed)) {
-            folder->opened = FolderStack::Entered::Vanished;  // not read: the search stopped
-        } else {
-            UniqueFd fd(::openat(parent->get(), name.constData(), FolderStack::kOpenFlags));
-            struct stat info;
-            if (fd.get() < 0) {
-                folder->opened = FolderStack::failureOf(errno);
-            } else if (::fstat(fd.get(), &info) != 0) {
-                folder->opened = FolderStack::Entered::Unreadable;
+    pool.submit([this, folder, parent, name](int worker) {
+        if (folder->claim()) {
+            if (cancel->load(std::memory_order_relaxed)) {
+                folder->opened = FolderStack::Entered::Vanished;  // not read: the search stopped
+                folder->markDone();
             } else {
-                folder->device = info.st_dev;
-                folder->inode = info.st_ino;
-                folder->opened = FolderStack::Entered::Yes;
-                folder->listed = listers[size_t(worker)]->list(fd.get(), wantSubdirs, &folder->listing);
-                folder->fd = std::move(fd);
+                folder->read(parent->get(), name, *listers[size_t(worker)], wantSubdirs);
             }
         }
         reading.fetch_sub(1, std::memory_order_relaxed);
-        folder->markDone();
     });
 }
