@@ -119,8 +119,13 @@ void ContentMatcher::searchNormal(ByteSource &source, HitSink &hits,
     const qint64 firstSize = source.peek(&first);
     if (firstSize == 0)
         return;
-    QTextCodec *codec = QTextCodec::codecForUtfText(
-        QByteArray::fromRawData(first, int(qMin<qint64>(firstSize, 4))), locale);
+    // Every byte-order mark starts with one of these bytes; asking Qt costs a
+    // locked codec lookup per file.
+    const uchar lead = uchar(first[0]);
+    const bool mayHaveMark = lead == 0x00 || lead == 0xef || lead == 0xfe || lead == 0xff;
+    QTextCodec *codec = mayHaveMark ? QTextCodec::codecForUtfText(
+                            QByteArray::fromRawData(first, int(qMin<qint64>(firstSize, 4))), locale)
+                                    : locale;
     const auto onHit = [&](qint64 lineNo, const QString &head) {
         if (!isCancelled())
             hits.append(TFileInfo{reportName, lineNo, cutToLineText(head)});

@@ -54,6 +54,12 @@ bool searchableAsBytes(QChar c, Qt::CaseSensitivity cs)
     return c.unicode() < 0x80 ? bool(classes.allAscii[folded]) : classes.members[folded] == 1;
 }
 
+QTextCodec *utf8Codec()
+{
+    static QTextCodec *const codec = QTextCodec::codecForMib(106);  // asked once: the lookup locks
+    return codec;
+}
+
 class Utf8LineScanner
 {
 public:
@@ -61,7 +67,7 @@ public:
                     const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
                     const std::atomic_bool *cancel, const LineHitHandler &onHit)
         : source(source), text(text), cs(cs), anchor(anchor), longLines(longLines),
-          cancel(cancel), onHit(onHit), utf8(QTextCodec::codecForMib(106)), work(work)
+          cancel(cancel), onHit(onHit), utf8(utf8Codec()), work(work)
     {
         if (work.size() < kWorkBytes)
             work.resize(kWorkBytes);
@@ -85,7 +91,7 @@ public:
                 }
                 region = size_t(static_cast<const char *>(lastFeed) - work.data()) + 1;
             }
-            scanRegion(region);
+            scanRegion(region, !eof);
             consume(region);
             if (eof)
                 return;
@@ -119,8 +125,9 @@ private:
                                                    : QTextCodec::IgnoreHeader;
     }
 
-    // Searches the complete lines in work[0, region).
-    void scanRegion(size_t region)
+    // Searches the complete lines in work[0, region). Lines after the last hit
+    // are counted only when more lines follow: most files hold no hit.
+    void scanRegion(size_t region, bool moreFollows)
     {
         const char *data = work.data();
         size_t pos = 0;
@@ -143,7 +150,8 @@ private:
             if (cancelled(cancel))
                 return;
         }
-        linesDone += countByte(data + counted, region - counted, '\n');
+        if (moreFollows)
+            linesDone += countByte(data + counted, region - counted, '\n');
     }
 
     // Decodes work[start, end) as the stream would (the '\n' included, so
