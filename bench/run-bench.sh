@@ -97,14 +97,16 @@ print("normal: wall %.3f s, CPU %.3f s; deep: wall %.3f s, CPU %.3f s; deep/norm
          deep["mean"] / normal["mean"], cpu(deep) / cpu(normal)))
 PY
 
-# Each file read once in deep mode: the opens of files in the tree and the
-# bytes that read() returned, against the tree's file count and size.
-strace -f -qq -e trace=openat,read -e signal=none -o "$out/deep.strace" \
+# Each file read once in deep mode: the files opened in the tree (relative to
+# their folder, no folder) and the bytes that read() returned, against the
+# tree's file count and size. One trace file per thread, so no call is split.
+rm -f "$out"/deep.strace.*
+strace -ff -qq -e trace=openat,read -e signal=none -o "$out/deep.strace" \
     "$velto" -d -c "$content_word" "$deep" > /dev/null || true
-echo "deep run under strace: $(grep "openat(.*\"$deep/" "$out/deep.strace" | grep -v O_DIRECTORY |
+echo "deep run under strace: $(cat "$out"/deep.strace.* | grep -E '^openat\([0-9]+, ' | grep -v O_DIRECTORY |
         grep -c ') = [0-9]') files opened," \
-     "$(awk '/ read\(|<\.\.\. read resumed>/ && $NF ~ /^[0-9]+$/ { n += $NF } END { print n }' "$out/deep.strace") bytes read"
-rm -f "$out/deep.strace"
+     "$(cat "$out"/deep.strace.* | awk '/^read\(/ && $NF ~ /^[0-9]+$/ { n += $NF } END { print n }') bytes read"
+rm -f "$out"/deep.strace.*
 
 # Deep search with the workers: the speed-up from one to every core.
 bench deep-workers "$deep_runs" \

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Content search over 200 ZIP archives of 50 text members each: velto-find
-# against ugrep -J1 -z -rn in the same run, timed with hyperfine; then the
+# against ugrep -z -rn in the same run, on every core and on one thread
+# (velto-find -j 1, ugrep -J1), timed with hyperfine; then the
 # peak memory (maximum resident set) of velto-find.
 #   bench/zip-bench.sh [velto-find binary] [word]
 set -eu
