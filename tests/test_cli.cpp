@@ -202,6 +202,7 @@ private slots:
     void millionHitsOfOneFolderLeaveInBoundedMemory();
     void unreadableFoldersAndFilesAreCounted_data();
     void unreadableFoldersAndFilesAreCounted();
+    void workersPrintWhatOneThreadPrints();
 
 private:
     // A big tree that keeps a deep search busy for seconds, with archives in it.
@@ -821,6 +822,50 @@ void TestCli::unreadableFoldersAndFilesAreCounted()
     QCOMPARE(process.readAllStandardError(), err);
     const QByteArray out = process.readAllStandardOutput();
     QCOMPARE(out.contains("open/seen.txt:1:NEEDLE"), !locked.contains("."));
+}
+
+// The workers change nothing a user sees: the same lines in the same order
+// and the same count of what could not be read, locked folders and files,
+// links back up and archives included, as an account that root's modes bar.
+void TestCli::workersPrintWhatOneThreadPrints()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to search as an unprivileged account");
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        QSKIP("setpriv is not installed");
+    TreeBuilder tree;
+    QStringList locked;
+    for (int i = 0; i < 12; ++i) {
+        const QString folder = QString("f%1/g%2").arg(i % 4).arg(i);
+        tree.file(folder + "/a.txt", QByteArray("NEEDLE\n").repeated(200 * i + 1));
+        tree.file(folder + "/B.txt", "x\nNEEDLE b\n");
+        ZipBuilder(tree.path(folder + "/c.zip")).add("m/n.txt", "NEEDLE in a member\n").close();
+        tree.link(folder + "/up", tree.root());
+        if (i % 3 == 0)
+            locked << folder;
+        if (i % 5 == 0)
+            locked << folder + "/B.txt";
+    }
+    QDirIterator folders(tree.root(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (folders.hasNext())
+        ::chmod(QFile::encodeName(folders.next()).constData(), 0755);
+    ::chmod(QFile::encodeName(tree.root()).constData(), 0755);
+    for (const QString &path : qAsConst(locked))
+        ::chmod(QFile::encodeName(tree.path(path)).constData(), 0);
+
+    const auto run = [&](const QStringList &options) {
+        QProcess process;
+        process.setProcessEnvironment(environmentWithTmp(QString()));
+        process.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program}
+                                     + options + QStringList{"-n", "*", "-c", "NEEDLE", tree.root()});
+        process.waitForFinished(60000);
+        return process.readAllStandardOutput() + "\n--\n" + process.readAllStandardError();
+    };
+    for (const QStringList &mode : {QStringList(), QStringList{"-d"}}) {
+        const QByteArray one = run(QStringList{"-j", "1"} + mode);
+        QVERIFY(one.contains("could not be read"));
+        QCOMPARE(run(QStringList{"-j", "3"} + mode), one);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)
