@@ -100,7 +100,8 @@ std::unique_ptr<ContentMatcher> workerMatcher(const ContentMatcher &shared)
 
 // Folders the workers read ahead of the walk: at most this many at a time
 // per worker, and this many read and not yet entered (each holds a descriptor).
-constexpr int kFoldersReadPerWorker = 2;
+// Enough queued that a worker seldom sleeps and has to be woken per folder.
+constexpr int kFoldersReadPerWorker = 8;
 constexpr int kFoldersKeptAhead = 128;
 
 // Files of a folder searched by one job, one after the other.
