@@ -1,6 +1,7 @@
 // Content matching: the matcher's fast reading must give exactly the hits of
 // the straightforward reading: QTextStream line by line in normal mode, every
 // codec decoding every line in deep mode.
+#include "bytesearch.h"
 #include "bytesource.h"
 #include "codecs.h"
 #include "contentmatcher.h"
@@ -140,6 +141,7 @@ private slots:
     void lineNumbersPass32Bits();
     void matchesNameTestsPartAfterLastSlash_data();
     void matchesNameTestsPartAfterLastSlash();
+    void byteSearchAgreesWithAPlainScan();
 };
 
 // Every encoding case the reading must agree on.
@@ -793,6 +795,44 @@ void TestContentMatcher::matchesNameTestsPartAfterLastSlash()
     for (const QString &p : patterns)
         m.nameRegExps.append(QRegExp(p, Qt::CaseInsensitive, QRegExp::WildcardUnix));
     QCOMPARE(m.matchesName(member), expected);
+}
+
+// The vector loops against a byte-by-byte scan: needles of every length up to
+// nine, folded and not, in data of every length around the vector widths and
+// at every alignment, so that each loop and its tail meet every case.
+void TestContentMatcher::byteSearchAgreesWithAPlainScan()
+{
+    QRandomGenerator random(11);
+    const QByteArray alphabet("aAbB\n\xe4");
+    const auto draw = [&](int size) {
+        QByteArray bytes(size, '\0');
+        for (char &c : bytes)
+            c = alphabet[int(random.bounded(alphabet.size()))];
+        return bytes;
+    };
+    const auto asciiLower = [](QByteArray bytes) {
+        for (char &c : bytes)
+            c = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+        return bytes;
+    };
+    const QByteArray buffer = draw(4096);
+    for (int round = 0; round < 3000; ++round) {
+        const int length = int(random.bounded(300));
+        const int start = int(random.bounded(64));
+        const QByteArray needleBytes = draw(1 + int(random.bounded(9)));
+        const bool fold = random.bounded(2) == 1;
+        const ByteNeedle needle(needleBytes, fold);
+        const char *data = buffer.constData() + start;
+        size_t expected = size_t(length);
+        for (int i = 0; i + needleBytes.size() <= length && expected == size_t(length); ++i) {
+            const QByteArray here = QByteArray::fromRawData(data + i, needleBytes.size());
+            if (fold ? asciiLower(here) == asciiLower(needleBytes) : here == needleBytes)
+                expected = size_t(i);
+        }
+        QCOMPARE(needle.findIn(data, size_t(length)), expected);
+        QCOMPARE(countByte(data, size_t(length), '\n'),
+                 size_t(std::count(data, data + length, '\n')));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestContentMatcher)

@@ -6,6 +6,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define VELTO_AVX2_SEARCH 1
+#endif
 
 namespace {
 
@@ -13,6 +17,47 @@ bool isAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
+
+#ifdef VELTO_AVX2_SEARCH
+// The first and the last needle byte compared at 32 positions at once, on
+// processors that have AVX2 (asked once); `check` confirms a candidate. Returns
+// the offset of the first match, or `lastPos + 1` with `*scanned` set to the
+// first offset not looked at.
+template <typename Check>
+__attribute__((target("avx2"))) size_t findCandidatesAvx2(const char *data, size_t lastPos,
+                                                            size_t n, const char *folded,
+                                                            const char *foldMask, Check check,
+                                                            size_t *scanned)
+{
+    const __m256i first = _mm256_set1_epi8(folded[0]);
+    const __m256i last = _mm256_set1_epi8(folded[n - 1]);
+    const __m256i firstMask = _mm256_set1_epi8(foldMask[0]);
+    const __m256i lastMask = _mm256_set1_epi8(foldMask[n - 1]);
+    size_t i = 0;
+    for (; i + 32 <= lastPos + 1; i += 32) {
+        const __m256i a = _mm256_or_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i)), firstMask);
+        const __m256i b = _mm256_or_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + n - 1)), lastMask);
+        unsigned bits = unsigned(_mm256_movemask_epi8(
+            _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last))));
+        while (bits) {
+            const unsigned bit = unsigned(__builtin_ctz(bits));
+            if (check(data + i + bit))
+                return i + bit;
+            bits &= bits - 1;
+        }
+    }
+    *scanned = i;
+    return lastPos + 1;
+}
+
+bool hasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
 
 } // namespace
 
@@ -58,6 +103,15 @@ size_t ByteNeedle::findIn(const char *data, size_t length) const
         return length;
     const size_t lastPos = length - n;  // last offset where the needle fits
     size_t i = 0;
+#ifdef VELTO_AVX2_SEARCH
+    if (hasAvx2()) {
+        const size_t found = findCandidatesAvx2(
+            data, lastPos, n, folded.constData(), foldMask.constData(),
+            [this](const char *p) { return matchesAt(p); }, &i);
+        if (found <= lastPos)
+            return found;
+    }
+#endif
 #if defined(__SSE2__)
     const __m128i first = _mm_set1_epi8(folded[0]);
     const __m128i last = _mm_set1_epi8(folded[int(n) - 1]);
