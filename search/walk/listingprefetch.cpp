@@ -98,8 +98,7 @@ std::shared_ptr<PrefetchedFolder> ListingPrefetch::take(int index, int parentFd,
 
 void ListingPrefetch::refill()
 {
-    // Deepest level first: its folders come next in the walk's order. The
-    // folder the walk enters next it reads itself rather than wait for it.
+    // Deepest level first: its folders come next in the walk's order.
     const auto room = [this] {
         return kept < keptLimit && reading.load(std::memory_order_relaxed) < busyLimit;
     };
