@@ -111,6 +111,12 @@ constexpr int kFilesPerJob = 16;
 // for the head of the delivery beyond it, so memory stays bounded.
 constexpr int kPendingJobs = 64;
 
+// Folders the walk has left, closed by a worker in groups of this many; while
+// this many groups wait for a worker, the walk closes its folders itself, so
+// busy workers cannot make descriptors pile up.
+constexpr size_t kFoldersClosedTogether = 32;
+constexpr int kClosingGroups = 2;
+
 } // namespace
 
 struct searchThread::Walk
@@ -132,7 +138,27 @@ struct searchThread::Walk
     // Matchers of the workers: each reads files with buffers of its own.
     std::vector<std::unique_ptr<ContentMatcher>> matchers;
     std::unique_ptr<OrderedDelivery> delivery;
+    std::vector<std::shared_ptr<UniqueFd>> leftFolders;  // not yet given to a worker to close
+    std::atomic_int closingGroups{0};  // given to the workers and not yet closed
     WorkerPool pool;  // last, so it ends (and its jobs with it) first
+
+    // Closing a folder that was read frees the kernel's index of its
+    // entries, a good part of what the walk's own thread would spend per
+    // folder: the workers do it, a group at a time.
+    void closeOnWorkers(std::shared_ptr<UniqueFd> folder)
+    {
+        if (pool.threadCount() == 0 || closingGroups.load(std::memory_order_relaxed) >= kClosingGroups)
+            return;  // closed here as it goes
+        leftFolders.push_back(std::move(folder));
+        if (leftFolders.size() < kFoldersClosedTogether)
+            return;
+        closingGroups.fetch_add(1, std::memory_order_relaxed);
+        pool.submit([this, folders = std::move(leftFolders)](int) mutable {
+            folders.clear();
+            closingGroups.fetch_sub(1, std::memory_order_relaxed);
+        });
+        leftFolders.clear();
+    }
 };
 
 void searchThread::setWorkerCount(int count)
@@ -229,7 +255,7 @@ void searchThread::walkDirectory(Walk &walk, const DirectoryListing *readAhead)
             walk.path += subdir.name;
             walkDirectory(walk, ahead ? &ahead->listing : nullptr);
             walk.path.truncate(baseLength);
-            walk.folders.leave();
+            walk.closeOnWorkers(walk.folders.leave());
             break;
         case FolderStack::Entered::Unreadable:
             unreadableFolderCount.fetch_add(1, std::memory_order_relaxed);

@@ -144,6 +144,7 @@ private slots:
     void contentSearchLeavesArchivesToArchiveSearch();
     void noHitsNoBatch();
     void stopInsideHugeFileIsPromptAndSilent();
+    void descriptorsStayFewWhileWorkersAreBusy();
     void stopInsideLargeDirectoryIsPrompt();
     void stopBetweenDirectoriesEmitsNothingMore();
     void pseudoFileSystemFilesAreNotOpened_data();
@@ -388,6 +389,37 @@ void TestWalk::stopInsideHugeFileIsPromptAndSilent()
             QVERIFY(!late);
         }
     }
+}
+
+// The workers close the folders the walk has left; while they are busy in
+// huge files the walk closes them itself rather than let them pile up.
+void TestWalk::descriptorsStayFewWhileWorkersAreBusy()
+{
+    TreeBuilder tree;
+    for (const char *name : {"a1/huge.txt", "a2/huge.txt"}) {
+        QFile f(tree.file(name));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(qint64(1) << 30));
+    }
+    for (int i = 0; i < 3000; ++i)
+        tree.folder(QStringLiteral("b/d%1").arg(i));
+    const auto openDescriptors = [] {
+        return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System).size());
+    };
+    const int before = openDescriptors();
+    int most = before;
+    searchThread thread;
+    thread.setWorkerCount(2);
+    thread.setParameters({QDir(tree.root())}, {"*"}, QStringLiteral("needle"), Qt::CaseSensitive,
+                         true, false, false);
+    QElapsedTimer since;
+    since.start();
+    bool late = false;
+    stopAndTime(thread, [&] {
+        most = qMax(most, openDescriptors());
+        return since.elapsed() > 1000;
+    }, &late);
+    QVERIFY2(most - before < 500, qPrintable(QStringLiteral("%1 descriptors open").arg(most - before)));
 }
 
 void TestWalk::stopInsideLargeDirectoryIsPrompt()

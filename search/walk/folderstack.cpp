@@ -59,10 +59,12 @@ FolderStack::Entered FolderStack::adopt(const QByteArray &name, int fd, dev_t de
     return Entered::Yes;
 }
 
-void FolderStack::leave()
+std::shared_ptr<UniqueFd> FolderStack::leave()
 {
+    std::shared_ptr<UniqueFd> folder = levels.back().fd;
     close(levels.back());
     levels.pop_back();
+    return folder;
 }
 
 int FolderStack::topFd()

@@ -43,8 +43,9 @@ public:
     // have opened it (a worker opened it ahead of the walk), with the same
     // check against the way down; `fd` is closed when it is not entered.
     Entered adopt(const QByteArray &name, int fd, dev_t device, ino_t inode);
-    // Leaves the top folder.
-    void leave();
+    // Leaves the top folder: its descriptor is closed when the returned
+    // reference goes (at once, unless the caller keeps it).
+    std::shared_ptr<UniqueFd> leave();
 
     // What a failed open (its errno) means for the walk.
     static Entered failureOf(int error);
