@@ -369,11 +369,8 @@ void TestWalk::stopInsideHugeFileIsPromptAndSilent()
 {
     // 1 GiB sparse files read as NULs without using the disk.
     TreeBuilder tree;
-    for (const char *name : {"huge1.txt", "huge2.txt", "huge3.txt", "huge4.txt"}) {
-        QFile f(tree.file(name));
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        QVERIFY(f.resize(qint64(1) << 30));
-    }
+    for (const char *name : {"huge1.txt", "huge2.txt", "huge3.txt", "huge4.txt"})
+        tree.sparseFile(name, qint64(1) << 30);
     tree.file("sub/hit.txt", "needle\n");
     for (const int workers : {1, 3}) {
         for (const bool deep : {false, true}) {
@@ -396,11 +393,8 @@ void TestWalk::stopInsideHugeFileIsPromptAndSilent()
 void TestWalk::descriptorsStayFewWhileWorkersAreBusy()
 {
     TreeBuilder tree;
-    for (const char *name : {"a1/huge.txt", "a2/huge.txt"}) {
-        QFile f(tree.file(name));
-        QVERIFY(f.open(QIODevice::ReadWrite));
-        QVERIFY(f.resize(qint64(1) << 30));
-    }
+    for (const char *name : {"a1/huge.txt", "a2/huge.txt"})
+        tree.sparseFile(name, qint64(1) << 30);
     for (int i = 0; i < 3000; ++i)
         tree.folder(QStringLiteral("b/d%1").arg(i));
     const auto openDescriptors = [] {

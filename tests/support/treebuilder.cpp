@@ -89,6 +89,14 @@ void TreeBuilder::setModified(const QString &relative, const QDateTime &when)
         qFatal("TreeBuilder: cannot set the time of %s", qPrintable(relative));
 }
 
+QString TreeBuilder::sparseFile(const QString &relative, qint64 size)
+{
+    QFile f(file(relative));
+    if (!f.open(QIODevice::ReadWrite) || !f.resize(size))
+        qFatal("TreeBuilder: cannot make the sparse file %s", qPrintable(f.fileName()));
+    return f.fileName();
+}
+
 QString TreeBuilder::fifo(const QString &relative)
 {
     const QString p = path(relative);

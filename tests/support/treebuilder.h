@@ -25,6 +25,9 @@ public:
     // A symbolic link at `relative` pointing to `target` (taken as given).
     QString link(const QString &relative, const QString &target);
     void setModified(const QString &relative, const QDateTime &when);
+    // A file of `size` bytes of NULs that takes no room on the disk (its
+    // folders too); returns its path.
+    QString sparseFile(const QString &relative, qint64 size);
     // A named pipe at `relative`; returns its path.
     QString fifo(const QString &relative);
     // Creates the file at the bytes `relative` (its folders too, by their
