@@ -7,6 +7,7 @@
 #include "pathcodec.h"
 #include "rarerrors.h"
 #include "rarwalker.h"
+#include "uniquefd.h"
 #include "zipwalker.h"
 
 #include <QDir>
@@ -72,13 +73,8 @@ void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &mat
 {
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash < 0 ? QStringLiteral(".") : path.left(qMax(slash, 1));
-    const int folderFd =
-        ::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0) {
-        // The archive cannot be opened: the walkers say so in their own words.
-        searchArchiveAt(-1, encodePath(path.mid(slash + 1)), path, hits, matcher, names);
-        return;
-    }
-    searchArchiveAt(folderFd, encodePath(path.mid(slash + 1)), path, hits, matcher, names);
-    ::close(folderFd);
+    // A folder that cannot be opened (-1) leaves the archive unopened: the
+    // walkers say so in their own words.
+    const UniqueFd folderFd(::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    searchArchiveAt(folderFd.get(), encodePath(path.mid(slash + 1)), path, hits, matcher, names);
 }

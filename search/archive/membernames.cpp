@@ -1,6 +1,7 @@
 #include "membernames.h"
 
 #include "charsetdetector.h"
+#include "fileencoding.h"
 
 #include <QTextCodec>
 
@@ -9,13 +10,6 @@
 namespace {
 
 constexpr ushort kVisibleNul = 0x2400;  // SYMBOL FOR NULL
-
-bool isValidUtf8(const QByteArray &bytes)
-{
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
-    return state.invalidChars == 0 && state.remainingChars == 0;
-}
 
 QByteArray environmentLocale()
 {
@@ -101,7 +95,7 @@ void MemberNameDecoder::detectFrom(const QList<QByteArray> &legacyNames)
 
 bool MemberNameDecoder::isLegacy(const QByteArray &raw, bool utf8Flag) const
 {
-    return !utf8Flag && (forced || !isValidUtf8(raw));
+    return !utf8Flag && (forced || !isValidUtf8(raw.constData(), raw.size(), true));
 }
 
 QString MemberNameDecoder::decode(const QByteArray &raw, bool utf8Flag,

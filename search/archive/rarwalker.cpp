@@ -49,7 +49,7 @@ private:
     // Visits the member, reading its data only when `readable`. Hits found
     // before damaged data stay, as in a ZIP member: holding them back until
     // the member ends would keep every hit of a huge member in memory.
-    RarResult visit(const QString &name, bool readable);
+    RarResult visit(const QString &name, bool hasData, bool readable);
 
     const ArchiveScope &scope;
     const QByteArray archivePath;
@@ -114,11 +114,12 @@ RarResult RarWalk::memberReadiness(archive_entry *entry, const RarSetMember &lay
     return RarResult::Success;
 }
 
-RarResult RarWalk::visit(const QString &name, bool readable)
+RarResult RarWalk::visit(const QString &name, bool hasData, bool readable)
 {
     RarResult result = RarResult::Success;
     ArchiveMember member;
     member.name = name;
+    member.hasData = hasData;
     if (readable) {
         member.read = [this, &result](char *buffer, qint64 max) -> qint64 {
             if (scope.matcher.isCancelled())
@@ -150,11 +151,12 @@ void RarWalk::run(bool fileOpened)
             break;
         }
         const QString name = memberName(entry);
+        const bool hasData = archive_entry_filetype(entry) == AE_IFREG;
         // Skipping a member needs its volumes as much as extracting it does.
         RarResult result = memberReadiness(entry, volumeSet.members.value(index),
-                                           memberWantsData(scope, name, true));
+                                           memberWantsData(scope, name, hasData));
         // A member whose data cannot be read is still named.
-        const RarResult visited = visit(name, result == RarResult::Success);
+        const RarResult visited = visit(name, hasData, result == RarResult::Success);
         if (result == RarResult::Success)
             result = visited;
         if (scope.matcher.isCancelled())

@@ -69,7 +69,11 @@ voidpf openStream(voidpf, const void *stream, int)
 uLong readStream(voidpf, voidpf opaque, void *buffer, uLong size)
 {
     auto *stream = static_cast<DescriptorStream *>(opaque);
-    const qint64 left = qMax<qint64>(0, stream->size - qint64(stream->position));
+    // A seek may have gone anywhere, beyond the end too (offsets of a
+    // damaged archive): past the end nothing is left.
+    const qint64 left = stream->position >= quint64(stream->size)
+                            ? 0
+                            : stream->size - qint64(stream->position);
     const qint64 n = qMin<qint64>(qint64(size), left);
     if (n > 0 && !stream->copy(static_cast<char *>(buffer), n)) {
         stream->failed = true;
@@ -172,6 +176,7 @@ public:
     void run();
 
 private:
+    int readEntryHeader(EntryInfo &entry);
     bool readEntry(EntryInfo &entry);
     void pickCodePage(ZPOS64_T entries);
     // Opens the current member's data; false when it cannot be read.
@@ -191,8 +196,8 @@ private:
 };
 
 // Reads the current entry's header in full: a name that does not fit the
-// buffer is read again into one large enough for it.
-bool ZipWalk::readEntry(EntryInfo &entry)
+// buffer is read again into one large enough for it. Returns minizip's code.
+int ZipWalk::readEntryHeader(EntryInfo &entry)
 {
     int err = unzGetCurrentFileInfo64(zip, &entry.info, nameBuffer.data(), uLong(nameBuffer.size()),
                                       extraBuffer.data(), uLong(extraBuffer.size()), nullptr, 0);
@@ -201,14 +206,20 @@ bool ZipWalk::readEntry(EntryInfo &entry)
         err = unzGetCurrentFileInfo64(zip, &entry.info, nameBuffer.data(), uLong(nameBuffer.size()),
                                       extraBuffer.data(), uLong(extraBuffer.size()), nullptr, 0);
     }
-    if (err != UNZ_OK) {
-        diagnostic("error %d with zipfile in unzGetCurrentFileInfo\n", err);
-        return false;
+    if (err == UNZ_OK) {
+        entry.rawName = QByteArray(nameBuffer.data(), int(entry.info.size_filename));
+        entry.extra = QByteArray(extraBuffer.data(), int(qMin<uLong>(entry.info.size_file_extra,
+                                                                     uLong(extraBuffer.size()))));
     }
-    entry.rawName = QByteArray(nameBuffer.data(), int(entry.info.size_filename));
-    entry.extra = QByteArray(extraBuffer.data(), int(qMin<uLong>(entry.info.size_file_extra,
-                                                                 uLong(extraBuffer.size()))));
-    return true;
+    return err;
+}
+
+bool ZipWalk::readEntry(EntryInfo &entry)
+{
+    const int err = readEntryHeader(entry);
+    if (err != UNZ_OK)
+        diagnostic("error %d with zipfile in unzGetCurrentFileInfo\n", err);
+    return err == UNZ_OK;
 }
 
 // Where the locale names no language, the code page is the one a detector
@@ -221,17 +232,11 @@ void ZipWalk::pickCodePage(ZPOS64_T entries)
     QList<QByteArray> legacy;
     EntryInfo entry;
     for (ZPOS64_T index = 0; index < entries; ++index) {
-        if (unzGetCurrentFileInfo64(zip, &entry.info, nameBuffer.data(), uLong(nameBuffer.size()),
-                                    extraBuffer.data(), uLong(extraBuffer.size()), nullptr, 0)
-            != UNZ_OK)
-            break;
-        const QByteArray raw(nameBuffer.data(),
-                             int(qMin<uLong>(entry.info.size_filename, uLong(nameBuffer.size()))));
-        const QByteArray extra(extraBuffer.data(), int(qMin<uLong>(entry.info.size_file_extra,
-                                                                   uLong(extraBuffer.size()))));
-        if (names.isLegacy(raw, entry.info.flag & kUtf8NameFlag)
-            && unicodePathField(extra, raw).isNull())
-            legacy.append(raw);
+        if (readEntryHeader(entry) != UNZ_OK)
+            break;  // the walk reports it when it comes there
+        if (names.isLegacy(entry.rawName, entry.info.flag & kUtf8NameFlag)
+            && unicodePathField(entry.extra, entry.rawName).isNull())
+            legacy.append(entry.rawName);
         if (index + 1 < entries && unzGoToNextFile(zip) != UNZ_OK)
             break;
     }
