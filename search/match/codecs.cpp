@@ -62,9 +62,10 @@ QTextCodec *localeCodec()
 
 QTextCodec *systemCodec()
 {
-    if (QTextCodec *codec = QTextCodec::codecForName("system"))
-        return codec;
-    return QTextCodec::codecForLocale();
+    // Asked once: a lookup by name takes Qt's codec lock, and every path the
+    // walk and the printer convert comes here. Only Windows has "system".
+    static QTextCodec *const system = QTextCodec::codecForName("system");
+    return system ? system : QTextCodec::codecForLocale();
 }
 
 QByteArray encodeText(QTextCodec *codec, const QString &text)
