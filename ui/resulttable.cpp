@@ -41,12 +41,14 @@ QStandardItem *cell(const QString &text)
 // The five cells of one hit. The name and folder cells show their text
 // readably and keep it exactly for the actions. The time cell is left out
 // when the path does not exist (a hit inside an archive, or a file gone since).
-QList<QStandardItem *> resultRow(const QString &dirName, const TFileInfo &hit)
+// `shownDirName` is displayPath(dirName), worked out once per batch.
+QList<QStandardItem *> resultRow(const QString &dirName, const QString &shownDirName,
+                                 const TFileInfo &hit)
 {
     QList<QStandardItem *> row;
     row.reserve(ColumnCount);
     row << pathCell(displayPath(hit.fileName.trimmed()), hit.fileName)
-        << pathCell(displayPath(dirName), dirName)
+        << pathCell(shownDirName, dirName)
         << cell(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString()) << cell(hit.lineText);
     // One stat per row: a path that does not exist has no valid time.
     const QDateTime modified = lastModified(dirName + QDir::separator() + hit.fileName);
@@ -159,9 +161,10 @@ void MainWindow::showPendingBatches()
         }
 
         const ResultBatch batch = pendingResults.takeFirst();
+        const QString shownDirName = displayPath(batch.dirName);
         abortShow = false;
         for (int j = 0; j < batch.namelist.size(); ++j) {
-            resultModel->appendRow(resultRow(batch.dirName, batch.namelist.at(j)));
+            resultModel->appendRow(resultRow(batch.dirName, shownDirName, batch.namelist.at(j)));
             columnsDirty = true;
             if (j >= rowsBetweenYields && j % rowsBetweenYields == 0) {
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
