@@ -3,15 +3,15 @@
 #include "pathcodec.h"
 
 #include <cerrno>
-#include <climits>
 #include <poll.h>
 #include <unistd.h>
 
 namespace {
 
-// Writes go out in pieces no larger than a pipe takes at once, so that a
-// slow reader shows progress piece by piece and a stalled one is seen.
-constexpr qint64 writeChunk = PIPE_BUF;
+// Writes go out in pieces no larger than a pipe holds (Linux's default pipe
+// buffer), so that a slow reader shows progress piece by piece and a stalled
+// one is seen, with few calls while the reader keeps up.
+constexpr qint64 writeChunk = 64 * 1024;
 
 void appendUtf8(QByteArray &out, uint code)
 {
@@ -110,7 +110,7 @@ HitPrinter::HitPrinter(int fd, Format format) : fd(fd), format(format)
 
 void HitPrinter::printBatch(const QString &dirName, const QList<TFileInfo> &batch)
 {
-    const std::lock_guard<std::timed_mutex> lock(mutex);
+    const std::lock_guard<std::mutex> lock(mutex);
     if (format == Format::Lines) {
         const QByteArray prefix = pathPrefix(dirName);
         for (const TFileInfo &hit : batch)
@@ -156,7 +156,7 @@ void HitPrinter::appendJson(const QByteArray &dirField, const TFileInfo &hit)
 
 bool HitPrinter::flush()
 {
-    const std::lock_guard<std::timed_mutex> lock(mutex);
+    const std::lock_guard<std::mutex> lock(mutex);
     writeOut();
     return !failed();
 }

@@ -52,7 +52,7 @@ private:
 
     const int fd;
     const Format format;
-    std::timed_mutex mutex;  // guards the buffer and the order of writes
+    std::mutex mutex;  // guards the buffer and the order of writes
     QByteArray buffer;       // guarded by mutex
     std::atomic<quint64> hits{0};
     std::atomic<quint64> written{0};
