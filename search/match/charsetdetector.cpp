@@ -30,16 +30,27 @@ QTextCodec *codecForDetectedName(const QByteArray &name)
 
 QTextCodec *detectCharset(const char *data, qint64 size)
 {
-    uchardet_t detector = uchardet_new();
-    if (!detector)
+    // One detector a thread, reset for each use: making one builds all of
+    // uchardet's probers, which deep search would pay per file.
+    struct Detector
+    {
+        uchardet_t handle = uchardet_new();
+        ~Detector()
+        {
+            if (handle)
+                uchardet_delete(handle);
+        }
+    };
+    thread_local Detector detector;
+    if (!detector.handle)
         return nullptr;
+    uchardet_reset(detector.handle);
     QTextCodec *codec = nullptr;
-    if (uchardet_handle_data(detector, data, size_t(qMin(size, kDetectorBytes))) == 0) {
-        uchardet_data_end(detector);
-        const QByteArray name(uchardet_get_charset(detector));
+    if (uchardet_handle_data(detector.handle, data, size_t(qMin(size, kDetectorBytes))) == 0) {
+        uchardet_data_end(detector.handle);
+        const QByteArray name(uchardet_get_charset(detector.handle));
         if (!name.isEmpty())
             codec = codecForDetectedName(name);
     }
-    uchardet_delete(detector);
     return codec;
 }

@@ -207,6 +207,13 @@ const CodecProfile &CodecProfile::of(QTextCodec *codec)
         profile->differenceCoded = codec->name() == "BOCU-1";
         profile->table = SingleByteCodec::of(codec);
         probeFixedUnits(codec, profile.get());
+        if (profile->fixedUnits) {
+            profile->lines = profile->units;
+        } else {
+            QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+            const QByteArray feed = codec->fromUnicode(QStringLiteral("\n").constData(), 1, &state);
+            profile->lines = LineLayout{1, false, feed.size() == 1 ? feed[0] : '\n'};
+        }
         found = known.insert(codec, profile);
     }
     return **found;
@@ -223,10 +230,5 @@ const CodecProfile::LineRestart &CodecProfile::lineRestart() const
 
 LineLayout lineLayoutOf(QTextCodec *codec)
 {
-    const CodecProfile &profile = CodecProfile::of(codec);
-    if (profile.fixedUnits)
-        return profile.units;
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    const QByteArray feed = codec->fromUnicode(QStringLiteral("\n").constData(), 1, &state);
-    return LineLayout{1, false, feed.size() == 1 ? feed[0] : '\n'};
+    return CodecProfile::of(codec).lines;
 }

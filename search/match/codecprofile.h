@@ -30,6 +30,9 @@ struct CodecProfile
     // BOCU-1: each character is coded as its distance from the one before, so
     // a text's bytes after its first character are fixed, not those before.
     bool differenceCoded = false;
+    // The layout of its lines: `units`, or one byte per unit with its
+    // encoding of a line feed.
+    LineLayout lines;
 
     // Computed once per codec; safe from any thread.
     static const CodecProfile &of(QTextCodec *codec);

@@ -68,6 +68,12 @@ QTextCodec *systemCodec()
     return system ? system : QTextCodec::codecForLocale();
 }
 
+QTextCodec *utf8Codec()
+{
+    static QTextCodec *const codec = QTextCodec::codecForMib(106);
+    return codec;
+}
+
 QByteArray encodeText(QTextCodec *codec, const QString &text)
 {
     QByteArray bytes = codec->fromUnicode(text);

@@ -11,6 +11,8 @@ class QTextCodec;
 // exists, else the codec for the locale, which start-up sets to localeCodec().
 // Never null.
 QTextCodec *systemCodec();
+// Qt's UTF-8 codec, looked up once (a lookup takes Qt's codec lock).
+QTextCodec *utf8Codec();
 
 // The codec of the encoding the C library's locale names (nl_langinfo
 // CODESET), where Qt knows it; Qt's own locale codec otherwise, and also

@@ -2,6 +2,7 @@
 
 #include "charsetdetector.h"
 #include "codecprofile.h"
+#include "codecs.h"
 
 #include <QByteArray>
 #include <QTextCodec>
@@ -94,6 +95,6 @@ FileEncoding detectFileEncoding(const char *data, qint64 size, bool complete)
             return encodingOf(QTextCodec::codecForName(mark.codec));
     }
     if (isValidUtf8(data, size, complete))
-        return encodingOf(QTextCodec::codecForMib(106));
+        return encodingOf(utf8Codec());
     return encodingOf(detectCharset(data, size));
 }

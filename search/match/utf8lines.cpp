@@ -1,6 +1,7 @@
 #include "utf8lines.h"
 
 #include "bytesource.h"
+#include "codecs.h"
 #include "linematcher.h"
 
 #include <QTextCodec>
@@ -52,12 +53,6 @@ bool searchableAsBytes(QChar c, Qt::CaseSensitivity cs)
     static const FoldClasses classes;
     const ushort folded = c.toCaseFolded().unicode();
     return c.unicode() < 0x80 ? bool(classes.allAscii[folded]) : classes.members[folded] == 1;
-}
-
-QTextCodec *utf8Codec()
-{
-    static QTextCodec *const codec = QTextCodec::codecForMib(106);  // asked once: the lookup locks
-    return codec;
 }
 
 class Utf8LineScanner
