@@ -1,5 +1,7 @@
 #include "codecprofile.h"
 
+#include "codecs.h"
+
 #include "singlebytecodec.h"
 
 #include <QHash>
@@ -9,13 +11,6 @@
 #include <memory>
 
 namespace {
-
-QString decodeFresh(QTextCodec *codec, const QByteArray &bytes,
-                    QTextCodec::ConversionFlags flags = QTextCodec::IgnoreHeader)
-{
-    QTextCodec::ConverterState state(flags);
-    return codec->toUnicode(bytes.constData(), bytes.size(), &state);
-}
 
 // A UTF-16 or UTF-32 decoder: units of the layout's width decode one by one,
 // ASCII and a BMP letter alike, and the byte-order mark of the other order is

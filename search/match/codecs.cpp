@@ -68,6 +68,12 @@ QTextCodec *systemCodec()
     return system ? system : QTextCodec::codecForLocale();
 }
 
+QString decodeFresh(QTextCodec *codec, const QByteArray &bytes, QTextCodec::ConversionFlags flags)
+{
+    QTextCodec::ConverterState state(flags);
+    return codec->toUnicode(bytes.constData(), bytes.size(), &state);
+}
+
 QTextCodec *utf8Codec()
 {
     static QTextCodec *const codec = QTextCodec::codecForMib(106);

@@ -4,13 +4,17 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-
-class QTextCodec;
+#include <QTextCodec>
 
 // The codec the program calls "system": the toolkit's "system" codec where it
 // exists, else the codec for the locale, which start-up sets to localeCodec().
 // Never null.
 QTextCodec *systemCodec();
+// `bytes` decoded by a fresh decoder of `codec` that is not flushed at the
+// end (bytes of an unfinished sequence stay pending instead of turning into
+// replacement characters).
+QString decodeFresh(QTextCodec *codec, const QByteArray &bytes,
+                    QTextCodec::ConversionFlags flags = QTextCodec::IgnoreHeader);
 // Qt's UTF-8 codec, looked up once (a lookup takes Qt's codec lock).
 QTextCodec *utf8Codec();
 

@@ -13,7 +13,7 @@ class IcuConverterCodec : public QTextCodec
 {
 public:
     // The codec for ICU's converter `converterName`, made once; null when
-    // ICU cannot open it. Call from one thread at a time.
+    // ICU cannot open it. Safe from any thread.
     static QTextCodec *forConverter(const char *converterName);
 
     QByteArray name() const override { return shownName; }

@@ -1,5 +1,7 @@
 #include "singlebytecodec.h"
 
+#include "codecs.h"
+
 #include <QHash>
 #include <QTextCodec>
 
@@ -16,12 +18,6 @@ bool sameFolded(QChar a, QChar b, Qt::CaseSensitivity cs)
 bool isAsciiLetter(int b)
 {
     return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
-}
-
-QString decodeUnflushed(QTextCodec *codec, const QByteArray &bytes)
-{
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    return codec->toUnicode(bytes.constData(), bytes.size(), &state);
 }
 
 } // namespace
@@ -49,7 +45,7 @@ const SingleByteCodec *SingleByteCodec::of(QTextCodec *codec)
         return found->get();
 
     auto table = std::make_shared<SingleByteCodec>();
-    const QString letters = decodeUnflushed(codec, QByteArrayLiteral("AB"));
+    const QString letters = decodeFresh(codec, QByteArrayLiteral("AB"));
     table->heldBack = letters == QLatin1String("A") ? 1 : 0;
     // Each byte alone; one decoder serves until a byte leaves it in a state.
     auto state = std::make_unique<QTextCodec::ConverterState>(QTextCodec::IgnoreHeader);
@@ -114,7 +110,7 @@ bool SingleByteCodec::decodesAlike(QTextCodec *codec) const
             *out++ = alphabet[int((seed >> 16) % uint(n))];
         }
     }
-    return decodeUnflushed(codec, probe) == decode(probe.constData(), probe.size() - heldBack);
+    return decodeFresh(codec, probe) == decode(probe.constData(), probe.size() - heldBack);
 }
 
 bool SingleByteCodec::decodesByteByByte(const ByteSet &present) const
