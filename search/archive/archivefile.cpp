@@ -34,13 +34,8 @@ int openNonBlocking(int folderFd, const QByteArray &name)
 ArchiveFile::ArchiveFile(int folderFd, const QByteArray &name)
 {
     const int fd = openNonBlocking(folderFd, name);
-    if (fd < 0) {
-        result = errno == ENOENT || errno == ENOTDIR ? Outcome::Missing
-               : errno == ELOOP                      ? Outcome::NotRegular
-                                                     : Outcome::Unreadable;
-        return;
-    }
-    *this = adopt(fd);
+    if (fd >= 0)
+        *this = adopt(fd);
 }
 
 ArchiveFile ArchiveFile::adopt(int fd)
@@ -49,12 +44,10 @@ ArchiveFile ArchiveFile::adopt(int fd)
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        file.result = Outcome::NotRegular;
         return file;
     }
     file.descriptor = fd;
     file.fileSize = info.st_size;
-    file.result = Outcome::Opened;
     return file;
 }
 
@@ -64,8 +57,7 @@ ArchiveFile::~ArchiveFile()
 }
 
 ArchiveFile::ArchiveFile(ArchiveFile &&other) noexcept
-    : descriptor(std::exchange(other.descriptor, -1)), fileSize(other.fileSize),
-      result(other.result)
+    : descriptor(std::exchange(other.descriptor, -1)), fileSize(other.fileSize)
 {
 }
 
@@ -75,7 +67,6 @@ ArchiveFile &ArchiveFile::operator=(ArchiveFile &&other) noexcept
         close();
         descriptor = std::exchange(other.descriptor, -1);
         fileSize = other.fileSize;
-        result = other.result;
     }
     return *this;
 }

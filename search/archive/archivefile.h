@@ -11,8 +11,6 @@
 class ArchiveFile
 {
 public:
-    enum class Outcome { Opened, Missing, NotRegular, Unreadable };
-
     ArchiveFile() = default;
     ArchiveFile(int folderFd, const QByteArray &name);
     // Takes over an open descriptor (a member spooled to an anonymous file).
@@ -26,14 +24,12 @@ public:
     bool isOpen() const { return descriptor >= 0; }
     int fd() const { return descriptor; }
     qint64 size() const { return fileSize; }
-    Outcome outcome() const { return result; }
 
 private:
     void close();
 
     int descriptor = -1;
     qint64 fileSize = 0;
-    Outcome result = Outcome::Missing;
 };
 
 // Reads `size` bytes at `offset`; false when fewer could be read.

@@ -5,7 +5,6 @@
 #include <archive.h>
 
 #include <cerrno>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -21,16 +20,14 @@ struct LibarchiveInput::Part
     int folderFd = -1;
     QByteArray name;
     int borrowedFd = -1;  // a file the caller keeps open
+    qint64 borrowedSize = 0;
     ArchiveFile owned;
     std::vector<char> block;
     qint64 position = 0;
 
     int fd() const { return borrowedFd >= 0 ? borrowedFd : owned.fd(); }
-    qint64 size() const
-    {
-        struct stat info;
-        return ::fstat(fd(), &info) == 0 ? qint64(info.st_size) : 0;
-    }
+    // Known from the open, so that skipping a member asks the system nothing.
+    qint64 size() const { return borrowedFd >= 0 ? borrowedSize : owned.size(); }
     bool ensureOpen(archive *a)
     {
         if (fd() >= 0)
@@ -146,6 +143,7 @@ std::unique_ptr<LibarchiveInput> LibarchiveInput::file(const ArchiveFile &file)
     std::unique_ptr<LibarchiveInput> input(new LibarchiveInput);
     auto part = std::make_unique<Part>();
     part->borrowedFd = file.fd();
+    part->borrowedSize = file.size();
     input->parts.push_back(std::move(part));
     return input;
 }
