@@ -1,5 +1,6 @@
 #include "deepsearch.h"
 
+#include "bytesearch.h"
 #include "bytesource.h"
 #include "codecprofile.h"
 #include "codecs.h"
@@ -150,6 +151,8 @@ QVector<LineSpan> FileSearch::allLines(const Piece &piece) const
 
 qint64 FileSearch::linesIn(const char *data, qint64 size) const
 {
+    if (encoding.lines.unitBytes == 1)
+        return qint64(countByte(data, size_t(size), encoding.lines.lineFeed));
     LineCursor cursor(data, size, encoding.lines, 1);
     LineSpan line{0, 0, 0, false};
     qint64 feeds = 0;
