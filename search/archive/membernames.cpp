@@ -77,9 +77,15 @@ QTextCodec *codePageForLocale(const QByteArray &localeName)
 MemberNameDecoder::MemberNameDecoder(const ArchiveNameRules &rules)
     : forced(rules.forcedCodec != nullptr), codePage(rules.forcedCodec)
 {
-    if (!codePage)
-        codePage = codePageForLocale(rules.localeName.isEmpty() ? environmentLocale()
-                                                                : rules.localeName);
+    if (codePage)
+        return;
+    if (!rules.localeName.isEmpty()) {
+        codePage = codePageForLocale(rules.localeName);
+        return;
+    }
+    // The process's locale does not change while it runs: asked once, not per archive.
+    static QTextCodec *const environmentCodePage = codePageForLocale(environmentLocale());
+    codePage = environmentCodePage;
 }
 
 void MemberNameDecoder::detectFrom(const QList<QByteArray> &legacyNames)
