@@ -14,8 +14,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Lets the desktop match the windows to the installed desktop entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.velto"));
-    SingleInstance instance(QCoreApplication::applicationFilePath(),
-                            SingleInstance::currentUser());
+    SingleInstance instance(QCoreApplication::applicationFilePath(), SingleInstance::currentUser());
     const QString allDrives = allDrivesList();
 
     // Every relative path of the program (the hand-over file, a relative
@@ -28,8 +27,7 @@ int main(int argc, char *argv[])
     installStyleAndCodecs();
     installQtTranslations();
     MainWindow window;
-    window.initTargetDir(
-        initialDirectoryList(QCoreApplication::arguments().value(1), allDrives));
+    window.initTargetDir(initialDirectoryList(QCoreApplication::arguments().value(1), allDrives));
     instance.setActivationWindow(&window, true);
 
     // Test seams: report show/hide on stdout; start with the window hidden,

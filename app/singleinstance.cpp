@@ -20,19 +20,16 @@ namespace {
 QString privateRuntimeDir()
 {
     static const QString dir = [] {
-        const QString runtime =
-            QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         return runtime.isEmpty() ? QDir::tempPath() : runtime;
     }();
     return dir;
 }
 
-} // namespace
+}  // namespace
 
-SingleInstance::SingleInstance(const QString &executablePath, const QString &user,
-                               QObject *parent)
-    : QObject(parent),
-      id(identifier(executablePath, user)),
+SingleInstance::SingleInstance(const QString &executablePath, const QString &user, QObject *parent)
+    : QObject(parent), id(identifier(executablePath, user)),
       lock(privateRuntimeDir() + QLatin1Char('/') + id + QStringLiteral(".lock"))
 {
     // A live first instance keeps its lock however long it runs; only a lock
@@ -46,8 +43,8 @@ QString SingleInstance::identifier(const QString &executablePath, const QString 
 {
     const QByteArray key = canonicalPathKey(executablePath).toUtf8() + '\n' + user.toUtf8();
     return QStringLiteral("velto-")
-           + QString::fromLatin1(
-               QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+            + QString::fromLatin1(
+                    QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
 }
 
 QString SingleInstance::serverName(const QString &identifier)
@@ -63,7 +60,7 @@ QString SingleInstance::currentUser()
 {
 #ifdef Q_OS_WIN
     return qEnvironmentVariable("USERDOMAIN") + QLatin1Char('\\')
-           + qEnvironmentVariable("USERNAME");
+            + qEnvironmentVariable("USERNAME");
 #else
     // The real account, not $USER, which a changed identity may leave behind.
     return QString::number(::getuid());

@@ -20,8 +20,7 @@ class SingleInstance : public QObject
 
 public:
     // `executablePath` names the program copy; `user` the account running it.
-    SingleInstance(const QString &executablePath, const QString &user,
-                   QObject *parent = nullptr);
+    SingleInstance(const QString &executablePath, const QString &user, QObject *parent = nullptr);
     ~SingleInstance() override;
 
     // True when another instance of this copy holds the lock. The first call
@@ -52,4 +51,4 @@ private:
     bool activateOnMessage = false;
 };
 
-#endif // SINGLEINSTANCE_H
+#endif  // SINGLEINSTANCE_H

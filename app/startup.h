@@ -32,11 +32,11 @@ QString initialDirectoryList(const QString &argument, const QString &allDrives);
 // dialogs) from `folder`, so that they match the form, and installs them.
 // Returns the translator (owned by the application), or nullptr when the
 // translations are missing there: Qt's texts then stay English.
-QTranslator *installQtTranslations(
-    const QString &folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath));
+QTranslator *installQtTranslations(const QString &folder
+                                   = QLibraryInfo::location(QLibraryInfo::TranslationsPath));
 
 // The application-wide style (Cleanlooks, else Fusion) and the locale's own
 // encoding (localeCodec) as the codec for the locale.
 void installStyleAndCodecs();
 
-#endif // STARTUP_H
+#endif  // STARTUP_H

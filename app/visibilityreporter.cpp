@@ -13,7 +13,7 @@ void report(bool visible)
     std::fflush(stdout);
 }
 
-} // namespace
+}  // namespace
 
 void VisibilityReporter::attachIfRequested(QWidget *window)
 {

@@ -24,4 +24,4 @@ private:
     using QObject::QObject;
 };
 
-#endif // VISIBILITYREPORTER_H
+#endif  // VISIBILITYREPORTER_H

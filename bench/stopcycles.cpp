@@ -34,7 +34,7 @@ long residentKib()
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -52,26 +52,27 @@ int main(int argc, char **argv)
                           {"deep", QStringLiteral("needle"), true}};
 
     searchThread thread;
-    std::atomic_bool stopReturned{false};
-    std::atomic<int> lateEmissions{0};
-    std::atomic<long> hits{0};
+    std::atomic_bool stopReturned {false};
+    std::atomic<int> lateEmissions {0};
+    std::atomic<long> hits {0};
     // Direct connection: the slot runs on the worker thread inside the emission,
     // so an emission that begins after stop() returned is seen here.
-    QObject::connect(&thread, &searchThread::PushGotFiles, &thread,
-                     [&](const QString &, const QList<TFileInfo> &namelist) {
-                         if (stopReturned.load())
-                             ++lateEmissions;
-                         hits += namelist.size();
-                     },
-                     Qt::DirectConnection);
+    QObject::connect(
+            &thread, &searchThread::PushGotFiles, &thread,
+            [&](const QString &, const QList<TFileInfo> &namelist) {
+                if (stopReturned.load())
+                    ++lateEmissions;
+                hits += namelist.size();
+            },
+            Qt::DirectConnection);
 
     // One full run per mode gives the span within which the stops fall.
     qint64 fullRunMs[3];
     for (int m = 0; m < 3; ++m) {
         QElapsedTimer clock;
         clock.start();
-        thread.setParameters({QDir(tree)}, {QStringLiteral("*")}, modes[m].text, Qt::CaseInsensitive,
-                             true, false, modes[m].deep);
+        thread.setParameters({QDir(tree)}, {QStringLiteral("*")}, modes[m].text,
+                             Qt::CaseInsensitive, true, false, modes[m].deep);
         thread.start();
         thread.wait();
         fullRunMs[m] = std::max<qint64>(1, clock.elapsed());
@@ -84,8 +85,8 @@ int main(int argc, char **argv)
     int endedBeforeStop = 0;
     for (int cycle = 0; cycle < cycles; ++cycle) {
         const int m = cycle % 3;
-        thread.setParameters({QDir(tree)}, {QStringLiteral("*")}, modes[m].text, Qt::CaseInsensitive,
-                             true, false, modes[m].deep);
+        thread.setParameters({QDir(tree)}, {QStringLiteral("*")}, modes[m].text,
+                             Qt::CaseInsensitive, true, false, modes[m].deep);
         stopReturned = false;
         thread.start();
         // Within the first half of a full run, so that most stops land mid-search.
@@ -107,8 +108,9 @@ int main(int argc, char **argv)
     }
     const long rssAtEnd = residentKib();
     std::printf("%d cycles: %d ended before their stop, slowest stop %lld ms, "
-                "%d emissions after a stop, resident memory %ld KiB after %d cycles, %ld KiB at the end\n",
-                cycles, endedBeforeStop, (long long)slowestStopMs, lateEmissions.load(), rssAfterWarmUp,
-                cycles / 10 + 1, rssAtEnd);
+                "%d emissions after a stop, resident memory %ld KiB after %d cycles, %ld KiB at "
+                "the end\n",
+                cycles, endedBeforeStop, (long long)slowestStopMs, lateEmissions.load(),
+                rssAfterWarmUp, cycles / 10 + 1, rssAtEnd);
     return lateEmissions.load() == 0 ? 0 : 1;
 }

@@ -39,7 +39,7 @@ double peakMemoryMiB()
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 // Stands in for the search thread: emits one delivery per directory from its
 // own thread, as fast as it can.
@@ -64,7 +64,7 @@ public slots:
             QList<TFileInfo> hits;
             hits.reserve(hitsPerBatch);
             for (int i = 0; i < hitsPerBatch; ++i)
-                hits << TFileInfo{QStringLiteral("f%1.txt").arg(i), 0, QString()};
+                hits << TFileInfo {QStringLiteral("f%1.txt").arg(i), 0, QString()};
             emit PushGotFiles(QString(dirName), hits);
         }
     }
@@ -103,8 +103,8 @@ int main(int argc, char **argv)
 
     MainWindow window;
     window.show();
-    QAbstractItemModel *model =
-        window.findChild<QTableView *>(QStringLiteral("tableView_result"))->model();
+    QAbstractItemModel *model
+            = window.findChild<QTableView *>(QStringLiteral("tableView_result"))->model();
 
     QElapsedTimer clock;
     qint64 lastRowAt = -1;
@@ -134,8 +134,8 @@ int main(int argc, char **argv)
     QThread feederThread;
     Feeder feeder(QDir::toNativeSeparators(dir.path()), batches, perBatch);
     feeder.moveToThread(&feederThread);
-    QObject::connect(&feeder, SIGNAL(PushGotFiles(QString,QList<TFileInfo>)), &window,
-                     SLOT(do_GetResultFileInfo(QString,QList<TFileInfo>)));
+    QObject::connect(&feeder, SIGNAL(PushGotFiles(QString, QList<TFileInfo>)), &window,
+                     SLOT(do_GetResultFileInfo(QString, QList<TFileInfo>)));
     QObject::connect(&feederThread, &QThread::started, &feeder, &Feeder::run);
 
     QTimer::singleShot(200, [&] {  // let the window settle first

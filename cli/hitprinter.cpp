@@ -68,7 +68,7 @@ bool writableWithin(int fd, std::chrono::milliseconds wait)
     return ready > 0;
 }
 
-} // namespace
+}  // namespace
 
 void appendJsonString(QByteArray &out, const QString &text)
 {
@@ -78,14 +78,29 @@ void appendJsonString(QByteArray &out, const QString &text)
     for (int i = 0; i < size; ++i) {
         const ushort c = text.at(i).unicode();
         switch (c) {
-        case '"': out += "\\\""; continue;
-        case '\\': out += "\\\\"; continue;
-        case '\n': out += "\\n"; continue;
-        case '\r': out += "\\r"; continue;
-        case '\t': out += "\\t"; continue;
-        case '\b': out += "\\b"; continue;
-        case '\f': out += "\\f"; continue;
-        default: break;
+        case '"':
+            out += "\\\"";
+            continue;
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        case '\t':
+            out += "\\t";
+            continue;
+        case '\b':
+            out += "\\b";
+            continue;
+        case '\f':
+            out += "\\f";
+            continue;
+        default:
+            break;
         }
         if (c < 0x20) {
             out += "\\u00";

@@ -52,11 +52,11 @@ private:
 
     const int fd;
     const Format format;
-    std::mutex mutex;  // guards the buffer and the order of writes
-    QByteArray buffer;       // guarded by mutex
-    std::atomic<quint64> hits{0};
-    std::atomic<quint64> written{0};
-    std::atomic_int writeError{0};
+    std::mutex mutex;   // guards the buffer and the order of writes
+    QByteArray buffer;  // guarded by mutex
+    std::atomic<quint64> hits {0};
+    std::atomic<quint64> written {0};
+    std::atomic_int writeError {0};
 };
 
 // Appends `text` as a JSON string literal in UTF-8: quotes, backslashes and
@@ -64,4 +64,4 @@ private:
 // becomes U+FFFD so the output is always valid UTF-8.
 void appendJsonString(QByteArray &out, const QString &text);
 
-#endif // HITPRINTER_H
+#endif  // HITPRINTER_H

@@ -30,7 +30,7 @@ void setHandler(int signalNumber, void (*handler)(int))
     sigaction(signalNumber, &action, nullptr);
 }
 
-} // namespace
+}  // namespace
 
 InterruptNotifier::InterruptNotifier(QObject *parent) : QObject(parent)
 {

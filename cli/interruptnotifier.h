@@ -25,4 +25,4 @@ private:
     QSocketNotifier *notifier = nullptr;  // child of this object
 };
 
-#endif // INTERRUPTNOTIFIER_H
+#endif  // INTERRUPTNOTIFIER_H

@@ -9,33 +9,33 @@
 
 namespace {
 
-const char *const helpText =
-    "Searches files by name and by content, like the Velto window.\n"
-    "\n"
-    "Hits go to standard output, one a line, in the order the window receives\n"
-    "them (each folder after its subfolders): DIR/FILE for a name hit,\n"
-    "DIR/FILE:LINE:TEXT for a content hit, the path in the exact bytes the file\n"
-    "system holds; with --json one object a line:\n"
-    "{\"dir\": ..., \"file\": ..., \"line\": N, \"text\": ...} (line 0 and an empty\n"
-    "text for a name hit). JSON text is UTF-8: a byte of a name that does not\n"
-    "decode in the locale's encoding reads as U+FFFD there, and the exact bytes\n"
-    "follow in base64, \"dir_bytes\" after \"dir\" and \"file_bytes\" after \"file\",\n"
-    "only in the objects that need them. Diagnostics go to standard error; the\n"
-    "last line there counts the folders and files that could not be read, if any.\n"
-    "\n"
-    "Start directories: the parts of --dirs (split at \";\", an empty part is\n"
-    "the current directory), then each DIR; neither given: the current directory.\n"
-    "\n"
-    "Exit status: 0 something found, 1 nothing found, 2 bad usage (an invalid\n"
-    "name pattern, a content text with a line break), a missing start directory\n"
-    "or unwritable standard output, 130 stopped by SIGINT (Ctrl-C), 143 stopped\n"
-    "by SIGTERM. Every hit found before a stop is printed.";
+const char *const helpText
+        = "Searches files by name and by content, like the Velto window.\n"
+          "\n"
+          "Hits go to standard output, one a line, in the order the window receives\n"
+          "them (each folder after its subfolders): DIR/FILE for a name hit,\n"
+          "DIR/FILE:LINE:TEXT for a content hit, the path in the exact bytes the file\n"
+          "system holds; with --json one object a line:\n"
+          "{\"dir\": ..., \"file\": ..., \"line\": N, \"text\": ...} (line 0 and an empty\n"
+          "text for a name hit). JSON text is UTF-8: a byte of a name that does not\n"
+          "decode in the locale's encoding reads as U+FFFD there, and the exact bytes\n"
+          "follow in base64, \"dir_bytes\" after \"dir\" and \"file_bytes\" after \"file\",\n"
+          "only in the objects that need them. Diagnostics go to standard error; the\n"
+          "last line there counts the folders and files that could not be read, if any.\n"
+          "\n"
+          "Start directories: the parts of --dirs (split at \";\", an empty part is\n"
+          "the current directory), then each DIR; neither given: the current directory.\n"
+          "\n"
+          "Exit status: 0 something found, 1 nothing found, 2 bad usage (an invalid\n"
+          "name pattern, a content text with a line break), a missing start directory\n"
+          "or unwritable standard output, 130 stopped by SIGINT (Ctrl-C), 143 stopped\n"
+          "by SIGTERM. Every hit found before a stop is printed.";
 
-const char *const usageLine =
-    "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-x|--exact] [--no-recursive]\n"
-    "                  [-i|--ignore-case] [-d|--deep] [--json] [-j|--jobs N] [--dirs TEXT]\n"
-    "                  [--name-encoding CODEPAGE] [DIR ...]\n"
-    "Try 'velto-find --help' for more information.\n";
+const char *const usageLine
+        = "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-x|--exact] [--no-recursive]\n"
+          "                  [-i|--ignore-case] [-d|--deep] [--json] [-j|--jobs N] [--dirs TEXT]\n"
+          "                  [--name-encoding CODEPAGE] [DIR ...]\n"
+          "Try 'velto-find --help' for more information.\n";
 
 ParsedArguments usageError(const QString &reason)
 {
@@ -68,31 +68,37 @@ ParsedArguments refusedRequest(const QString &sentence)
     return parsed;
 }
 
-} // namespace
+}  // namespace
 
 ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteArray> &rawArguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(helpText));
-    const QCommandLineOption nameOption({"n", "name"},
-        "File-name patterns, separated by \";\" (wildcards * ? [..]).", "TEXT");
-    const QCommandLineOption contentOption({"c", "content"},
-        "Text to find inside files, taken as typed; empty: a name search.", "TEXT");
+    const QCommandLineOption nameOption(
+            {"n", "name"}, "File-name patterns, separated by \";\" (wildcards * ? [..]).", "TEXT");
+    const QCommandLineOption contentOption(
+            {"c", "content"}, "Text to find inside files, taken as typed; empty: a name search.",
+            "TEXT");
     const QCommandLineOption exactOption({"x", "exact"}, "Match file names exactly as typed.");
     const QCommandLineOption noRecursiveOption("no-recursive", "Do not search subdirectories.");
-    const QCommandLineOption ignoreCaseOption({"i", "ignore-case"}, "Ignore case in the content text.");
+    const QCommandLineOption ignoreCaseOption({"i", "ignore-case"},
+                                              "Ignore case in the content text.");
     const QCommandLineOption deepOption({"d", "deep"}, "Deep search: try every text codec.");
     const QCommandLineOption jsonOption("json", "One JSON object per hit and line.");
-    const QCommandLineOption jobsOption({"j", "jobs"},
-        "Files searched at once (default: one per core); the output is the same.", "N");
-    const QCommandLineOption dirsOption("dirs",
-        "Start directories, separated by \";\", read like the window's directory field.", "TEXT");
-    const QCommandLineOption nameEncodingOption("name-encoding",
-        "Code page of archive member names that do not say theirs (GBK, CP932,\n"
-        "CP866, ...); by default the one of the locale's language.", "CODEPAGE");
-    parser.addOptions({nameOption, contentOption, exactOption, noRecursiveOption,
-                       ignoreCaseOption, deepOption, jsonOption, jobsOption, dirsOption,
-                       nameEncodingOption});
+    const QCommandLineOption jobsOption(
+            {"j", "jobs"},
+            "Files searched at once (default: one per core); the output is the same.", "N");
+    const QCommandLineOption dirsOption(
+            "dirs",
+            "Start directories, separated by \";\", read like the window's directory field.",
+            "TEXT");
+    const QCommandLineOption nameEncodingOption(
+            "name-encoding",
+            "Code page of archive member names that do not say theirs (GBK, CP932,\n"
+            "CP866, ...); by default the one of the locale's language.",
+            "CODEPAGE");
+    parser.addOptions({nameOption, contentOption, exactOption, noRecursiveOption, ignoreCaseOption,
+                       deepOption, jsonOption, jobsOption, dirsOption, nameEncodingOption});
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument("DIR", "A start directory.", "[DIR ...]");
@@ -108,22 +114,27 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
     }
     if (parser.isSet(versionOption)) {
         parsed.outcome = ParseOutcome::Version;
-        parsed.message = QStringLiteral("velto-find %1\n").arg(QCoreApplication::applicationVersion());
+        parsed.message
+                = QStringLiteral("velto-find %1\n").arg(QCoreApplication::applicationVersion());
         return parsed;
     }
 
     SearchRequest &request = parsed.request;
     request.text = parser.value(contentOption);
-    if (!rawArguments.isEmpty() && !request.text.isEmpty() && !cameCleanly(request.text, rawArguments))
-        return refusedRequest(QStringLiteral("the content text is not valid %1, the encoding of the locale.")
-                                  .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
+    if (!rawArguments.isEmpty() && !request.text.isEmpty()
+        && !cameCleanly(request.text, rawArguments))
+        return refusedRequest(
+                QStringLiteral("the content text is not valid %1, the encoding of the locale.")
+                        .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
     request.patterns = namePatterns(parser.value(nameOption));
     if (request.patterns.isEmpty()) {
         if (request.text.trimmed().isEmpty())
-            return usageError("give a file-name pattern (--name), a content text (--content) or both");
+            return usageError(
+                    "give a file-name pattern (--name), a content text (--content) or both");
         request.patterns << QStringLiteral("*");
     }
-    request.caseSensitivity = parser.isSet(ignoreCaseOption) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    request.caseSensitivity
+            = parser.isSet(ignoreCaseOption) ? Qt::CaseInsensitive : Qt::CaseSensitive;
     request.recursive = !parser.isSet(noRecursiveOption);
     request.exact = parser.isSet(exactOption);
     request.deep = parser.isSet(deepOption);
@@ -143,9 +154,10 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
 
     const QString badPattern = invalidNamePattern(request.patterns, request.exact);
     if (!badPattern.isNull())
-        return refusedRequest(QStringLiteral("the file-name pattern \"%1\" is not a valid wildcard "
-                                             "(a \"[\" needs its \"]\", a range its lower end first).")
-                                  .arg(badPattern));
+        return refusedRequest(
+                QStringLiteral("the file-name pattern \"%1\" is not a valid wildcard "
+                               "(a \"[\" needs its \"]\", a range its lower end first).")
+                        .arg(badPattern));
     if (holdsLineBreak(request.text))
         return refusedRequest(QStringLiteral("the content text holds a line break, and no line can "
                                              "contain one."));
@@ -160,7 +172,8 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
         const QDir dir(part);
         if (!dir.exists()) {
             parsed.outcome = ParseOutcome::MissingDirectory;
-            parsed.message = QCoreApplication::translate("MainWindow", "目录名:%1 不存在").arg(part);
+            parsed.message
+                    = QCoreApplication::translate("MainWindow", "目录名:%1 不存在").arg(part);
             return parsed;
         }
         request.dirs << dir;

@@ -44,4 +44,4 @@ struct ParsedArguments
 ParsedArguments parseArguments(const QStringList &arguments,
                                const QList<QByteArray> &rawArguments = {});
 
-#endif // OPTIONS_H
+#endif  // OPTIONS_H

@@ -7,7 +7,7 @@ namespace {
 // Carriage return, then erase to the end of the line.
 const char clearSequence[] = "\r\033[K";
 
-} // namespace
+}  // namespace
 
 ProgressLine::ProgressLine(int fd) : fd(fd)
 {

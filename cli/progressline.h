@@ -30,10 +30,10 @@ private:
     void write(const char *data, size_t size);
 
     const int fd;
-    std::mutex mutex;          // orders status lines against diagnostics
-    bool shown = false;        // guarded by mutex
-    bool midLine = false;      // guarded by mutex: a diagnostic left the cursor mid-line
+    std::mutex mutex;      // orders status lines against diagnostics
+    bool shown = false;    // guarded by mutex
+    bool midLine = false;  // guarded by mutex: a diagnostic left the cursor mid-line
     FILE *diagnosticFile = nullptr;
 };
 
-#endif // PROGRESSLINE_H
+#endif  // PROGRESSLINE_H

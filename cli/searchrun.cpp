@@ -15,8 +15,8 @@ namespace {
 
 // After a stop, how long the output may stand still before the process ends
 // without waiting for the search thread any longer.
-constexpr std::chrono::milliseconds stopGrace{2000};
-constexpr std::chrono::milliseconds watchdogPoll{50};
+constexpr std::chrono::milliseconds stopGrace {2000};
+constexpr std::chrono::milliseconds watchdogPoll {50};
 constexpr int progressIntervalMs = 200;
 
 int exitStatusForSignal(int signalNumber)
@@ -45,10 +45,11 @@ QByteArray unreadableSummary(quint64 folders, quint64 files)
 
 void writeToStandardError(const QByteArray &text)
 {
-    [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, text.constData(), size_t(text.size()));
+    [[maybe_unused]] const ssize_t ignored
+            = ::write(STDERR_FILENO, text.constData(), size_t(text.size()));
 }
 
-} // namespace
+}  // namespace
 
 SearchRun::SearchRun(const SearchRequest &request)
     : request(request),
@@ -67,7 +68,8 @@ int SearchRun::exec()
     // Runs in the search thread, so batches are printed in emission order
     // and none waits in an event queue. The engine's emit lock is recursive,
     // so stopping from here is allowed.
-    connect(&worker, &searchThread::PushGotFiles, this,
+    connect(
+            &worker, &searchThread::PushGotFiles, this,
             [this](const QString &dirName, const QList<TFileInfo> &hits) {
                 printer.printBatch(dirName, hits);
                 if (printer.failed())
@@ -111,7 +113,8 @@ int SearchRun::exec()
     if (!written) {
         // A reader that went away (velto-find | head) needs no message.
         if (printer.error() != EPIPE)
-            std::fprintf(stderr, "velto-find: cannot write the hits: %s\n", std::strerror(printer.error()));
+            std::fprintf(stderr, "velto-find: cannot write the hits: %s\n",
+                         std::strerror(printer.error()));
         return 2;
     }
     return printer.hitCount() > 0 ? 0 : 1;
@@ -169,7 +172,8 @@ void SearchRun::armWatchdog()
         }
         // The gate stays closed to the main thread: the run stays alive.
         printer.flushBeforeExit(stopGrace);
-        writeToStandardError(unreadableSummary(worker.unreadableFolders(), worker.unreadableFiles()));
+        writeToStandardError(
+                unreadableSummary(worker.unreadableFolders(), worker.unreadableFiles()));
         ::_exit(status);
     }).detach();
 }
@@ -177,6 +181,6 @@ void SearchRun::armWatchdog()
 void SearchRun::updateProgress()
 {
     progress->show(QStringLiteral("velto-find: %1 folders visited, %2 hits")
-                       .arg(worker.visitedDirectories())
-                       .arg(printer.hitCount()));
+                           .arg(worker.visitedDirectories())
+                           .arg(printer.hitCount()));
 }

@@ -56,4 +56,4 @@ private:
     std::shared_ptr<ExitGate> exitGate;  // shared with the watchdog
 };
 
-#endif // SEARCHRUN_H
+#endif  // SEARCHRUN_H

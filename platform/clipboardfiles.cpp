@@ -55,7 +55,7 @@ QStringList pathsFromBytes(const char *paths, qint32 length)
 }
 #endif
 
-} // namespace
+}  // namespace
 
 QByteArray buildDropFilesBlock(const char *paths, qint32 length)
 {
@@ -107,7 +107,7 @@ HGLOBAL globalBlockWith(const void *bytes, SIZE_T size)
     GlobalUnlock(handle);
     return handle;
 }
-} // namespace
+}  // namespace
 
 void setClipboardFiles(const char *paths, qint32 length, int copy)
 {

@@ -18,4 +18,4 @@ void setClipboardFiles(const char *paths, qint32 length, int copy);
 // room for `length` units, then zeros; 2 * length + 28 bytes in all.
 QByteArray buildDropFilesBlock(const char *paths, qint32 length);
 
-#endif // CLIPBOARDFILES_H
+#endif  // CLIPBOARDFILES_H

@@ -54,10 +54,11 @@ void selectInDesktopFileManager(const QString &path)
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+            QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call.setAutoStartService(true);
-    call << QStringList{localFileUrl(path).toString(QUrl::FullyEncoded)} << QString();
+    call << QStringList {localFileUrl(path).toString(QUrl::FullyEncoded)} << QString();
 
     auto *reply = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
     QObject::connect(reply, &QDBusPendingCallWatcher::finished, reply,
@@ -70,7 +71,7 @@ void selectInDesktopFileManager(const QString &path)
 
 #endif
 
-} // namespace
+}  // namespace
 
 void showInFileManager(const QString &path)
 {

@@ -16,4 +16,4 @@ void showInFileManager(const QString &path);
 using FileManagerHandler = std::function<void(const QString &path)>;
 void setFileManagerHandler(FileManagerHandler handler);
 
-#endif // FILEMANAGER_H
+#endif  // FILEMANAGER_H

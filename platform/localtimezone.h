@@ -8,4 +8,4 @@
 // environment.
 void pinLocalTimeZone();
 
-#endif // LOCALTIMEZONE_H
+#endif  // LOCALTIMEZONE_H

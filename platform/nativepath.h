@@ -21,4 +21,4 @@ QString pathAsText(const QString &path);
 bool pathExists(const QString &path);
 QDateTime lastModified(const QString &path);
 
-#endif // NATIVEPATH_H
+#endif  // NATIVEPATH_H

@@ -11,4 +11,4 @@
 // false, having written nothing, when the file cannot be opened.
 bool writeFileWithoutFollowingLinks(const QString &path, const QByteArray &bytes);
 
-#endif // NOFOLLOWWRITE_H
+#endif  // NOFOLLOWWRITE_H

@@ -17,14 +17,14 @@ TrayClicks trayClicksOnThisDesktop()
         return TrayClicks::SingleAndDouble;
     const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
     QDBusMessage get = QDBusMessage::createMethodCall(
-        watcher, QStringLiteral("/StatusNotifierWatcher"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+            watcher, QStringLiteral("/StatusNotifierWatcher"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
     get.setAutoStartService(false);  // Qt looks only at a watcher that runs
     const QDBusMessage reply = bus.call(get);
     const bool hostRegistered = reply.type() == QDBusMessage::ReplyMessage
-                                && !reply.arguments().isEmpty()
-                                && reply.arguments().first().value<QDBusVariant>().variant().toBool();
+            && !reply.arguments().isEmpty()
+            && reply.arguments().first().value<QDBusVariant>().variant().toBool();
     return hostRegistered ? TrayClicks::SingleOnly : TrayClicks::SingleAndDouble;
 #else
     return TrayClicks::SingleAndDouble;

@@ -18,4 +18,4 @@ enum class TrayClicks {
 // asks the bus the same question. Blocks for one round trip to the bus.
 TrayClicks trayClicksOnThisDesktop();
 
-#endif // TRAYCLICKS_H
+#endif  // TRAYCLICKS_H

@@ -33,7 +33,7 @@ bool isLink(const QString &path)
 #ifndef Q_OS_WIN
     struct stat info;
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)
-           && info.st_nlink > 1;
+            && info.st_nlink > 1;
 #else
     return false;
 #endif
@@ -41,10 +41,10 @@ bool isLink(const QString &path)
 
 QString perUserDirFor(const QString &programDir)
 {
-    const QByteArray hash =
-        QCryptographicHash::hash(canonicalPathKey(programDir).toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
+    const QByteArray hash = QCryptographicHash::hash(canonicalPathKey(programDir).toUtf8(),
+                                                     QCryptographicHash::Sha1)
+                                    .toHex()
+                                    .left(16);
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.local/share");
@@ -68,7 +68,7 @@ HandOverFile handOverFileIn(const QString &dir, const QString &programDir)
     return {perUserDirFor(programDir) + QLatin1Char('/') + handOverName, path};
 }
 
-} // namespace
+}  // namespace
 
 QString canonicalPathKey(const QString &path)
 {
@@ -93,8 +93,8 @@ QString installedProgramDir()
 QString writableDirFor(const QString &programDir)
 {
     const QString installed = installedProgramDir();
-    const bool isInstalled =
-        !installed.isEmpty() && canonicalPathKey(programDir) == canonicalPathKey(installed);
+    const bool isInstalled
+            = !installed.isEmpty() && canonicalPathKey(programDir) == canonicalPathKey(installed);
     if (!isInstalled && canCreateFilesIn(programDir))
         return programDir;
     return perUserDirFor(programDir);

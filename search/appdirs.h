@@ -44,4 +44,4 @@ QString allDrivesList();
 // form (compared case-insensitively on Windows), else its cleaned absolute form.
 QString canonicalPathKey(const QString &path);
 
-#endif // APPDIRS_H
+#endif  // APPDIRS_H

@@ -7,11 +7,11 @@ namespace {
 
 // Null means standard output; kept atomic because the search thread writes
 // while the front end may have set the stream from another thread earlier.
-std::atomic<FILE *> sink{nullptr};
+std::atomic<FILE *> sink {nullptr};
 
 thread_local QByteArray *captured = nullptr;
 
-} // namespace
+}  // namespace
 
 DiagnosticsCapture::DiagnosticsCapture(QByteArray &buffer) : previous(captured)
 {

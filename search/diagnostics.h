@@ -17,9 +17,9 @@ FILE *diagnosticStream();
 // their order with other output of the process.
 void diagnostic(const char *format, ...)
 #if defined(__GNUC__) || defined(__clang__)
-    __attribute__((format(printf, 1, 2)))
+        __attribute__((format(printf, 1, 2)))
 #endif
-    ;
+        ;
 
 // While it lives, the diagnostics of the calling thread go into `buffer`
 // instead of the sink: a worker's job collects them so that they are written
@@ -39,4 +39,4 @@ private:
 // Writes collected diagnostics to the sink (nothing when empty).
 void writeDiagnostics(const QByteArray &text);
 
-#endif // DIAGNOSTICS_H
+#endif  // DIAGNOSTICS_H

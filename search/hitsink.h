@@ -22,7 +22,7 @@ public:
     HitSink() = default;
     // Hands a piece to `deliver` whenever `pieceSize` hits are kept, and the
     // rest on flush().
-    HitSink(int pieceSize, Deliver deliver) : pieceSize(pieceSize), deliver(std::move(deliver)) {}
+    HitSink(int pieceSize, Deliver deliver) : pieceSize(pieceSize), deliver(std::move(deliver)) { }
 
     void append(TFileInfo hit)
     {
@@ -49,4 +49,4 @@ private:
     QList<TFileInfo> kept;
 };
 
-#endif // HITSINK_H
+#endif  // HITSINK_H

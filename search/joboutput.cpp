@@ -5,9 +5,9 @@
 namespace {
 
 // Waits end in steps this long so that a stop is seen promptly.
-constexpr std::chrono::milliseconds kWaitStep{10};
+constexpr std::chrono::milliseconds kWaitStep {10};
 
-} // namespace
+}  // namespace
 
 bool JobOutput::push(const QList<TFileInfo> &piece)
 {

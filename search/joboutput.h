@@ -22,7 +22,7 @@ class JobOutput
 public:
     static constexpr int kHeldHits = 2000;
 
-    explicit JobOutput(const std::atomic_bool *cancel) : cancel(cancel) {}
+    explicit JobOutput(const std::atomic_bool *cancel) : cancel(cancel) { }
 
     // Worker side. The sink hands the job's hits over in pieces.
     HitSink &sink() { return hits; }
@@ -42,7 +42,7 @@ private:
     bool cancelled() const { return cancel->load(std::memory_order_relaxed); }
 
     const std::atomic_bool *const cancel;
-    HitSink hits{500, [this](const QList<TFileInfo> &piece) { return push(piece); }};
+    HitSink hits {500, [this](const QList<TFileInfo> &piece) { return push(piece); }};
     QByteArray diagnosticText;  // written by the worker only, taken once done
 
     std::mutex mutex;
@@ -52,4 +52,4 @@ private:
     bool done = false;               // guarded by mutex
 };
 
-#endif // JOBOUTPUT_H
+#endif  // JOBOUTPUT_H

@@ -21,23 +21,23 @@ OrderedDelivery::~OrderedDelivery() = default;
 
 void OrderedDelivery::beginFolder(const QString &dirName)
 {
-    items.push_back(Item{Item::Kind::Begin, dirName, {}, {}});
+    items.push_back(Item {Item::Kind::Begin, dirName, {}, {}});
 }
 
 void OrderedDelivery::addHit(TFileInfo hit)
 {
-    items.push_back(Item{Item::Kind::Hit, {}, std::move(hit), {}});
+    items.push_back(Item {Item::Kind::Hit, {}, std::move(hit), {}});
 }
 
 void OrderedDelivery::addJob(std::shared_ptr<JobOutput> job)
 {
-    items.push_back(Item{Item::Kind::Job, {}, {}, std::move(job)});
+    items.push_back(Item {Item::Kind::Job, {}, {}, std::move(job)});
     ++jobsPending;
 }
 
 void OrderedDelivery::endFolder()
 {
-    items.push_back(Item{Item::Kind::End, {}, {}, {}});
+    items.push_back(Item {Item::Kind::End, {}, {}, {}});
 }
 
 void OrderedDelivery::deliverUntilPending(int jobs)
@@ -60,8 +60,8 @@ void OrderedDelivery::deliver(Wait wait, int pendingLimit)
             current->append(std::move(front.hit));
             break;
         case Item::Kind::Job: {
-            const bool mustWait =
-                wait == Wait::ForAll || (pendingLimit >= 0 && jobsPending > pendingLimit);
+            const bool mustWait
+                    = wait == Wait::ForAll || (pendingLimit >= 0 && jobsPending > pendingLimit);
             if (!drainHeadJob(mustWait))
                 return;  // still running, or a stop came
             --jobsPending;
@@ -100,12 +100,13 @@ bool OrderedDelivery::drainHeadJob(bool wait)
 QList<FolderHits> OrderedDelivery::takeUndelivered()
 {
     // The folder being handed on when the stop came, then those after it.
-    QList<FolderHits> folders{FolderHits{currentDir, current ? current->take() : QList<TFileInfo>()}};
+    QList<FolderHits> folders {
+            FolderHits {currentDir, current ? current->take() : QList<TFileInfo>()}};
     current.reset();
     for (Item &item : items) {
         switch (item.kind) {
         case Item::Kind::Begin:
-            folders.append(FolderHits{item.dirName, {}});
+            folders.append(FolderHits {item.dirName, {}});
             break;
         case Item::Kind::Hit:
             folders.last().hits.append(std::move(item.hit));

@@ -76,4 +76,4 @@ private:
     std::unique_ptr<HitSink> current;
 };
 
-#endif // ORDEREDDELIVERY_H
+#endif  // ORDEREDDELIVERY_H

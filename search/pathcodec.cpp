@@ -87,8 +87,8 @@ QString oneCharacter(QTextCodec *codec, const char *bytes, int size)
     QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull);
     const QString decoded = codec->toUnicode(bytes, size, &state);
     const bool single = decoded.size() == 1
-                        || (decoded.size() == 2 && decoded.at(0).isHighSurrogate()
-                            && decoded.at(1).isLowSurrogate());
+            || (decoded.size() == 2 && decoded.at(0).isHighSurrogate()
+                && decoded.at(1).isLowSurrogate());
     if (!single || state.invalidChars != 0 || state.remainingChars != 0
         || decoded.at(0) == QChar::ReplacementCharacter || decoded.at(0).unicode() == 0)
         return QString();
@@ -127,7 +127,7 @@ QString decodeWithCodec(QTextCodec *codec, const char *bytes, int size)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 QString decodePath(const char *bytes, int size)
 {

@@ -26,4 +26,4 @@ bool hasUndecodedBytes(const QString &path);
 // none (an ordinary character, or half of a surrogate pair).
 int undecodedByteAt(const QString &path, int index);
 
-#endif // PATHCODEC_H
+#endif  // PATHCODEC_H

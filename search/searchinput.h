@@ -30,4 +30,4 @@ QString invalidNamePattern(const QStringList &patterns, bool exact);
 // be found. A lone carriage return can: it stays inside the line it is in.
 bool holdsLineBreak(const QString &text);
 
-#endif // SEARCHINPUT_H
+#endif  // SEARCHINPUT_H

@@ -117,7 +117,7 @@ constexpr int kPendingJobs = 64;
 constexpr size_t kFoldersClosedTogether = 32;
 constexpr int kClosingGroups = 2;
 
-} // namespace
+}  // namespace
 
 struct searchThread::Walk
 {
@@ -139,7 +139,7 @@ struct searchThread::Walk
     std::vector<std::unique_ptr<ContentMatcher>> matchers;
     std::unique_ptr<OrderedDelivery> delivery;
     std::vector<std::shared_ptr<UniqueFd>> leftFolders;  // not yet given to a worker to close
-    std::atomic_int closingGroups{0};  // given to the workers and not yet closed
+    std::atomic_int closingGroups {0};                   // given to the workers and not yet closed
     WorkerPool pool;  // last, so it ends (and its jobs with it) first
 
     // Closing a folder that was read frees the kernel's index of its
@@ -147,7 +147,8 @@ struct searchThread::Walk
     // folder: the workers do it, a group at a time.
     void closeOnWorkers(std::shared_ptr<UniqueFd> folder)
     {
-        if (pool.threadCount() == 0 || closingGroups.load(std::memory_order_relaxed) >= kClosingGroups)
+        if (pool.threadCount() == 0
+            || closingGroups.load(std::memory_order_relaxed) >= kClosingGroups)
             return;  // closed here as it goes
         leftFolders.push_back(std::move(folder));
         if (leftFolders.size() < kFoldersClosedTogether)
@@ -178,17 +179,19 @@ void searchThread::run()
     leftOver.clear();
     Walk walk(nameFilters, &cancelRequested, threadsForRun());
     walk.delivery = std::make_unique<OrderedDelivery>(
-        kPieceSize,
-        [this](const QString &dirName, const QList<TFileInfo> &piece) { return deliver(dirName, piece); },
-        &cancelRequested);
+            kPieceSize,
+            [this](const QString &dirName, const QList<TFileInfo> &piece) {
+                return deliver(dirName, piece);
+            },
+            &cancelRequested);
     for (int i = 0; i < walk.pool.workerCount(); ++i) {
         walk.matchers.push_back(workerMatcher(*matcher));
         walk.listers.push_back(std::make_unique<DirectoryLister>(nameFilters, &cancelRequested));
     }
     if (walk.pool.threadCount() > 0)
         walk.prefetch = std::make_unique<ListingPrefetch>(
-            walk.pool, walk.listers, recursive, kFoldersReadPerWorker * walk.pool.threadCount(),
-            kFoldersKeptAhead, &cancelRequested);
+                walk.pool, walk.listers, recursive, kFoldersReadPerWorker * walk.pool.threadCount(),
+                kFoldersKeptAhead, &cancelRequested);
     for (const QDir &dir : qAsConst(dirList)) {
         if (cancelRequested)
             break;
@@ -237,16 +240,16 @@ void searchThread::walkDirectory(Walk &walk, const DirectoryListing *readAhead)
     for (int i = 0; i < listing.subdirs.size() && !cancelRequested; ++i) {
         const ListedEntry &subdir = listing.subdirs.at(i);
         // Hits found so far keep flowing while a worker reads the folder.
-        const std::shared_ptr<PrefetchedFolder> ahead =
-            walk.prefetch ? walk.prefetch->take(i, walk.folders.topFd(), walk.lister,
-                                                [&walk] { walk.delivery->deliverReady(); })
-                          : nullptr;
+        const std::shared_ptr<PrefetchedFolder> ahead = walk.prefetch
+                ? walk.prefetch->take(i, walk.folders.topFd(), walk.lister,
+                                      [&walk] { walk.delivery->deliverReady(); })
+                : nullptr;
         FolderStack::Entered entered;
         if (ahead) {
             entered = ahead->opened != FolderStack::Entered::Yes ? ahead->opened
-                      : !ahead->listed ? FolderStack::Entered::Unreadable
-                      : walk.folders.adopt(subdir.bytes, ahead->fd.release(),
-                                           ahead->device, ahead->inode);
+                    : !ahead->listed                             ? FolderStack::Entered::Unreadable
+                                     : walk.folders.adopt(subdir.bytes, ahead->fd.release(),
+                                                          ahead->device, ahead->inode);
         } else {
             entered = walk.folders.enter(subdir.bytes);
         }
@@ -286,7 +289,7 @@ bool searchThread::deliver(const QString &dirName, const QList<TFileInfo> &piece
     QMutexLocker lock(&emitMutex);
     if (cancelRequested)
         return false;  // nothing is emitted after a stop
-    handOver(this);  // to the receiver of the queued signal
+    handOver(this);    // to the receiver of the queued signal
     emit PushGotFiles(dirName, piece);
     return true;
 }
@@ -297,7 +300,7 @@ void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
 {
     if (grepText.isEmpty()) {
         for (const ListedEntry &entry : listing.matches)
-            walk.delivery->addHit(TFileInfo{entry.name, 0, QString()});
+            walk.delivery->addHit(TFileInfo {entry.name, 0, QString()});
     }
     using Search = std::function<void(ContentMatcher &, int folderFd, HitSink &)>;
     std::shared_ptr<UniqueFd> folder;  // the folder's descriptor, kept open for the jobs
@@ -330,7 +333,8 @@ void searchThread::searchEntries(Walk &walk, const DirectoryListing &listing)
         const auto submitGroup = [&] {
             if (group.empty())
                 return;
-            submit([this, files = std::move(group)](ContentMatcher &matcher, int fd, HitSink &hits) {
+            submit([this, files = std::move(group)](ContentMatcher &matcher, int fd,
+                                                    HitSink &hits) {
                 for (const ListedEntry &entry : files) {
                     if (matcher.isCancelled())
                         return;

@@ -32,9 +32,8 @@ public:
     // Stops a running search and waits for the thread before the object goes.
     ~searchThread() override;
 
-    void setParameters(const QList<QDir> &dirs, const QStringList &patterns,
-                       const QString &text, Qt::CaseSensitivity cs, bool recursive,
-                       bool exact, bool deep);
+    void setParameters(const QList<QDir> &dirs, const QStringList &patterns, const QString &text,
+                       Qt::CaseSensitivity cs, bool recursive, bool exact, bool deep);
 
     // The code page of archive member names that say nothing of their
     // encoding; null (the default) follows the locale's language.
@@ -61,7 +60,10 @@ public:
     // Folders that could not be opened or read, and files that could not be
     // opened, in the current or last search (no permission, I/O errors); what
     // vanished while the search ran is not counted.
-    quint64 unreadableFolders() const { return unreadableFolderCount.load(std::memory_order_relaxed); }
+    quint64 unreadableFolders() const
+    {
+        return unreadableFolderCount.load(std::memory_order_relaxed);
+    }
     quint64 unreadableFiles() const { return unreadableFileCount.load(std::memory_order_relaxed); }
 
     // Hits of a folder are handed over in pieces of at most this many.
@@ -103,13 +105,13 @@ private:
     std::unique_ptr<ContentMatcher> matcher;
     ArchiveNameRules archiveNames;
 
-    std::atomic<quint64> visitedCount{0};
-    std::atomic<quint64> unreadableFolderCount{0};
-    std::atomic<quint64> unreadableFileCount{0};
+    std::atomic<quint64> visitedCount {0};
+    std::atomic<quint64> unreadableFolderCount {0};
+    std::atomic<quint64> unreadableFileCount {0};
     QList<FolderHits> leftOver;  // written by the worker, read once it has finished
     int workerCount = 0;
-    std::atomic_bool cancelRequested{false};  // set by stop() under emitMutex
+    std::atomic_bool cancelRequested {false};  // set by stop() under emitMutex
     QMutex emitMutex;  // guards the check-then-emit against stop(); recursive for direct slots
 };
 
-#endif // SEARCHTHREAD_H
+#endif  // SEARCHTHREAD_H

@@ -8,9 +8,9 @@
 // One hit. The directory of the hit travels beside the list, not in the record.
 struct TFileInfo
 {
-    QString fileName;  // entry name as listed, or the archive hit name
-    qint64 lineNo = 0; // 1-based line of a content hit, 0 for a name hit
-    QString lineText;  // the matching line as prepared by the matcher; empty for a name hit
+    QString fileName;   // entry name as listed, or the archive hit name
+    qint64 lineNo = 0;  // 1-based line of a content hit, 0 for a name hit
+    QString lineText;   // the matching line as prepared by the matcher; empty for a name hit
 };
 
 inline bool operator==(const TFileInfo &a, const TFileInfo &b)
@@ -20,4 +20,4 @@ inline bool operator==(const TFileInfo &a, const TFileInfo &b)
 
 Q_DECLARE_METATYPE(TFileInfo)
 
-#endif // TFILEINFO_H
+#endif  // TFILEINFO_H

@@ -30,8 +30,8 @@ inline void takeOver(const void *thread)
     __tsan_acquire(const_cast<void *>(thread));
 }
 #else
-inline void handOver(const void *) {}
-inline void takeOver(const void *) {}
+inline void handOver(const void *) { }
+inline void takeOver(const void *) { }
 #endif
 
-#endif // THREADHANDOVER_H
+#endif  // THREADHANDOVER_H

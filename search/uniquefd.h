@@ -7,7 +7,7 @@
 class UniqueFd
 {
 public:
-    explicit UniqueFd(int fd = -1) : descriptor(fd) {}
+    explicit UniqueFd(int fd = -1) : descriptor(fd) { }
     ~UniqueFd()
     {
         if (descriptor >= 0)
@@ -15,7 +15,7 @@ public:
     }
     UniqueFd(const UniqueFd &) = delete;
     UniqueFd &operator=(const UniqueFd &) = delete;
-    UniqueFd(UniqueFd &&other) noexcept : descriptor(other.release()) {}
+    UniqueFd(UniqueFd &&other) noexcept : descriptor(other.release()) { }
     UniqueFd &operator=(UniqueFd &&other) noexcept
     {
         if (this != &other) {
@@ -38,4 +38,4 @@ private:
     int descriptor;
 };
 
-#endif // UNIQUEFD_H
+#endif  // UNIQUEFD_H

@@ -43,4 +43,4 @@ private:
     std::vector<std::thread> threads;
 };
 
-#endif // WORKERPOOL_H
+#endif  // WORKERPOOL_H

@@ -21,19 +21,17 @@
 struct MainWindowParts
 {
     explicit MainWindowParts(MainWindow &window)
-        : window(window),
-          find(window.findChild<QComboBox *>(QStringLiteral("comboBoxForFind"))),
+        : window(window), find(window.findChild<QComboBox *>(QStringLiteral("comboBoxForFind"))),
           grep(window.findChild<QComboBox *>(QStringLiteral("comboBoxForGrep"))),
           dir(window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"))),
           exact(window.findChild<QCheckBox *>(QStringLiteral("checkBox_searchExact"))),
           recursive(window.findChild<QCheckBox *>(QStringLiteral("checkBox_recursive"))),
           searchButton(window.findChild<QToolButton *>(QStringLiteral("toolButtonSearchST"))),
           table(window.findChild<QTableView *>(QStringLiteral("tableView_result"))),
-          busyBar(window.findChild<QProgressBar *>()),
-          worker(window.findChild<QThread *>())
+          busyBar(window.findChild<QProgressBar *>()), worker(window.findChild<QThread *>())
     {
-        const auto labels =
-            window.statusBar()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+        const auto labels
+                = window.statusBar()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
         countLabel = labels.value(0);
         spareLabel = labels.value(1);
     }
@@ -41,7 +39,7 @@ struct MainWindowParts
     bool complete() const
     {
         return find && grep && dir && exact && recursive && searchButton && table && busyBar
-            && worker && countLabel && spareLabel;
+                && worker && countLabel && spareLabel;
     }
 
     QStandardItemModel *model() const { return qobject_cast<QStandardItemModel *>(table->model()); }
@@ -85,7 +83,7 @@ inline QList<TFileInfo> nameHits(const QStringList &names)
 {
     QList<TFileInfo> hits;
     for (const QString &name : names)
-        hits << TFileInfo{name, 0, QString()};
+        hits << TFileInfo {name, 0, QString()};
     return hits;
 }
 
@@ -97,4 +95,4 @@ inline QList<TFileInfo> numberedNameHits(int count)
     return nameHits(names);
 }
 
-#endif // MAINWINDOWPARTS_H
+#endif  // MAINWINDOWPARTS_H

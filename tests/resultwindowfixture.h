@@ -67,4 +67,4 @@ private:
     QTableView *view;
 };
 
-#endif // RESULTWINDOWFIXTURE_H
+#endif  // RESULTWINDOWFIXTURE_H

@@ -3,8 +3,8 @@
 #include "archivesearch.h"
 #include "contentmatcher.h"
 #include "diagnostics.h"
-#include "rarlayout.h"
 #include "membernames.h"
+#include "rarlayout.h"
 #include "rarvolumeset.h"
 #include "rawzip.h"
 #include "timescale.h"
@@ -49,7 +49,8 @@ ContentMatcher makeMatcher(const QStringList &patterns, const QString &text, boo
     for (const QString &pattern : patterns) {
         const bool asTyped = exact || pattern.startsWith(QLatin1Char('='));
         const QString wildcard = pattern.startsWith(QLatin1Char('=')) ? pattern.mid(1) : pattern;
-        matcher.nameRegExps << QRegExp(asTyped ? wildcard : QLatin1Char('*') + wildcard + QLatin1Char('*'),
+        matcher.nameRegExps << QRegExp(asTyped ? wildcard
+                                               : QLatin1Char('*') + wildcard + QLatin1Char('*'),
                                        Qt::CaseInsensitive, QRegExp::WildcardUnix);
     }
     matcher.grepText = text;
@@ -126,7 +127,7 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-} // namespace
+}  // namespace
 
 class TestArchives : public QObject
 {
@@ -196,34 +197,34 @@ void TestArchives::zipNameSearch_data()
     QTest::addColumn<bool>("exact");
     QTest::addColumn<QStringList>("expected");
 
-    const QByteArrayList docs{"x/readme.txt", "x/a.doc"};
+    const QByteArrayList docs {"x/readme.txt", "x/a.doc"};
     QTest::newRow("zip/a txt pattern finds the nested member with separators")
-        << "docs.zip" << docs << QStringList{"*.txt"} << true
-        << QStringList{"docs.zip" + kSep + "x" + kSep + "readme.txt|0|"};
+            << "docs.zip" << docs << QStringList {"*.txt"} << true
+            << QStringList {"docs.zip" + kSep + "x" + kSep + "readme.txt|0|"};
     QTest::newRow("zip/an upper-case suffix is searched like a lower-case one")
-        << "DOCS.ZIP" << docs << QStringList{"*.txt"} << true
-        << QStringList{"DOCS.ZIP" + kSep + "x" + kSep + "readme.txt|0|"};
+            << "DOCS.ZIP" << docs << QStringList {"*.txt"} << true
+            << QStringList {"DOCS.ZIP" + kSep + "x" + kSep + "readme.txt|0|"};
     QTest::newRow("zip/a mixed-case suffix is searched too")
-        << "docs.Zip" << docs << QStringList{"a.doc"} << true
-        << QStringList{"docs.Zip" + kSep + "x" + kSep + "a.doc|0|"};
+            << "docs.Zip" << docs << QStringList {"a.doc"} << true
+            << QStringList {"docs.Zip" + kSep + "x" + kSep + "a.doc|0|"};
     QTest::newRow("zip/only the part after the last slash is matched")
-        << "docs.zip" << docs << QStringList{"x*"} << true << QStringList();
+            << "docs.zip" << docs << QStringList {"x*"} << true << QStringList();
     QTest::newRow("zip/a directory entry is reported when a pattern matches the empty name")
-        << "dirs.zip" << QByteArrayList{"x/", "x/readme.txt"} << QStringList{""} << false
-        << QStringList{"dirs.zip" + kSep + "x" + kSep + "|0|",
-                       "dirs.zip" + kSep + "x" + kSep + "readme.txt|0|"};
+            << "dirs.zip" << QByteArrayList {"x/", "x/readme.txt"} << QStringList {""} << false
+            << QStringList {"dirs.zip" + kSep + "x" + kSep + "|0|",
+                            "dirs.zip" + kSep + "x" + kSep + "readme.txt|0|"};
     QTest::newRow("zip/a directory entry is left out when no pattern matches the empty name")
-        << "dirs.zip" << QByteArrayList{"x/", "x/readme.txt"} << QStringList{"readme"} << false
-        << QStringList{"dirs.zip" + kSep + "x" + kSep + "readme.txt|0|"};
+            << "dirs.zip" << QByteArrayList {"x/", "x/readme.txt"} << QStringList {"readme"}
+            << false << QStringList {"dirs.zip" + kSep + "x" + kSep + "readme.txt|0|"};
     QTest::newRow("zip/an empty pattern list gives no hits")
-        << "docs.zip" << docs << QStringList() << false << QStringList();
+            << "docs.zip" << docs << QStringList() << false << QStringList();
     QTest::newRow("zip/a climbing member name is only text in the hit")
-        << "climb.zip" << QByteArrayList{"../escape.txt"} << QStringList{"escape"} << false
-        << QStringList{"climb.zip" + kSep + ".." + kSep + "escape.txt|0|"};
+            << "climb.zip" << QByteArrayList {"../escape.txt"} << QStringList {"escape"} << false
+            << QStringList {"climb.zip" + kSep + ".." + kSep + "escape.txt|0|"};
     const QByteArray longName = "deep/" + QByteArray(290, 'n') + ".txt";
     QTest::newRow("zip/a member name of 300 bytes is read in full")
-        << "long.zip" << QByteArrayList{longName} << QStringList{"*.txt"} << true
-        << QStringList{"long.zip" + kSep + "deep" + kSep + QString(290, 'n') + ".txt|0|"};
+            << "long.zip" << QByteArrayList {longName} << QStringList {"*.txt"} << true
+            << QStringList {"long.zip" + kSep + "deep" + kSep + QString(290, 'n') + ".txt|0|"};
 }
 
 void TestArchives::zipNameSearch()
@@ -255,13 +256,16 @@ void TestArchives::zipContentSearch_data()
 
     const QString readme = "docs.zip" + kSep + "x" + kSep + "readme.txt";
     QTest::newRow("zip/a line inside a member keeps its number")
-        << QStringList{"txt"} << "needle" << QStringList{readme + "|4|fourth needle line"};
+            << QStringList {"txt"} << "needle" << QStringList {readme + "|4|fourth needle line"};
     QTest::newRow("zip/a member whose name does not match is not searched")
-        << QStringList{"doc"} << "needle" << QStringList{"docs.zip" + kSep + "x" + kSep + "a.doc|1|needle in a doc"};
+            << QStringList {"doc"} << "needle"
+            << QStringList {"docs.zip" + kSep + "x" + kSep + "a.doc|1|needle in a doc"};
     QTest::newRow("zip/a directory entry is never extracted")
-        << QStringList{""} << "needle"
-        << QStringList{readme + "|4|fourth needle line", "docs.zip" + kSep + "x" + kSep + "a.doc|1|needle in a doc"};
-    QTest::newRow("zip/an empty pattern list gives no hits") << QStringList() << "needle" << QStringList();
+            << QStringList {""} << "needle"
+            << QStringList {readme + "|4|fourth needle line",
+                            "docs.zip" + kSep + "x" + kSep + "a.doc|1|needle in a doc"};
+    QTest::newRow("zip/an empty pattern list gives no hits")
+            << QStringList() << "needle" << QStringList();
 }
 
 void TestArchives::zipContentSearch()
@@ -272,10 +276,10 @@ void TestArchives::zipContentSearch()
 
     TreeBuilder dir;
     const QString path = ZipBuilder(dir.path("docs.zip"))
-                             .add("x/")
-                             .add("x/readme.txt", "one\ntwo\nthree\nfourth needle line\nfive\n")
-                             .add("x/a.doc", "needle in a doc\n")
-                             .close();
+                                 .add("x/")
+                                 .add("x/readme.txt", "one\ntwo\nthree\nfourth needle line\nfive\n")
+                                 .add("x/a.doc", "needle in a doc\n")
+                                 .close();
     DiagnosticCapture diagnostics;
     QList<TFileInfo> hits;
     hits = archiveHits(path, makeMatcher(patterns, text));
@@ -287,14 +291,15 @@ void TestArchives::zipClimbingMemberNameStaysText()
 {
     TreeBuilder dir;
     const QString archive = ZipBuilder(dir.path("in/climb.zip"))
-                                .add("../escape.txt", "escaped needle\n")
-                                .add("last.txt", "the last member\n")
-                                .close();
+                                    .add("../escape.txt", "escaped needle\n")
+                                    .add("last.txt", "the last member\n")
+                                    .close();
     QList<TFileInfo> hits;
     hits = archiveHits(archive, makeMatcher({"txt"}, "needle"));
 
-    QCOMPARE(describe(hits), QStringList{"climb.zip" + kSep + ".." + kSep + "escape.txt|1|escaped needle"});
-    QCOMPARE(QDir(dir.path("in")).entryList(QDir::Files), QStringList{"climb.zip"});
+    QCOMPARE(describe(hits),
+             QStringList {"climb.zip" + kSep + ".." + kSep + "escape.txt|1|escaped needle"});
+    QCOMPARE(QDir(dir.path("in")).entryList(QDir::Files), QStringList {"climb.zip"});
     QVERIFY(!QFile::exists(dir.path("escape.txt")));
 }
 
@@ -302,7 +307,8 @@ void TestArchives::fakeZipWritesOpenError_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("zip/a text file named .zip") << "fake.zip" << QByteArray("needle, but no archive\n");
+    QTest::newRow("zip/a text file named .zip")
+            << "fake.zip" << QByteArray("needle, but no archive\n");
     QTest::newRow("zip/an empty file named .ZIP") << "empty.ZIP" << QByteArray();
 }
 
@@ -336,7 +342,7 @@ void TestArchives::largeZipMemberStreamsAndStops()
              qPrintable(QStringLiteral("grew by %1 kB").arg(maxResidentKb() - before)));
 
     // A stop inside the member ends the walk promptly.
-    std::atomic_bool stop{false};
+    std::atomic_bool stop {false};
     matcher.cancelFlag = &stop;
     QElapsedTimer timer;
     std::thread walker([&] {
@@ -361,79 +367,100 @@ void TestArchives::rarFixtures_data()
     const auto in = [](const char *archive, const QString &member) {
         return QString::fromLatin1(archive) + kSep + member;
     };
-    const QByteArray password = "\nPassword required: Password for encrypted file or header is not specified";
+    const QByteArray password
+            = "\nPassword required: Password for encrypted file or header is not specified";
     const QByteArray fixtures = QFile::encodeName(kFixtures);
 
     QTest::newRow("rar/rar4 name search lists members, folders and links in order")
-        << "basic-rar4.rar" << QStringList{""} << QString()
-        << QStringList{in("basic-rar4.rar", "test.txt|0|"), in("basic-rar4.rar", "testlink|0|"),
-                       in("basic-rar4.rar", "testdir/test.txt|0|"), in("basic-rar4.rar", "testdir|0|"),
-                       in("basic-rar4.rar", "testemptydir|0|")}
-        << QByteArray();
+            << "basic-rar4.rar" << QStringList {""} << QString()
+            << QStringList {in("basic-rar4.rar", "test.txt|0|"),
+                            in("basic-rar4.rar", "testlink|0|"),
+                            in("basic-rar4.rar", "testdir/test.txt|0|"),
+                            in("basic-rar4.rar", "testdir|0|"),
+                            in("basic-rar4.rar", "testemptydir|0|")}
+            << QByteArray();
     QTest::newRow("rar/a member name is matched after its last slash only")
-        << "basic-rar4.rar" << QStringList{"testd"} << QString()
-        << QStringList{in("basic-rar4.rar", "testdir|0|")} << QByteArray();
+            << "basic-rar4.rar" << QStringList {"testd"} << QString()
+            << QStringList {in("basic-rar4.rar", "testdir|0|")} << QByteArray();
     QTest::newRow("rar/rar4 content search finds lines in stored members")
-        << "basic-rar4.rar" << QStringList{"test.txt"} << "text document"
-        << QStringList{in("basic-rar4.rar", "test.txt|1|test text document"),
-                       in("basic-rar4.rar", "testdir/test.txt|1|test text document")}
-        << QByteArray();
+            << "basic-rar4.rar" << QStringList {"test.txt"} << "text document"
+            << QStringList {in("basic-rar4.rar", "test.txt|1|test text document"),
+                            in("basic-rar4.rar", "testdir/test.txt|1|test text document")}
+            << QByteArray();
     QTest::newRow("rar/rar4 content search decompresses members")
-        << "compressed-rar4.rar" << QStringList{"test.txt"} << "document"
-        << QStringList{in("compressed-rar4.rar", "testdir/test.txt|1|test text document")} << QByteArray();
+            << "compressed-rar4.rar" << QStringList {"test.txt"} << "document"
+            << QStringList {in("compressed-rar4.rar", "testdir/test.txt|1|test text document")}
+            << QByteArray();
     QTest::newRow("rar/rar5 stored member is searched")
-        << "stored-rar5.rar" << QStringList{""} << "libarchive"
-        << QStringList{in("stored-rar5.rar", "helloworld.txt|1|hello libarchive test suite!")} << QByteArray();
+            << "stored-rar5.rar" << QStringList {""} << "libarchive"
+            << QStringList {in("stored-rar5.rar", "helloworld.txt|1|hello libarchive test suite!")}
+            << QByteArray();
     QTest::newRow("rar/rar5 name search lists every member")
-        << "multiple-files-rar5.rar" << QStringList{"bin"} << QString()
-        << QStringList{in("multiple-files-rar5.rar", "test1.bin|0|"), in("multiple-files-rar5.rar", "test2.bin|0|"),
-                       in("multiple-files-rar5.rar", "test3.bin|0|"), in("multiple-files-rar5.rar", "test4.bin|0|")}
-        << QByteArray();
+            << "multiple-files-rar5.rar" << QStringList {"bin"} << QString()
+            << QStringList {in("multiple-files-rar5.rar", "test1.bin|0|"),
+                            in("multiple-files-rar5.rar", "test2.bin|0|"),
+                            in("multiple-files-rar5.rar", "test3.bin|0|"),
+                            in("multiple-files-rar5.rar", "test4.bin|0|")}
+            << QByteArray();
     QTest::newRow("rar/Unicode member names come out as Unicode")
-        << "unicode-names.rar" << QStringList{"テスト", "漢字"} << QString()
-        << QStringList{in("unicode-names.rar", "表だよ/漢字長いファイル名long-filename-in-漢字.txt|0|"),
-                       in("unicode-names.rar", "abcdefghijklmnopqrsテスト.txt|0|")}
-        << QByteArray();
+            << "unicode-names.rar" << QStringList {"テスト", "漢字"} << QString()
+            << QStringList {in("unicode-names.rar",
+                               "表だよ/漢字長いファイル名long-filename-in-漢字.txt|0|"),
+                            in("unicode-names.rar", "abcdefghijklmnopqrsテスト.txt|0|")}
+            << QByteArray();
     QTest::newRow("rar/a member with a Unicode name is searched")
-        << "unicode-names.rar" << QStringList{"漢字"} << "kanji"
-        << QStringList{in("unicode-names.rar", "表だよ/漢字長いファイル名long-filename-in-漢字.txt|1|kanji")}
-        << QByteArray();
+            << "unicode-names.rar" << QStringList {"漢字"} << "kanji"
+            << QStringList {in("unicode-names.rar",
+                               "表だよ/漢字長いファイル名long-filename-in-漢字.txt|1|kanji")}
+            << QByteArray();
     QTest::newRow("rar/an empty pattern list gives no hits")
-        << "basic-rar4.rar" << QStringList() << QString() << QStringList() << QByteArray();
+            << "basic-rar4.rar" << QStringList() << QString() << QStringList() << QByteArray();
     QTest::newRow("rar/rar4 encrypted member asks for a password and ends the walk")
-        << "encrypted-data-rar4.rar" << QStringList{"txt"} << "foo" << QStringList() << password;
+            << "encrypted-data-rar4.rar" << QStringList {"txt"} << "foo" << QStringList()
+            << password;
     QTest::newRow("rar/rar4 encrypted members are still listed by name")
-        << "encrypted-data-rar4.rar" << QStringList{"txt"} << QString()
-        << QStringList{in("encrypted-data-rar4.rar", "foo.txt|0|"), in("encrypted-data-rar4.rar", "bar.txt|0|")}
-        << QByteArray();
+            << "encrypted-data-rar4.rar" << QStringList {"txt"} << QString()
+            << QStringList {in("encrypted-data-rar4.rar", "foo.txt|0|"),
+                            in("encrypted-data-rar4.rar", "bar.txt|0|")}
+            << QByteArray();
     QTest::newRow("rar/rar5 members before the encrypted one are searched, then the walk ends")
-        << "encrypted-rar5.rar" << QStringList{"txt"} << "This is from"
-        << QStringList{in("encrypted-rar5.rar", "a.txt|1|This is from a.txt")} << password;
+            << "encrypted-rar5.rar" << QStringList {"txt"} << "This is from"
+            << QStringList {in("encrypted-rar5.rar", "a.txt|1|This is from a.txt")} << password;
     QTest::newRow("rar/damaged data is reported and ends the walk")
-        << "invalid.rar" << QStringList{""} << "x" << QStringList()
-        << "\n" + fixtures + "/invalid.rar: archive header or data are damaged";
+            << "invalid.rar" << QStringList {""} << "x" << QStringList()
+            << "\n" + fixtures + "/invalid.rar: archive header or data are damaged";
     QTest::newRow("rar/a damaged header after a listed member is reported")
-        << "invalid.rar" << QStringList{""} << QString() << QStringList{in("invalid.rar", "test|0|")}
-        << "\n" + fixtures + "/invalid.rar: archive header or data are damaged";
+            << "invalid.rar" << QStringList {""} << QString()
+            << QStringList {in("invalid.rar", "test|0|")}
+            << "\n" + fixtures + "/invalid.rar: archive header or data are damaged";
     QTest::newRow("rar/a missing archive cannot be opened")
-        << "absent.rar" << QStringList{""} << QString() << QStringList()
-        << "\nCannot open " + fixtures + "/absent.rar";
+            << "absent.rar" << QStringList {""} << QString() << QStringList()
+            << "\nCannot open " + fixtures + "/absent.rar";
     QTest::newRow("rar/the first volume reads the whole set")
-        << "multivolume.part0001.rar" << QStringList{"test.txt", "testemptydir"} << QString()
-        << QStringList{in("multivolume.part0001.rar", "ppmd_lzss_conversion_test.txt|0|"),
-                       in("multivolume.part0001.rar", "testdir/test.txt|0|"),
-                       in("multivolume.part0001.rar", "testemptydir|0|")}
-        << "\n  ... volume " + fixtures + "/multivolume.part0002.rar\n"
-           "\n  ... volume " + fixtures + "/multivolume.part0003.rar\n"
-           "\n  ... volume " + fixtures + "/multivolume.part0004.rar\n";
+            << "multivolume.part0001.rar" << QStringList {"test.txt", "testemptydir"} << QString()
+            << QStringList {in("multivolume.part0001.rar", "ppmd_lzss_conversion_test.txt|0|"),
+                            in("multivolume.part0001.rar", "testdir/test.txt|0|"),
+                            in("multivolume.part0001.rar", "testemptydir|0|")}
+            << "\n  ... volume " + fixtures
+                    + "/multivolume.part0002.rar\n"
+                      "\n  ... volume "
+                    + fixtures
+                    + "/multivolume.part0003.rar\n"
+                      "\n  ... volume "
+                    + fixtures + "/multivolume.part0004.rar\n";
     QTest::newRow("rar/a member of the last volume is searched from the first")
-        << "multivolume.part0001.rar" << QStringList{"=test.txt"} << "document"
-        << QStringList{in("multivolume.part0001.rar", "testdir/test.txt|1|test text document")}
-        << "\n  ... volume " + fixtures + "/multivolume.part0002.rar\n"
-           "\n  ... volume " + fixtures + "/multivolume.part0003.rar\n"
-           "\n  ... volume " + fixtures + "/multivolume.part0004.rar\n";
+            << "multivolume.part0001.rar" << QStringList {"=test.txt"} << "document"
+            << QStringList {in("multivolume.part0001.rar", "testdir/test.txt|1|test text document")}
+            << "\n  ... volume " + fixtures
+                    + "/multivolume.part0002.rar\n"
+                      "\n  ... volume "
+                    + fixtures
+                    + "/multivolume.part0003.rar\n"
+                      "\n  ... volume "
+                    + fixtures + "/multivolume.part0004.rar\n";
     QTest::newRow("rar/a later volume is passed over when its first volume is beside it")
-        << "multivolume.part0004.rar" << QStringList{""} << QString() << QStringList() << QByteArray();
+            << "multivolume.part0004.rar" << QStringList {""} << QString() << QStringList()
+            << QByteArray();
 }
 
 void TestArchives::rarFixtures()
@@ -470,12 +497,12 @@ void TestArchives::rarVolumeWithoutItsNeighbours_data()
     QTest::addColumn<QString>("missing");
 
     QTest::newRow("rar/a first volume alone abandons the missing next volume")
-        << QStringList{"multivolume.part0001.rar"} << QString()
-        << QStringList{"multivolume.part0001.rar" + kSep + "ppmd_lzss_conversion_test.txt|0|"}
-        << "multivolume.part0002.rar";
+            << QStringList {"multivolume.part0001.rar"} << QString()
+            << QStringList {"multivolume.part0001.rar" + kSep + "ppmd_lzss_conversion_test.txt|0|"}
+            << "multivolume.part0002.rar";
     QTest::newRow("rar/a later volume alone abandons the missing previous volume")
-        << QStringList{"multivolume.part0003.rar", "multivolume.part0004.rar"} << "document" << QStringList()
-        << "multivolume.part0002.rar";
+            << QStringList {"multivolume.part0003.rar", "multivolume.part0004.rar"} << "document"
+            << QStringList() << "multivolume.part0002.rar";
 }
 
 void TestArchives::rarVolumeWithoutItsNeighbours()
@@ -496,7 +523,9 @@ void TestArchives::rarVolumeWithoutItsNeighbours()
     QVERIFY(timer.elapsed() < 10000);
     QCOMPARE(describe(hits), expected);
     const QByteArray output = capture.text();
-    QVERIFY2(output.contains("\n\nVolume " + QFile::encodeName(dir.path(missing)) + " is required\n"), output);
+    QVERIFY2(output.contains("\n\nVolume " + QFile::encodeName(dir.path(missing))
+                             + " is required\n"),
+             output);
     QVERIFY2(output.endsWith("\nEnter your choice: Volume open error"), output);
 }
 
@@ -525,11 +554,18 @@ void TestArchives::rarLayoutOfFixtures_data()
     QTest::addColumn<bool>("isVolume");
     QTest::addColumn<bool>("isFirstVolume");
 
-    QTest::newRow("layout/rar5 marks its encrypted members") << "encrypted-rar5.rar" << "pepe" << false << true;
-    QTest::newRow("layout/rar4 marks its encrypted members") << "encrypted-data-rar4.rar" << "ee" << false << true;
-    QTest::newRow("layout/first volume ends with a member split after") << "multivolume.part0001.rar" << ">" << true << true;
-    QTest::newRow("layout/middle volume continues the member both ways") << "multivolume.part0002.rar" << "x" << true << false;
-    QTest::newRow("layout/last volume starts with a continued member") << "multivolume.part0004.rar" << "<ppppp" << true << false;
+    QTest::newRow("layout/rar5 marks its encrypted members") << "encrypted-rar5.rar"
+                                                             << "pepe" << false << true;
+    QTest::newRow("layout/rar4 marks its encrypted members") << "encrypted-data-rar4.rar"
+                                                             << "ee" << false << true;
+    QTest::newRow("layout/first volume ends with a member split after")
+            << "multivolume.part0001.rar"
+            << ">" << true << true;
+    QTest::newRow("layout/middle volume continues the member both ways")
+            << "multivolume.part0002.rar"
+            << "x" << true << false;
+    QTest::newRow("layout/last volume starts with a continued member") << "multivolume.part0004.rar"
+                                                                       << "<ppppp" << true << false;
 }
 
 void TestArchives::rarLayoutOfFixtures()
@@ -577,17 +613,23 @@ void TestArchives::volumeNames_data()
     QTest::addColumn<QString>("first");
 
     QTest::newRow("volumes/new numbering keeps the digits' width")
-        << "/d/set.part0009.rar" << true << 1 << "/d/set.part0010.rar" << "/d/set.part0001.rar";
+            << "/d/set.part0009.rar" << true << 1 << "/d/set.part0010.rar"
+            << "/d/set.part0001.rar";
     QTest::newRow("volumes/new numbering steps back")
-        << "/d/set.part2.RAR" << true << -1 << "/d/set.part1.RAR" << "/d/set.part1.RAR";
+            << "/d/set.part2.RAR" << true << -1 << "/d/set.part1.RAR"
+            << "/d/set.part1.RAR";
     QTest::newRow("volumes/nothing comes before the first new-numbered volume")
-        << "/d/set.part1.rar" << true << -1 << "" << "/d/set.part1.rar";
+            << "/d/set.part1.rar" << true << -1 << ""
+            << "/d/set.part1.rar";
     QTest::newRow("volumes/old numbering goes from rar to r00")
-        << "/d/set.rar" << false << 1 << "/d/set.r00" << "/d/set.rar";
+            << "/d/set.rar" << false << 1 << "/d/set.r00"
+            << "/d/set.rar";
     QTest::newRow("volumes/old numbering goes back from r00 to rar")
-        << "/d/set.r00" << false << -1 << "/d/set.rar" << "/d/set.rar";
+            << "/d/set.r00" << false << -1 << "/d/set.rar"
+            << "/d/set.rar";
     QTest::newRow("volumes/a name outside both numberings has no neighbour")
-        << "/d/set.zip" << true << 1 << "" << "";
+            << "/d/set.zip" << true << 1 << ""
+            << "";
 }
 
 void TestArchives::volumeNames()
@@ -613,9 +655,10 @@ void TestArchives::nothingIsWrittenAtTheOldTemporaryPaths()
     dir.link("work/tmp", dir.path("victim"));
     const QString programTmp = QCoreApplication::applicationDirPath() + "/tmp";
     const bool ownLink = !QFileInfo(programTmp).exists() && !QFileInfo(programTmp).isSymLink()
-                         && QFile::link(dir.path("victim"), programTmp);
+            && QFile::link(dir.path("victim"), programTmp);
     const QString zip = ZipBuilder(dir.path("a/docs.zip")).add("x/readme.txt", kReadme).close();
-    const QString tar = ArchiveBuilder::write(dir.path("a/docs.tar.gz"), {{"x/readme.txt", kReadme}});
+    const QString tar
+            = ArchiveBuilder::write(dir.path("a/docs.tar.gz"), {{"x/readme.txt", kReadme}});
     QVERIFY(QFile::copy(kFixtures + "/compressed-rar4.rar", dir.path("a/docs.rar")));
 
     const QString before = QDir::currentPath();
@@ -627,23 +670,27 @@ void TestArchives::nothingIsWrittenAtTheOldTemporaryPaths()
     if (ownLink)
         QFile::remove(programTmp);
 
-    QCOMPARE(found, (QStringList{"docs.zip" + kSep + "x" + kSep + "readme.txt|1|one",
-                                 "docs.zip" + kSep + "x" + kSep + "readme.txt|3|three",
-                                 "docs.zip" + kSep + "x" + kSep + "readme.txt|4|fourth needle line",
-                                 "docs.zip" + kSep + "x" + kSep + "readme.txt|5|five",
-                                 "docs.tar.gz" + kSep + "x" + kSep + "readme.txt|1|one",
-                                 "docs.tar.gz" + kSep + "x" + kSep + "readme.txt|3|three",
-                                 "docs.tar.gz" + kSep + "x" + kSep + "readme.txt|4|fourth needle line",
-                                 "docs.tar.gz" + kSep + "x" + kSep + "readme.txt|5|five",
-                                 "docs.rar" + kSep + "testdir/test.txt|1|test text document"}));
-    QCOMPARE(QDir(dir.path("victim")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             (QStringList{"rar.tmp", "zip.tmp"}));
+    QCOMPARE(found,
+             (QStringList {"docs.zip" + kSep + "x" + kSep + "readme.txt|1|one",
+                           "docs.zip" + kSep + "x" + kSep + "readme.txt|3|three",
+                           "docs.zip" + kSep + "x" + kSep + "readme.txt|4|fourth needle line",
+                           "docs.zip" + kSep + "x" + kSep + "readme.txt|5|five",
+                           "docs.tar.gz" + kSep + "x" + kSep + "readme.txt|1|one",
+                           "docs.tar.gz" + kSep + "x" + kSep + "readme.txt|3|three",
+                           "docs.tar.gz" + kSep + "x" + kSep + "readme.txt|4|fourth needle line",
+                           "docs.tar.gz" + kSep + "x" + kSep + "readme.txt|5|five",
+                           "docs.rar" + kSep + "testdir/test.txt|1|test text document"}));
+    QCOMPARE(QDir(dir.path("victim"))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             (QStringList {"rar.tmp", "zip.tmp"}));
     QCOMPARE(readFile(dir.path("victim/zip.tmp")), precious);
     QCOMPARE(readFile(dir.path("victim/rar.tmp")), precious);
-    QCOMPARE(QDir(dir.path("work")).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-             QStringList{"tmp"});
+    QCOMPARE(QDir(dir.path("work"))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                | QDir::NoDotAndDotDot),
+             QStringList {"tmp"});
     QCOMPARE(QDir(dir.path("a")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             (QStringList{"docs.rar", "docs.tar.gz", "docs.zip"}));
+             (QStringList {"docs.rar", "docs.tar.gz", "docs.zip"}));
 }
 
 void TestArchives::twoSearchesAtOnceKeepTheirOwnLines()
@@ -657,15 +704,19 @@ void TestArchives::twoSearchesAtOnceKeepTheirOwnLines()
     for (int side = 0; side < 2; ++side) {
         ArchiveBuilder::Members members;
         for (int i = 0; i < kMembers; ++i) {
-            const QByteArray line = "needle " + QByteArray::number(side) + "-" + QByteArray::number(i);
+            const QByteArray line
+                    = "needle " + QByteArray::number(side) + "-" + QByteArray::number(i);
             members.append(qMakePair("m" + QByteArray::number(i) + ".txt", "x\n" + line + "\n"));
             expected[side] << QStringLiteral("%1%2m%3.txt|2|%4")
-                                  .arg(side ? "b.tar" : "a.zip", kSep).arg(i).arg(QString::fromLatin1(line));
+                                      .arg(side ? "b.tar" : "a.zip", kSep)
+                                      .arg(i)
+                                      .arg(QString::fromLatin1(line));
         }
         archives[side] = writeArchive(dir.path(side ? "b.tar" : "a.zip"), members);
     }
     // Each search has its own matcher, as each search thread has.
-    const ContentMatcher matchers[2] = {makeMatcher({"txt"}, "needle"), makeMatcher({"txt"}, "needle")};
+    const ContentMatcher matchers[2]
+            = {makeMatcher({"txt"}, "needle"), makeMatcher({"txt"}, "needle")};
     QStringList found[2];
     std::thread other([&] { found[1] = describe(archiveHits(archives[1], matchers[1])); });
     found[0] = describe(archiveHits(archives[0], matchers[0]));
@@ -677,22 +728,34 @@ void TestArchives::twoSearchesAtOnceKeepTheirOwnLines()
 void TestArchives::pipeInPlaceOfAnArchiveCannotHang_data()
 {
     QTest::addColumn<QString>("searched");
-    QTest::addColumn<QString>("junk");   // a file of junk at `searched`, else nothing
+    QTest::addColumn<QString>("junk");  // a file of junk at `searched`, else nothing
     QTest::addColumn<QString>("pipe");
     QTest::addColumn<QByteArray>("diagnostics");
 
     QTest::newRow("fifo/junk zip with a FIFO at the .zip retry name")
-        << "a.zip" << "a.zip" << "a.zip.zip" << QByteArray("Cannot open ROOT/a.zip or ROOT/a.zip.zip\n");
+            << "a.zip"
+            << "a.zip"
+            << "a.zip.zip" << QByteArray("Cannot open ROOT/a.zip or ROOT/a.zip.zip\n");
     QTest::newRow("fifo/a zip replaced by a FIFO after the listing")
-        << "b.zip" << "" << "b.zip" << QByteArray("Cannot open ROOT/b.zip or ROOT/b.zip.zip\n");
+            << "b.zip"
+            << ""
+            << "b.zip" << QByteArray("Cannot open ROOT/b.zip or ROOT/b.zip.zip\n");
     QTest::newRow("fifo/a rar replaced by a FIFO after the listing")
-        << "c.rar" << "" << "c.rar" << QByteArray("\nCannot open ROOT/c.rar");
+            << "c.rar"
+            << ""
+            << "c.rar" << QByteArray("\nCannot open ROOT/c.rar");
     QTest::newRow("fifo/a tar.gz replaced by a FIFO after the listing")
-        << "d.tar.gz" << "" << "d.tar.gz" << QByteArray("\nCannot open ROOT/d.tar.gz");
+            << "d.tar.gz"
+            << ""
+            << "d.tar.gz" << QByteArray("\nCannot open ROOT/d.tar.gz");
     QTest::newRow("fifo/a 7z replaced by a FIFO after the listing")
-        << "e.7z" << "" << "e.7z" << QByteArray("\nCannot open ROOT/e.7z");
+            << "e.7z"
+            << ""
+            << "e.7z" << QByteArray("\nCannot open ROOT/e.7z");
     QTest::newRow("fifo/a FIFO as the next volume of a RAR set")
-        << "multivolume.part0001.rar" << "" << "multivolume.part0002.rar" << QByteArray();
+            << "multivolume.part0001.rar"
+            << ""
+            << "multivolume.part0002.rar" << QByteArray();
 }
 
 void TestArchives::pipeInPlaceOfAnArchiveCannotHang()
@@ -732,7 +795,7 @@ void TestArchives::overlappingEntriesAreDiagnosedOnce()
     QByteArray data;
     for (int i = 0; i < 20000; ++i)
         data += i == 2 ? "a needle line\n" : "filler text of no interest\n";
-    QList<RawZipEntry> entries{RawZipEntry{"m00000.txt", data}};
+    QList<RawZipEntry> entries {RawZipEntry {"m00000.txt", data}};
     for (int i = 1; i < kEntries; ++i) {
         RawZipEntry repeat;
         repeat.name = QStringLiteral("m%1.txt").arg(i, 5, 10, QLatin1Char('0')).toLatin1();
@@ -746,9 +809,10 @@ void TestArchives::overlappingEntriesAreDiagnosedOnce()
     QElapsedTimer timer;
     timer.start();
     const QList<TFileInfo> hits = archiveHits(path, makeMatcher({"txt"}, "needle"));
-    QCOMPARE(describe(hits), QStringList{"bomb.zip" + kSep + "m00000.txt|3|a needle line"});
-    QCOMPARE(capture.text(), QFile::encodeName(path)
-                                 + ": entries overlap; data already read is not expanded again\n");
+    QCOMPARE(describe(hits), QStringList {"bomb.zip" + kSep + "m00000.txt|3|a needle line"});
+    QCOMPARE(capture.text(),
+             QFile::encodeName(path)
+                     + ": entries overlap; data already read is not expanded again\n");
     // Every entry is still there by name.
     QCOMPARE(archiveHits(path, makeMatcher({"txt"}, QString())).size(), kEntries);
     QVERIFY2(timer.elapsed() < 10000 * kTimeScale, qPrintable(QString::number(timer.elapsed())));
@@ -758,14 +822,15 @@ void TestArchives::zip64SizesAreReadFromTheirField()
 {
     // Sizes of 4 GiB and more stand in the ZIP64 field; the library once
     // stopped reading at the mark (the 4 GiB member is in bench/stress.sh).
-    RawZipEntry entry{"big.txt", kReadme};
+    RawZipEntry entry {"big.txt", kReadme};
     entry.zip64Sizes = true;
     TreeBuilder dir;
-    const QString path = dir.file("big.zip", rawZip({entry, RawZipEntry{"after.txt", "needle after\n"}}));
+    const QString path
+            = dir.file("big.zip", rawZip({entry, RawZipEntry {"after.txt", "needle after\n"}}));
     DiagnosticCapture capture;
     QCOMPARE(describe(archiveHits(path, makeMatcher({"txt"}, "needle"))),
-             (QStringList{"big.zip" + kSep + "big.txt|4|fourth needle line",
-                          "big.zip" + kSep + "after.txt|1|needle after"}));
+             (QStringList {"big.zip" + kSep + "big.txt|4|fourth needle line",
+                           "big.zip" + kSep + "after.txt|1|needle after"}));
     QCOMPARE(capture.text(), QByteArray());
 }
 
@@ -774,7 +839,7 @@ void TestArchives::zipMemberNames_data()
     QTest::addColumn<QByteArray>("rawName");
     QTest::addColumn<bool>("utf8Flag");
     QTest::addColumn<QByteArray>("extra");
-    QTest::addColumn<QByteArray>("localName");   // null: the central name
+    QTest::addColumn<QByteArray>("localName");       // null: the central name
     QTest::addColumn<QByteArrayList>("companions");  // more legacy names in the archive
     QTest::addColumn<QByteArray>("locale");
     QTest::addColumn<QByteArray>("forced");
@@ -783,58 +848,76 @@ void TestArchives::zipMemberNames_data()
     const QString chinese = QString::fromUtf8("说明文档/说明.txt");
     const QString japanese = QString::fromUtf8("テスト資料/議事録.txt");
     const QString russian = QString::fromUtf8("Документы/отчёт за год.txt");
-    const QByteArrayList chineseMore{encoded("GBK", QString::fromUtf8("会议记录/二零二三年第一季度财务报告.doc")),
-                                     encoded("GBK", QString::fromUtf8("项目计划书与人员安排.xls")),
-                                     encoded("GBK", QString::fromUtf8("产品使用说明书中文版.pdf"))};
-    const QByteArrayList japaneseMore{encoded("Shift_JIS", QString::fromUtf8("会議の議事録と資料一覧.doc")),
-                                      encoded("Shift_JIS", QString::fromUtf8("プロジェクト計画書.xls")),
-                                      encoded("Shift_JIS", QString::fromUtf8("製品マニュアル日本語版.pdf"))};
-    const QByteArrayList russianMore{encoded("IBM866", QString::fromUtf8("Протоколы заседаний и решения.doc")),
-                                     encoded("IBM866", QString::fromUtf8("План работы отдела на квартал.xls")),
-                                     encoded("IBM866", QString::fromUtf8("Руководство пользователя.pdf"))};
+    const QByteArrayList chineseMore {
+            encoded("GBK", QString::fromUtf8("会议记录/二零二三年第一季度财务报告.doc")),
+            encoded("GBK", QString::fromUtf8("项目计划书与人员安排.xls")),
+            encoded("GBK", QString::fromUtf8("产品使用说明书中文版.pdf"))};
+    const QByteArrayList japaneseMore {
+            encoded("Shift_JIS", QString::fromUtf8("会議の議事録と資料一覧.doc")),
+            encoded("Shift_JIS", QString::fromUtf8("プロジェクト計画書.xls")),
+            encoded("Shift_JIS", QString::fromUtf8("製品マニュアル日本語版.pdf"))};
+    const QByteArrayList russianMore {
+            encoded("IBM866", QString::fromUtf8("Протоколы заседаний и решения.doc")),
+            encoded("IBM866", QString::fromUtf8("План работы отдела на квартал.xls")),
+            encoded("IBM866", QString::fromUtf8("Руководство пользователя.pdf"))};
     const QByteArray none;
     const QByteArrayList alone;
 
     QTest::newRow("names/GBK without the flag in a Chinese locale")
-        << encoded("GBK", chinese) << false << none << none << alone << QByteArray("zh_CN.UTF-8") << none << chinese;
+            << encoded("GBK", chinese) << false << none << none << alone
+            << QByteArray("zh_CN.UTF-8") << none << chinese;
     QTest::newRow("names/GBK without the flag, detected where the locale names no language")
-        << encoded("GBK", chinese) << false << none << none << chineseMore << QByteArray("C.UTF-8") << none << chinese;
+            << encoded("GBK", chinese) << false << none << none << chineseMore
+            << QByteArray("C.UTF-8") << none << chinese;
     QTest::newRow("names/Chinese with the flag in a Russian locale")
-        << chinese.toUtf8() << true << none << none << alone << QByteArray("ru_RU.UTF-8") << none << chinese;
+            << chinese.toUtf8() << true << none << none << alone << QByteArray("ru_RU.UTF-8")
+            << none << chinese;
     QTest::newRow("names/CP932 without the flag in a Japanese locale")
-        << encoded("Shift_JIS", japanese) << false << none << none << alone << QByteArray("ja_JP.UTF-8") << none << japanese;
+            << encoded("Shift_JIS", japanese) << false << none << none << alone
+            << QByteArray("ja_JP.UTF-8") << none << japanese;
     QTest::newRow("names/CP932 without the flag, detected where the locale names no language")
-        << encoded("Shift_JIS", japanese) << false << none << none << japaneseMore << QByteArray("C.UTF-8") << none << japanese;
+            << encoded("Shift_JIS", japanese) << false << none << none << japaneseMore
+            << QByteArray("C.UTF-8") << none << japanese;
     QTest::newRow("names/Japanese with the flag in a Chinese locale")
-        << japanese.toUtf8() << true << none << none << alone << QByteArray("zh_CN.UTF-8") << none << japanese;
+            << japanese.toUtf8() << true << none << none << alone << QByteArray("zh_CN.UTF-8")
+            << none << japanese;
     QTest::newRow("names/CP866 without the flag in a Russian locale")
-        << encoded("IBM866", russian) << false << none << none << alone << QByteArray("ru_RU.UTF-8") << none << russian;
+            << encoded("IBM866", russian) << false << none << none << alone
+            << QByteArray("ru_RU.UTF-8") << none << russian;
     QTest::newRow("names/CP866 without the flag in a Bulgarian locale")
-        << encoded("IBM866", russian) << false << none << none << alone << QByteArray("bg_BG") << none << russian;
+            << encoded("IBM866", russian) << false << none << none << alone << QByteArray("bg_BG")
+            << none << russian;
     QTest::newRow("names/CP866 without the flag, detected where the locale names no language")
-        << encoded("IBM866", russian) << false << none << none << russianMore << QByteArray("C.UTF-8") << none << russian;
+            << encoded("IBM866", russian) << false << none << none << russianMore
+            << QByteArray("C.UTF-8") << none << russian;
     QTest::newRow("names/Russian with the flag in a Japanese locale")
-        << russian.toUtf8() << true << none << none << alone << QByteArray("ja_JP.UTF-8") << none << russian;
+            << russian.toUtf8() << true << none << none << alone << QByteArray("ja_JP.UTF-8")
+            << none << russian;
     QTest::newRow("names/valid UTF-8 without the flag is UTF-8 in any locale")
-        << chinese.toUtf8() << false << none << none << alone << QByteArray("ru_RU.UTF-8") << none << chinese;
+            << chinese.toUtf8() << false << none << none << alone << QByteArray("ru_RU.UTF-8")
+            << none << chinese;
     QTest::newRow("names/a Unicode Path field whose CRC matches gives the name")
-        << encoded("GBK", chinese) << false << unicodePathExtra(chinese.toUtf8(), encoded("GBK", chinese))
-        << none << alone << QByteArray("de_DE.UTF-8") << none << chinese;
+            << encoded("GBK", chinese) << false
+            << unicodePathExtra(chinese.toUtf8(), encoded("GBK", chinese)) << none << alone
+            << QByteArray("de_DE.UTF-8") << none << chinese;
     QTest::newRow("names/a stale Unicode Path field is passed over")
-        << encoded("GBK", chinese) << false << unicodePathExtra("renamed.txt", "old name.txt")
-        << none << alone << QByteArray("zh_CN.UTF-8") << none << chinese;
+            << encoded("GBK", chinese) << false << unicodePathExtra("renamed.txt", "old name.txt")
+            << none << alone << QByteArray("zh_CN.UTF-8") << none << chinese;
     QTest::newRow("names/a forced code page wins over the locale's")
-        << encoded("GBK", chinese) << false << none << none << alone << QByteArray("ru_RU.UTF-8")
-        << QByteArray("GBK") << chinese;
+            << encoded("GBK", chinese) << false << none << none << alone
+            << QByteArray("ru_RU.UTF-8") << QByteArray("GBK") << chinese;
     QTest::newRow("names/other languages read CP437")
-        << QByteArray("\x81" "ber Gr\x94\xe1" "e.txt") << false << none << none << alone
-        << QByteArray("de_DE.UTF-8") << none << QString::fromUtf8("über Größe.txt");
+            << QByteArray("\x81"
+                          "ber Gr\x94\xe1"
+                          "e.txt")
+            << false << none << none << alone << QByteArray("de_DE.UTF-8") << none
+            << QString::fromUtf8("über Größe.txt");
     QTest::newRow("names/a NUL inside a name shows as a mark and cuts nothing")
-        << QByteArray("a\0b.txt", 7) << false << none << none << alone << QByteArray("C.UTF-8") << none
-        << QString::fromUtf8("a\u2400b.txt");
+            << QByteArray("a\0b.txt", 7) << false << none << none << alone << QByteArray("C.UTF-8")
+            << none << QString::fromUtf8("a\u2400b.txt");
     QTest::newRow("names/a local name unlike the central one is read as bsdtar reads it")
-        << chinese.toUtf8() << true << none << encoded("GBK", chinese) << alone << QByteArray("C.UTF-8")
-        << none << chinese;
+            << chinese.toUtf8() << true << none << encoded("GBK", chinese) << alone
+            << QByteArray("C.UTF-8") << none << chinese;
 }
 
 void TestArchives::zipMemberNames()
@@ -852,9 +935,9 @@ void TestArchives::zipMemberNames()
     entry.localName = localName;
     entry.utf8Flag = utf8Flag;
     entry.centralExtra = extra;
-    QList<RawZipEntry> entries{entry};
+    QList<RawZipEntry> entries {entry};
     for (const QByteArray &name : companions)
-        entries.append(RawZipEntry{name, "other\n"});
+        entries.append(RawZipEntry {name, "other\n"});
     TreeBuilder dir;
     const QString path = dir.file("names.zip", rawZip(entries));
     ArchiveNameRules rules;
@@ -866,9 +949,9 @@ void TestArchives::zipMemberNames()
     const QString hitName = "names.zip" + kSep + QDir::toNativeSeparators(expected);
     DiagnosticCapture capture;
     QCOMPARE(describe(archiveHits(path, makeMatcher({baseName}, QString(), true), rules)),
-             QStringList{hitName + "|0|"});
+             QStringList {hitName + "|0|"});
     QCOMPARE(describe(archiveHits(path, makeMatcher({baseName}, "needle", true), rules)),
-             QStringList{hitName + "|1|needle in the member"});
+             QStringList {hitName + "|1|needle in the member"});
     QCOMPARE(capture.text(), QByteArray());
 }
 
@@ -880,9 +963,12 @@ void TestArchives::codePageOfLocale_data()
     QTest::newRow("locale/zh_CN reads GBK") << QByteArray("zh_CN.UTF-8") << QByteArray("GBK");
     QTest::newRow("locale/zh_SG reads GBK") << QByteArray("zh_SG") << QByteArray("GBK");
     QTest::newRow("locale/zh_TW reads Big5") << QByteArray("zh_TW.UTF-8") << QByteArray("Big5");
-    QTest::newRow("locale/zh_HK reads Big5") << QByteArray("zh_HK.UTF-8@stroke") << QByteArray("Big5");
-    QTest::newRow("locale/ja reads CP932") << QByteArray("ja_JP.UTF-8") << QByteArray("windows-31j");
-    QTest::newRow("locale/ko reads CP949") << QByteArray("ko_KR.UTF-8") << QByteArray("windows-949");
+    QTest::newRow("locale/zh_HK reads Big5")
+            << QByteArray("zh_HK.UTF-8@stroke") << QByteArray("Big5");
+    QTest::newRow("locale/ja reads CP932")
+            << QByteArray("ja_JP.UTF-8") << QByteArray("windows-31j");
+    QTest::newRow("locale/ko reads CP949")
+            << QByteArray("ko_KR.UTF-8") << QByteArray("windows-949");
     QTest::newRow("locale/ru reads CP866") << QByteArray("ru_RU.UTF-8") << QByteArray("IBM866");
     QTest::newRow("locale/uk reads CP866") << QByteArray("uk_UA") << QByteArray("IBM866");
     QTest::newRow("locale/be reads CP866") << QByteArray("be_BY.UTF-8") << QByteArray("IBM866");
@@ -911,14 +997,15 @@ void TestArchives::everyFormatByNameAndContent_data()
     QTest::addColumn<QString>("archiveName");
     QTest::addColumn<QByteArray>("memberPath");
 
-    for (const char *name : {"docs.tar", "docs.tar.gz", "docs.tgz", "docs.tar.bz2", "docs.tbz2",
-                             "docs.tar.xz", "docs.txz", "docs.tar.zst", "docs.tzst", "DOCS.TAR.GZ",
-                             "docs.cpio", "docs.7z", "docs.iso", "docs.cab", "docs.jar", "docs.war",
-                             "docs.ear", "docs.apk"})
-        QTest::newRow(qPrintable(QStringLiteral("formats/%1").arg(name))) << name << QByteArray("x/readme.txt");
+    for (const char *name :
+         {"docs.tar", "docs.tar.gz", "docs.tgz", "docs.tar.bz2", "docs.tbz2", "docs.tar.xz",
+          "docs.txz", "docs.tar.zst", "docs.tzst", "DOCS.TAR.GZ", "docs.cpio", "docs.7z",
+          "docs.iso", "docs.cab", "docs.jar", "docs.war", "docs.ear", "docs.apk"})
+        QTest::newRow(qPrintable(QStringLiteral("formats/%1").arg(name)))
+                << name << QByteArray("x/readme.txt");
     for (const char *name : {"readme.txt.gz", "readme.txt.bz2", "readme.txt.xz", "readme.txt.zst"})
         QTest::newRow(qPrintable(QStringLiteral("formats/one compressed file %1").arg(name)))
-            << name << QByteArray("readme.txt");
+                << name << QByteArray("readme.txt");
 }
 
 void TestArchives::everyFormatByNameAndContent()
@@ -927,16 +1014,18 @@ void TestArchives::everyFormatByNameAndContent()
     QFETCH(QByteArray, memberPath);
 
     TreeBuilder dir;
-    ArchiveBuilder::Members members{{memberPath, kReadme}};
+    ArchiveBuilder::Members members {{memberPath, kReadme}};
     if (memberPath.contains('/'))
         members.append(qMakePair(QByteArray("x/a.doc"), QByteArray("needle in a doc\n")));
     const QString path = writeArchive(dir.path(archiveName), members);
-    const QString hitName = archiveName + kSep + QDir::toNativeSeparators(QString::fromLatin1(memberPath));
+    const QString hitName
+            = archiveName + kSep + QDir::toNativeSeparators(QString::fromLatin1(memberPath));
 
     DiagnosticCapture capture;
-    QCOMPARE(describe(archiveHits(path, makeMatcher({"*.txt"}, QString(), true))), QStringList{hitName + "|0|"});
+    QCOMPARE(describe(archiveHits(path, makeMatcher({"*.txt"}, QString(), true))),
+             QStringList {hitName + "|0|"});
     QCOMPARE(describe(archiveHits(path, makeMatcher({"txt"}, "needle"))),
-             QStringList{hitName + "|4|fourth needle line"});
+             QStringList {hitName + "|4|fourth needle line"});
     QCOMPARE(capture.text(), QByteArray());
 }
 
@@ -945,14 +1034,14 @@ void TestArchives::archivesInsideArchives_data()
     QTest::addColumn<QStringList>("levels");  // outermost first; the last holds readme.txt
     QTest::addColumn<bool>("found");
 
-    QTest::newRow("nesting/a zip in a tar.gz") << QStringList{"outer.tar.gz", "inner.zip"} << true;
-    QTest::newRow("nesting/a gz in a tar") << QStringList{"outer.tar", "notes.gz"} << true;
+    QTest::newRow("nesting/a zip in a tar.gz") << QStringList {"outer.tar.gz", "inner.zip"} << true;
+    QTest::newRow("nesting/a gz in a tar") << QStringList {"outer.tar", "notes.gz"} << true;
     QTest::newRow("nesting/three levels: a tar in a 7z in a zip")
-        << QStringList{"outer.zip", "middle.7z", "inner.tar"} << true;
+            << QStringList {"outer.zip", "middle.7z", "inner.tar"} << true;
     QTest::newRow("nesting/three levels: a rar-free chain of zips")
-        << QStringList{"l1.zip", "l2.zip", "l3.zip"} << true;
-    QTest::newRow("nesting/a fourth level is only named") << QStringList{"l1.zip", "l2.zip", "l3.zip", "l4.zip"}
-                                                          << false;
+            << QStringList {"l1.zip", "l2.zip", "l3.zip"} << true;
+    QTest::newRow("nesting/a fourth level is only named")
+            << QStringList {"l1.zip", "l2.zip", "l3.zip", "l4.zip"} << false;
 }
 
 void TestArchives::archivesInsideArchives()
@@ -976,7 +1065,8 @@ void TestArchives::archivesInsideArchives()
     const QString outer = dir.path("0/" + levels.first());
 
     DiagnosticCapture capture;
-    const QStringList expectedContent = found ? QStringList{hitName + "|4|fourth needle line"} : QStringList();
+    const QStringList expectedContent
+            = found ? QStringList {hitName + "|4|fourth needle line"} : QStringList();
     QCOMPARE(describe(archiveHits(outer, makeMatcher({""}, "needle"))), expectedContent);
     QStringList names;
     for (int i = 1; i < levels.size(); ++i)
@@ -991,11 +1081,12 @@ void TestArchives::rarInsideAZip()
 {
     TreeBuilder dir;
     const QString path = ZipBuilder(dir.path("outer.zip"))
-                             .add("inner.rar", readFile(kFixtures + "/compressed-rar4.rar"))
-                             .close();
+                                 .add("inner.rar", readFile(kFixtures + "/compressed-rar4.rar"))
+                                 .close();
     DiagnosticCapture capture;
     QCOMPARE(describe(archiveHits(path, makeMatcher({"=test.txt"}, "document"))),
-             QStringList{"outer.zip" + kSep + "inner.rar" + kSep + "testdir/test.txt|1|test text document"});
+             QStringList {"outer.zip" + kSep + "inner.rar" + kSep
+                          + "testdir/test.txt|1|test text document"});
     QCOMPARE(capture.text(), QByteArray());
 }
 
@@ -1005,7 +1096,7 @@ void TestArchives::encrypted7zIsReportedWithoutReadingInput_data()
     QTest::addColumn<QStringList>("names");
 
     QTest::newRow("7z/encrypted data: names listed, content reported")
-        << false << QStringList{"secret.7z" + kSep + "x" + kSep + "readme.txt|0|"};
+            << false << QStringList {"secret.7z" + kSep + "x" + kSep + "readme.txt|0|"};
     QTest::newRow("7z/encrypted names: nothing listed, reported") << true << QStringList();
 }
 
@@ -1015,8 +1106,8 @@ void TestArchives::encrypted7zIsReportedWithoutReadingInput()
     QFETCH(QStringList, names);
 
     TreeBuilder dir;
-    const QString path = ArchiveBuilder::writeEncrypted7z(dir.path("secret.7z"), {{"x/readme.txt", kReadme}},
-                                                          "secret", headers);
+    const QString path = ArchiveBuilder::writeEncrypted7z(
+            dir.path("secret.7z"), {{"x/readme.txt", kReadme}}, "secret", headers);
     // Standard input holds an answer that nothing may read.
     int fds[2];
     QCOMPARE(::pipe(fds), 0);
@@ -1039,7 +1130,8 @@ void TestArchives::encrypted7zIsReportedWithoutReadingInput()
     ::close(fds[0]);
     ::close(fds[1]);
 
-    const QByteArray password = "\nPassword required: Password for encrypted file or header is not specified";
+    const QByteArray password
+            = "\nPassword required: Password for encrypted file or header is not specified";
     QCOMPARE(nameHits, names);
     QCOMPARE(nameDiagnostics, headers ? password : QByteArray());
     QCOMPARE(contentHits, QStringList());
@@ -1054,12 +1146,13 @@ void TestArchives::damagedArchivesKeepWhatCameBefore_data()
     QTest::addColumn<QByteArray>("diagnostics");
 
     QTest::newRow("damaged/a tar with a damaged second header")
-        << "broken.tar" << 1024 << QStringList{"broken.tar" + kSep + "a.txt|1|needle a"}
-        << QByteArray("\nROOT/broken.tar: archive header or data are damaged");
+            << "broken.tar" << 1024 << QStringList {"broken.tar" + kSep + "a.txt|1|needle a"}
+            << QByteArray("\nROOT/broken.tar: archive header or data are damaged");
     QTest::newRow("damaged/a 7z that is junk from its start")
-        << "junk.7z" << 0 << QStringList() << QByteArray("\nROOT/junk.7z is not 7z archive");
+            << "junk.7z" << 0 << QStringList() << QByteArray("\nROOT/junk.7z is not 7z archive");
     QTest::newRow("damaged/a gz that is no gzip")
-        << "plain.txt.gz" << 0 << QStringList() << QByteArray("\nROOT/plain.txt.gz is not compressed archive");
+            << "plain.txt.gz" << 0 << QStringList()
+            << QByteArray("\nROOT/plain.txt.gz is not compressed archive");
 }
 
 void TestArchives::damagedArchivesKeepWhatCameBefore()
@@ -1091,8 +1184,8 @@ void TestArchives::archiveNamesAreTheOneRule_data()
     QTest::addColumn<QByteArray>("member");  // a compressed file's one member
 
     const auto row = [](const char *name, ArchiveFormat format, const char *member = "") {
-        QTest::newRow(qPrintable(QStringLiteral("rule/%1").arg(name))) << QByteArray(name) << int(format)
-                                                                     << QByteArray(member);
+        QTest::newRow(qPrintable(QStringLiteral("rule/%1").arg(name)))
+                << QByteArray(name) << int(format) << QByteArray(member);
     };
     row("a.zip", ArchiveFormat::Zip);
     row("A.JaR", ArchiveFormat::Zip);

@@ -62,7 +62,8 @@ FindResult runProgram(const QString &executable, const QStringList &args, const 
     return result;
 }
 
-FindResult runFind(const QStringList &args, const QString &workDir, const QString &tmpDir = QString())
+FindResult runFind(const QStringList &args, const QString &workDir,
+                   const QString &tmpDir = QString())
 {
     return runProgram(program, args, workDir, tmpDir);
 }
@@ -81,7 +82,8 @@ const char *whyNotAsNobody()
 FindResult runFindAsNobody(const QStringList &args)
 {
     return runProgram(QStringLiteral("setpriv"),
-                      QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + args,
+                      QStringList {"--reuid=65534", "--regid=65534", "--clear-groups", program}
+                              + args,
                       QString(), QString());
 }
 
@@ -149,10 +151,12 @@ public:
     bool waitUntilFull(int timeoutMs) const
     {
         const int capacity = ::fcntl(fd, F_GETPIPE_SZ);
-        return QTest::qWaitFor([&] {
-            int queued = 0;
-            return ::ioctl(fd, FIONREAD, &queued) == 0 && queued >= capacity;
-        }, timeoutMs);
+        return QTest::qWaitFor(
+                [&] {
+                    int queued = 0;
+                    return ::ioctl(fd, FIONREAD, &queued) == 0 && queued >= capacity;
+                },
+                timeoutMs);
     }
     // Up to `max` bytes, waiting for them; empty at the end of the output.
     QByteArray read(int max) const
@@ -193,7 +197,7 @@ qint64 interruptRunningSearch(QProcess &process, int signalNumber, int runMs)
     return clock.elapsed();
 }
 
-} // namespace
+}  // namespace
 
 class TestCli : public QObject
 {
@@ -259,71 +263,80 @@ void TestCli::searchRules_data()
     QTest::addColumn<QStringList>("out");
     QTest::addColumn<QString>("err");
 
-    const QStringList allTxt{"ROOT/a/b/x.txt", "ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/blank.txt"};
-    const QStringList usage{};
+    const QStringList allTxt {"ROOT/a/b/x.txt", "ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/blank.txt"};
+    const QStringList usage {};
 
     QTest::newRow("name hits come folder by folder, each after its subfolders, ignoring case")
-        << QStringList{"-n", "txt"} << 0 << allTxt << QString();
+            << QStringList {"-n", "txt"} << 0 << allTxt << QString();
     QTest::newRow("empty pattern parts are dropped")
-        << QStringList{"-n", "*.txt;;*.doc;"} << 0
-        << QStringList{"ROOT/a/b/x.txt", "ROOT/a/y.doc", "ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/blank.txt"}
-        << QString();
+            << QStringList {"-n", "*.txt;;*.doc;"} << 0
+            << QStringList {"ROOT/a/b/x.txt", "ROOT/a/y.doc", "ROOT/B/t.TXT", "ROOT/c/z.txt",
+                            "ROOT/blank.txt"}
+            << QString();
     QTest::newRow("patterns are trimmed one by one")
-        << QStringList{"-n", " doc ; pdf "} << 0 << QStringList{"ROOT/a/y.doc", "ROOT/c/w.pdf"} << QString();
+            << QStringList {"-n", " doc ; pdf "} << 0
+            << QStringList {"ROOT/a/y.doc", "ROOT/c/w.pdf"} << QString();
     QTest::newRow("exact patterns are used as typed")
-        << QStringList{"-x", "-n", "*.txt"} << 0 << allTxt << QString();
+            << QStringList {"-x", "-n", "*.txt"} << 0 << allTxt << QString();
     QTest::newRow("an exact pattern without wildcards matches whole names only")
-        << QStringList{"-x", "-n", "x"} << 1 << QStringList() << QString();
+            << QStringList {"-x", "-n", "x"} << 1 << QStringList() << QString();
     QTest::newRow("a blank name field with a content text searches every file")
-        << QStringList{"-n", " ; ", "-c", "hello"} << 0
-        << QStringList{"ROOT/a/b/x.txt:1:hello", "ROOT/a/b/x.txt:2:world hello", "ROOT/c/w.pdf:1:hello pdf",
-                       "ROOT/c/z.txt:1:hello"}
-        << QString();
+            << QStringList {"-n", " ; ", "-c", "hello"} << 0
+            << QStringList {"ROOT/a/b/x.txt:1:hello", "ROOT/a/b/x.txt:2:world hello",
+                            "ROOT/c/w.pdf:1:hello pdf", "ROOT/c/z.txt:1:hello"}
+            << QString();
     QTest::newRow("content is matched case-sensitively by default")
-        << QStringList{"-c", "HELLO"} << 1 << QStringList() << QString();
+            << QStringList {"-c", "HELLO"} << 1 << QStringList() << QString();
     QTest::newRow("ignore-case matches content in any case")
-        << QStringList{"-i", "-n", "t.txt", "-c", "HELLO"} << 0 << QStringList{"ROOT/B/t.TXT:1:Hello again"}
-        << QString();
+            << QStringList {"-i", "-n", "t.txt", "-c", "HELLO"} << 0
+            << QStringList {"ROOT/B/t.TXT:1:Hello again"} << QString();
     QTest::newRow("blank content with a name pattern is a search for the blanks")
-        << QStringList{"-n", "blank", "-c", "  "} << 0 << QStringList{"ROOT/blank.txt:1:a  b"} << QString();
+            << QStringList {"-n", "blank", "-c", "  "} << 0 << QStringList {"ROOT/blank.txt:1:a  b"}
+            << QString();
     QTest::newRow("a name hit in JSON has line 0 and an empty text")
-        << QStringList{"--json", "-n", "y.doc"} << 0
-        << QStringList{R"({"dir": "ROOT/a", "file": "y.doc", "line": 0, "text": ""})"} << QString();
+            << QStringList {"--json", "-n", "y.doc"} << 0
+            << QStringList {R"({"dir": "ROOT/a", "file": "y.doc", "line": 0, "text": ""})"}
+            << QString();
     QTest::newRow("no name and no content is a usage error")
-        << QStringList() << 2 << QStringList() << QString("Usage:");
+            << QStringList() << 2 << QStringList() << QString("Usage:");
     QTest::newRow("blank content without a name is a usage error")
-        << QStringList{"-c", "   "} << 2 << QStringList() << QString("Usage:");
+            << QStringList {"-c", "   "} << 2 << QStringList() << QString("Usage:");
     QTest::newRow("an unknown option is a usage error")
-        << QStringList{"-n", "txt", "--colour"} << 2 << QStringList() << QString("Usage:");
+            << QStringList {"-n", "txt", "--colour"} << 2 << QStringList() << QString("Usage:");
     QTest::newRow("an unclosed bracket in a name pattern is a usage error")
-        << QStringList{"-n", "txt;[a", "-c", "hello"} << 2 << QStringList()
-        << QString("velto-find: the file-name pattern \"[a\" is not a valid wildcard");
+            << QStringList {"-n", "txt;[a", "-c", "hello"} << 2 << QStringList()
+            << QString("velto-find: the file-name pattern \"[a\" is not a valid wildcard");
     QTest::newRow("a range written high to low in an exact pattern is a usage error")
-        << QStringList{"-x", "-n", "[z-a].txt"} << 2 << QStringList()
-        << QString("velto-find: the file-name pattern \"[z-a].txt\" is not a valid wildcard");
+            << QStringList {"-x", "-n", "[z-a].txt"} << 2 << QStringList()
+            << QString("velto-find: the file-name pattern \"[z-a].txt\" is not a valid wildcard");
     QTest::newRow("a content text with a line break is a usage error")
-        << QStringList{"-c", "hello\nworld"} << 2 << QStringList()
-        << QString("velto-find: the content text holds a line break");
+            << QStringList {"-c", "hello\nworld"} << 2 << QStringList()
+            << QString("velto-find: the content text holds a line break");
     QTest::newRow("no-recursive stays in the start folder")
-        << QStringList{"--no-recursive", "-n", "txt"} << 0 << QStringList{"ROOT/blank.txt"} << QString();
+            << QStringList {"--no-recursive", "-n", "txt"} << 0 << QStringList {"ROOT/blank.txt"}
+            << QString();
     QTest::newRow("an empty directory field is the current directory")
-        << QStringList{"--dirs", "  ", "-n", "doc"} << 0 << QStringList{"ROOT/a/y.doc"} << QString();
+            << QStringList {"--dirs", "  ", "-n", "doc"} << 0 << QStringList {"ROOT/a/y.doc"}
+            << QString();
     QTest::newRow("a trailing separator in the directory field adds the current directory")
-        << QStringList{"--dirs", "a/b;", "-n", "x.txt"} << 0
-        << QStringList{"ROOT/a/b/x.txt", "ROOT/a/b/x.txt"} << QString();
+            << QStringList {"--dirs", "a/b;", "-n", "x.txt"} << 0
+            << QStringList {"ROOT/a/b/x.txt", "ROOT/a/b/x.txt"} << QString();
     QTest::newRow("the directory field takes absolute paths with forward slashes")
-        << QStringList{"--dirs", "ROOT/c;ROOT/a", "-n", "*.*"} << 0
-        << QStringList{"ROOT/c/w.pdf", "ROOT/c/z.txt", "ROOT/a/b/x.txt", "ROOT/a/y.doc"} << QString();
+            << QStringList {"--dirs", "ROOT/c;ROOT/a", "-n", "*.*"} << 0
+            << QStringList {"ROOT/c/w.pdf", "ROOT/c/z.txt", "ROOT/a/b/x.txt", "ROOT/a/y.doc"}
+            << QString();
     QTest::newRow("a blank after a separator belongs to the next directory")
-        << QStringList{"--dirs", "a; c", "-n", "txt"} << 2 << QStringList() << QString("目录名: c 不存在");
+            << QStringList {"--dirs", "a; c", "-n", "txt"} << 2 << QStringList()
+            << QString("目录名: c 不存在");
     QTest::newRow("a missing start directory names the part as written")
-        << QStringList{"-n", "txt", "c", "nowhere/else"} << 2 << QStringList()
-        << QString("目录名:nowhere/else 不存在");
+            << QStringList {"-n", "txt", "c", "nowhere/else"} << 2 << QStringList()
+            << QString("目录名:nowhere/else 不存在");
     QTest::newRow("positional directories are searched in the order given, after the field")
-        << QStringList{"-n", "txt", "--dirs", "B", "c", "a"} << 0
-        << QStringList{"ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/a/b/x.txt"} << QString();
+            << QStringList {"-n", "txt", "--dirs", "B", "c", "a"} << 0
+            << QStringList {"ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/a/b/x.txt"} << QString();
     QTest::newRow("the root folder is joined with a single slash")
-        << QStringList{"-x", "-n", "usr", "--no-recursive", "/"} << 0 << QStringList{"/usr"} << QString();
+            << QStringList {"-x", "-n", "usr", "--no-recursive", "/"} << 0 << QStringList {"/usr"}
+            << QString();
 }
 
 void TestCli::searchRules()
@@ -351,19 +364,23 @@ void TestCli::jsonOutput_data()
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("expectedText");
 
-    QTest::newRow("plain ASCII") << "plain" << "a.txt" << QByteArray("key value") << "key value";
+    QTest::newRow("plain ASCII") << "plain"
+                                 << "a.txt" << QByteArray("key value") << "key value";
     QTest::newRow("quotes and backslashes in names and text")
-        << "q\"uo\\te" << "say \"hi\\\".txt" << QByteArray("key \"quoted\" C:\\path\\")
-        << "key \"quoted\" C:\\path\\";
+            << "q\"uo\\te"
+            << "say \"hi\\\".txt" << QByteArray("key \"quoted\" C:\\path\\")
+            << "key \"quoted\" C:\\path\\";
     QTest::newRow("control characters are escaped")
-        << "ctl" << "tab.txt" << QByteArray("key\there\x01\x1f\b\f\r end")
-        << QString::fromUtf8("key\there\x01\x1f\b\f\r end");
+            << "ctl"
+            << "tab.txt" << QByteArray("key\there\x01\x1f\b\f\r end")
+            << QString::fromUtf8("key\there\x01\x1f\b\f\r end");
     QTest::newRow("non-ASCII text stays UTF-8")
-        << QString::fromUtf8("目录") << QString::fromUtf8("文件.txt") << QByteArray("key 中文 é 😀")
-        << QString::fromUtf8("key 中文 é 😀");
+            << QString::fromUtf8("目录") << QString::fromUtf8("文件.txt")
+            << QByteArray("key 中文 é 😀") << QString::fromUtf8("key 中文 é 😀");
     QTest::newRow("a pair cut at the 80th unit leaves valid UTF-8")
-        << "cut" << "long.txt" << (QByteArray("key") + QByteArray(76, 'x') + "😀 tail")
-        << (QString("key") + QString(76, 'x') + QChar(0xFFFD));
+            << "cut"
+            << "long.txt" << (QByteArray("key") + QByteArray(76, 'x') + "😀 tail")
+            << (QString("key") + QString(76, 'x') + QChar(0xFFFD));
 }
 
 void TestCli::jsonOutput()
@@ -389,7 +406,7 @@ void TestCli::jsonOutput()
     const QJsonDocument document = QJsonDocument::fromJson(record, &error);
     QCOMPARE(error.error, QJsonParseError::NoError);
     const QJsonObject hit = document.object();
-    QCOMPARE(hit.keys(), (QStringList{"dir", "file", "line", "text"}));
+    QCOMPARE(hit.keys(), (QStringList {"dir", "file", "line", "text"}));
     QCOMPARE(hit.value("dir").toString(), jsonRoot + "/" + folder);
     QCOMPARE(hit.value("file").toString(), fileName);
     QCOMPARE(hit.value("line").toInt(), 2);
@@ -406,19 +423,22 @@ void TestCli::diagnosticsStayOffStandardOutput()
 
     const FindResult result = runFind({"-c", "needle"}, brokenRoot);
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(outputLines(result.out), QStringList{brokenRoot + "/note.txt:1:needle"});
+    QCOMPARE(outputLines(result.out), QStringList {brokenRoot + "/note.txt:1:needle"});
 }
 
 void TestCli::archiveMembersLeaveNoFile()
 {
     TreeBuilder archives;
-    ZipBuilder(archives.path("docs.zip")).add("x/readme.txt", "one\ntwo\nthree\nneedle here\n").close();
+    ZipBuilder(archives.path("docs.zip"))
+            .add("x/readme.txt", "one\ntwo\nthree\nneedle here\n")
+            .close();
     const QString archivesRoot = QDir(archives.root()).canonicalPath();
     QTemporaryDir tmp;
 
     const FindResult result = runFind({"-c", "needle"}, archivesRoot, tmp.path());
     QCOMPARE(result.exitCode, 0);
-    QCOMPARE(outputLines(result.out), QStringList{archivesRoot + "/docs.zip/x/readme.txt:4:needle here"});
+    QCOMPARE(outputLines(result.out),
+             QStringList {archivesRoot + "/docs.zip/x/readme.txt:4:needle here"});
     QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
 }
@@ -432,17 +452,17 @@ void TestCli::archiveNameEncoding_data()
 
     const QString member = QString::fromUtf8("ROOT/legacy.zip/说明文档/说明.txt");
     QTest::newRow("a forced code page names legacy members in the name test and the hits")
-        << QStringList{"--name-encoding", "GBK", "-n", QString::fromUtf8("说明")} << 0
-        << QStringList{member} << QString();
+            << QStringList {"--name-encoding", "GBK", "-n", QString::fromUtf8("说明")} << 0
+            << QStringList {member} << QString();
     QTest::newRow("a forced code page names legacy members in content hits")
-        << QStringList{"--name-encoding", "gbk", "-c", "needle"} << 0
-        << QStringList{member + ":2:a needle"} << QString();
+            << QStringList {"--name-encoding", "gbk", "-c", "needle"} << 0
+            << QStringList {member + ":2:a needle"} << QString();
     QTest::newRow("another code page reads other names")
-        << QStringList{"--name-encoding", "IBM866", "-n", QString::fromUtf8("说明")} << 1 << QStringList()
-        << QString();
+            << QStringList {"--name-encoding", "IBM866", "-n", QString::fromUtf8("说明")} << 1
+            << QStringList() << QString();
     QTest::newRow("an unknown code page is a usage error")
-        << QStringList{"--name-encoding", "no-such-page", "-n", "txt"} << 2 << QStringList()
-        << QString("unknown code page: no-such-page");
+            << QStringList {"--name-encoding", "no-such-page", "-n", "txt"} << 2 << QStringList()
+            << QString("unknown code page: no-such-page");
 }
 
 void TestCli::archiveNameEncoding()
@@ -453,7 +473,8 @@ void TestCli::archiveNameEncoding()
     QFETCH(QString, err);
 
     TreeBuilder legacy;
-    const QByteArray gbkName = QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8("说明文档/说明.txt"));
+    const QByteArray gbkName
+            = QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8("说明文档/说明.txt"));
     legacy.file("legacy.zip", rawZip({RawZipEntry(gbkName, "one\na needle\n")}));
     const QString legacyRoot = QDir(legacy.root()).canonicalPath();
     const FindResult result = runFind(args, legacyRoot);
@@ -468,7 +489,8 @@ QByteArray TestCli::slowText()
 {
     QByteArray text;
     for (int i = 0; i < 20000; ++i)
-        text += "line " + QByteArray::number(i) + " of some ordinary text without the word, ~{ \xC3\xBC\n";
+        text += "line " + QByteArray::number(i)
+                + " of some ordinary text without the word, ~{ \xC3\xBC\n";
     return text;
 }
 
@@ -519,7 +541,8 @@ void TestCli::signalStopsSearch()
     QCOMPARE(process.exitCode(), exitCode);
     // Hits emitted before the stop are printed, in whole lines.
     const QByteArray out = process.readAllStandardOutput();
-    QVERIFY2(out.startsWith(QDir(slow.root()).canonicalPath().toUtf8() + "/aa/early.txt:1:"), out.constData());
+    QVERIFY2(out.startsWith(QDir(slow.root()).canonicalPath().toUtf8() + "/aa/early.txt:1:"),
+             out.constData());
     QVERIFY(out.endsWith('\n'));
     // ...nor afterwards.
     QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -536,8 +559,10 @@ void TestCli::closedOutputEndsSearch()
     process.setWorkingDirectory(many.root());
     process.setProcessEnvironment(environmentWithTmp(tmp.path()));
     // The reader takes a few bytes and leaves; the shell reports velto-find's status.
-    const QString pipeline = QStringLiteral("\"$0\" \"$@\" | head -c 100 >/dev/null; exit \"${PIPESTATUS[0]}\"");
-    process.start("bash", {"-c", pipeline, program, "-n", "name", "--dirs", QString(";").repeated(200)});
+    const QString pipeline
+            = QStringLiteral("\"$0\" \"$@\" | head -c 100 >/dev/null; exit \"${PIPESTATUS[0]}\"");
+    process.start("bash",
+                  {"-c", pipeline, program, "-n", "name", "--dirs", QString(";").repeated(200)});
     QVERIFY2(process.waitForFinished(10000), "a reader that went away must end the search");
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 2);
@@ -566,27 +591,37 @@ void TestCli::progressLineMakesRoomForDiagnostics()
     QVERIFY(readEnd.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
     // The status line goes before each text, a text without a line end gets
     // one before the next status line, and the last status line is erased.
-    QCOMPARE(readEnd.readAll(), QByteArray("\r\033[K1 folder" "\r\033[K" "damaged" "\n"
-                                           "\r\033[K2 folders" "\r\033[K" "bad\n"
-                                           "\r\033[K3 folders" "\r\033[K"));
+    QCOMPARE(readEnd.readAll(),
+             QByteArray("\r\033[K1 folder"
+                        "\r\033[K"
+                        "damaged"
+                        "\n"
+                        "\r\033[K2 folders"
+                        "\r\033[K"
+                        "bad\n"
+                        "\r\033[K3 folders"
+                        "\r\033[K"));
 }
 
 void TestCli::gbkLocaleReadsArgumentsNamesAndOutput_data()
 {
     QTest::addColumn<QString>("arguments");  // shell words; \\x.. escapes are printf's
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("out");     // ROOT stands for the tree, in GBK bytes
+    QTest::addColumn<QByteArray>("out");  // ROOT stands for the tree, in GBK bytes
     QTest::addColumn<QByteArray>("err");
     const QByteArray beijing("\xB1\xB1\xBE\xA9");
     QTest::newRow("locale/a gbk text finds the gbk line of the file with a gbk name")
-        << "-c \"$(printf '\\261\\261\\276\\251')\" ." << 0
-        << "ROOT/" + beijing + ".txt:2:" + beijing + " is here\n" << QByteArray();
+            << "-c \"$(printf '\\261\\261\\276\\251')\" ." << 0
+            << "ROOT/" + beijing + ".txt:2:" + beijing + " is here\n"
+            << QByteArray();
     QTest::newRow("locale/deep search names the line by its gbk codec, once")
-        << "-d -c \"$(printf '\\261\\261\\276\\251')\" ." << 0
-        << "ROOT/" + beijing + ".txt:2:[GBK]\t" + beijing + " is here\n" << QByteArray();
+            << "-d -c \"$(printf '\\261\\261\\276\\251')\" ." << 0
+            << "ROOT/" + beijing + ".txt:2:[GBK]\t" + beijing + " is here\n"
+            << QByteArray();
     QTest::newRow("locale/a text that is not gbk is a usage error")
-        << "-c \"$(printf 'ab\\261')\" ." << 2 << QByteArray()
-        << QByteArray("velto-find: the content text is not valid GBK, the encoding of the locale.\n");
+            << "-c \"$(printf 'ab\\261')\" ." << 2 << QByteArray()
+            << QByteArray("velto-find: the content text is not valid GBK, the encoding of the "
+                          "locale.\n");
 }
 
 void TestCli::gbkLocaleReadsArgumentsNamesAndOutput()
@@ -601,7 +636,8 @@ void TestCli::gbkLocaleReadsArgumentsNamesAndOutput()
     localedef.start(QStringLiteral("localedef"),
                     {"-i", "zh_CN", "-f", "GBK", locales.filePath(QStringLiteral("zh_CN.GBK"))});
     QVERIFY(localedef.waitForFinished(120000));
-    QVERIFY2(QFileInfo(locales.filePath(QStringLiteral("zh_CN.GBK"))).isDir(), localedef.readAllStandardError());
+    QVERIFY2(QFileInfo(locales.filePath(QStringLiteral("zh_CN.GBK"))).isDir(),
+             localedef.readAllStandardError());
 
     TreeBuilder gbkTree;
     const QByteArray beijing("\xB1\xB1\xBE\xA9");
@@ -636,19 +672,24 @@ void TestCli::namesArePrintedAsTheirBytes_data()
 
     // ROOT stands for the root's bytes; B64(...) for the base64 of ROOT + the bytes.
     QTest::newRow("lines/odd bytes in file and folder names are written as they are")
-        << QStringList{"-n", "*"}
-        << QByteArray("ROOT/d\xff/x.txt\nROOT/b\xff.txt\nROOT/d\xff\nROOT/\xb1\xa8\xb8\xe6.txt\n");
+            << QStringList {"-n", "*"}
+            << QByteArray(
+                       "ROOT/d\xff/x.txt\nROOT/b\xff.txt\nROOT/d\xff\nROOT/\xb1\xa8\xb8\xe6.txt\n");
     QTest::newRow("lines/content hits name the file by its bytes")
-        << QStringList{"-c", "NEEDLE"}
-        << QByteArray("ROOT/d\xff/x.txt:1:NEEDLE\nROOT/b\xff.txt:1:NEEDLE\nROOT/\xb1\xa8\xb8\xe6.txt:1:NEEDLE\n");
+            << QStringList {"-c", "NEEDLE"}
+            << QByteArray("ROOT/d\xff/x.txt:1:NEEDLE\nROOT/b\xff.txt:1:NEEDLE\nROOT/"
+                          "\xb1\xa8\xb8\xe6.txt:1:NEEDLE\n");
     QTest::newRow("json/a folder or file name that does not decode gets its bytes beside it")
-        << QStringList{"--json", "-c", "NEEDLE"}
-        << QByteArray("{\"dir\": \"ROOT/d\xef\xbf\xbd\", \"dir_bytes\": \"B64(/d\xff)\", \"file\": \"x.txt\", "
-                      "\"line\": 1, \"text\": \"NEEDLE\"}\n"
-                      "{\"dir\": \"ROOT\", \"file\": \"b\xef\xbf\xbd.txt\", \"file_bytes\": \"Yv8udHh0\", "
-                      "\"line\": 1, \"text\": \"NEEDLE\"}\n"
-                      "{\"dir\": \"ROOT\", \"file\": \"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd.txt\", "
-                      "\"file_bytes\": \"sai45i50eHQ=\", \"line\": 1, \"text\": \"NEEDLE\"}\n");
+            << QStringList {"--json", "-c", "NEEDLE"}
+            << QByteArray("{\"dir\": \"ROOT/d\xef\xbf\xbd\", \"dir_bytes\": \"B64(/d\xff)\", "
+                          "\"file\": \"x.txt\", "
+                          "\"line\": 1, \"text\": \"NEEDLE\"}\n"
+                          "{\"dir\": \"ROOT\", \"file\": \"b\xef\xbf\xbd.txt\", \"file_bytes\": "
+                          "\"Yv8udHh0\", "
+                          "\"line\": 1, \"text\": \"NEEDLE\"}\n"
+                          "{\"dir\": \"ROOT\", \"file\": "
+                          "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd.txt\", "
+                          "\"file_bytes\": \"sai45i50eHQ=\", \"line\": 1, \"text\": \"NEEDLE\"}\n");
 }
 
 void TestCli::namesArePrintedAsTheirBytes()
@@ -677,12 +718,13 @@ void TestCli::printerWritesLineNumbersPast32Bits_data()
     QTest::addColumn<qint64>("lineNo");
     QTest::addColumn<QByteArray>("out");
 
-    QTest::newRow("lines/line 2^31 + 1") << false << (qint64(1) << 31) + 1
-        << QByteArray("/d/f:2147483649:t\n");
+    QTest::newRow("lines/line 2^31 + 1")
+            << false << (qint64(1) << 31) + 1 << QByteArray("/d/f:2147483649:t\n");
     QTest::newRow("lines/line 2^32, which a 32-bit count would make a name hit")
-        << false << (qint64(1) << 32) << QByteArray("/d/f:4294967296:t\n");
+            << false << (qint64(1) << 32) << QByteArray("/d/f:4294967296:t\n");
     QTest::newRow("json/line 2^32 + 1") << true << (qint64(1) << 32) + 1
-        << QByteArray("{\"dir\": \"/d\", \"file\": \"f\", \"line\": 4294967297, \"text\": \"t\"}\n");
+                                        << QByteArray("{\"dir\": \"/d\", \"file\": \"f\", "
+                                                      "\"line\": 4294967297, \"text\": \"t\"}\n");
 }
 
 void TestCli::printerWritesLineNumbersPast32Bits()
@@ -694,7 +736,7 @@ void TestCli::printerWritesLineNumbersPast32Bits()
     int fds[2];
     QCOMPARE(::pipe(fds), 0);
     HitPrinter printer(fds[1], json ? HitPrinter::Format::Json : HitPrinter::Format::Lines);
-    printer.printBatch("/d", {TFileInfo{"f", lineNo, "t"}});
+    printer.printBatch("/d", {TFileInfo {"f", lineNo, "t"}});
     // The watchdog's way out writes what is buffered as well.
     printer.flushBeforeExit(std::chrono::milliseconds(1000));
     ::close(fds[1]);
@@ -764,7 +806,8 @@ void TestCli::stopWithASlowReaderPrintsEveryHit()
     // Whole lines, none left out; at least the block being written at the stop.
     QVERIFY(printed.endsWith('\n'));
     const QList<QByteArray> lines = printed.trimmed().split('\n');
-    QVERIFY2(printed.size() >= HitPrinter::kFlushThreshold, QByteArray::number(printed.size()).constData());
+    QVERIFY2(printed.size() >= HitPrinter::kFlushThreshold,
+             QByteArray::number(printed.size()).constData());
     const QByteArray prefix = QFile::encodeName(many.path("d/many.txt")) + ':';
     for (int i = 0; i < lines.size(); ++i)
         QCOMPARE(lines.at(i), prefix + QByteArray::number(i + 1) + ":NEEDLE");
@@ -782,7 +825,8 @@ void TestCli::millionHitsOfOneFolderLeaveInBoundedMemory()
     process.start(program, {"-c", "NEEDLE", many.root()});
     QVERIFY(process.waitForStarted());
     QVERIFY2(out.waitUntilFull(60000), "the hits fill the pipe");
-    QVERIFY2(bytesRead(process.processId()) < file.size(), "hits are out before the folder is read");
+    QVERIFY2(bytesRead(process.processId()) < file.size(),
+             "hits are out before the folder is read");
     const long firstPeak = peakMemoryKb(process.processId());
     long peak = firstPeak;
     qint64 lines = 0;
@@ -802,7 +846,8 @@ void TestCli::millionHitsOfOneFolderLeaveInBoundedMemory()
     const long growthKb = 16 * 1024;
     QVERIFY2(peak < 64 * 1024, qPrintable(QString("peak %1 KiB").arg(peak)));
 #endif
-    QVERIFY2(peak - firstPeak < growthKb, qPrintable(QString("grew from %1 to %2 KiB").arg(firstPeak).arg(peak)));
+    QVERIFY2(peak - firstPeak < growthKb,
+             qPrintable(QString("grew from %1 to %2 KiB").arg(firstPeak).arg(peak)));
 }
 
 void TestCli::unreadableFoldersAndFilesAreCounted_data()
@@ -812,11 +857,12 @@ void TestCli::unreadableFoldersAndFilesAreCounted_data()
 
     QTest::newRow("nothing locked, no line") << QStringList() << QByteArray();
     QTest::newRow("a locked folder and a locked file")
-        << QStringList{"closed", "secret.txt"} << QByteArray("velto-find: 1 folder and 1 file could not be read\n");
-    QTest::newRow("locked files only") << QStringList{"secret.txt", "open/also.txt"}
-        << QByteArray("velto-find: 2 files could not be read\n");
-    QTest::newRow("a locked start folder") << QStringList{"."}
-        << QByteArray("velto-find: 1 folder could not be read\n");
+            << QStringList {"closed", "secret.txt"}
+            << QByteArray("velto-find: 1 folder and 1 file could not be read\n");
+    QTest::newRow("locked files only") << QStringList {"secret.txt", "open/also.txt"}
+                                       << QByteArray("velto-find: 2 files could not be read\n");
+    QTest::newRow("a locked start folder")
+            << QStringList {"."} << QByteArray("velto-find: 1 folder could not be read\n");
 }
 
 void TestCli::unreadableFoldersAndFilesAreCounted()
@@ -862,7 +908,8 @@ void TestCli::workersPrintWhatOneThreadPrints()
         if (i % 5 == 0)
             locked << folder + "/B.txt";
     }
-    QDirIterator folders(tree.root(), QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator folders(tree.root(), QDir::Dirs | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
     while (folders.hasNext())
         ::chmod(QFile::encodeName(folders.next()).constData(), 0755);
     ::chmod(QFile::encodeName(tree.root()).constData(), 0755);
@@ -870,14 +917,14 @@ void TestCli::workersPrintWhatOneThreadPrints()
         ::chmod(QFile::encodeName(tree.path(path)).constData(), 0);
 
     const auto run = [&](const QStringList &options) {
-        const FindResult result =
-            runFindAsNobody(options + QStringList{"-n", "*", "-c", "NEEDLE", tree.root()});
+        const FindResult result
+                = runFindAsNobody(options + QStringList {"-n", "*", "-c", "NEEDLE", tree.root()});
         return QByteArray::number(result.exitCode) + "\n" + result.out + "\n--\n" + result.err;
     };
-    for (const QStringList &mode : {QStringList(), QStringList{"-d"}}) {
-        const QByteArray one = run(QStringList{"-j", "1"} + mode);
+    for (const QStringList &mode : {QStringList(), QStringList {"-d"}}) {
+        const QByteArray one = run(QStringList {"-j", "1"} + mode);
         QVERIFY(one.contains("could not be read"));
-        QCOMPARE(run(QStringList{"-j", "3"} + mode), one);
+        QCOMPARE(run(QStringList {"-j", "3"} + mode), one);
     }
 }
 

@@ -38,16 +38,17 @@ QList<TFileInfo> search(ContentMatcher &matcher, const QString &path)
     static const qint64 pieces[] = {1, 7, 4096, 65537};
     int next = 0;
     std::vector<char> block;
-    ByteSource stream(
-        [&](char *buffer, qint64 max) { return file.read(buffer, qMin(max, pieces[next++ % 4])); },
-        block);
+    ByteSource stream([&](char *buffer,
+                          qint64 max) { return file.read(buffer, qMin(max, pieces[next++ % 4])); },
+                      block);
     matcher.searchStream(stream, hits, QStringLiteral("f"));
     const QList<TFileInfo> fromStream = hits.take();
     if (fromStream == fromFile)
         return fromFile;
     qWarning("a stream of the same bytes gave other hits:\n%s\n%s",
-             qPrintable(describeHits(fromStream).left(400)), qPrintable(describeHits(fromFile).left(400)));
-    return {TFileInfo{QStringLiteral("the stream differs"), -1, QString()}};
+             qPrintable(describeHits(fromStream).left(400)),
+             qPrintable(describeHits(fromFile).left(400)));
+    return {TFileInfo {QStringLiteral("the stream differs"), -1, QString()}};
 }
 
 ContentMatcher normalMatcher(const QString &text, Qt::CaseSensitivity cs)
@@ -93,18 +94,21 @@ QByteArray randomBytes(int size, quint32 seed)
 // Texts searched in every file of the differential test.
 const QStringList &probeTexts()
 {
-    static const QStringList texts{
-        QStringLiteral("needle"),  QStringLiteral("NEEDLE"),  QStringLiteral("e"),
-        QStringLiteral("edle ne"), QString::fromUtf8("ä"),    QString::fromUtf8("Ä€"),
-        QStringLiteral("k"),       QStringLiteral("s"),       QString::fromUtf8("\u212A"),
-        QString::fromUtf8("σ"),    QString::fromUtf8("ΟΣ"),   QString::fromUtf8("需要"),
-        QStringLiteral("a\rn"),    QString(QChar(0xFFFD)),    QStringLiteral("\t"),
-        QString::fromUtf8("\xf0\x9f\x98\x80"),                QStringLiteral("le\r"),
+    static const QStringList texts {
+            QStringLiteral("needle"),    QStringLiteral("NEEDLE"),
+            QStringLiteral("e"),         QStringLiteral("edle ne"),
+            QString::fromUtf8("ä"),      QString::fromUtf8("Ä€"),
+            QStringLiteral("k"),         QStringLiteral("s"),
+            QString::fromUtf8("\u212A"), QString::fromUtf8("σ"),
+            QString::fromUtf8("ΟΣ"),     QString::fromUtf8("需要"),
+            QStringLiteral("a\rn"),      QString(QChar(0xFFFD)),
+            QStringLiteral("\t"),        QString::fromUtf8("\xf0\x9f\x98\x80"),
+            QStringLiteral("le\r"),
     };
     return texts;
 }
 
-} // namespace
+}  // namespace
 
 class TestContentMatcher : public QObject
 {
@@ -148,36 +152,43 @@ private slots:
 static void addEncodingRows()
 {
     QTest::addColumn<QByteArray>("bytes");
-    const QString mixed = QString::fromUtf8("line one\nneedle Ä ä ÄÖÜ\r\n\u212Aelvin Tſ k s\n"
-                                            "ΟΔΟΣ οδος οδοσ\n需要 needle\n\xf0\x9f\x98\x80 a\rn le\r\n");
-    QTest::newRow("content/plain lines") << QByteArray("alpha\nbeta needle\ngamma\nneedle at start\n");
+    const QString mixed
+            = QString::fromUtf8("line one\nneedle Ä ä ÄÖÜ\r\n\u212Aelvin Tſ k s\n"
+                                "ΟΔΟΣ οδος οδοσ\n需要 needle\n\xf0\x9f\x98\x80 a\rn le\r\n");
+    QTest::newRow("content/plain lines")
+            << QByteArray("alpha\nbeta needle\ngamma\nneedle at start\n");
     QTest::newRow("content/last line without line end") << QByteArray("x\ny\nneedle");
     QTest::newRow("content/crlf line ends") << QByteArray("a needle\r\nb\r\n\r\nneedle\r\n");
     QTest::newRow("content/lone cr stays in the line") << QByteArray("a\rneedle\rb\nneedle a\rn\n");
     QTest::newRow("content/final cr ends the file") << QByteArray("x\nneedle le\r");
     QTest::newRow("content/only line ends") << QByteArray("\n\n\r\n\r\r\n");
     QTest::newRow("content/empty file") << QByteArray();
-    QTest::newRow("content/utf-8 with byte-order mark") << QByteArray("\xEF\xBB\xBF") + mixed.toUtf8();
+    QTest::newRow("content/utf-8 with byte-order mark")
+            << QByteArray("\xEF\xBB\xBF") + mixed.toUtf8();
     QTest::newRow("content/utf-8 byte-order mark alone") << QByteArray("\xEF\xBB\xBF");
     QTest::newRow("content/utf-8 byte-order mark inside lines")
-        << QByteArray("a\xEF\xBB\xBFneedle\n\xEF\xBB\xBFneedle\n");
-    QTest::newRow("content/utf-16 le with byte-order mark") << encoded("UTF-16LE", mixed, false).prepend("\xFF\xFE");
-    QTest::newRow("content/utf-16 be with byte-order mark") << encoded("UTF-16BE", mixed, false).prepend("\xFE\xFF");
+            << QByteArray("a\xEF\xBB\xBFneedle\n\xEF\xBB\xBFneedle\n");
+    QTest::newRow("content/utf-16 le with byte-order mark")
+            << encoded("UTF-16LE", mixed, false).prepend("\xFF\xFE");
+    QTest::newRow("content/utf-16 be with byte-order mark")
+            << encoded("UTF-16BE", mixed, false).prepend("\xFE\xFF");
     QTest::newRow("content/utf-32 le with byte-order mark")
-        << encoded("UTF-32LE", mixed, false).prepend(QByteArray("\xFF\xFE\x00\x00", 4));
+            << encoded("UTF-32LE", mixed, false).prepend(QByteArray("\xFF\xFE\x00\x00", 4));
     QTest::newRow("content/utf-32 be with byte-order mark")
-        << encoded("UTF-32BE", mixed, false).prepend(QByteArray("\x00\x00\xFE\xFF", 4));
+            << encoded("UTF-32BE", mixed, false).prepend(QByteArray("\x00\x00\xFE\xFF", 4));
     QTest::newRow("content/utf-16 without byte-order mark") << encoded("UTF-16LE", mixed, false);
     QTest::newRow("content/utf-8 mixed scripts") << mixed.toUtf8();
-    QTest::newRow("content/latin-1 bytes") << QTextCodec::codecForName("ISO-8859-1")->fromUnicode(
-        QString::fromUtf8("needle Ä ä\nÄÖÜ needle\n"));
+    QTest::newRow("content/latin-1 bytes")
+            << QTextCodec::codecForName("ISO-8859-1")
+                       ->fromUnicode(QString::fromUtf8("needle Ä ä\nÄÖÜ needle\n"));
     QTest::newRow("content/invalid utf-8")
-        << QByteArray("ne\xFF" "edle\nneedle\xE4\nabc\xE4\xB8\nk\xC5\nneedle\xE4");
+            << QByteArray("ne\xFF"
+                          "edle\nneedle\xE4\nabc\xE4\xB8\nk\xC5\nneedle\xE4");
     QTest::newRow("content/nul bytes") << QByteArray("nee\0dle\nneedle\0\0x\n\0", 19);
-    QTest::newRow("content/line longer than 80 characters")
-        << QByteArray(100, 'a') + "needle" + QByteArray(50, 'b') + "\n" + QByteArray(79, 'c') + "needle\n";
+    QTest::newRow("content/line longer than 80 characters") << QByteArray(100, 'a') + "needle"
+                    + QByteArray(50, 'b') + "\n" + QByteArray(79, 'c') + "needle\n";
     QTest::newRow("content/multibyte line longer than 80 characters")
-        << QString(QString::fromUtf8("ä€需") .repeated(40) + QStringLiteral("needle")).toUtf8();
+            << QString(QString::fromUtf8("ä€需").repeated(40) + QStringLiteral("needle")).toUtf8();
     {
         QByteArray big = QString::fromUtf8("ä€\u212A").repeated(400000).toUtf8();
         big.insert(1000001, "needle");
@@ -195,27 +206,27 @@ static void addEncodingRows()
         QByteArray multi = QByteArray(16382, 'x') + QString::fromUtf8("€needle\n").toUtf8();
         QTest::newRow("content/character split by the stream's read size") << multi;
     }
-    QTest::newRow("content/utf-7 and hz text in an ascii file")
-        << QByteArray("plain\n") + encoded("UTF-7", QString::fromUtf8("x needle ä 需要"), false) + "\n"
-               + encoded("HZ-GB-2312", QString::fromUtf8("需要 needle"), false) + "\nneedle\n"
-               + "+AG4AZQBlAGQAbABl- is needle in UTF-7 only\n";
+    QTest::newRow("content/utf-7 and hz text in an ascii file") << QByteArray("plain\n")
+                    + encoded("UTF-7", QString::fromUtf8("x needle ä 需要"), false) + "\n"
+                    + encoded("HZ-GB-2312", QString::fromUtf8("需要 needle"), false) + "\nneedle\n"
+                    + "+AG4AZQBlAGQAbABl- is needle in UTF-7 only\n";
     // Lone surrogates vanish when converted: the hit text must come from
     // further into the line than its first 256 characters.
     QByteArray loneSurrogates;
     for (int i = 0; i < 250; ++i)
         loneSurrogates += "\xD8\x61";
-    QTest::newRow("content/utf-16 be line opening with 250 lone surrogates")
-        << loneSurrogates
-               + encoded("UTF-16BE", QStringLiteral("needle ") + QString(100, 'x') + "\n", false);
+    QTest::newRow("content/utf-16 be line opening with 250 lone surrogates") << loneSurrogates
+                    + encoded("UTF-16BE", QStringLiteral("needle ") + QString(100, 'x') + "\n",
+                              false);
     // QTextStream decodes in 16 KiB blocks: an invalid sequence cut by a
     // block end gives one replacement character, not two.
     QByteArray cutSequence(16384 - 9, 'x');
     cutSequence[16370] = '\n';
     QTest::newRow("content/invalid utf-8 cut by the stream's 16 KiB block end")
-        << cutSequence + "needle \xE7\x86" + "\x7F needle\n";
+            << cutSequence + "needle \xE7\x86" + "\x7F needle\n";
     QTest::newRow("content/random bytes") << randomBytes(300000, 7) + "needle";
     QTest::newRow("content/random bytes with utf-16 byte-order mark")
-        << QByteArray("\xFF\xFE") + randomBytes(50000, 11);
+            << QByteArray("\xFF\xFE") + randomBytes(50000, 11);
 }
 
 void TestContentMatcher::sameHitsAsTextStream_data()
@@ -235,8 +246,10 @@ void TestContentMatcher::sameHitsAsTextStream()
             const QList<TFileInfo> actual = search(m, path);
             if (actual != expected)
                 QFAIL(qPrintable(QStringLiteral("text %1, case %2:\n got      %3\n expected %4")
-                                     .arg(text).arg(int(cs))
-                                     .arg(describeHits(actual).left(600), describeHits(expected).left(600))));
+                                         .arg(text)
+                                         .arg(int(cs))
+                                         .arg(describeHits(actual).left(600),
+                                              describeHits(expected).left(600))));
         }
     }
 }
@@ -253,10 +266,11 @@ void TestContentMatcher::sameHitsAsTextStreamUnderOtherLocale()
     QFETCH(QByteArray, locale);
     QTextCodec *const saved = QTextCodec::codecForLocale();
     QTextCodec::setCodecForLocale(QTextCodec::codecForName(locale));
-    const QByteArray gbk =
-        QTextCodec::codecForName("GBK")->fromUnicode(QString::fromUtf8("需要 needle\n其他\nä NEEDLE\r\n"));
-    const QList<QByteArray> files{gbk, QByteArray("\xEF\xBB\xBF") + QString::fromUtf8("需要 needle ä\n").toUtf8(),
-                                  randomBytes(70000, 3), QByteArray("x\r\nneedle\r")};
+    const QByteArray gbk = QTextCodec::codecForName("GBK")->fromUnicode(
+            QString::fromUtf8("需要 needle\n其他\nä NEEDLE\r\n"));
+    const QList<QByteArray> files {
+            gbk, QByteArray("\xEF\xBB\xBF") + QString::fromUtf8("需要 needle ä\n").toUtf8(),
+            randomBytes(70000, 3), QByteArray("x\r\nneedle\r")};
     TreeBuilder tree;
     for (int i = 0; i < files.size(); ++i) {
         const QString path = tree.file(QString::number(i), files[i]);
@@ -267,8 +281,10 @@ void TestContentMatcher::sameHitsAsTextStreamUnderOtherLocale()
                 const QList<TFileInfo> actual = search(m, path);
                 if (actual != expected) {
                     QTextCodec::setCodecForLocale(saved);
-                    QFAIL(qPrintable(QStringLiteral("file %1 text %2: got %3, expected %4")
-                                         .arg(i).arg(text, describeHits(actual), describeHits(expected))));
+                    QFAIL(qPrintable(
+                            QStringLiteral("file %1 text %2: got %3, expected %4")
+                                    .arg(i)
+                                    .arg(text, describeHits(actual), describeHits(expected))));
                 }
             }
         }
@@ -298,7 +314,8 @@ static void compareDeepWithReference(const QByteArray &bytes, const QStringList 
             if (actual == expected)
                 continue;
             int first = 0;  // the first hit that differs
-            while (first < actual.size() && first < expected.size() && actual[first] == expected[first])
+            while (first < actual.size() && first < expected.size()
+                   && actual[first] == expected[first])
                 ++first;
             const auto shown = [first](const QList<TFileInfo> &hits) {
                 QString text = describeHits(hits.mid(first, 3));
@@ -306,8 +323,12 @@ static void compareDeepWithReference(const QByteArray &bytes, const QStringList 
                     c = c.unicode() < 0x20 ? QLatin1Char('.') : c;
                 return text;
             };
-            QFAIL(qPrintable(QStringLiteral("text %1, case %2, from hit %3 on:\n got      %4\n expected %5")
-                                 .arg(text).arg(int(cs)).arg(first).arg(shown(actual), shown(expected))));
+            QFAIL(qPrintable(
+                    QStringLiteral("text %1, case %2, from hit %3 on:\n got      %4\n expected %5")
+                            .arg(text)
+                            .arg(int(cs))
+                            .arg(first)
+                            .arg(shown(actual), shown(expected))));
         }
     }
 }
@@ -317,8 +338,9 @@ void TestContentMatcher::deepSameHitsAsTextStream()
     QFETCH(QByteArray, bytes);
     if (bytes.size() > (1 << 20))
         QSKIP("the reference reads large files too slowly for every codec");
-    compareDeepWithReference(bytes, {QStringLiteral("needle"), QString::fromUtf8("ä"),
-                                     QString::fromUtf8("需要"), QStringLiteral("le\r")});
+    compareDeepWithReference(bytes,
+                             {QStringLiteral("needle"), QString::fromUtf8("ä"),
+                              QString::fromUtf8("需要"), QStringLiteral("le\r")});
 }
 
 void TestContentMatcher::deepSameHitsInLegacyEncodings_data()
@@ -327,30 +349,36 @@ void TestContentMatcher::deepSameHitsInLegacyEncodings_data()
     QTest::addColumn<QByteArray>("bytes");
     // Lines in several scripts, the text on lines 2 and 4 and inside a word.
     const QString sample = QString::fromUtf8(
-        "header line\nneedle 北京 Привет ő\r\nplain words\n日本語 Árvíztűrő needle\n"
-        "Ελληνικά şğ ПРИВЕТ 北京 x\n\ntail needleX\n");
+            "header line\nneedle 北京 Привет ő\r\nplain words\n日本語 Árvíztűrő needle\n"
+            "Ελληνικά şğ ПРИВЕТ 北京 x\n\ntail needleX\n");
     const char *const codecs[] = {
-        "GBK", "GB18030", "Big5", "Shift_JIS", "EUC-JP", "EUC-KR", "KOI8-R", "windows-1251",
-        "ISO-8859-2", "windows-1250", "ISO-8859-7", "ISO-8859-9", "UTF-16LE", "UTF-16BE",
-        "UTF-32LE", "UTF-32BE", "HZ-GB-2312", "ISO-2022-JP", "ISO-2022-KR", "UTF-7", "SCSU",
-        "BOCU-1", "IBM037", "EUC-TW", "x-mac-cyrillic", "UTF-8", "CESU-8", "TSCII",
+            "GBK",        "GB18030",    "Big5",         "Shift_JIS",   "EUC-JP",
+            "EUC-KR",     "KOI8-R",     "windows-1251", "ISO-8859-2",  "windows-1250",
+            "ISO-8859-7", "ISO-8859-9", "UTF-16LE",     "UTF-16BE",    "UTF-32LE",
+            "UTF-32BE",   "HZ-GB-2312", "ISO-2022-JP",  "ISO-2022-KR", "UTF-7",
+            "SCSU",       "BOCU-1",     "IBM037",       "EUC-TW",      "x-mac-cyrillic",
+            "UTF-8",      "CESU-8",     "TSCII",
     };
     for (const char *name : codecs) {
         QTextCodec *codec = QTextCodec::codecForName(name);
         QVERIFY2(codec, name);
         const QByteArray bytes = encodeText(codec, sample);
         QTest::newRow(qPrintable(QStringLiteral("deep/%1 file").arg(QLatin1String(name)))) << bytes;
-        QTest::newRow(qPrintable(QStringLiteral("deep/%1 file after utf-8 lines").arg(QLatin1String(name))))
-            << QString::fromUtf8("über needle\n").toUtf8() + bytes;
+        QTest::newRow(qPrintable(
+                QStringLiteral("deep/%1 file after utf-8 lines").arg(QLatin1String(name))))
+                << QString::fromUtf8("über needle\n").toUtf8() + bytes;
     }
-    QTest::newRow("deep/utf-16 le with byte-order mark") << encodeText(QTextCodec::codecForName("UTF-16"), sample);
+    QTest::newRow("deep/utf-16 le with byte-order mark")
+            << encodeText(QTextCodec::codecForName("UTF-16"), sample);
     QTest::newRow("deep/binary bytes with line feeds") << randomBytes(20000, 5) + "needle\n";
     // More than one piece of 4 MiB: a piece ends after a whole line, and the
     // line numbers go on across pieces.
     QByteArray pieces;
     for (int i = 0; pieces.size() < (5 << 20); ++i)
-        pieces += (i % 997 == 0 ? QString::fromUtf8("北京 ő needle %1\n") : QStringLiteral("filler line %1 of text\n"))
-                      .arg(i).toUtf8();
+        pieces += (i % 997 == 0 ? QString::fromUtf8("北京 ő needle %1\n")
+                                : QStringLiteral("filler line %1 of text\n"))
+                          .arg(i)
+                          .toUtf8();
     QTest::newRow("deep/file of two pieces") << pieces;
 }
 
@@ -361,9 +389,10 @@ void TestContentMatcher::deepSameHitsInLegacyEncodings()
     if (bytes.size() > (1 << 20))
         compareDeepWithReference(bytes, {QString::fromUtf8("ő needle")});
     else
-        compareDeepWithReference(bytes, {QStringLiteral("needle"), QString::fromUtf8("北京"),
-                                         QString::fromUtf8("привет"), QString::fromUtf8("ő"),
-                                         QString::fromUtf8("日本"), QStringLiteral("e\r")});
+        compareDeepWithReference(bytes,
+                                 {QStringLiteral("needle"), QString::fromUtf8("北京"),
+                                  QString::fromUtf8("привет"), QString::fromUtf8("ő"),
+                                  QString::fromUtf8("日本"), QStringLiteral("e\r")});
 }
 
 void TestContentMatcher::normalModeCases_data()
@@ -374,31 +403,31 @@ void TestContentMatcher::normalModeCases_data()
     QTest::addColumn<QString>("expected");  // "line:text" joined with " | "
 
     QTest::newRow("normal/lines 2 and 5 of a file")
-        << QByteArray("a\nxabcx\nb\nc\nabc\n") << "abc" << false << "2:xabcx | 5:abc";
+            << QByteArray("a\nxabcx\nb\nc\nabc\n") << "abc" << false << "2:xabcx | 5:abc";
     QTest::newRow("normal/a line with the text twice gives one hit")
-        << QByteArray("abc abc\n") << "abc" << false << "1:abc abc";
+            << QByteArray("abc abc\n") << "abc" << false << "1:abc abc";
     QTest::newRow("normal/ignoring case finds upper case")
-        << QByteArray("ABC\n") << "abc" << true << "1:ABC";
-    QTest::newRow("normal/respecting case does not")
-        << QByteArray("ABC\n") << "abc" << false << "";
+            << QByteArray("ABC\n") << "abc" << true << "1:ABC";
+    QTest::newRow("normal/respecting case does not") << QByteArray("ABC\n") << "abc" << false << "";
     QTest::newRow("normal/last line without line end is read")
-        << QByteArray("x\nabc") << "abc" << false << "2:abc";
+            << QByteArray("x\nabc") << "abc" << false << "2:abc";
     QTest::newRow("normal/crlf is not part of the line")
-        << QByteArray("abc\r\nabc\r") << "abc" << false << "1:abc | 2:abc";
+            << QByteArray("abc\r\nabc\r") << "abc" << false << "1:abc | 2:abc";
     QTest::newRow("normal/120 characters are cut to 80")
-        << QByteArray(60, 'x') + "abc" + QByteArray(57, 'y') << "abc" << false
-        << "1:" + QString(60, 'x') + "abc" + QString(17, 'y');
+            << QByteArray(60, 'x') + "abc" + QByteArray(57, 'y') << "abc" << false
+            << "1:" + QString(60, 'x') + "abc" + QString(17, 'y');
     QTest::newRow("normal/blanks around the text are searched")
-        << QByteArray("abc\n abc \n") << " abc " << false << "2: abc ";
+            << QByteArray("abc\n abc \n") << " abc " << false << "2: abc ";
     QTest::newRow("normal/utf-16 with byte-order mark is decoded by it")
-        << encoded("UTF-16LE", QStringLiteral("x\nabc\n"), false).prepend("\xFF\xFE") << "abc" << false
-        << "2:abc";
+            << encoded("UTF-16LE", QStringLiteral("x\nabc\n"), false).prepend("\xFF\xFE") << "abc"
+            << false << "2:abc";
     QTest::newRow("normal/utf-16 without byte-order mark is not")
-        << encoded("UTF-16LE", QStringLiteral("x\nabc\n"), false) << "abc" << false << "";
+            << encoded("UTF-16LE", QStringLiteral("x\nabc\n"), false) << "abc" << false << "";
     QTest::newRow("normal/kelvin sign matches k ignoring case")
-        << QString::fromUtf8("\u212A\n").toUtf8() << "k" << true << QString::fromUtf8("1:\u212A");
+            << QString::fromUtf8("\u212A\n").toUtf8() << "k" << true
+            << QString::fromUtf8("1:\u212A");
     QTest::newRow("normal/long s matches S ignoring case")
-        << QString::fromUtf8("ſ\n").toUtf8() << "S" << true << QString::fromUtf8("1:ſ");
+            << QString::fromUtf8("ſ\n").toUtf8() << "S" << true << QString::fromUtf8("1:ſ");
 }
 
 void TestContentMatcher::normalModeCases()
@@ -416,7 +445,8 @@ void TestContentMatcher::byteByByteCodecsOnAsciiData_data()
 {
     QTest::addColumn<QByteArray>("codec");
     QTest::addColumn<bool>("byteByByte");
-    QTest::newRow("byte tables/latin-1 decodes ascii byte by byte") << QByteArray("ISO-8859-1") << true;
+    QTest::newRow("byte tables/latin-1 decodes ascii byte by byte")
+            << QByteArray("ISO-8859-1") << true;
     QTest::newRow("byte tables/gbk decodes ascii byte by byte") << QByteArray("GBK") << true;
     QTest::newRow("byte tables/utf-8 decodes ascii byte by byte") << QByteArray("UTF-8") << true;
     QTest::newRow("byte tables/ebcdic decodes byte by byte") << QByteArray("IBM037") << true;
@@ -459,9 +489,9 @@ void TestContentMatcher::deepFirstCodecWinsLineNumber()
     m.deepSearch = true;
     QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
     QTextCodec *latin1 = QTextCodec::codecForName("ISO-8859-1");
-    m.codecPatterns = {CodecPattern{latin1, QStringLiteral("abc")},
-                       CodecPattern{utf8, QStringLiteral("abc")},
-                       CodecPattern{utf8, QString::fromUtf8("été")}};
+    m.codecPatterns = {CodecPattern {latin1, QStringLiteral("abc")},
+                       CodecPattern {utf8, QStringLiteral("abc")},
+                       CodecPattern {utf8, QString::fromUtf8("été")}};
     // The file is valid UTF-8: its own codec names every line it matches,
     // though Latin-1 comes first in the list.
     const QList<TFileInfo> hits = search(m, path);
@@ -474,15 +504,16 @@ void TestContentMatcher::deepFirstCodecWinsLineNumber()
     // Where the file's own codec is not in the list, the first codec wins.
     m.codecPatterns.removeLast();
     m.codecPatterns.removeLast();
-    m.codecPatterns.append(CodecPattern{QTextCodec::codecForName("ISO-8859-2"), QStringLiteral("abc")});
+    m.codecPatterns.append(
+            CodecPattern {QTextCodec::codecForName("ISO-8859-2"), QStringLiteral("abc")});
     QCOMPARE(describeHits(search(m, path)), QStringLiteral("3:[ISO-8859-1]\tabc"));
-    m.codecPatterns = {CodecPattern{latin1, QStringLiteral("abc")},
-                       CodecPattern{utf8, QStringLiteral("abc")},
-                       CodecPattern{utf8, QString::fromUtf8("été")}};
+    m.codecPatterns = {CodecPattern {latin1, QStringLiteral("abc")},
+                       CodecPattern {utf8, QStringLiteral("abc")},
+                       CodecPattern {utf8, QString::fromUtf8("été")}};
 
     // A later codec's different decoding of a line already reported adds nothing.
-    m.codecPatterns = {CodecPattern{utf8, QString::fromUtf8("été")},
-                       CodecPattern{latin1, QString::fromUtf8("Ã©")}};
+    m.codecPatterns = {CodecPattern {utf8, QString::fromUtf8("été")},
+                       CodecPattern {latin1, QString::fromUtf8("Ã©")}};
     QCOMPARE(describeHits(search(m, path)), QString::fromUtf8("2:[UTF-8]\tété"));
 }
 
@@ -516,8 +547,8 @@ void TestContentMatcher::deepPatternsLeaveOutCodecsThatCannotHoldText()
 void TestContentMatcher::deepChineseTextFindsNoQuestionMarks()
 {
     TreeBuilder tree;
-    const QString path = tree.file(QStringLiteral("f"), "what??\nwhy ??\n" +
-                                   QString::fromUtf8("需要\n").toUtf8());
+    const QString path = tree.file(QStringLiteral("f"),
+                                   "what??\nwhy ??\n" + QString::fromUtf8("需要\n").toUtf8());
     ContentMatcher m;
     m.grepText = QString::fromUtf8("需要");
     m.deepSearch = true;
@@ -530,11 +561,13 @@ void TestContentMatcher::deepChineseTextFindsNoQuestionMarks()
 void TestContentMatcher::deepHitTextIsCodecNameTabAndCutLine()
 {
     TreeBuilder tree;
-    const QString path = tree.file(QStringLiteral("f"), QByteArray(100, 'a') + "abc" + QByteArray(20, 'z'));
+    const QString path
+            = tree.file(QStringLiteral("f"), QByteArray(100, 'a') + "abc" + QByteArray(20, 'z'));
     ContentMatcher m;
     m.grepText = QStringLiteral("abc");
     m.deepSearch = true;
-    m.codecPatterns = {CodecPattern{QTextCodec::codecForName("ISO-8859-1"), QStringLiteral("abc")}};
+    m.codecPatterns
+            = {CodecPattern {QTextCodec::codecForName("ISO-8859-1"), QStringLiteral("abc")}};
     const QList<TFileInfo> hits = search(m, path);
     QCOMPARE(hits.size(), 1);
     QCOMPARE(hits[0].lineText, QStringLiteral("[ISO-8859-1]\t") + QString(80, 'a'));
@@ -598,26 +631,26 @@ void TestContentMatcher::lineNumbersPass32Bits()
     qint64 served = 0;
     std::vector<char> block;
     ByteSource stream(
-        [&](char *buffer, qint64 max) {
-            const qint64 start = served;
-            while (served < start + max && served < total) {
-                const qint64 room = start + max - served;
-                char *out = buffer + (served - start);
-                const qint64 n = served < emptyLines ? qMin(room, emptyLines - served)
-                                                     : qMin(room, total - served);
-                if (served < emptyLines)
-                    std::memset(out, '\n', size_t(n));
-                else
-                    std::memcpy(out, last.constData() + (served - emptyLines), size_t(n));
-                served += n;
-            }
-            return served - start;
-        },
-        block);
+            [&](char *buffer, qint64 max) {
+                const qint64 start = served;
+                while (served < start + max && served < total) {
+                    const qint64 room = start + max - served;
+                    char *out = buffer + (served - start);
+                    const qint64 n = served < emptyLines ? qMin(room, emptyLines - served)
+                                                         : qMin(room, total - served);
+                    if (served < emptyLines)
+                        std::memset(out, '\n', size_t(n));
+                    else
+                        std::memcpy(out, last.constData() + (served - emptyLines), size_t(n));
+                    served += n;
+                }
+                return served - start;
+            },
+            block);
     ContentMatcher m = normalMatcher(QStringLiteral("NEEDLE"), Qt::CaseSensitive);
     HitSink hits;
     m.searchStream(stream, hits, QStringLiteral("f"));
-    const QList<TFileInfo> expected{TFileInfo{"f", emptyLines + 1, "NEEDLE"}};
+    const QList<TFileInfo> expected {TFileInfo {"f", emptyLines + 1, "NEEDLE"}};
     QCOMPARE(hits.take(), expected);
 }
 
@@ -625,7 +658,7 @@ void TestContentMatcher::stopFlagEndsSearchAtOnce()
 {
     TreeBuilder tree;
     const QString path = tree.file(QStringLiteral("f"), QByteArray("needle\n").repeated(1000));
-    std::atomic_bool cancel{true};
+    std::atomic_bool cancel {true};
     for (const bool deep : {false, true}) {
         ContentMatcher m = normalMatcher(QStringLiteral("needle"), Qt::CaseSensitive);
         m.deepSearch = deep;
@@ -649,32 +682,40 @@ void TestContentMatcher::deepIssueCases_data()
         return encodeText(QTextCodec::codecForName(codec), QString::fromUtf8(utf8));
     };
     QTest::newRow("deep/ascii text on a utf-8 line reads the line as utf-8")
-        << in("UTF-8", "中文 foo\n") << "foo" << QString::fromUtf8("1:[UTF-8]\t中文 foo");
+            << in("UTF-8", "中文 foo\n") << "foo" << QString::fromUtf8("1:[UTF-8]\t中文 foo");
     QTest::newRow("deep/hungarian latin-2 lines read as latin-2, not latin-1")
-        << in("ISO-8859-2", "Árvíztűrő tükörfúrógép foo\nEgy két három négy öt hat hét nyolc "
-                            "kilenc tíz árvíztűrő tükörfúrógép\n")
-        << "foo" << QString::fromUtf8("1:[ISO-8859-2]\tÁrvíztűrő tükörfúrógép foo");
+            << in("ISO-8859-2",
+                  "Árvíztűrő tükörfúrógép foo\nEgy két három négy öt hat hét nyolc "
+                  "kilenc tíz árvíztűrő tükörfúrógép\n")
+            << "foo" << QString::fromUtf8("1:[ISO-8859-2]\tÁrvíztűrő tükörfúrógép foo");
     QTest::newRow("deep/czech windows-1250 shows š, not a control character")
-        << in("windows-1250", "Příliš žluťoučký kůň úpěl ďábelské ódy foo\nNa křižovatce "
-                              "šťastně čekali další lidé, kteří šli do města\n")
-        << "foo" << QString::fromUtf8("1:[windows-1250]\tPříliš žluťoučký kůň úpěl ďábelské ódy foo");
+            << in("windows-1250",
+                  "Příliš žluťoučký kůň úpěl ďábelské ódy foo\nNa křižovatce "
+                  "šťastně čekali další lidé, kteří šli do města\n")
+            << "foo"
+            << QString::fromUtf8("1:[windows-1250]\tPříliš žluťoučký kůň úpěl ďábelské ódy foo");
     QTest::newRow("deep/hz swallowing a tilde line end reports no other line")
-        << QByteArray("ends with tilde~\nsecond\nfind foo here\n") << "foo"
-        << "3:[UTF-8]\tfind foo here";
+            << QByteArray("ends with tilde~\nsecond\nfind foo here\n") << "foo"
+            << "3:[UTF-8]\tfind foo here";
     QTest::newRow("deep/scsu reports nothing more in a utf-16 be file")
-        << QByteArray("\xFE\xFF") + encoded("UTF-16BE", QString::fromUtf8("上 foo\n上上\nx\n上 foo 上\n"), false)
-        << "foo" << QString::fromUtf8("1:[UTF-16BE]\t上 foo | 4:[UTF-16BE]\t上 foo 上");
+            << QByteArray("\xFE\xFF")
+                    + encoded("UTF-16BE", QString::fromUtf8("上 foo\n上上\nx\n上 foo 上\n"), false)
+            << "foo" << QString::fromUtf8("1:[UTF-16BE]\t上 foo | 4:[UTF-16BE]\t上 foo 上");
     const QByteArray utf32 = in("UTF-32LE", "emoji 😀 here and 𐐷 deseret\nline two\n");
     QTest::newRow("deep/utf-32 line with emoji and deseret reads without garbage")
-        << utf32 << "deseret" << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
+            << utf32 << "deseret" << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
     QTest::newRow("deep/an emoji is found in a utf-32 file")
-        << utf32 << QString::fromUtf8("😀") << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
+            << utf32 << QString::fromUtf8("😀")
+            << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
     QTest::newRow("deep/a deseret letter is found in a utf-32 file")
-        << utf32 << QString::fromUtf8("𐐷") << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
+            << utf32 << QString::fromUtf8("𐐷")
+            << QString::fromUtf8("1:[UTF-32LE]\temoji 😀 here and 𐐷 deseret");
     QTest::newRow("deep/a euc-tw file is read through icu")
-        << in("EUC-TW", "中華民國 foo\n") << QString::fromUtf8("中華民國") << QString::fromUtf8("1:[EUC-TW]\t中華民國 foo");
+            << in("EUC-TW", "中華民國 foo\n") << QString::fromUtf8("中華民國")
+            << QString::fromUtf8("1:[EUC-TW]\t中華民國 foo");
     QTest::newRow("deep/gbk text in a file no detector tells reads without replacement characters")
-        << in("GBK", "北京 x\n") << QString::fromUtf8("北京") << QString::fromUtf8("1:[GBK]\t北京 x");
+            << in("GBK", "北京 x\n") << QString::fromUtf8("北京")
+            << QString::fromUtf8("1:[GBK]\t北京 x");
 }
 
 void TestContentMatcher::deepIssueCases()
@@ -693,24 +734,30 @@ void TestContentMatcher::fileEncodingIsTold_data()
     QTest::addColumn<QString>("codec");  // empty: not told
     QTest::addColumn<int>("unitBytes");
     const QString russian = QString::fromUtf8(
-        "Съешь же ещё этих мягких французских булок, да выпей чаю. В чащах юга жил бы цитрус? "
-        "Да, но фальшивый экземпляр!\n");
+            "Съешь же ещё этих мягких французских булок, да выпей чаю. В чащах юга жил бы цитрус? "
+            "Да, но фальшивый экземпляр!\n");
     QTest::newRow("encoding/utf-8 byte-order mark") << QByteArray("\xEF\xBB\xBFx") << "UTF-8" << 1;
-    QTest::newRow("encoding/utf-16 le byte-order mark") << QByteArray("\xFF\xFEx\0", 4) << "UTF-16LE" << 2;
-    QTest::newRow("encoding/utf-16 be byte-order mark") << QByteArray("\xFE\xFF\0x", 4) << "UTF-16BE" << 2;
+    QTest::newRow("encoding/utf-16 le byte-order mark")
+            << QByteArray("\xFF\xFEx\0", 4) << "UTF-16LE" << 2;
+    QTest::newRow("encoding/utf-16 be byte-order mark")
+            << QByteArray("\xFE\xFF\0x", 4) << "UTF-16BE" << 2;
     QTest::newRow("encoding/utf-32 le byte-order mark")
-        << QByteArray("\xFF\xFE\0\0x\0\0\0", 8) << "UTF-32LE" << 4;
+            << QByteArray("\xFF\xFE\0\0x\0\0\0", 8) << "UTF-32LE" << 4;
     QTest::newRow("encoding/utf-32 be byte-order mark")
-        << QByteArray("\0\0\xFE\xFF\0\0\0x", 8) << "UTF-32BE" << 4;
+            << QByteArray("\0\0\xFE\xFF\0\0\0x", 8) << "UTF-32BE" << 4;
     QTest::newRow("encoding/an ascii file is utf-8") << QByteArray("plain\n") << "UTF-8" << 1;
     QTest::newRow("encoding/valid utf-8") << QString::fromUtf8("中文\n").toUtf8() << "UTF-8" << 1;
     QTest::newRow("encoding/koi8-r told by the detector")
-        << QTextCodec::codecForName("KOI8-R")->fromUnicode(russian.repeated(4)) << "KOI8-R" << 1;
+            << QTextCodec::codecForName("KOI8-R")->fromUnicode(russian.repeated(4)) << "KOI8-R"
+            << 1;
     QTest::newRow("encoding/windows-1251 told by the detector")
-        << QTextCodec::codecForName("windows-1251")->fromUnicode(russian.repeated(4)) << "windows-1251" << 1;
+            << QTextCodec::codecForName("windows-1251")->fromUnicode(russian.repeated(4))
+            << "windows-1251" << 1;
     QTest::newRow("encoding/shift_jis told by the detector")
-        << QTextCodec::codecForName("Shift_JIS")->fromUnicode(QString::fromUtf8("日本語のテキストです。これはテストです。\n"))
-        << "Shift_JIS" << 1;
+            << QTextCodec::codecForName("Shift_JIS")
+                       ->fromUnicode(
+                               QString::fromUtf8("日本語のテキストです。これはテストです。\n"))
+            << "Shift_JIS" << 1;
     QTest::newRow("encoding/random bytes are not told") << randomBytes(4000, 9) << "" << 1;
 }
 
@@ -760,7 +807,8 @@ void TestContentMatcher::unlistedCodecsComeFromIcu()
         names << QString::fromLatin1(codec->name());
         QVERIFY(!QTextCodec::availableMibs().contains(codec->mibEnum()) || codec->mibEnum() == 0);
     }
-    QVERIFY2(names.contains(QStringLiteral("EUC-TW")) && names.contains(QStringLiteral("x-mac-cyrillic")),
+    QVERIFY2(names.contains(QStringLiteral("EUC-TW"))
+                     && names.contains(QStringLiteral("x-mac-cyrillic")),
              qPrintable(names.join(QLatin1Char(' '))));
     // The pathologically slow converter is left out.
     QVERIFY(!names.contains(QStringLiteral("ibm-25546")));
@@ -772,16 +820,16 @@ void TestContentMatcher::matchesNameTestsPartAfterLastSlash_data()
     QTest::addColumn<QString>("member");
     QTest::addColumn<bool>("expected");
     QTest::newRow("archive name/member in a folder matches by its own name")
-        << QStringList{"*.txt"} << "docs/a.TXT" << true;
+            << QStringList {"*.txt"} << "docs/a.TXT" << true;
     QTest::newRow("archive name/folder part does not count")
-        << QStringList{"docs*"} << "docs/a.txt" << false;
+            << QStringList {"docs*"} << "docs/a.txt" << false;
     QTest::newRow("archive name/folder entry has an empty name")
-        << QStringList{"*doc*"} << "doc/" << false;
+            << QStringList {"*doc*"} << "doc/" << false;
     QTest::newRow("archive name/star matches the empty name of a folder entry")
-        << QStringList{"*"} << "doc/" << true;
+            << QStringList {"*"} << "doc/" << true;
     QTest::newRow("archive name/any pattern of the list")
-        << QStringList{"*.c", "read?e"} << "readme" << true;
-    QTest::newRow("archive name/no patterns match nothing") << QStringList{} << "a.txt" << false;
+            << QStringList {"*.c", "read?e"} << "readme" << true;
+    QTest::newRow("archive name/no patterns match nothing") << QStringList {} << "a.txt" << false;
 }
 
 void TestContentMatcher::matchesNameTestsPartAfterLastSlash()

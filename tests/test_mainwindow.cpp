@@ -31,14 +31,14 @@
 namespace {
 
 const QString hoverStyle = QStringLiteral(
-    "QToolButton:!hover{background: transparent;}"
-    "QToolButton:hover{background-image: url(':/img/ico-hover-bg.png');border:0px;}");
+        "QToolButton:!hover{background: transparent;}"
+        "QToolButton:hover{background-image: url(':/img/ico-hover-bg.png');border:0px;}");
 const QString frameStyle = QStringLiteral("background-image:url(':/img/frame-mid.png')");
 
 QString richTip(const QString &text, bool bold = false)
 {
-    const QString inner =
-        bold ? QStringLiteral("<span style=\" font-weight:600;\">%1</span>").arg(text) : text;
+    const QString inner
+            = bold ? QStringLiteral("<span style=\" font-weight:600;\">%1</span>").arg(text) : text;
     return QStringLiteral("<html><head/><body><p>%1</p></body></html>").arg(inner);
 }
 
@@ -74,7 +74,7 @@ struct ChooserScript
     QStringList startDirs;
 };
 
-} // namespace
+}  // namespace
 
 class TestMainWindow : public QObject
 {
@@ -111,8 +111,7 @@ private slots:
     void closingDuringASearchEndsItFirst();
 
 private:
-    template<typename T = QWidget>
-    T *widget(const char *name) const
+    template<typename T = QWidget> T *widget(const char *name) const
     {
         return window->findChild<T *>(QLatin1String(name));
     }
@@ -134,11 +133,10 @@ void TestMainWindow::widgetTree_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("className");
-    QTest::addColumn<QString>("layout");  // the grid that places it
+    QTest::addColumn<QString>("layout");   // the grid that places it
     QTest::addColumn<QList<int>>("cell");  // row, column, row span, column span
 
-    const auto row = [](const char *name, const char *cls, const char *layout,
-                        QList<int> cell) {
+    const auto row = [](const char *name, const char *cls, const char *layout, QList<int> cell) {
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls)
                             << QString::fromLatin1(layout) << cell;
     };
@@ -184,7 +182,7 @@ void TestMainWindow::widgetTree()
     QVERIFY2(index >= 0, "not placed in that grid");
     int r, c, rs, cs;
     grid->getItemPosition(index, &r, &c, &rs, &cs);
-    QCOMPARE((QList<int>{r, c, rs, cs}), cell);
+    QCOMPARE((QList<int> {r, c, rs, cs}), cell);
 }
 
 void TestMainWindow::texts_data()
@@ -193,10 +191,10 @@ void TestMainWindow::texts_data()
     QTest::addColumn<QByteArray>("property");
     QTest::addColumn<QString>("expected");
 
-    const auto row = [](const char *title, const char *name, const char *property,
-                        const QString &text) {
-        QTest::newRow(title) << QString::fromLatin1(name) << QByteArray(property) << text;
-    };
+    const auto row
+            = [](const char *title, const char *name, const char *property, const QString &text) {
+                  QTest::newRow(title) << QString::fromLatin1(name) << QByteArray(property) << text;
+              };
     row("window title", "MainWindow", "windowTitle", QStringLiteral("Velto深度文件搜索1.3"));
     row("help button text", "toolButtonHelp", "text", QStringLiteral("帮助"));
     row("help button tip", "toolButtonHelp", "toolTip", richTip(QStringLiteral("帮助")));
@@ -209,8 +207,7 @@ void TestMainWindow::texts_data()
         richTip(QStringLiteral("文件内容"), true));
     row("directory field tip", "comboBox_Dir", "toolTip", richTip(QStringLiteral("目标目录")));
     row("search button text", "toolButtonSearchST", "text", QStringLiteral("搜索"));
-    row("search button tip", "toolButtonSearchST", "toolTip",
-        richTip(QStringLiteral("开始搜索")));
+    row("search button tip", "toolButtonSearchST", "toolTip", richTip(QStringLiteral("开始搜索")));
     row("file name field tip is bold", "comboBoxForFind", "toolTip",
         richTip(QStringLiteral("文件名"), true));
     row("directory label", "label_2", "text", QStringLiteral("目录名"));
@@ -235,9 +232,8 @@ void TestMainWindow::texts()
     QFETCH(QByteArray, property);
     QFETCH(QString, expected);
 
-    QObject *object = name == QLatin1String("MainWindow")
-                          ? window.get()
-                          : window->findChild<QObject *>(name);
+    QObject *object = name == QLatin1String("MainWindow") ? window.get()
+                                                          : window->findChild<QObject *>(name);
     QVERIFY2(object, qPrintable(name));
     QCOMPARE(object->property(property.constData()).toString(), expected);
 }
@@ -263,20 +259,20 @@ void TestMainWindow::optionsPreset()
 
 void TestMainWindow::fileNamePresets()
 {
-    const QStringList presets{
-        QStringLiteral("*"),
-        QStringLiteral(" *.doc;*.docx;*.wps"),
-        QStringLiteral(" *.mp3;*.mp4;*.wma;*.wav;*.amr"),
-        QStringLiteral(" *.ram;*.asf;*.asx;*.rmi;*.mp1;*.mp2"),
-        QStringLiteral(" *.wax;*.cmf;*.cda;*.mid;*.vqf"),
-        QStringLiteral(" *.rmvb;*.avi;*.navi;*.mpeg;*.mpg;*.rm;*.wmv;*.rm"),
-        QStringLiteral(" *.QT;*.ASF;*.cda;*.midi;*.mov"),
-        QStringLiteral(" *.BMP;*.JPG;*.JPEG;*.PNG;*.GIF"),
-        QStringLiteral(" *.txt;*.chm;"),
-        QStringLiteral(" *.ppt;*.pptx"),
-        QStringLiteral(" *.xls"),
-        QStringLiteral(" *.swf"),
-        QStringLiteral(" *.pdf"),
+    const QStringList presets {
+            QStringLiteral("*"),
+            QStringLiteral(" *.doc;*.docx;*.wps"),
+            QStringLiteral(" *.mp3;*.mp4;*.wma;*.wav;*.amr"),
+            QStringLiteral(" *.ram;*.asf;*.asx;*.rmi;*.mp1;*.mp2"),
+            QStringLiteral(" *.wax;*.cmf;*.cda;*.mid;*.vqf"),
+            QStringLiteral(" *.rmvb;*.avi;*.navi;*.mpeg;*.mpg;*.rm;*.wmv;*.rm"),
+            QStringLiteral(" *.QT;*.ASF;*.cda;*.midi;*.mov"),
+            QStringLiteral(" *.BMP;*.JPG;*.JPEG;*.PNG;*.GIF"),
+            QStringLiteral(" *.txt;*.chm;"),
+            QStringLiteral(" *.ppt;*.pptx"),
+            QStringLiteral(" *.xls"),
+            QStringLiteral(" *.swf"),
+            QStringLiteral(" *.pdf"),
     };
     auto *find = widget<QComboBox>("comboBoxForFind");
     QCOMPARE(entries(find), presets);
@@ -297,14 +293,14 @@ void TestMainWindow::directoryField_data()
 
     const QString drives = allDrivesList();
     QTest::newRow("before start-up the form holds one empty entry")
-        << false << QString() << QStringList{QString()} << 0;
+            << false << QString() << QStringList {QString()} << 0;
     QTest::newRow("a directory argument follows the drives and is current")
-        << true << QStringLiteral("/data/projects")
-        << QStringList{QString(), drives, QStringLiteral("/data/projects")} << 2;
+            << true << QStringLiteral("/data/projects")
+            << QStringList {QString(), drives, QStringLiteral("/data/projects")} << 2;
     QTest::newRow("without an argument the drives stand twice, the second current")
-        << true << drives << QStringList{QString(), drives, drives} << 2;
+            << true << drives << QStringList {QString(), drives, drives} << 2;
     QTest::newRow("an empty list leaves the drives current")
-        << true << QString() << QStringList{QString(), drives} << 1;
+            << true << QString() << QStringList {QString(), drives} << 1;
 }
 
 void TestMainWindow::directoryField()
@@ -365,13 +361,13 @@ void TestMainWindow::layoutSpacingAndMargins_data()
     QTest::addColumn<QList<int>>("margins");  // left, top, bottom (right as the layout decides)
 
     QTest::newRow("the central grid hugs the window")
-        << QStringLiteral("gridLayout_3") << 6 << 6 << QList<int>{2, 1, 1};
+            << QStringLiteral("gridLayout_3") << 6 << 6 << QList<int> {2, 1, 1};
     QTest::newRow("the grid of the input block and the table")
-        << QStringLiteral("gridLayout") << 6 << 6 << QList<int>{11, 11, 11};
+            << QStringLiteral("gridLayout") << 6 << 6 << QList<int> {11, 11, 11};
     QTest::newRow("the input rows touch each other")
-        << QStringLiteral("gridLayout_5") << 6 << 0 << QList<int>{5, 0, 0};
+            << QStringLiteral("gridLayout_5") << 6 << 0 << QList<int> {5, 0, 0};
     QTest::newRow("the options box grid")
-        << QStringLiteral("gridLayout_2") << 6 << 6 << QList<int>{11, 11, 11};
+            << QStringLiteral("gridLayout_2") << 6 << 6 << QList<int> {11, 11, 11};
 }
 
 void TestMainWindow::layoutSpacingAndMargins()
@@ -386,7 +382,7 @@ void TestMainWindow::layoutSpacingAndMargins()
     QCOMPARE(grid->horizontalSpacing(), horizontal);
     QCOMPARE(grid->verticalSpacing(), vertical);
     const QMargins m = grid->contentsMargins();
-    QCOMPARE((QList<int>{m.left(), m.top(), m.bottom()}), margins);
+    QCOMPARE((QList<int> {m.left(), m.top(), m.bottom()}), margins);
 }
 
 void TestMainWindow::statusBar()
@@ -419,7 +415,7 @@ void TestMainWindow::images_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
     QTest::newRow("the magnifier of window, button and tray")
-        << QStringLiteral("smartsearch.png") << QSize(512, 512);
+            << QStringLiteral("smartsearch.png") << QSize(512, 512);
     QTest::newRow("the help mark") << QStringLiteral("help.png") << QSize(48, 48);
     QTest::newRow("the folder") << QStringLiteral("folder.png") << QSize(256, 256);
     QTest::newRow("the background") << QStringLiteral("frame-mid.png") << QSize(852, 463);
@@ -454,7 +450,8 @@ void TestMainWindow::backgroundTilesWithoutASeam()
     // The widgets repeat the picture: where its last row meets its first, and
     // its last column its first, the colour steps no more than between any
     // two neighbouring rows or columns inside it.
-    const QImage image = QImage(QStringLiteral(":/img/frame-mid.png")).convertToFormat(QImage::Format_ARGB32);
+    const QImage image
+            = QImage(QStringLiteral(":/img/frame-mid.png")).convertToFormat(QImage::Format_ARGB32);
     const auto step = [](QRgb a, QRgb b) {
         return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                          std::abs(qBlue(a) - qBlue(b))});
@@ -468,10 +465,12 @@ void TestMainWindow::backgroundTilesWithoutASeam()
             if (y + 1 < image.height())
                 inside = std::max(inside, step(here, image.pixel(x, y + 1)));
         }
-        acrossColumns = std::max(acrossColumns, step(image.pixel(image.width() - 1, y), image.pixel(0, y)));
+        acrossColumns = std::max(acrossColumns,
+                                 step(image.pixel(image.width() - 1, y), image.pixel(0, y)));
     }
     for (int x = 0; x < image.width(); ++x)
-        acrossRows = std::max(acrossRows, step(image.pixel(x, image.height() - 1), image.pixel(x, 0)));
+        acrossRows
+                = std::max(acrossRows, step(image.pixel(x, image.height() - 1), image.pixel(x, 0)));
     QVERIFY2(acrossRows <= inside && acrossColumns <= inside,
              qPrintable(QStringLiteral("%1 %2 %3").arg(acrossRows).arg(acrossColumns).arg(inside)));
 
@@ -514,8 +513,8 @@ void TestMainWindow::ownedObjectsAndIdentity()
     QVERIFY(!worker->isRunning());
     QVERIFY(window->findChild<trayicon *>());
 
-    const QList<QTimer *> timers =
-        window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QTimer *> timers
+            = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
     const bool displayTimer = std::any_of(timers.begin(), timers.end(), [](QTimer *t) {
         return t->isActive() && t->interval() == 0 && !t->isSingleShot();
     });
@@ -545,20 +544,20 @@ void TestMainWindow::helpText()
 
 void TestMainWindow::directoryChooser_data()
 {
-    QTest::addColumn<int>("selectFirst");  // entry selected before browsing
+    QTest::addColumn<int>("selectFirst");      // entry selected before browsing
     QTest::addColumn<QStringList>("answers");  // one per click; empty = cancelled
     QTest::addColumn<QStringList>("added");
     QTest::addColumn<int>("current");
 
     const QString chosen = QStringLiteral("/home/user/chosen");
     QTest::newRow("a chosen folder is appended and becomes current")
-        << 2 << QStringList{chosen} << QStringList{chosen} << 3;
+            << 2 << QStringList {chosen} << QStringList {chosen} << 3;
     QTest::newRow("the same folder chosen twice is appended twice")
-        << 2 << QStringList{chosen, chosen} << QStringList{chosen, chosen} << 4;
+            << 2 << QStringList {chosen, chosen} << QStringList {chosen, chosen} << 4;
     QTest::newRow("a choice made while an earlier entry is selected still goes last")
-        << 0 << QStringList{chosen} << QStringList{chosen} << 3;
+            << 0 << QStringList {chosen} << QStringList {chosen} << 3;
     QTest::newRow("cancelling changes neither the entries nor the selection")
-        << 1 << QStringList{QString()} << QStringList{} << 1;
+            << 1 << QStringList {QString()} << QStringList {} << 1;
 }
 
 void TestMainWindow::directoryChooser()
@@ -576,13 +575,13 @@ void TestMainWindow::directoryChooser()
 
     ChooserScript script;
     script.answers = answers;
-    window->setDirectoryChooser([&script](QWidget *parent, const QString &caption,
-                                          const QString &startDir) {
-        script.parents << parent;
-        script.captions << caption;
-        script.startDirs << startDir;
-        return script.answers.takeFirst();
-    });
+    window->setDirectoryChooser(
+            [&script](QWidget *parent, const QString &caption, const QString &startDir) {
+                script.parents << parent;
+                script.captions << caption;
+                script.startDirs << startDir;
+                return script.answers.takeFirst();
+            });
     for (int i = 0; i < answers.size(); ++i)
         widget<QToolButton>("toolButtonGetDir")->click();
 

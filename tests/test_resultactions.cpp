@@ -21,7 +21,6 @@
 
 #include <csignal>
 
-
 // Records the URLs the program asks the desktop to open.
 class UrlRecorder : public QObject
 {
@@ -44,7 +43,7 @@ class FakeFileManager : public QObject
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
 public:
-    explicit FakeFileManager(const QString &logPath = QString()) : logPath(logPath) {}
+    explicit FakeFileManager(const QString &logPath = QString()) : logPath(logPath) { }
     QStringList shown;
 public slots:
     void ShowItems(const QStringList &uris, const QString &startupId)
@@ -54,6 +53,7 @@ public slots:
         if (!logPath.isEmpty() && log.open(QIODevice::Append))
             log.write(shown.last().toUtf8() + '\n');
     }
+
 private:
     QString logPath;
 };
@@ -65,8 +65,8 @@ const char standInOption[] = "--stand-in-file-manager";
 int runStandInFileManager(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QDBusConnection bus =
-        QDBusConnection::connectToBus(QDBusConnection::ActivationBus, QStringLiteral("starter"));
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::ActivationBus,
+                                                        QStringLiteral("starter"));
     FakeFileManager fileManager(QString::fromLocal8Bit(argv[2]));
     if (!bus.registerObject("/org/freedesktop/FileManager1", &fileManager,
                             QDBusConnection::ExportAllSlots)
@@ -85,7 +85,18 @@ class TestResultActions : public QObject
 {
     Q_OBJECT
 
-    enum Row { Plan1, Plan2, Plan3, PlanUpper, ZipMember1, ZipMember2, Folder, Gone, Notes, RowCount };
+    enum Row {
+        Plan1,
+        Plan2,
+        Plan3,
+        PlanUpper,
+        ZipMember1,
+        ZipMember2,
+        Folder,
+        Gone,
+        Notes,
+        RowCount
+    };
 
     PrivateSessionBus &sessionBus;
     TreeBuilder tree;
@@ -96,8 +107,10 @@ class TestResultActions : public QObject
 
     QString relative(QString text) const
     {
-        return text.replace(QUrl::fromLocalFile(tree.root()).toString(QUrl::FullyEncoded) + '/', QString())
-            .replace(tree.root() + '/', QString());
+        return text
+                .replace(QUrl::fromLocalFile(tree.root()).toString(QUrl::FullyEncoded) + '/',
+                         QString())
+                .replace(tree.root() + '/', QString());
     }
     // What the last action did, with the tree's root left out of every path.
     QString observedEffect() const
@@ -110,14 +123,16 @@ class TestResultActions : public QObject
         const QMimeData *clip = QApplication::clipboard()->mimeData();
         if (clip->hasFormat("x-special/gnome-copied-files"))
             seen << relative(QString::fromUtf8(clip->data("x-special/gnome-copied-files")))
-                        .replace('\n', ' ');
+                            .replace('\n', ' ');
         else if (clip->text() != QLatin1String("before"))
             seen << "text " + relative(clip->text().section('\n', 0, 0));
         return seen.join(QLatin1String("; "));
     }
     QString modified(const QString &name) const
     {
-        return QFileInfo(tree.path(name)).lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+        return QFileInfo(tree.path(name))
+                .lastModified()
+                .toString(QStringLiteral("yyyy-MM-dd hh:mm"));
     }
     void runAction(const QString &slot) { results->run(qPrintable(slot)); }
     void deliverCopies(const QString &name, int count)
@@ -129,7 +144,7 @@ class TestResultActions : public QObject
     }
 
 public:
-    explicit TestResultActions(PrivateSessionBus &sessionBus) : sessionBus(sessionBus) {}
+    explicit TestResultActions(PrivateSessionBus &sessionBus) : sessionBus(sessionBus) { }
 
 private slots:
     void initTestCase()
@@ -150,11 +165,12 @@ private slots:
         tree.file(QStringLiteral("gone.txt"));
         window.reset(new MainWindow);
         results.reset(new ResultTable(*window));
-        QVERIFY(results->deliver(tree.root(), {
-            contentHit("plan.txt", 1, "one"), contentHit("plan.txt", 12, "  meeting at noon \t"),
-            contentHit("plan.txt", 3, "three"), nameHit("Plan.txt"), nameHit("a.zip/doc/x.txt"),
-            contentHit("a.zip/doc/y.txt", 4, "y"), nameHit("sub"), nameHit("gone.txt"),
-            nameHit("notes.txt")}));
+        QVERIFY(results->deliver(tree.root(),
+                                 {contentHit("plan.txt", 1, "one"),
+                                  contentHit("plan.txt", 12, "  meeting at noon \t"),
+                                  contentHit("plan.txt", 3, "three"), nameHit("Plan.txt"),
+                                  nameHit("a.zip/doc/x.txt"), contentHit("a.zip/doc/y.txt", 4, "y"),
+                                  nameHit("sub"), nameHit("gone.txt"), nameHit("notes.txt")}));
         QCOMPARE(results->cell(Notes, 0), QStringLiteral("notes.txt"));
         QVERIFY(QFile::remove(tree.path(QStringLiteral("gone.txt"))));
         urls.opened.clear();
@@ -176,11 +192,16 @@ private slots:
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("effect");
-        QTest::newRow("entry 1 opens the file") << 0 << "打开文件" << "open notes.txt";
-        QTest::newRow("entry 2 shows it in its folder") << 1 << "浏览文件所在目录" << "browse notes.txt";
-        QTest::newRow("entry 4 copies the file") << 3 << "复制选中文件" << "copy notes.txt";
-        QTest::newRow("entry 5 cuts the file") << 4 << "剪切选中文件" << "cut notes.txt";
-        QTest::newRow("entry 7 copies the row as text") << 6 << "复制选中列表信息" << "text 文件名：notes.txt";
+        QTest::newRow("entry 1 opens the file") << 0 << "打开文件"
+                                                << "open notes.txt";
+        QTest::newRow("entry 2 shows it in its folder") << 1 << "浏览文件所在目录"
+                                                        << "browse notes.txt";
+        QTest::newRow("entry 4 copies the file") << 3 << "复制选中文件"
+                                                 << "copy notes.txt";
+        QTest::newRow("entry 5 cuts the file") << 4 << "剪切选中文件"
+                                               << "cut notes.txt";
+        QTest::newRow("entry 7 copies the row as text") << 6 << "复制选中列表信息"
+                                                        << "text 文件名：notes.txt";
     }
     void menuEntriesReachTheirActions()
     {
@@ -223,14 +244,20 @@ private slots:
         const QString copy = QStringLiteral("执行%1个复制操作，是否继续？");
         const int yes = QMessageBox::Yes, no = QMessageBox::No;
         for (const QString action : {"openFileDefault", "openExplorerDir"}) {
-            QTest::newRow(qPrintable(action + "/three rows act without a question")) << action << 3 << no << "" << true;
-            QTest::newRow(qPrintable(action + "/four rows ask and act on yes")) << action << 4 << yes << open.arg(4) << true;
-            QTest::newRow(qPrintable(action + "/four rows ask and do nothing on no")) << action << 4 << no << open.arg(4) << false;
+            QTest::newRow(qPrintable(action + "/three rows act without a question"))
+                    << action << 3 << no << "" << true;
+            QTest::newRow(qPrintable(action + "/four rows ask and act on yes"))
+                    << action << 4 << yes << open.arg(4) << true;
+            QTest::newRow(qPrintable(action + "/four rows ask and do nothing on no"))
+                    << action << 4 << no << open.arg(4) << false;
         }
         for (const QString action : {"copyfiles", "cutfiles"}) {
-            QTest::newRow(qPrintable(action + "/29 rows go without a question")) << action << 29 << no << "" << true;
-            QTest::newRow(qPrintable(action + "/30 rows ask and go on yes")) << action << 30 << yes << copy.arg(30) << true;
-            QTest::newRow(qPrintable(action + "/30 rows ask and keep the clipboard on no")) << action << 30 << no << copy.arg(30) << false;
+            QTest::newRow(qPrintable(action + "/29 rows go without a question"))
+                    << action << 29 << no << "" << true;
+            QTest::newRow(qPrintable(action + "/30 rows ask and go on yes"))
+                    << action << 30 << yes << copy.arg(30) << true;
+            QTest::newRow(qPrintable(action + "/30 rows ask and keep the clipboard on no"))
+                    << action << 30 << no << copy.arg(30) << false;
         }
     }
     void manyRowsAskBeforeActing()
@@ -255,7 +282,7 @@ private slots:
             QCOMPARE(answerer.defaultButton(), QMessageBox::No);
         }
         const int handled = urls.opened.size() + browsed.size()
-            + (QApplication::clipboard()->text() == QLatin1String("before") ? 0 : 1);
+                + (QApplication::clipboard()->text() == QLatin1String("before") ? 0 : 1);
         QCOMPARE(handled, acted ? (action.endsWith("files") ? 1 : rows) : 0);
     }
 
@@ -265,23 +292,40 @@ private slots:
         QTest::addColumn<QList<int>>("rows");
         QTest::addColumn<QString>("effect");
         const QString open = "openFileDefault", browse = "openExplorerDir", copy = "copyfiles";
-        QTest::newRow("open/archive member rows open the archive") << open << QList<int>{ZipMember1} << "open a.zip";
-        QTest::newRow("open/a directory row opens the directory") << open << QList<int>{Folder} << "open sub";
-        QTest::newRow("open/a vanished file is passed over, the rest opened") << open << QList<int>{Gone, Notes} << "open notes.txt";
-        QTest::newRow("open/two rows of one file open it twice") << open << QList<int>{Plan1, Plan2} << "open plan.txt; open plan.txt";
-        QTest::newRow("open/no selection does nothing") << open << QList<int>{} << "";
-        QTest::newRow("browse/archive member rows show the archive") << browse << QList<int>{ZipMember2} << "browse a.zip";
-        QTest::newRow("browse/a directory row is shown in its parent") << browse << QList<int>{Folder} << "browse sub";
-        QTest::newRow("browse/a vanished file is passed over, the rest shown") << browse << QList<int>{Gone, Notes} << "browse notes.txt";
-        QTest::newRow("browse/two rows of one file ask twice") << browse << QList<int>{Plan1, Plan3} << "browse plan.txt; browse plan.txt";
-        QTest::newRow("copy/three rows of one file give it once") << copy << QList<int>{Plan1, Plan2, Plan3} << "copy plan.txt";
-        QTest::newRow("copy/members of one archive give the archive once") << copy << QList<int>{ZipMember1, ZipMember2} << "copy a.zip";
-        QTest::newRow("copy/a directory row goes like a file") << copy << QList<int>{Folder} << "copy sub";
-        QTest::newRow("copy/paths differing only in case both stay") << copy << QList<int>{PlanUpper, Plan1} << "copy Plan.txt plan.txt";
-        QTest::newRow("copy/the order is that of first appearance") << copy << QList<int>{Notes, Plan2, Folder, Plan1} << "copy notes.txt plan.txt sub";
-        QTest::newRow("copy/a vanished file is left out") << copy << QList<int>{Gone, Notes} << "copy notes.txt";
-        QTest::newRow("copy/no file left still empties the clipboard") << copy << QList<int>{Gone} << "copy";
-        QTest::newRow("cut/no selection still empties the clipboard") << QString("cutfiles") << QList<int>{} << "cut";
+        QTest::newRow("open/archive member rows open the archive")
+                << open << QList<int> {ZipMember1} << "open a.zip";
+        QTest::newRow("open/a directory row opens the directory")
+                << open << QList<int> {Folder} << "open sub";
+        QTest::newRow("open/a vanished file is passed over, the rest opened")
+                << open << QList<int> {Gone, Notes} << "open notes.txt";
+        QTest::newRow("open/two rows of one file open it twice")
+                << open << QList<int> {Plan1, Plan2} << "open plan.txt; open plan.txt";
+        QTest::newRow("open/no selection does nothing") << open << QList<int> {} << "";
+        QTest::newRow("browse/archive member rows show the archive")
+                << browse << QList<int> {ZipMember2} << "browse a.zip";
+        QTest::newRow("browse/a directory row is shown in its parent")
+                << browse << QList<int> {Folder} << "browse sub";
+        QTest::newRow("browse/a vanished file is passed over, the rest shown")
+                << browse << QList<int> {Gone, Notes} << "browse notes.txt";
+        QTest::newRow("browse/two rows of one file ask twice")
+                << browse << QList<int> {Plan1, Plan3} << "browse plan.txt; browse plan.txt";
+        QTest::newRow("copy/three rows of one file give it once")
+                << copy << QList<int> {Plan1, Plan2, Plan3} << "copy plan.txt";
+        QTest::newRow("copy/members of one archive give the archive once")
+                << copy << QList<int> {ZipMember1, ZipMember2} << "copy a.zip";
+        QTest::newRow("copy/a directory row goes like a file")
+                << copy << QList<int> {Folder} << "copy sub";
+        QTest::newRow("copy/paths differing only in case both stay")
+                << copy << QList<int> {PlanUpper, Plan1} << "copy Plan.txt plan.txt";
+        QTest::newRow("copy/the order is that of first appearance")
+                << copy << QList<int> {Notes, Plan2, Folder, Plan1}
+                << "copy notes.txt plan.txt sub";
+        QTest::newRow("copy/a vanished file is left out")
+                << copy << QList<int> {Gone, Notes} << "copy notes.txt";
+        QTest::newRow("copy/no file left still empties the clipboard")
+                << copy << QList<int> {Gone} << "copy";
+        QTest::newRow("cut/no selection still empties the clipboard")
+                << QString("cutfiles") << QList<int> {} << "cut";
     }
     void rowsBecomePaths()
     {
@@ -297,10 +341,13 @@ private slots:
     {
         results->select({Notes, Folder});
         runAction("do_cutfiles");
-        QCOMPARE(QApplication::clipboard()->mimeData()->data("application/x-kde-cutselection"), "1");
-        QCOMPARE(QApplication::clipboard()->text(), tree.path("notes.txt") + '\n' + tree.path("sub"));
+        QCOMPARE(QApplication::clipboard()->mimeData()->data("application/x-kde-cutselection"),
+                 "1");
+        QCOMPARE(QApplication::clipboard()->text(),
+                 tree.path("notes.txt") + '\n' + tree.path("sub"));
         runAction("do_copyfiles");
-        QCOMPARE(QApplication::clipboard()->mimeData()->data("application/x-kde-cutselection"), "0");
+        QCOMPARE(QApplication::clipboard()->mimeData()->data("application/x-kde-cutselection"),
+                 "0");
     }
 
     void copyInformationWritesEachRow_data()
@@ -308,15 +355,20 @@ private slots:
         QTest::addColumn<QList<int>>("rows");
         QTest::addColumn<QString>("text");
         const QString root = tree.root() + '/';
-        QTest::newRow("a content hit gives four trimmed lines") << QList<int>{Plan2}
-            << "文件名：" + root + "plan.txt\n行号：12\n行内容：meeting at noon\n修改时间：2012-09-10 14:18\n\n\n";
+        QTest::newRow("a content hit gives four trimmed lines") << QList<int> {Plan2}
+                                                                << "文件名：" + root
+                        + "plan.txt\n行号：12\n行内容：meeting at noon\n修改时间：2012-09-10 "
+                          "14:18\n\n\n";
         QTest::newRow("a name hit gives no line number and no content")
-            << QList<int>{PlanUpper, ZipMember1}
-            << "文件名：" + root + "Plan.txt\n修改时间：" + modified("Plan.txt") + "\n\n\n"
-                   "文件名：" + root + "a.zip/doc/x.txt\n\n\n";
-        QTest::newRow("an archive hit gives the member path and no time") << QList<int>{ZipMember2}
-            << "文件名：" + root + "a.zip/doc/y.txt\n行号：4\n行内容：y\n\n\n";
-        QTest::newRow("no selection leaves empty text") << QList<int>{} << "";
+                << QList<int> {PlanUpper, ZipMember1}
+                << "文件名：" + root + "Plan.txt\n修改时间：" + modified("Plan.txt")
+                        + "\n\n\n"
+                          "文件名："
+                        + root + "a.zip/doc/x.txt\n\n\n";
+        QTest::newRow("an archive hit gives the member path and no time")
+                << QList<int> {ZipMember2}
+                << "文件名：" + root + "a.zip/doc/y.txt\n行号：4\n行内容：y\n\n\n";
+        QTest::newRow("no selection leaves empty text") << QList<int> {} << "";
     }
     void copyInformationWritesEachRow()
     {
@@ -337,17 +389,18 @@ private slots:
         QTest::addColumn<QByteArray>("effect");  // ROOT stands for the tree's root
         const int odd = RowCount, blank = RowCount + 1;
         QTest::newRow("open/an odd name is opened by the URL of its bytes")
-            << "openFileDefault" << odd << QByteArray("open file://ROOT/d%FF/b%FF.txt");
+                << "openFileDefault" << odd << QByteArray("open file://ROOT/d%FF/b%FF.txt");
         QTest::newRow("browse/an odd name is shown by its bytes")
-            << "openExplorerDir" << odd << QByteArray("browse ROOT/d\xff/b\xff.txt");
+                << "openExplorerDir" << odd << QByteArray("browse ROOT/d\xff/b\xff.txt");
         QTest::newRow("copy/an odd name goes to the clipboard by its bytes")
-            << "copyfiles" << odd << QByteArray("copy\nfile://ROOT/d%FF/b%FF.txt");
+                << "copyfiles" << odd << QByteArray("copy\nfile://ROOT/d%FF/b%FF.txt");
         QTest::newRow("copy information/an odd name is written as its URL")
-            << "copyPathName_Clipboard" << odd << QByteArray("文件名：file://ROOT/d%FF/b%FF.txt");
+                << "copyPathName_Clipboard" << odd
+                << QByteArray("文件名：file://ROOT/d%FF/b%FF.txt");
         QTest::newRow("open/a leading blank belongs to the name")
-            << "openFileDefault" << blank << QByteArray("open file://ROOT/%20lead.txt");
+                << "openFileDefault" << blank << QByteArray("open file://ROOT/%20lead.txt");
         QTest::newRow("copy/a leading blank belongs to the name")
-            << "copyfiles" << blank << QByteArray("copy\nfile://ROOT/%20lead.txt");
+                << "copyfiles" << blank << QByteArray("copy\nfile://ROOT/%20lead.txt");
     }
     void rowsKeepExactNames()
     {
@@ -359,7 +412,8 @@ private slots:
         QVERIFY(results->deliver(decodePath(QFile::encodeName(tree.root()) + "/d\xff"),
                                  {nameHit(decodePath(QByteArray("b\xff.txt")))}));
         QVERIFY(results->deliver(tree.root(), {nameHit(" lead.txt")}));
-        QCOMPARE(results->cell(row, 0), row == RowCount ? QString("b\uFFFD.txt") : QString("lead.txt"));
+        QCOMPARE(results->cell(row, 0),
+                 row == RowCount ? QString("b\uFFFD.txt") : QString("lead.txt"));
         results->select({row});
         runAction("do_" + action);
 
@@ -383,14 +437,14 @@ private slots:
         QTest::addColumn<QStringList>("openedFolders");
         // Rows selected from the top: plan.txt twice, the folder sub, notes.txt,
         // then sub/inner.txt and sub/other.txt: one request for each.
-        const QStringList oneRequestPerRow{"@/notes.txt|", "@/plan.txt|", "@/plan.txt|", "@/sub/inner.txt|",
-                                           "@/sub/other.txt|", "@/sub|"};
+        const QStringList oneRequestPerRow {"@/notes.txt|",     "@/plan.txt|",      "@/plan.txt|",
+                                            "@/sub/inner.txt|", "@/sub/other.txt|", "@/sub|"};
         QTest::newRow("no file manager to start: the folder of each row is opened")
-            << "none" << QStringList{} << QStringList{"", "", "", "", "/sub", "/sub"};
+                << "none" << QStringList {} << QStringList {"", "", "", "", "/sub", "/sub"};
         QTest::newRow("a running file manager gets one request per row")
-            << "running" << oneRequestPerRow << QStringList{};
+                << "running" << oneRequestPerRow << QStringList {};
         QTest::newRow("the bus starts the file manager, which gets one request per row")
-            << "activatable" << oneRequestPerRow << QStringList{};
+                << "activatable" << oneRequestPerRow << QStringList {};
     }
     void browseAsksTheDesktopFileManager()
     {
@@ -412,10 +466,12 @@ private slots:
         const QString log = logDir.path(QStringLiteral("requests.log"));
         // Gone again however the row ends, so that no row leaves its file manager to the next.
         const auto leaveNoFileManager = qScopeGuard([&] {
-            if (const uint pid = bus.interface()->servicePid(service); fileManager == "activatable" && pid > 0)
+            if (const uint pid = bus.interface()->servicePid(service);
+                fileManager == "activatable" && pid > 0)
                 kill(pid_t(pid), SIGTERM);
             bus.unregisterService(service);
-            (void)QTest::qWaitFor([&] { return !bus.interface()->isServiceRegistered(service); }, 5000);
+            (void)QTest::qWaitFor([&] { return !bus.interface()->isServiceRegistered(service); },
+                                  5000);
             sessionBus.removeActivatableService(service);
         });
         if (fileManager == "running") {
@@ -423,8 +479,9 @@ private slots:
                                        QDBusConnection::ExportAllSlots));
             QVERIFY(bus.registerService(service));
         } else if (fileManager == "activatable") {
-            QVERIFY(sessionBus.addActivatableService(
-                service, QCoreApplication::applicationFilePath() + ' ' + standInOption + ' ' + log));
+            QVERIFY(sessionBus.addActivatableService(service,
+                                                     QCoreApplication::applicationFilePath() + ' '
+                                                             + standInOption + ' ' + log));
         }
         const auto received = [&] {
             QStringList lines = running.shown;

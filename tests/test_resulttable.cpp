@@ -45,7 +45,7 @@ private:
     QTimer timer;
 };
 
-} // namespace
+}  // namespace
 
 class ResultTableTest : public QObject
 {
@@ -110,32 +110,38 @@ void ResultTableTest::freshTableHasFiveColumnsAndInitialWidths()
 
 void ResultTableTest::rowCells_data()
 {
-    QTest::addColumn<QString>("fileOnDisk");   // created below the tree, empty for none
-    QTest::addColumn<QString>("dirName");      // relative to the tree; "@" stands for the tree
+    QTest::addColumn<QString>("fileOnDisk");  // created below the tree, empty for none
+    QTest::addColumn<QString>("dirName");     // relative to the tree; "@" stands for the tree
     QTest::addColumn<TFileInfo>("hit");
-    QTest::addColumn<QStringList>("cells");    // "@" stands for the tree, "<time>" for knownTime
+    QTest::addColumn<QStringList>("cells");  // "@" stands for the tree, "<time>" for knownTime
 
     QTest::newRow("a name hit shows its time and empty line cells")
-        << "a.txt" << "@" << TFileInfo{"a.txt", 0, QString()}
-        << QStringList{"a.txt", "@", "", "", "<time>"};
+            << "a.txt"
+            << "@" << TFileInfo {"a.txt", 0, QString()}
+            << QStringList {"a.txt", "@", "", "", "<time>"};
     QTest::newRow("a content hit shows its line number and the line unchanged")
-        << "b.txt" << "@" << TFileInfo{"b.txt", 12, "  two  blanks  "}
-        << QStringList{"b.txt", "@", "12", "  two  blanks  ", "<time>"};
+            << "b.txt"
+            << "@" << TFileInfo {"b.txt", 12, "  two  blanks  "}
+            << QStringList {"b.txt", "@", "12", "  two  blanks  ", "<time>"};
     QTest::newRow("blanks around the file name are trimmed in the cell, not in the time's path")
-        << "  c.txt " << "@" << TFileInfo{"  c.txt ", 0, QString()}
-        << QStringList{"c.txt", "@", "", "", "<time>"};
+            << "  c.txt "
+            << "@" << TFileInfo {"  c.txt ", 0, QString()}
+            << QStringList {"c.txt", "@", "", "", "<time>"};
     QTest::newRow("a folder hit shows the folder's time")
-        << "sub/inner.txt" << "@" << TFileInfo{"sub", 0, QString()}
-        << QStringList{"sub", "@", "", "", "<time>"};
+            << "sub/inner.txt"
+            << "@" << TFileInfo {"sub", 0, QString()} << QStringList {"sub", "@", "", "", "<time>"};
     QTest::newRow("a hit inside an archive has no time item")
-        << "pack.zip" << "@" << TFileInfo{"pack.zip/member.txt", 3, "line"}
-        << QStringList{"pack.zip/member.txt", "@", "3", "line", "<no item>"};
+            << "pack.zip"
+            << "@" << TFileInfo {"pack.zip/member.txt", 3, "line"}
+            << QStringList {"pack.zip/member.txt", "@", "3", "line", "<no item>"};
     QTest::newRow("a directory with a trailing blank is shown as delivered")
-        << "e /d.txt" << "@/e " << TFileInfo{"d.txt", 0, QString()}
-        << QStringList{"d.txt", "@/e ", "", "", "<time>"};
+            << "e /d.txt"
+            << "@/e " << TFileInfo {"d.txt", 0, QString()}
+            << QStringList {"d.txt", "@/e ", "", "", "<time>"};
     QTest::newRow("a line number past 2^32 is shown whole")
-        << "f.txt" << "@" << TFileInfo{"f.txt", (qint64(1) << 32) + 1, "x"}
-        << QStringList{"f.txt", "@", "4294967297", "x", "<time>"};
+            << "f.txt"
+            << "@" << TFileInfo {"f.txt", (qint64(1) << 32) + 1, "x"}
+            << QStringList {"f.txt", "@", "4294967297", "x", "<time>"};
 }
 
 void ResultTableTest::rowCells()
@@ -151,7 +157,7 @@ void ResultTableTest::rowCells()
     if (fileOnDisk.contains('/')) {
         // The folder's own time, after its content was written.
         const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
-        const utimbuf times{knownTime.toSecsSinceEpoch(), knownTime.toSecsSinceEpoch()};
+        const utimbuf times {knownTime.toSecsSinceEpoch(), knownTime.toSecsSinceEpoch()};
         QCOMPARE(utime(folder.constData(), &times), 0);
     }
     const QString root = QDir::toNativeSeparators(tree.root());
@@ -176,23 +182,24 @@ void ResultTableTest::oddNamesShowInTheUsersCodePage_data()
     QTest::addColumn<QString>("shown");
 
     QTest::newRow("a name that decodes shows as it is")
-        << "zh_CN" << QByteArray("/tmp/计划.txt") << QString("/tmp/计划.txt");
+            << "zh_CN" << QByteArray("/tmp/计划.txt") << QString("/tmp/计划.txt");
     QTest::newRow("a GBK name reads as Chinese for a user in China")
-        << "zh_CN" << QByteArray("/tmp/\xb1\xa8\xb8\xe6.txt") << QString("/tmp/报告.txt");
+            << "zh_CN" << QByteArray("/tmp/\xb1\xa8\xb8\xe6.txt") << QString("/tmp/报告.txt");
     QTest::newRow("a Big5 name reads as Chinese for a user in Taiwan")
-        << "zh_TW" << QByteArray("/tmp/\xb3\xf8\xa7\x69.txt") << QString("/tmp/報告.txt");
+            << "zh_TW" << QByteArray("/tmp/\xb3\xf8\xa7\x69.txt") << QString("/tmp/報告.txt");
     QTest::newRow("a Shift_JIS name reads as Japanese")
-        << "ja_JP" << QByteArray("\x83\x65\x83\x58\x83\x67.txt") << QString("テスト.txt");
+            << "ja_JP" << QByteArray("\x83\x65\x83\x58\x83\x67.txt") << QString("テスト.txt");
     QTest::newRow("a windows-1251 name reads as Russian")
-        << "ru_RU" << QByteArray("\xf4\xe0\xe9\xeb") << QString("файл");
+            << "ru_RU" << QByteArray("\xf4\xe0\xe9\xeb") << QString("файл");
     QTest::newRow("a windows-1252 name reads as French")
-        << "fr_FR" << QByteArray("caf\xe9") << QString("café");
+            << "fr_FR" << QByteArray("caf\xe9") << QString("café");
     QTest::newRow("a byte the user's code page does not decode is marked")
-        << "zh_CN" << QByteArray("/tmp/b\xff.txt") << QString("/tmp/b\uFFFD.txt");
+            << "zh_CN" << QByteArray("/tmp/b\xff.txt") << QString("/tmp/b\uFFFD.txt");
     QTest::newRow("the C locale marks every odd byte")
-        << "C" << QByteArray("\xb1\xa8.txt") << QString("\uFFFD\uFFFD.txt");
+            << "C" << QByteArray("\xb1\xa8.txt") << QString("\uFFFD\uFFFD.txt");
     QTest::newRow("each folder of a path is read on its own")
-        << "zh_CN" << QByteArray("/用户/\xb1\xa8\xb8\xe6/x\xff") << QString("/用户/报告/x\uFFFD");
+            << "zh_CN" << QByteArray("/用户/\xb1\xa8\xb8\xe6/x\xff")
+            << QString("/用户/报告/x\uFFFD");
 }
 
 void ResultTableTest::oddNamesShowInTheUsersCodePage()
@@ -208,7 +215,7 @@ void ResultTableTest::oddNamesShowInTheUsersCodePage()
     const QString dir = file.left(file.lastIndexOf('/'));
     QLocale::setDefault(QLocale(locale));
     const auto restoreLocale = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
-    parts->deliver(dir, {TFileInfo{file.mid(dir.size() + 1), 0, QString()}});
+    parts->deliver(dir, {TFileInfo {file.mid(dir.size() + 1), 0, QString()}});
     QTRY_COMPARE(parts->model()->rowCount(), 1);
     QCOMPARE(parts->cell(0, 0), shown.mid(shown.lastIndexOf('/') + 1));
     QVERIFY2(parts->cell(0, 4) != "<no item>", "the time is read from the file's own bytes");
@@ -294,9 +301,9 @@ void ResultTableTest::stopDisplay_data()
     QTest::addColumn<QString>("label");
 
     QTest::newRow("hits still buffered are dropped and named in the remark")
-        << 0 << 3 << "找到文件数:3        尚有3个文件未显示";
+            << 0 << 3 << "找到文件数:3        尚有3个文件未显示";
     QTest::newRow("shown and buffered hits: the remark counts only the buffered ones")
-        << 2 << 3 << "找到文件数:5        尚有3个文件未显示";
+            << 2 << 3 << "找到文件数:5        尚有3个文件未显示";
     QTest::newRow("with everything shown there is no remark") << 4 << 0 << "找到文件数:4";
 }
 
@@ -339,8 +346,8 @@ void ResultTableTest::sortedRowsKeepLaterArrivalsBelow()
     const QPoint firstSection(header->sectionViewportPosition(0) + 5, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, firstSection);
     const QStringList sorted = header->sortIndicatorOrder() == Qt::AscendingOrder
-                                   ? QStringList({"a", "b", "c"})
-                                   : QStringList({"c", "b", "a"});
+            ? QStringList({"a", "b", "c"})
+            : QStringList({"c", "b", "a"});
     QCOMPARE(columnTexts(*parts, 0), sorted);
 
     parts->deliver("/d", nameHits({"0", "z"}));
@@ -381,12 +388,12 @@ void ResultTableTest::displayRunsOnlyWhileThereIsWork_data()
     // A display that spins with the event loop runs many thousand times a second.
     QTest::newRow("an idle window does not run the display") << "nothing" << 0 << 2;
     QTest::newRow("a delivery wakes the display until its batches are shown")
-        << "deliver" << 3 << 8;
+            << "deliver" << 3 << 8;
     QTest::newRow("stop display wakes the display for one run") << "stop display" << 1 << 3;
     QTest::newRow("a running search moves the busy bar a few dozen steps a second")
-        << "search" << 5 << 200;
+            << "search" << 5 << 200;
     QTest::newRow("a search that has ended lets the display sleep again")
-        << "search and stop" << 0 << 2;
+            << "search and stop" << 0 << 2;
 }
 
 void ResultTableTest::displayRunsOnlyWhileThereIsWork()
@@ -436,7 +443,8 @@ void ResultTableTest::displayRunsOnlyWhileThereIsWork()
     if (action == "deliver")
         QCOMPARE(parts->model()->rowCount(), 25);
     if (action == "search") {
-        QVERIFY2(barSteps >= fewestRuns && barSteps <= mostRuns, qPrintable(QString::number(barSteps)));
+        QVERIFY2(barSteps >= fewestRuns && barSteps <= mostRuns,
+                 qPrintable(QString::number(barSteps)));
         QMetaObject::invokeMethod(&*window, "do_search", Qt::DirectConnection);
         QVERIFY(parts->worker->wait(5000));
     }

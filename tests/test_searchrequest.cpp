@@ -21,8 +21,8 @@
 namespace {
 
 const QString noticeTitle = QStringLiteral("提示");
-const QString nothingToSearchText = QStringLiteral(
-    "搜索文件请填写：文件名\n搜索文件内容请填写：内容\n搜索指定文件名的内容请填写：文件名+内容");
+const QString nothingToSearchText = QStringLiteral("搜索文件请填写：文件名\n搜索文件内容请填写：内"
+                                                   "容\n搜索指定文件名的内容请填写：文件名+内容");
 
 bool sameImage(const QIcon &icon, const QString &resource)
 {
@@ -51,7 +51,7 @@ private:
     __user_cap_data_struct saved[2] = {};
 };
 
-} // namespace
+}  // namespace
 
 class SearchRequestTest : public QObject
 {
@@ -148,12 +148,13 @@ void SearchRequestTest::wholeRoad_data()
 
     // Subfolders deliver before their parent.
     QTest::newRow("name search lists matching files and folders with empty line cells")
-        << "*.txt" << "" << false
-        << QStringList{"deep.txt|@/sub||", "notes.txt|@||"};
+            << "*.txt"
+            << "" << false << QStringList {"deep.txt|@/sub||", "notes.txt|@||"};
     QTest::newRow("content search lists every matching line with its number")
-        << "*.txt" << "hello" << true
-        << QStringList{"deep.txt|@/sub|1|hello below", "notes.txt|@|1|hello",
-                       "notes.txt|@|3|and hello again"};
+            << "*.txt"
+            << "hello" << true
+            << QStringList {"deep.txt|@/sub|1|hello below", "notes.txt|@|1|hello",
+                            "notes.txt|@|3|and hello again"};
 }
 
 void SearchRequestTest::wholeRoad()
@@ -185,8 +186,8 @@ void SearchRequestTest::wholeRoad()
     QCOMPARE(parts->table->isColumnHidden(2), !contentColumnsShown);
     QCOMPARE(parts->table->isColumnHidden(3), !contentColumnsShown);
 
-    const QString time =
-        QFileInfo(tree.path("notes.txt")).lastModified().toString("yyyy-MM-dd hh:mm");
+    const QString time
+            = QFileInfo(tree.path("notes.txt")).lastModified().toString("yyyy-MM-dd hh:mm");
     QCOMPARE(parts->cell(expected.size() - 1, 4), time);
 }
 
@@ -194,26 +195,50 @@ void SearchRequestTest::rejectedRequest_data()
 {
     QTest::addColumn<QString>("find");
     QTest::addColumn<QString>("grep");
-    QTest::addColumn<QString>("dirs");     // "@" stands for the tree's root
-    QTest::addColumn<QString>("message");  // "@" likewise
+    QTest::addColumn<QString>("dirs");            // "@" stands for the tree's root
+    QTest::addColumn<QString>("message");         // "@" likewise
     QTest::addColumn<QString>("contentColumns");  // checked only once the folders are read
 
     QTest::newRow("no pattern and no content asks for one of them")
-        << "" << "" << "@" << nothingToSearchText << "";
+            << ""
+            << ""
+            << "@" << nothingToSearchText << "";
     QTest::newRow("separators and blanks only are no pattern, blank content no content")
-        << " ; ;; " << "   " << "@" << nothingToSearchText << "";
-    QTest::newRow("a missing folder is named as split")
-        << "*" << "" << "@/missing" << "目录名:@/missing 不存在" << "hidden";
+            << " ; ;; "
+            << "   "
+            << "@" << nothingToSearchText << "";
+    QTest::newRow("a missing folder is named as split") << "*"
+                                                        << ""
+                                                        << "@/missing"
+                                                        << "目录名:@/missing 不存在"
+                                                        << "hidden";
     QTest::newRow("a missing folder after a good one, with content columns already shown")
-        << "*" << "x" << "@;@/missing" << "目录名:@/missing 不存在" << "shown";
-    QTest::newRow("a blank after the separator belongs to the next folder")
-        << "*" << "" << "@; @" << "目录名: @ 不存在" << "hidden";
+            << "*"
+            << "x"
+            << "@;@/missing"
+            << "目录名:@/missing 不存在"
+            << "shown";
+    QTest::newRow("a blank after the separator belongs to the next folder") << "*"
+                                                                            << ""
+                                                                            << "@; @"
+                                                                            << "目录名: @ 不存在"
+                                                                            << "hidden";
     QTest::newRow("forward slashes are taken and the converted part is shown")
-        << "*" << "" << "@/sub/gone" << "目录名:@/sub/gone 不存在" << "hidden";
-    QTest::newRow("a pattern with an unclosed bracket is named")
-        << "*.txt; [a" << "" << "@" << "文件名:[a 格式不正确" << "";
-    QTest::newRow("a content text with a line break cannot be found")
-        << "*.txt" << "one\ntwo" << "@" << "内容不能包含换行" << "";
+            << "*"
+            << ""
+            << "@/sub/gone"
+            << "目录名:@/sub/gone 不存在"
+            << "hidden";
+    QTest::newRow("a pattern with an unclosed bracket is named") << "*.txt; [a"
+                                                                 << ""
+                                                                 << "@"
+                                                                 << "文件名:[a 格式不正确"
+                                                                 << "";
+    QTest::newRow("a content text with a line break cannot be found") << "*.txt"
+                                                                      << "one\ntwo"
+                                                                      << "@"
+                                                                      << "内容不能包含换行"
+                                                                      << "";
 }
 
 void SearchRequestTest::rejectedRequest()
@@ -260,13 +285,13 @@ void SearchRequestTest::directoryField_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("an empty field searches the current directory")
-        << "" << QStringList{"a.txt|@/a||", "b.txt|@/b||", "top.txt|@||"};
+            << "" << QStringList {"a.txt|@/a||", "b.txt|@/b||", "top.txt|@||"};
     QTest::newRow("a trailing separator adds the current directory")
-        << "@/a;" << QStringList{"a.txt|@/a||", "a.txt|@/a||", "b.txt|@/b||", "top.txt|@||"};
+            << "@/a;" << QStringList {"a.txt|@/a||", "a.txt|@/a||", "b.txt|@/b||", "top.txt|@||"};
     QTest::newRow("blanks around the whole field are trimmed")
-        << "  @/a  " << QStringList{"a.txt|@/a||"};
+            << "  @/a  " << QStringList {"a.txt|@/a||"};
     QTest::newRow("folders are searched in the order given")
-        << "@/b;@/a" << QStringList{"b.txt|@/b||", "a.txt|@/a||"};
+            << "@/b;@/a" << QStringList {"b.txt|@/b||", "a.txt|@/a||"};
 }
 
 void SearchRequestTest::directoryField()
@@ -299,15 +324,20 @@ void SearchRequestTest::patternsAndContent_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("empty and trailing patterns are skipped")
-        << "*.txt;;*.doc;" << "" << false << QStringList{"a.txt|@||", "b.doc|@||"};
-    QTest::newRow("each pattern is trimmed") << "  *.txt ; *.doc " << "" << false
-                                             << QStringList{"a.txt|@||", "b.doc|@||"};
+            << "*.txt;;*.doc;"
+            << "" << false << QStringList {"a.txt|@||", "b.doc|@||"};
+    QTest::newRow("each pattern is trimmed")
+            << "  *.txt ; *.doc "
+            << "" << false << QStringList {"a.txt|@||", "b.doc|@||"};
     QTest::newRow("content without a pattern searches every file")
-        << "" << "needle" << true << QStringList{"b.doc|@|2|a needle", "c.log|@|1|needle"};
+            << ""
+            << "needle" << true << QStringList {"b.doc|@|2|a needle", "c.log|@|1|needle"};
     QTest::newRow("blank-only content hides the content columns but is searched as typed")
-        << "*" << "  " << false << QStringList{"a.txt|@|1|two  blanks"};
+            << "*"
+            << "  " << false << QStringList {"a.txt|@|1|two  blanks"};
     QTest::newRow("content is searched untrimmed")
-        << "*" << " needle" << true << QStringList{"b.doc|@|2|a needle"};
+            << "*"
+            << " needle" << true << QStringList {"b.doc|@|2|a needle"};
 }
 
 void SearchRequestTest::patternsAndContent()
@@ -457,8 +487,8 @@ void SearchRequestTest::returnTypedIntoAFieldStartsOneSearch()
     TreeBuilder tree;
     tree.file("notes.txt", "hello\n");
     tree.file("other.txt", "bye\n");
-    const QMap<QComboBox *, QString> input{
-        {parts->find, "*.txt"}, {parts->grep, "hello"}, {parts->dir, tree.root()}};
+    const QMap<QComboBox *, QString> input {
+            {parts->find, "*.txt"}, {parts->grep, "hello"}, {parts->dir, tree.root()}};
     const int findCount = parts->find->count();
     const int grepCount = parts->grep->count();
     const int dirCount = parts->dir->count();
@@ -479,12 +509,13 @@ void SearchRequestTest::returnTypedIntoAFieldStartsOneSearch()
     // which emits finished(), while this one reads it.
     QObject finishedCounter;
     int finishedRuns = 0;
-    connect(parts->worker, &QThread::finished, &finishedCounter, [&finishedRuns] { ++finishedRuns; });
+    connect(parts->worker, &QThread::finished, &finishedCounter,
+            [&finishedRuns] { ++finishedRuns; });
     QTest::keyClick(typedInto->lineEdit(), Qt::Key_Return);
     QCOMPARE(parts->searchButton->text(), QStringLiteral("停止"));
     waitUntilIdle();
     QTRY_COMPARE(finishedRuns, 1);
-    QTRY_COMPARE(rows(tree.root()), QStringList{"notes.txt|@|1|hello"});
+    QTRY_COMPARE(rows(tree.root()), QStringList {"notes.txt|@|1|hello"});
 
     QCOMPARE(parts->find->count(), findCount + 1);
     QCOMPARE(parts->find->itemText(findCount), QStringLiteral("*.txt"));
@@ -509,7 +540,7 @@ void SearchRequestTest::returnInTheDirectoryPopupCompletesWithoutSearching()
     QVERIFY(fileSystem);
     QSignalSpy loaded(fileSystem, &QFileSystemModel::directoryLoaded);
     fileSystem->fetchMore(fileSystem->index(tree.root()));
-    QTRY_VERIFY(loaded.contains(QVariantList{tree.root()}));
+    QTRY_VERIFY(loaded.contains(QVariantList {tree.root()}));
 
     showActive();
     parts->dir->setFocus();
@@ -529,7 +560,7 @@ void SearchRequestTest::returnInTheDirectoryPopupCompletesWithoutSearching()
     // The next Return searches the completed folder.
     QTest::keyClick(parts->dir->lineEdit(), Qt::Key_Return);
     waitUntilIdle();
-    QTRY_COMPARE(rows(tree.root()), QStringList{"inside.txt|@/alpha||"});
+    QTRY_COMPARE(rows(tree.root()), QStringList {"inside.txt|@/alpha||"});
     QCOMPARE(parts->dir->count(), dirCount);
 }
 

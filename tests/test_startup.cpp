@@ -15,8 +15,8 @@
 #include <QFileDialog>
 #include <QLocalSocket>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStyle>
 #include <QTextCodec>
@@ -33,7 +33,7 @@ namespace {
 
 constexpr uid_t nobodyId = 65534;
 const QRegularExpression stampPattern(
-    QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"));
+        QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"));
 
 // The permission bits, as ls shows them in octal.
 int modeOf(const QString &path)
@@ -70,7 +70,7 @@ struct ProgramCopy
     QString lockFile(const QString &runtimeDir, const QString &user) const
     {
         return runtimeDir + QLatin1Char('/') + SingleInstance::identifier(exe, user)
-               + QStringLiteral(".lock");
+                + QStringLiteral(".lock");
     }
 };
 
@@ -88,7 +88,7 @@ public:
         if (wrapper.isEmpty())
             process.start(exe, args);
         else
-            process.start(wrapper.first(), wrapper.mid(1) + QStringList{exe} + args);
+            process.start(wrapper.first(), wrapper.mid(1) + QStringList {exe} + args);
     }
     ~Start()
     {
@@ -123,7 +123,7 @@ private:
     QByteArray output;
 };
 
-} // namespace
+}  // namespace
 
 class TestStartup : public QObject
 {
@@ -195,7 +195,7 @@ void TestStartup::secondStartWakesTheHiddenWindowAndExits_data()
     QTest::addColumn<bool>("linkPlanted");
     QTest::newRow("the hand-over file in the program folder") << false;
     QTest::newRow("a link planted at the hand-over path is passed over for the per-user folder")
-        << true;
+            << true;
 }
 
 void TestStartup::secondStartWakesTheHiddenWindowAndExits()
@@ -233,7 +233,8 @@ void TestStartup::secondStartWakesTheHiddenWindowAndExits()
     const QByteArray said = second.process.readAllStandardError();
     QCOMPARE(said.count('\n'), linkPlanted ? 1 : 0);
     if (linkPlanted) {
-        QVERIFY2(said.contains(QFile::encodeName(inProgramFolder) + " is a link"), said.constData());
+        QVERIFY2(said.contains(QFile::encodeName(inProgramFolder) + " is a link"),
+                 said.constData());
         QCOMPARE(readAll(victim), QByteArray("not to be touched"));
         QVERIFY(handOver.path.startsWith(dataHome.path() + QStringLiteral("/velto/")));
         QCOMPARE(modeOf(handOver.path), 0600);
@@ -278,7 +279,7 @@ void TestStartup::lockOfAKilledInstanceDoesNotBlock()
     // It listens on the name the dead one left a socket file under.
     QLocalSocket socket;
     socket.connectToServer(SingleInstance::serverName(
-        SingleInstance::identifier(copy.exe, SingleInstance::currentUser())));
+            SingleInstance::identifier(copy.exe, SingleInstance::currentUser())));
     QVERIFY(socket.waitForConnected(3000));
 
     Start second(copy.exe, environment(false));
@@ -307,8 +308,8 @@ void TestStartup::readOnlyProgramFolderHandsOverThroughThePerUserFolder()
     env.insert(QStringLiteral("HOME"), home.root());
     env.insert(QStringLiteral("XDG_DATA_HOME"), data);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    const QStringList asNobody{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                               QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
+    const QStringList asNobody {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                                QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
 
     Start first(copy.exe, env, {}, asNobody);
     QVERIFY(first.waitForLine("hidden"));
@@ -319,13 +320,13 @@ void TestStartup::readOnlyProgramFolderHandsOverThroughThePerUserFolder()
     QVERIFY(first.waitForLine("visible", 3000));
 
     QVERIFY(!QFile::exists(copy.dir + QStringLiteral("/shownow.cmd")));
-    const QStringList handOver =
-        QDir(data + QStringLiteral("/velto"))
-            .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-            .filter(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")));
+    const QStringList handOver
+            = QDir(data + QStringLiteral("/velto"))
+                      .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                      .filter(QRegularExpression(QStringLiteral("^[0-9a-f]{16}$")));
     QCOMPARE(handOver.size(), 1);
-    const QByteArray stamp =
-        readAll(data + QStringLiteral("/velto/") + handOver.first() + QStringLiteral("/shownow.cmd"));
+    const QByteArray stamp = readAll(data + QStringLiteral("/velto/") + handOver.first()
+                                     + QStringLiteral("/shownow.cmd"));
     QVERIFY2(stampPattern.match(QString::fromLatin1(stamp)).hasMatch(), stamp.constData());
 }
 
@@ -338,7 +339,7 @@ void TestStartup::workingDirectoryIsTheProgramFolder()
     Start first(copy.exe, environment(true), {}, {}, elsewhere.root());
     QVERIFY(first.waitForLine("hidden"));
     const QString cwd = QFileInfo(QStringLiteral("/proc/%1/cwd").arg(first.process.processId()))
-                            .symLinkTarget();
+                                .symLinkTarget();
     QCOMPARE(cwd, QFileInfo(copy.dir).canonicalFilePath());
 }
 
@@ -349,15 +350,15 @@ void TestStartup::identifierNamesOneCopyForOneUser_data()
     QTest::addColumn<bool>("same");
 
     QTest::newRow("the same path and user name the same copy")
-        << QStringLiteral("prog/velto-search") << QStringLiteral("1000") << true;
+            << QStringLiteral("prog/velto-search") << QStringLiteral("1000") << true;
     QTest::newRow("a path through a symbolic link names the same copy")
-        << QStringLiteral("link/velto-search") << QStringLiteral("1000") << true;
+            << QStringLiteral("link/velto-search") << QStringLiteral("1000") << true;
     QTest::newRow("a path with dot segments names the same copy")
-        << QStringLiteral("prog/../prog/./velto-search") << QStringLiteral("1000") << true;
+            << QStringLiteral("prog/../prog/./velto-search") << QStringLiteral("1000") << true;
     QTest::newRow("a copy in another folder is another program")
-        << QStringLiteral("other/velto-search") << QStringLiteral("1000") << false;
+            << QStringLiteral("other/velto-search") << QStringLiteral("1000") << false;
     QTest::newRow("another user runs an instance of its own")
-        << QStringLiteral("prog/velto-search") << QStringLiteral("1001") << false;
+            << QStringLiteral("prog/velto-search") << QStringLiteral("1001") << false;
 }
 
 void TestStartup::identifierNamesOneCopyForOneUser()
@@ -414,7 +415,7 @@ void TestStartup::messageOnTheLocalChannel()
 
     QLocalSocket socket;
     socket.connectToServer(SingleInstance::serverName(
-        SingleInstance::identifier(exe, SingleInstance::currentUser())));
+            SingleInstance::identifier(exe, SingleInstance::currentUser())));
     QVERIFY(socket.waitForConnected(3000));
     socket.write("wake up");
     QVERIFY(socket.waitForBytesWritten(3000));
@@ -433,10 +434,11 @@ void TestStartup::stampFormat_data()
     QTest::addColumn<QString>("stamp");
 
     QTest::newRow("single-digit fields are padded with zeros")
-        << QDateTime(QDate(2024, 3, 7), QTime(9, 5, 1, 4)) << QStringLiteral("07.03.2024 09:05:01.004");
+            << QDateTime(QDate(2024, 3, 7), QTime(9, 5, 1, 4))
+            << QStringLiteral("07.03.2024 09:05:01.004");
     QTest::newRow("the afternoon counts in 24 hours")
-        << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 999))
-        << QStringLiteral("31.12.1999 23:59:59.999");
+            << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 999))
+            << QStringLiteral("31.12.1999 23:59:59.999");
 }
 
 void TestStartup::stampFormat()
@@ -449,8 +451,8 @@ void TestStartup::stampFormat()
 void TestStartup::handOverFileHoldsOnlyTheLatestStamp()
 {
     TreeBuilder tree;
-    const QString path = tree.file(QStringLiteral("shownow.cmd"),
-                                   QByteArray(100, 'x') + "\nolder content\n");
+    const QString path
+            = tree.file(QStringLiteral("shownow.cmd"), QByteArray(100, 'x') + "\nolder content\n");
     writeShowNowFile(path, QDateTime(QDate(2024, 3, 7), QTime(9, 5, 1, 4)));
     QCOMPARE(readAll(path), QByteArray("07.03.2024 09:05:01.004"));
 }
@@ -471,10 +473,13 @@ void TestStartup::handOverFileIsNeverWrittenThroughALink_data()
 
     QTest::newRow("nothing: a new file, the user's alone") << "nothing" << true;
     QTest::newRow("a plain file: stamped") << "plain file" << true;
-    QTest::newRow("a symbolic link to another file: neither is written") << "symbolic link" << false;
-    QTest::newRow("a dangling link: no file is created where it points") << "dangling link" << false;
+    QTest::newRow("a symbolic link to another file: neither is written")
+            << "symbolic link" << false;
+    QTest::newRow("a dangling link: no file is created where it points")
+            << "dangling link" << false;
     QTest::newRow("a second hard link of another file: it is left alone") << "hard link" << false;
-    QTest::newRow("a named pipe: passed over without waiting for a reader") << "named pipe" << false;
+    QTest::newRow("a named pipe: passed over without waiting for a reader")
+            << "named pipe" << false;
 }
 
 void TestStartup::handOverFileIsNeverWrittenThroughALink()
@@ -492,7 +497,8 @@ void TestStartup::handOverFileIsNeverWrittenThroughALink()
     else if (standing.endsWith(QLatin1String(" link")) && standing != QLatin1String("hard link"))
         tree.link(QStringLiteral("shownow.cmd"), other);
     else if (standing == QLatin1String("hard link"))
-        QCOMPARE(::link(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+        QCOMPARE(::link(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
+                 0);
     else if (standing == QLatin1String("named pipe"))
         tree.fifo(QStringLiteral("shownow.cmd"));
 
@@ -518,7 +524,7 @@ void TestStartup::handOverFileLocation_data()
     QTest::newRow("a writable program folder holds the hand-over file") << "@" << false << true;
     QTest::newRow("a link there sends it to the per-user folder") << "@" << true << false;
     QTest::newRow("the folder the program is installed to is never written to")
-        << installedProgramDir() << false << false;
+            << installedProgramDir() << false << false;
 }
 
 void TestStartup::handOverFileLocation()
@@ -555,19 +561,16 @@ void TestStartup::firstArgument_data()
     // Relative names are taken below the working directory, which start-up
     // has made the program's folder; "prog" plays that folder here.
     QTest::newRow("an existing absolute directory is taken unchanged")
-        << QStringLiteral("@root/data") << true;
+            << QStringLiteral("@root/data") << true;
     QTest::newRow("an absolute directory keeps its trailing slash")
-        << QStringLiteral("@root/data/") << true;
+            << QStringLiteral("@root/data/") << true;
     QTest::newRow("a relative directory below the program folder is taken")
-        << QStringLiteral("sub") << true;
+            << QStringLiteral("sub") << true;
     QTest::newRow("a relative name that exists only elsewhere is ignored")
-        << QStringLiteral("data") << false;
-    QTest::newRow("a file is ignored")
-        << QStringLiteral("@root/data/notes.txt") << false;
-    QTest::newRow("a missing path is ignored")
-        << QStringLiteral("@root/nowhere") << false;
-    QTest::newRow("no argument keeps the drives")
-        << QStringLiteral("") << false;
+            << QStringLiteral("data") << false;
+    QTest::newRow("a file is ignored") << QStringLiteral("@root/data/notes.txt") << false;
+    QTest::newRow("a missing path is ignored") << QStringLiteral("@root/nowhere") << false;
+    QTest::newRow("no argument keeps the drives") << QStringLiteral("") << false;
 }
 
 void TestStartup::firstArgument()
@@ -600,7 +603,7 @@ void TestStartup::styleAndLocaleCodec()
 void TestStartup::qtTextsInChinese_data()
 {
     QTest::addColumn<bool>("installed");  // the Qt translations are where Qt keeps them
-    QTest::addColumn<int>("button");      // a message box's standard button, or 0: the folder chooser's
+    QTest::addColumn<int>("button");  // a message box's standard button, or 0: the folder chooser's
     QTest::addColumn<QString>("text");
 
     QTest::newRow("a question's Yes button") << true << int(QMessageBox::Yes) << "是(&Y)";
@@ -608,7 +611,7 @@ void TestStartup::qtTextsInChinese_data()
     QTest::newRow("a message's OK button") << true << int(QMessageBox::Ok) << "确定";
     QTest::newRow("the folder chooser's Choose button") << true << 0 << "选择(&C)";
     QTest::newRow("without the translations Qt's texts stay English")
-        << false << int(QMessageBox::Yes) << "&Yes";
+            << false << int(QMessageBox::Yes) << "&Yes";
 }
 
 void TestStartup::qtTextsInChinese()
@@ -619,7 +622,7 @@ void TestStartup::qtTextsInChinese()
 
     QTemporaryDir empty;
     QTranslator *translator = installQtTranslations(
-        installed ? QLibraryInfo::location(QLibraryInfo::TranslationsPath) : empty.path());
+            installed ? QLibraryInfo::location(QLibraryInfo::TranslationsPath) : empty.path());
     QCOMPARE(translator != nullptr, installed);
     const auto uninstall = qScopeGuard([translator] {
         QCoreApplication::removeTranslator(translator);

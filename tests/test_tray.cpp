@@ -20,13 +20,13 @@
 
 namespace {
 
-std::atomic_int messagesSeen{0};
+std::atomic_int messagesSeen {0};
 void countMessages(QtMsgType, const QMessageLogContext &, const QString &)
 {
     ++messagesSeen;
 }
 
-} // namespace
+}  // namespace
 
 class TestTray : public QObject
 {
@@ -37,7 +37,10 @@ class TestTray : public QObject
 
     trayicon *tray() const { return window->findChild<trayicon *>(); }
     searchThread *worker() const { return window->findChild<searchThread *>(); }
-    QAction *trayEntry(int position) const { return tray()->contextMenu()->actions().value(position); }
+    QAction *trayEntry(int position) const
+    {
+        return tray()->contextMenu()->actions().value(position);
+    }
     void doubleClickTray() { emit tray()->activated(QSystemTrayIcon::DoubleClick); }
 
     // A deep search for a text that is nowhere: it reads the tree line by line
@@ -86,7 +89,8 @@ private slots:
         QVERIFY(window->isHidden());
         doubleClickTray();
         QVERIFY(window->isVisible());
-        QCOMPARE(window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized), Qt::WindowNoState);
+        QCOMPARE(window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized),
+                 Qt::WindowNoState);
         doubleClickTray();
         QVERIFY(window->isHidden());
     }
@@ -117,18 +121,19 @@ private slots:
         const int single = int(TrayClicks::SingleOnly), both = int(TrayClicks::SingleAndDouble);
         const int trigger = QSystemTrayIcon::Trigger, dbl = QSystemTrayIcon::DoubleClick;
         const int context = QSystemTrayIcon::Context, middle = QSystemTrayIcon::MiddleClick;
-        QTest::newRow("D-Bus tray: one Activate toggles") << single << QList<int>{trigger} << 1;
+        QTest::newRow("D-Bus tray: one Activate toggles") << single << QList<int> {trigger} << 1;
         QTest::newRow("D-Bus tray: the two Activates of a double-click toggle once")
-            << single << QList<int>{trigger, trigger} << 1;
+                << single << QList<int> {trigger, trigger} << 1;
         QTest::newRow("D-Bus tray: two clicks apart toggle twice")
-            << single << QList<int>{trigger, -1, trigger} << 2;
+                << single << QList<int> {trigger, -1, trigger} << 2;
         QTest::newRow("D-Bus tray: context and middle clicks change nothing")
-            << single << QList<int>{context, middle} << 0;
+                << single << QList<int> {context, middle} << 0;
         QTest::newRow("XEmbed tray: a double-click, Trigger then DoubleClick, toggles once")
-            << both << QList<int>{trigger, dbl} << 1;
-        QTest::newRow("XEmbed tray: a single click changes nothing") << both << QList<int>{trigger} << 0;
+                << both << QList<int> {trigger, dbl} << 1;
+        QTest::newRow("XEmbed tray: a single click changes nothing")
+                << both << QList<int> {trigger} << 0;
         QTest::newRow("XEmbed tray: two double-clicks toggle twice")
-            << both << QList<int>{trigger, dbl, trigger, dbl} << 2;
+                << both << QList<int> {trigger, dbl, trigger, dbl} << 2;
     }
     void activationTogglesOncePerClickOrDoubleClick()
     {
@@ -168,11 +173,15 @@ private slots:
         QTest::addColumn<bool>("searching");
         QTest::addColumn<bool>("closed");
         const int yes = QMessageBox::Yes, no = QMessageBox::No, cancel = QMessageBox::Cancel;
-        QTest::newRow("close/yes hides the window and the search goes on") << true << yes << false << true << false;
-        QTest::newRow("close/no stops the search and closes the window") << true << no << false << false << true;
+        QTest::newRow("close/yes hides the window and the search goes on")
+                << true << yes << false << true << false;
+        QTest::newRow("close/no stops the search and closes the window")
+                << true << no << false << false << true;
         QTest::newRow("close/cancel changes nothing") << true << cancel << true << true << false;
-        QTest::newRow("escape/yes hides the window and the search goes on") << false << yes << false << true << false;
-        QTest::newRow("escape/no stops the search and the window stays") << false << no << true << false << false;
+        QTest::newRow("escape/yes hides the window and the search goes on")
+                << false << yes << false << true << false;
+        QTest::newRow("escape/no stops the search and the window stays")
+                << false << no << true << false << false;
         QTest::newRow("escape/cancel changes nothing") << false << cancel << true << true << false;
     }
     void backgroundQuestion()
@@ -183,7 +192,7 @@ private slots:
         QFETCH(bool, searching);
         QFETCH(bool, closed);
         startLongSearch();
-        MessageBoxAnswerer answerer{QMessageBox::StandardButton(answer)};
+        MessageBoxAnswerer answerer {QMessageBox::StandardButton(answer)};
         bool accepted = false;
         if (byClose)
             accepted = window->close();
@@ -227,9 +236,10 @@ private slots:
         startLongSearch();
         doubleClickTray();
         QVERIFY(window->isHidden());
-        std::atomic_bool finished{false};
+        std::atomic_bool finished {false};
         QPointer<searchThread> thread = worker();
-        connect(thread, &QThread::finished, thread, [&finished] { finished = true; },
+        connect(
+                thread, &QThread::finished, thread, [&finished] { finished = true; },
                 Qt::DirectConnection);
 
         MessageBoxAnswerer answerer(QMessageBox::Cancel, 1000);

@@ -28,9 +28,21 @@ namespace {
 class Record
 {
 public:
-    void add(const QString &entry) { QMutexLocker lock(&mutex); entries << entry; }
-    QStringList all() const { QMutexLocker lock(&mutex); return entries; }
-    void clear() { QMutexLocker lock(&mutex); entries.clear(); }
+    void add(const QString &entry)
+    {
+        QMutexLocker lock(&mutex);
+        entries << entry;
+    }
+    QStringList all() const
+    {
+        QMutexLocker lock(&mutex);
+        return entries;
+    }
+    void clear()
+    {
+        QMutexLocker lock(&mutex);
+        entries.clear();
+    }
 
 private:
     mutable QMutex mutex;
@@ -84,7 +96,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 class TestTrayPanel : public QObject
 {
@@ -99,8 +111,8 @@ class TestTrayPanel : public QObject
     QDBusPendingCall click()
     {
         QDBusMessage activate = QDBusMessage::createMethodCall(
-            panel.items.all().value(0), QStringLiteral("/StatusNotifierItem"),
-            QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
+                panel.items.all().value(0), QStringLiteral("/StatusNotifierItem"),
+                QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Activate"));
         activate << 0 << 0;
         return QDBusConnection::sessionBus().asyncCall(activate);
     }
@@ -110,15 +122,16 @@ private slots:
     {
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("No X server (DISPLAY is unset): run under xvfb-run to test the D-Bus tray");
-        QDBusConnection bus =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("stand-ins"));
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                            QStringLiteral("stand-ins"));
         if (!bus.isConnected())
             QSKIP("dbus-daemon is not installed: no panel to talk to");
         standIns.start();
         panel.moveToThread(&standIns);
         notifications.moveToThread(&standIns);
         QVERIFY(bus.registerObject("/StatusNotifierWatcher", &panel,
-                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
+                                   QDBusConnection::ExportAllSlots
+                                           | QDBusConnection::ExportAllProperties));
         QVERIFY(bus.registerService("org.kde.StatusNotifierWatcher"));
         QVERIFY(bus.registerObject("/org/freedesktop/Notifications", &notifications,
                                    QDBusConnection::ExportAllSlots));
@@ -178,8 +191,8 @@ private slots:
         QTest::addColumn<bool>("hidden");
         QTest::addColumn<QStringList>("messages");
         QTest::newRow("a search that ends hidden in the tray tells the found count")
-            << true << QStringList{"搜索完成|找到目标数:3"};
-        QTest::newRow("a search that ends in view tells nothing") << false << QStringList{};
+                << true << QStringList {"搜索完成|找到目标数:3"};
+        QTest::newRow("a search that ends in view tells nothing") << false << QStringList {};
     }
     void searchEndingHiddenIsAnnounced()
     {

@@ -46,7 +46,7 @@ QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
     QList<Batch> batches;
     QObject::connect(&thread, &searchThread::PushGotFiles,
                      [&batches](const QString &dir, const QList<TFileInfo> &hits) {
-                         batches.append(Batch{dir, hits});
+                         batches.append(Batch {dir, hits});
                      });
     QList<QDir> dirList;
     for (const QString &d : dirs)
@@ -67,8 +67,8 @@ QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
 void randomTree(TreeBuilder &tree, quint32 seed)
 {
     QRandomGenerator random(seed);
-    const QStringList names{"a", "A", "b", "c.txt", "C.TXT", "d.log", "e", "needle", "x.zip", "y"};
-    QStringList folders{QString()};
+    const QStringList names {"a", "A", "b", "c.txt", "C.TXT", "d.log", "e", "needle", "x.zip", "y"};
+    QStringList folders {QString()};
     for (int i = 0; i < 40; ++i) {
         const QString parent = folders.at(random.bounded(folders.size()));
         const QString name = names.at(random.bounded(names.size()));
@@ -93,8 +93,9 @@ void randomTree(TreeBuilder &tree, quint32 seed)
             tree.file(path, QByteArray("needle line\n").repeated(int(random.bounded(3000))));
             break;
         case 5:
-            tree.file(path, QTextCodec::codecForName("UTF-16LE")->fromUnicode(
-                                QStringLiteral("x\nneedle in utf-16\n")));
+            tree.file(path,
+                      QTextCodec::codecForName("UTF-16LE")
+                              ->fromUnicode(QStringLiteral("x\nneedle in utf-16\n")));
             break;
         case 6:
             tree.file(path + QStringLiteral(".zip"), "not an archive");
@@ -114,11 +115,12 @@ QStringList describe(const QList<Batch> &batches, const QString &root)
     for (const Batch &b : batches) {
         QStringList names;
         for (const TFileInfo &h : b.hits)
-            names << (h.lineNo ? h.fileName + QLatin1Char(':') + QString::number(h.lineNo) : h.fileName);
+            names << (h.lineNo ? h.fileName + QLatin1Char(':') + QString::number(h.lineNo)
+                               : h.fileName);
         QString dir = b.dir;
         dir.remove(0, root.size());
         out << (dir.isEmpty() ? QStringLiteral(".") : dir.mid(1)) + QLatin1String(": ")
-                   + names.join(QLatin1Char(' '));
+                        + names.join(QLatin1Char(' '));
     }
     return out;
 }
@@ -128,7 +130,7 @@ QStringList qdirList(const QString &path, const QStringList &filters, QDir::Filt
     return QDir(path).entryList(filters, flags);
 }
 
-} // namespace
+}  // namespace
 
 class TestWalk : public QObject
 {
@@ -162,17 +164,17 @@ void TestWalk::listingEqualsQDir_data()
 {
     QTest::addColumn<QStringList>("filters");
     QTest::addColumn<int>("extraFiles");  // long names, so the folder takes several reads
-    QTest::newRow("listing/every name") << QStringList{"*"} << 0;
-    QTest::newRow("listing/every name of a large folder") << QStringList{"*"} << 3000;
-    QTest::newRow("listing/some names of a large folder") << QStringList{"*7*.zip"} << 3000;
-    QTest::newRow("listing/wrapped letters") << QStringList{"*a*"} << 0;
-    QTest::newRow("listing/wrapped upper case") << QStringList{"*B*", "*E*"} << 0;
-    QTest::newRow("listing/suffix pattern") << QStringList{"*.zip"} << 0;
-    QTest::newRow("listing/exact name") << QStringList{"readme"} << 0;
-    QTest::newRow("listing/question mark and set") << QStringList{"?", "[ab]*", "*[!x]"} << 0;
-    QTest::newRow("listing/non-ascii pattern") << QStringList{QString::fromUtf8("*ä*")} << 0;
-    QTest::newRow("listing/kelvin sign and long s") << QStringList{"*k*", "*S*"} << 0;
-    QTest::newRow("listing/inner star") << QStringList{"r*e", "a*b*c"} << 0;
+    QTest::newRow("listing/every name") << QStringList {"*"} << 0;
+    QTest::newRow("listing/every name of a large folder") << QStringList {"*"} << 3000;
+    QTest::newRow("listing/some names of a large folder") << QStringList {"*7*.zip"} << 3000;
+    QTest::newRow("listing/wrapped letters") << QStringList {"*a*"} << 0;
+    QTest::newRow("listing/wrapped upper case") << QStringList {"*B*", "*E*"} << 0;
+    QTest::newRow("listing/suffix pattern") << QStringList {"*.zip"} << 0;
+    QTest::newRow("listing/exact name") << QStringList {"readme"} << 0;
+    QTest::newRow("listing/question mark and set") << QStringList {"?", "[ab]*", "*[!x]"} << 0;
+    QTest::newRow("listing/non-ascii pattern") << QStringList {QString::fromUtf8("*ä*")} << 0;
+    QTest::newRow("listing/kelvin sign and long s") << QStringList {"*k*", "*S*"} << 0;
+    QTest::newRow("listing/inner star") << QStringList {"r*e", "a*b*c"} << 0;
 }
 
 void TestWalk::listingEqualsQDir()
@@ -181,15 +183,46 @@ void TestWalk::listingEqualsQDir()
     QFETCH(int, extraFiles);
     TreeBuilder tree;
     for (int i = 0; i < extraFiles; ++i)
-        tree.file(QString("%1-a-name-long-enough-to-fill-the-folder-reads-soon.zip").arg(i, 4, 10, QChar('0')));
-    const QStringList files{"a", "A", "b", "B", "abc", "ABC", "aXbXc", "readme", "README", "rEadme.txt",
-                            QString::fromUtf8("ä"), QString::fromUtf8("Ä"), QString::fromUtf8("é"), "e",
-                            "E", QString::fromUtf8("\u212Aelvin"), QString::fromUtf8("ſ"), "x.zip",
-                            "y.ZIP", "z.Rar", "zip", "_1", "10", "9", "~", "t.tar.gz", "u.TGZ",
-                            "s.7z", "i.iso", "c.cab", "j.jar", "n.txt.zst", "cpio", "gz"};
+        tree.file(QString("%1-a-name-long-enough-to-fill-the-folder-reads-soon.zip")
+                          .arg(i, 4, 10, QChar('0')));
+    const QStringList files {"a",
+                             "A",
+                             "b",
+                             "B",
+                             "abc",
+                             "ABC",
+                             "aXbXc",
+                             "readme",
+                             "README",
+                             "rEadme.txt",
+                             QString::fromUtf8("ä"),
+                             QString::fromUtf8("Ä"),
+                             QString::fromUtf8("é"),
+                             "e",
+                             "E",
+                             QString::fromUtf8("\u212Aelvin"),
+                             QString::fromUtf8("ſ"),
+                             "x.zip",
+                             "y.ZIP",
+                             "z.Rar",
+                             "zip",
+                             "_1",
+                             "10",
+                             "9",
+                             "~",
+                             "t.tar.gz",
+                             "u.TGZ",
+                             "s.7z",
+                             "i.iso",
+                             "c.cab",
+                             "j.jar",
+                             "n.txt.zst",
+                             "cpio",
+                             "gz"};
     for (const QString &f : files)
         tree.file(f);
-    for (const QString &d : QStringList{"dirA", "dira", "Dirb", "zip.zip", QString::fromUtf8("Ödir")})
+    for (const QString &d :
+         QStringList {"dirA", "dira", "Dirb", "zip.zip", QString::fromUtf8("Ödir")})
         tree.folder(d);
     tree.file(".hidden");
     tree.folder(".hiddendir");
@@ -200,7 +233,7 @@ void TestWalk::listingEqualsQDir()
     tree.link(".hiddenlink", tree.path("dirA"));
     tree.fifo("pipe.zip");
 
-    std::atomic_bool cancel{false};
+    std::atomic_bool cancel {false};
     DirectoryLister lister(filters, &cancel);
     const auto listRoot = [&] {
         DirectoryListing listing;
@@ -218,17 +251,21 @@ void TestWalk::listingEqualsQDir()
     };
     const DirectoryListing listing = listRoot();
     QCOMPARE(names(listing.subdirs), qdirList(tree.root(), {}, QDir::Dirs | QDir::NoDotAndDotDot));
-    QCOMPARE(names(listing.matches), qdirList(tree.root(), filters,
-                                       QDir::Dirs | QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
-    const QStringList archivePatterns{"*.zip", "*.jar", "*.war", "*.ear", "*.apk", "*.rar",
-                                      "*.7z", "*.tar", "*.tgz", "*.tbz2", "*.txz", "*.tzst",
-                                      "*.cpio", "*.iso", "*.cab", "*.gz", "*.bz2", "*.xz", "*.zst"};
-    QCOMPARE(names(listing.archives), qdirList(tree.root(), archivePatterns,
-                                        QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
+    QCOMPARE(names(listing.matches),
+             qdirList(tree.root(), filters,
+                      QDir::Dirs | QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
+    const QStringList archivePatterns {"*.zip", "*.jar",  "*.war",  "*.ear", "*.apk",
+                                       "*.rar", "*.7z",   "*.tar",  "*.tgz", "*.tbz2",
+                                       "*.txz", "*.tzst", "*.cpio", "*.iso", "*.cab",
+                                       "*.gz",  "*.bz2",  "*.xz",   "*.zst"};
+    QCOMPARE(names(listing.archives),
+             qdirList(tree.root(), archivePatterns,
+                      QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
 
     // QDir leaves out a name that is not valid UTF-8; the lister keeps it,
     // with its bytes, wherever a pattern takes it.
-    const QByteArray rawBytes("raw\xff" "a");
+    const QByteArray rawBytes("raw\xff"
+                              "a");
     const QByteArray rawPath = QFile::encodeName(tree.root()) + '/' + rawBytes;
     ::close(::open(rawPath.constData(), O_WRONLY | O_CREAT, 0644));
     const DirectoryListing withRaw = listRoot();
@@ -257,7 +294,8 @@ void TestWalk::walkOrderAndContent()
     tree.folder("C/xfolder");
 
     QCOMPARE(describe(runSearch({tree.root()}, {"x"}), tree.root()),
-             QStringList({"A: x3", "a2/sub: x4", "b: x2", "C/linked: x2", "C: x8 xfolder", ".: x1"}));
+             QStringList(
+                     {"A: x3", "a2/sub: x4", "b: x2", "C/linked: x2", "C: x8 xfolder", ".: x1"}));
     QCOMPARE(describe(runSearch({tree.root()}, {"x"}, QString(), false), tree.root()),
              QStringList({".: x1"}));
     // A start directory given twice is searched twice; the name is native and absolute.
@@ -272,17 +310,17 @@ void TestWalk::patterns_data()
     QTest::addColumn<bool>("exact");
     QTest::addColumn<QString>("expected");
     QTest::newRow("patterns/wrapped suffix also finds longer names")
-        << QStringList{"*.doc"} << false << "a.doc a.doc.bak report.DOCX";
+            << QStringList {"*.doc"} << false << "a.doc a.doc.bak report.DOCX";
     QTest::newRow("patterns/wrapped word finds it anywhere in any case")
-        << QStringList{"doc"} << false << "a.doc a.doc.bak DOC report.DOCX";
+            << QStringList {"doc"} << false << "a.doc a.doc.bak DOC report.DOCX";
     QTest::newRow("patterns/exact suffix finds only that suffix")
-        << QStringList{"*.doc"} << true << "a.doc";
+            << QStringList {"*.doc"} << true << "a.doc";
     QTest::newRow("patterns/exact name finds only that name")
-        << QStringList{"readme"} << true << "README";
+            << QStringList {"readme"} << true << "README";
     QTest::newRow("patterns/blanks around a wrapped pattern are trimmed")
-        << QStringList{" read "} << false << "README";
+            << QStringList {" read "} << false << "README";
     QTest::newRow("patterns/several patterns, one listing")
-        << QStringList{"*.bak", "readme"} << true << "a.doc.bak README";
+            << QStringList {"*.bak", "readme"} << true << "a.doc.bak README";
 }
 
 void TestWalk::patterns()
@@ -294,7 +332,7 @@ void TestWalk::patterns()
     for (const char *name : {"a.doc", "a.doc.bak", "report.DOCX", "README", "DOC", "other"})
         tree.file(name);
     const QList<Batch> batches = runSearch({tree.root()}, patterns, QString(), true, exact);
-    QCOMPARE(describe(batches, tree.root()), QStringList{".: " + expected});
+    QCOMPARE(describe(batches, tree.root()), QStringList {".: " + expected});
 }
 
 void TestWalk::linkCycleEndsAndOtherLinksAreFollowed()
@@ -317,7 +355,7 @@ void TestWalk::contentSearchLeavesArchivesToArchiveSearch()
     tree.file("a.txt", "x\nneedle\n");
     tree.folder("needle-folder");
     const QList<Batch> batches = runSearch({tree.root()}, {"*"}, QStringLiteral("needle"));
-    QCOMPARE(describe(batches, tree.root()), QStringList{".: a.txt:2"});
+    QCOMPARE(describe(batches, tree.root()), QStringList {".: a.txt:2"});
     QCOMPARE(batches[0].hits[0].lineText, QStringLiteral("needle"));
 }
 
@@ -335,15 +373,15 @@ namespace {
 // thread took to finish after stop(); fails on any batch after stop().
 qint64 stopAndTime(searchThread &thread, const std::function<bool()> &ready, bool *emittedLate)
 {
-    std::atomic_bool stopped{false};
-    std::atomic_bool late{false};
+    std::atomic_bool stopped {false};
+    std::atomic_bool late {false};
     const QMetaObject::Connection watch = QObject::connect(
-        &thread, &searchThread::PushGotFiles, &thread,
-        [&](const QString &, const QList<TFileInfo> &) {
-            if (stopped)
-                late = true;
-        },
-        Qt::DirectConnection);
+            &thread, &searchThread::PushGotFiles, &thread,
+            [&](const QString &, const QList<TFileInfo> &) {
+                if (stopped)
+                    late = true;
+            },
+            Qt::DirectConnection);
     thread.start();
     QElapsedTimer wait;
     wait.start();
@@ -361,7 +399,7 @@ qint64 stopAndTime(searchThread &thread, const std::function<bool()> &ready, boo
     return ms;
 }
 
-} // namespace
+}  // namespace
 
 // A stop ends the search within 100 ms and nothing is delivered after it,
 // also while every worker is deep inside a huge file.
@@ -381,7 +419,8 @@ void TestWalk::stopInsideHugeFileIsPromptAndSilent()
             QElapsedTimer since;
             since.start();
             bool late = false;
-            const qint64 ms = stopAndTime(thread, [&] { return since.elapsed() > 300; }, &late);
+            const qint64 ms = stopAndTime(
+                    thread, [&] { return since.elapsed() > 300; }, &late);
             QVERIFY2(ms < 100 * kTimeScale, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
             QVERIFY(!late);
         }
@@ -398,7 +437,9 @@ void TestWalk::descriptorsStayFewWhileWorkersAreBusy()
     for (int i = 0; i < 3000; ++i)
         tree.folder(QStringLiteral("b/d%1").arg(i));
     const auto openDescriptors = [] {
-        return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System).size());
+        return int(QDir(QStringLiteral("/proc/self/fd"))
+                           .entryList(QDir::AllEntries | QDir::System)
+                           .size());
     };
     const int before = openDescriptors();
     int most = before;
@@ -409,11 +450,15 @@ void TestWalk::descriptorsStayFewWhileWorkersAreBusy()
     QElapsedTimer since;
     since.start();
     bool late = false;
-    stopAndTime(thread, [&] {
-        most = qMax(most, openDescriptors());
-        return since.elapsed() > 1000;
-    }, &late);
-    QVERIFY2(most - before < 500, qPrintable(QStringLiteral("%1 descriptors open").arg(most - before)));
+    stopAndTime(
+            thread,
+            [&] {
+                most = qMax(most, openDescriptors());
+                return since.elapsed() > 1000;
+            },
+            &late);
+    QVERIFY2(most - before < 500,
+             qPrintable(QStringLiteral("%1 descriptors open").arg(most - before)));
 }
 
 void TestWalk::stopInsideLargeDirectoryIsPrompt()
@@ -433,7 +478,8 @@ void TestWalk::stopInsideLargeDirectoryIsPrompt()
         QElapsedTimer since;
         since.start();
         bool late = false;
-        const qint64 ms = stopAndTime(thread, [&] { return since.elapsed() > 20; }, &late);
+        const qint64 ms = stopAndTime(
+                thread, [&] { return since.elapsed() > 20; }, &late);
         QVERIFY2(ms < 100 * kTimeScale, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
         QVERIFY(!late);
     }
@@ -447,12 +493,13 @@ void TestWalk::stopBetweenDirectoriesEmitsNothingMore()
     searchThread thread;
     thread.setParameters({QDir(tree.root())}, {"hit"}, QString(), Qt::CaseSensitive, true, false,
                          false);
-    std::atomic_int batches{0};
-    QObject::connect(&thread, &searchThread::PushGotFiles, &thread,
-                     [&](const QString &, const QList<TFileInfo> &) { ++batches; },
-                     Qt::DirectConnection);
+    std::atomic_int batches {0};
+    QObject::connect(
+            &thread, &searchThread::PushGotFiles, &thread,
+            [&](const QString &, const QList<TFileInfo> &) { ++batches; }, Qt::DirectConnection);
     bool late = false;
-    stopAndTime(thread, [&] { return batches > 100; }, &late);
+    stopAndTime(
+            thread, [&] { return batches > 100; }, &late);
     QVERIFY(!late);
     QVERIFY(batches < 3000);
 
@@ -471,7 +518,8 @@ void TestWalk::pseudoFileSystemFilesAreNotOpened_data()
 {
     QTest::addColumn<QString>("file");
     QTest::newRow("walk/a file of proc is not opened") << QStringLiteral("/proc/version");
-    QTest::newRow("walk/a file of sysfs is not opened") << QStringLiteral("/sys/kernel/uevent_seqnum");
+    QTest::newRow("walk/a file of sysfs is not opened")
+            << QStringLiteral("/sys/kernel/uevent_seqnum");
 }
 
 void TestWalk::pseudoFileSystemFilesAreNotOpened()
@@ -488,7 +536,8 @@ void TestWalk::pseudoFileSystemFilesAreNotOpened()
     // apart when the walk comes to it all the same.
     TreeBuilder before;
     before.file(info.fileName());
-    runSearch({before.root(), info.path()}, {info.fileName()}, QStringLiteral("Linux"), false, true);
+    runSearch({before.root(), info.path()}, {info.fileName()}, QStringLiteral("Linux"), false,
+              true);
     char event[sizeof(inotify_event) + 256];
     const ssize_t got = ::read(watch, event, sizeof event);
     ::close(watch);
@@ -504,22 +553,26 @@ void TestWalk::namesKeepTheirBytes_data()
     QTest::addColumn<QString>("text");  // null: only the round trip is checked
     QTest::addColumn<bool>("undecoded");
     const QByteArray gbkReport("\xb1\xa8\xb8\xe6.txt");  // 报告.txt in GBK
-    QTest::newRow("names/ascii") << QByteArray("UTF-8") << QByteArray("a b.txt") << "a b.txt" << false;
+    QTest::newRow("names/ascii") << QByteArray("UTF-8") << QByteArray("a b.txt") << "a b.txt"
+                                 << false;
     QTest::newRow("names/utf-8 of every length")
-        << QByteArray("UTF-8") << QByteArray("\xc3\xa4\xe4\xb8\xad\xf0\x9f\x98\x80")
-        << QString::fromUtf8("ä中😀") << false;
-    QTest::newRow("names/utf-8 of a noncharacter") << QByteArray("UTF-8") << QByteArray("\xef\xbf\xbe")
-                                                   << QString(QChar(0xFFFE)) << false;
-    QTest::newRow("names/a stray byte") << QByteArray("UTF-8") << QByteArray("b\xff.txt") << QString() << true;
-    QTest::newRow("names/gbk bytes under utf-8") << QByteArray("UTF-8") << gbkReport << QString() << true;
+            << QByteArray("UTF-8") << QByteArray("\xc3\xa4\xe4\xb8\xad\xf0\x9f\x98\x80")
+            << QString::fromUtf8("ä中😀") << false;
+    QTest::newRow("names/utf-8 of a noncharacter")
+            << QByteArray("UTF-8") << QByteArray("\xef\xbf\xbe") << QString(QChar(0xFFFE)) << false;
+    QTest::newRow("names/a stray byte")
+            << QByteArray("UTF-8") << QByteArray("b\xff.txt") << QString() << true;
+    QTest::newRow("names/gbk bytes under utf-8")
+            << QByteArray("UTF-8") << gbkReport << QString() << true;
     QTest::newRow("names/overlong and surrogate forms")
-        << QByteArray("UTF-8") << QByteArray("\xc0\xaf\xed\xa0\x80\xed\xb2\x80") << QString() << true;
-    QTest::newRow("names/cut sequences") << QByteArray("UTF-8") << QByteArray("\xe4\xb8 \xf0\x9f\x98")
-                                         << QString() << true;
-    QTest::newRow("names/gbk under a gbk locale") << QByteArray("GBK") << gbkReport
-                                                  << QString::fromUtf8("报告.txt") << false;
+            << QByteArray("UTF-8") << QByteArray("\xc0\xaf\xed\xa0\x80\xed\xb2\x80") << QString()
+            << true;
+    QTest::newRow("names/cut sequences")
+            << QByteArray("UTF-8") << QByteArray("\xe4\xb8 \xf0\x9f\x98") << QString() << true;
+    QTest::newRow("names/gbk under a gbk locale")
+            << QByteArray("GBK") << gbkReport << QString::fromUtf8("报告.txt") << false;
     QTest::newRow("names/a stray byte under a gbk locale")
-        << QByteArray("GBK") << QByteArray("\xb1\xa8\x81\x20x\x81") << QString() << true;
+            << QByteArray("GBK") << QByteArray("\xb1\xa8\x81\x20x\x81") << QString() << true;
 }
 
 void TestWalk::namesKeepTheirBytes()
@@ -567,7 +620,7 @@ void TestWalk::undecodableAndDeepTreesAreWalkedToTheBottom()
     }
     ::close(fd);
     expected.prepend(QString::fromLatin1(relative.chopped(1)) + QStringLiteral(": "));
-    expected.removeFirst();  // the bottom folder holds nothing
+    expected.removeFirst();                                      // the bottom folder holds nothing
     expected.prepend(decodePath(QByteArray("d\xff: x.txt:1")));  // "d" sorts before "l"
     expected << decodePath(QByteArray(".: b\xff.txt:1"));
     QVERIFY(QFile::encodeName(tree.root()).size() + relative.size() > PATH_MAX);
@@ -579,8 +632,8 @@ void TestWalk::undecodableAndDeepTreesAreWalkedToTheBottom()
                       tree.root()),
              expected);
     // The texts encode back to the bytes of the files.
-    const QByteArray rawPath =
-        encodePath(batches.last().dir + QLatin1Char('/') + batches.last().hits.first().fileName);
+    const QByteArray rawPath = encodePath(batches.last().dir + QLatin1Char('/')
+                                          + batches.last().hits.first().fileName);
     QCOMPARE(rawPath, QFile::encodeName(tree.root()) + "/b\xff.txt");
     QVERIFY(::access(rawPath.constData(), R_OK) == 0);
 }

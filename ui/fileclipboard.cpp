@@ -20,11 +20,12 @@ namespace {
 // Above this many rows, Copy and Cut ask first.
 constexpr int copyQuestionThreshold = 29;
 
-struct FreeDeleter {
+struct FreeDeleter
+{
     void operator()(char *bytes) const { std::free(bytes); }
 };
 
-} // namespace
+}  // namespace
 
 void MainWindow::do_copyfiles()
 {

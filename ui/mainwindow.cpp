@@ -27,32 +27,22 @@ namespace {
 
 const QString backgroundStyle = QStringLiteral("background-image:url(':/img/frame-mid.png')");
 const QString buttonHoverStyle = QStringLiteral(
-    "QToolButton:!hover{background: transparent;}"
-    "QToolButton:hover{background-image: url(':/img/ico-hover-bg.png');border:0px;}");
+        "QToolButton:!hover{background: transparent;}"
+        "QToolButton:hover{background-image: url(':/img/ico-hover-bg.png');border:0px;}");
 
 QString chooseDirectory(QWidget *parent, const QString &caption, const QString &dir)
 {
     return QFileDialog::getExistingDirectory(
-        parent, caption, dir, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+            parent, caption, dir, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 
-} // namespace
+}  // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent),
-      ui(new Ui::MainWindow),
-      searchWorker(nullptr),
-      abortShow(false),
-      resultModel(nullptr),
-      foundCount(0),
-      columnsDirty(true),
-      countLabel(nullptr),
-      spareLabel(nullptr),
-      busyBar(nullptr),
-      progressValue(0),
-      showTimer(nullptr),
-      trayIcon(nullptr),
-      directoryChooser(chooseDirectory)
+    : QMainWindow(parent), ui(new Ui::MainWindow), searchWorker(nullptr), abortShow(false),
+      resultModel(nullptr), foundCount(0), columnsDirty(true), countLabel(nullptr),
+      spareLabel(nullptr), busyBar(nullptr), progressValue(0), showTimer(nullptr),
+      trayIcon(nullptr), directoryChooser(chooseDirectory)
 {
     initResources();
     ui->setupUi(this);
@@ -103,8 +93,8 @@ MainWindow::MainWindow(QWidget *parent)
     searchWorker = new searchThread(this);
     connect(searchWorker, SIGNAL(finished()), this, SLOT(do_resume_searchFileIcon()));
     // Emitted from the worker thread: arrives queued on the GUI thread.
-    connect(searchWorker, SIGNAL(PushGotFiles(QString,QList<TFileInfo>)), this,
-            SLOT(do_GetResultFileInfo(QString,QList<TFileInfo>)));
+    connect(searchWorker, SIGNAL(PushGotFiles(QString, QList<TFileInfo>)), this,
+            SLOT(do_GetResultFileInfo(QString, QList<TFileInfo>)));
 
     QCoreApplication::setOrganizationName(QObject::tr("Velto深度文件搜索"));
     QCoreApplication::setApplicationName(QObject::tr("Velto深度文件搜索"));
@@ -169,8 +159,8 @@ void MainWindow::do_help()
 {
     QMessageBox::about(this, tr("帮助"),
                        tr("搜索文件 : 填写文件名\n") + tr("搜索内容 : 填写内容\n")
-                           + tr("搜索指定文件的内容 : 填写文件名，填写内容\n")
-                           + tr("深度搜索 : 只在搜索文件内容时有效，可以识别多种编码,"
-                                "搜索office文件时建议选择该选项\n")
-                           + tr("\n如有任何改进建议，请联系velto-search@example.org"));
+                               + tr("搜索指定文件的内容 : 填写文件名，填写内容\n")
+                               + tr("深度搜索 : 只在搜索文件内容时有效，可以识别多种编码,"
+                                    "搜索office文件时建议选择该选项\n")
+                               + tr("\n如有任何改进建议，请联系velto-search@example.org"));
 }

@@ -33,8 +33,8 @@ public:
     void initTargetDir(const QString &dirs);
 
     // The directory chooser of the Directory button; tests replace it.
-    using DirectoryChooser =
-        std::function<QString(QWidget *parent, const QString &caption, const QString &dir)>;
+    using DirectoryChooser
+            = std::function<QString(QWidget *parent, const QString &caption, const QString &dir)>;
     void setDirectoryChooser(DirectoryChooser chooser);
 
 protected:
@@ -58,14 +58,14 @@ private slots:
 
 private:
     QStandardItemModel *createResultModel();
-    void setupResultTable();      // model, header, widths
-    void createResultActions();   // context menu and double-click
+    void setupResultTable();     // model, header, widths
+    void createResultActions();  // context menu and double-click
     void setSearchButtonRunning(bool running);
-    void resetResultDisplay();    // empty count, buffer and table before a search
-    void showFoundCount();        // "found targets" text unless the stop-display remark stands
-    void showPendingBatches();    // the body of one display run
-    void wakeDisplay();           // a display run soon, whatever the timer's pace
-    void scheduleDisplay();       // the next run: at once, at the busy bar's pace, or none
+    void resetResultDisplay();  // empty count, buffer and table before a search
+    void showFoundCount();      // "found targets" text unless the stop-display remark stands
+    void showPendingBatches();  // the body of one display run
+    void wakeDisplay();         // a display run soon, whatever the timer's pace
+    void scheduleDisplay();     // the next run: at once, at the busy bar's pace, or none
     QList<int> selectedRows() const;
     QString targetPath(int row) const;
     QString rowPath(int row) const;
@@ -100,4 +100,4 @@ private:
     bool stopRemarkShown = false;
 };
 
-#endif // MAINWINDOW_H
+#endif  // MAINWINDOW_H

@@ -65,7 +65,7 @@ bool isUnwritten(QChar c)
 {
     const QChar::Category category = c.category();
     return category == QChar::Other_Control || category == QChar::Other_PrivateUse
-           || category == QChar::Other_NotAssigned;
+            || category == QChar::Other_NotAssigned;
 }
 
 // `bytes` decoded by `codec` when every byte decodes to a written character
@@ -89,7 +89,7 @@ QString markedOddBytes(QString part)
     return part;
 }
 
-} // namespace
+}  // namespace
 
 QTextCodec *legacyCodePage(const QLocale &locale)
 {

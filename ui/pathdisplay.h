@@ -29,4 +29,4 @@ QStandardItem *pathCell(const QString &shown, const QString &exact);
 // text trimmed. Empty for no cell.
 QString exactPath(const QStandardItem *cell);
 
-#endif // PATHDISPLAY_H
+#endif  // PATHDISPLAY_H

@@ -37,7 +37,7 @@ QString exactCell(const QStandardItemModel *model, int row, int column)
     return exactPath(model ? model->item(row, column) : nullptr);
 }
 
-} // namespace
+}  // namespace
 
 void MainWindow::createResultActions()
 {
@@ -82,13 +82,13 @@ QString MainWindow::targetPath(int row) const
     // Inside an archive the name reads archive/member: the archive is the file.
     const QString name = exactCell(resultModel, row, NameColumn);
     return exactCell(resultModel, row, DirColumn) + QDir::separator()
-           + name.split(QDir::separator()).first();
+            + name.split(QDir::separator()).first();
 }
 
 QString MainWindow::rowPath(int row) const
 {
     return exactCell(resultModel, row, DirColumn) + QDir::separator()
-           + exactCell(resultModel, row, NameColumn);
+            + exactCell(resultModel, row, NameColumn);
 }
 
 bool MainWindow::confirmManyRows(int count, int threshold, const QString &question)
@@ -97,7 +97,7 @@ bool MainWindow::confirmManyRows(int count, int threshold, const QString &questi
         return true;
     return QMessageBox::question(this, tr("警告"), question.arg(count),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-           == QMessageBox::Yes;
+            == QMessageBox::Yes;
 }
 
 // Open and Browse: the targets of the selected rows that still exist, in row
@@ -133,13 +133,14 @@ void MainWindow::do_copyPathName_Clipboard()
     QString text;
     for (const int row : selectedRows()) {
         text += tr("文件名：") + pathAsText(rowPath(row)) + QLatin1Char('\n');
-        const struct {
+        const struct
+        {
             Column column;
             QString label;
         } details[] = {
-            {LineColumn, tr("行号：")},
-            {ContentColumn, tr("行内容：")},
-            {TimeColumn, tr("修改时间：")},
+                {LineColumn, tr("行号：")},
+                {ContentColumn, tr("行内容：")},
+                {TimeColumn, tr("修改时间：")},
         };
         for (const auto &detail : details) {
             const QString value = trimmedCell(resultModel, row, detail.column);

@@ -13,4 +13,4 @@ struct ResultBatch
     QList<TFileInfo> namelist;  // that directory's hits in delivery order
 };
 
-#endif // RESULTBATCH_H
+#endif  // RESULTBATCH_H

@@ -65,12 +65,13 @@ void runEvery(QTimer *timer, int intervalMs)
         timer->start(intervalMs);
 }
 
-} // namespace
+}  // namespace
 
 QStandardItemModel *MainWindow::createResultModel()
 {
     auto *model = new QStandardItemModel(0, ColumnCount, this);
-    model->setHorizontalHeaderLabels({tr("文件名"), tr("目录"), tr("行号"), tr("内容"), tr("修改时间")});
+    model->setHorizontalHeaderLabels(
+            {tr("文件名"), tr("目录"), tr("行号"), tr("内容"), tr("修改时间")});
     return model;
 }
 
@@ -112,7 +113,7 @@ void MainWindow::do_GetResultFileInfo(QString dirName, QList<TFileInfo> namelist
 {
     takeOver(searchWorker);
     foundCount += namelist.size();
-    pendingResults.append(ResultBatch{dirName, namelist});
+    pendingResults.append(ResultBatch {dirName, namelist});
     stopRemarkShown = false;
     wakeDisplay();
 }
@@ -182,8 +183,8 @@ void MainWindow::showPendingBatches()
 void MainWindow::do_stopShowTab()
 {
     const int notShown = foundCount - resultModel->rowCount();
-    const QString remark =
-        notShown >= 1 ? tr("        尚有%1个文件未显示").arg(notShown) : QString();
+    const QString remark
+            = notShown >= 1 ? tr("        尚有%1个文件未显示").arg(notShown) : QString();
     countLabel->setText(tr("找到文件数:") + QString::number(foundCount) + remark);
     stopRemarkShown = true;
     pendingResults.clear();

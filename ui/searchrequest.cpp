@@ -28,7 +28,7 @@ QString unreadableRemark(const searchThread &search)
     return MainWindow::tr("无法读取:%1个目录,%2个文件").arg(folders).arg(files);
 }
 
-} // namespace
+}  // namespace
 
 void MainWindow::do_search()
 {
@@ -52,7 +52,7 @@ void MainWindow::do_search()
         if (grepTrimmed.isEmpty()) {
             QMessageBox::warning(this, tr("提示"),
                                  tr("搜索文件请填写：文件名\n") + tr("搜索文件内容请填写：内容\n")
-                                     + tr("搜索指定文件名的内容请填写：文件名+内容"));
+                                         + tr("搜索指定文件名的内容请填写：文件名+内容"));
             return;
         }
         patterns << QStringLiteral("*");
@@ -91,12 +91,11 @@ void MainWindow::do_search()
         ui->comboBoxForGrep->addItem(grepTrimmed);
 
     setSearchButtonRunning(true);
-    searchWorker->setParameters(dirs, patterns, grepText,
-                                ui->checkBox_Ignore->isChecked() ? Qt::CaseInsensitive
-                                                                 : Qt::CaseSensitive,
-                                ui->checkBox_recursive->isChecked(),
-                                ui->checkBox_searchExact->isChecked(),
-                                ui->checkBox_deepSearch->isChecked());
+    searchWorker->setParameters(
+            dirs, patterns, grepText,
+            ui->checkBox_Ignore->isChecked() ? Qt::CaseInsensitive : Qt::CaseSensitive,
+            ui->checkBox_recursive->isChecked(), ui->checkBox_searchExact->isChecked(),
+            ui->checkBox_deepSearch->isChecked());
     searchWorker->start(QThread::InheritPriority);
     busyBar->show();
     progressValue = 0;

@@ -64,7 +64,7 @@ bool trayicon::togglesWindow(QSystemTrayIcon::ActivationReason reason)
     // activations: the second, within the double-click interval, is the same
     // request and must not undo the first.
     const bool repeated = lastActivation.isValid()
-                          && lastActivation.elapsed() < QApplication::doubleClickInterval();
+            && lastActivation.elapsed() < QApplication::doubleClickInterval();
     lastActivation.start();
     return !repeated;
 }

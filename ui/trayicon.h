@@ -20,8 +20,7 @@ class trayicon : public QSystemTrayIcon
 
 public:
     // `clicks` is the tray's kind; by default the one Qt chooses on this desktop.
-    trayicon(QMainWindow *window, QObject *parent,
-             TrayClicks clicks = trayClicksOnThisDesktop());
+    trayicon(QMainWindow *window, QObject *parent, TrayClicks clicks = trayClicksOnThisDesktop());
     ~trayicon() override;
 
     // Tells the user that a search running in the background has ended,
@@ -34,12 +33,12 @@ private slots:
 private:
     bool togglesWindow(QSystemTrayIcon::ActivationReason reason);
 
-    QMenu *trayMenu;       // no parent: a menu is a widget, the icon is not
-    QAction *openAction;   // child of the icon
-    QAction *quitAction;   // child of the icon
+    QMenu *trayMenu;          // no parent: a menu is a widget, the icon is not
+    QAction *openAction;      // child of the icon
+    QAction *quitAction;      // child of the icon
     QMainWindow *mainWindow;  // not owned
     TrayClicks clicks;
     QElapsedTimer lastActivation;  // single-activation trays: the last click that counted
 };
 
-#endif // TRAYICON_H
+#endif  // TRAYICON_H

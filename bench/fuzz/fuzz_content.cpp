@@ -60,11 +60,12 @@ void compare(const char *mode, const QString &text, const QList<TFileInfo> &actu
         return;
     std::fprintf(stderr, "%s mode, text \"%s\", locale %s:\n got      %s\n expected %s\n", mode,
                  text.toUtf8().constData(), QTextCodec::codecForLocale()->name().constData(),
-                 describeHits(actual).toUtf8().constData(), describeHits(expected).toUtf8().constData());
+                 describeHits(actual).toUtf8().constData(),
+                 describeHits(expected).toUtf8().constData());
     std::abort();
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -80,9 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Qt::CaseSensitivity cs = (flags & 0x01) ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const int localeIndex = (flags >> 2) & 3;
     const size_t contentOffset = headerSize + textLength;
-    const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data + contentOffset),
-                                                       int(size - contentOffset))
-                                   .repeated(1 + data[2] * data[2]);
+    const QByteArray content
+            = QByteArray::fromRawData(reinterpret_cast<const char *>(data + contentOffset),
+                                      int(size - contentOffset))
+                      .repeated(1 + data[2] * data[2]);
     const QByteArray path = writeFuzzInput(reinterpret_cast<const uint8_t *>(content.constData()),
                                            size_t(content.size()), "content");
     const QString file = QString::fromLocal8Bit(path);
@@ -105,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         matcher.codecPatterns = deepPatterns(localeIndex, text);
         HitSink deep;
         matcher.searchFile(file, deep, reportName);
-        compare("deep", text, deep.take(), referenceDeep(file, matcher.codecPatterns, cs, reportName));
+        compare("deep", text, deep.take(),
+                referenceDeep(file, matcher.codecPatterns, cs, reportName));
     }
     return 0;
 }

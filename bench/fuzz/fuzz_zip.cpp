@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the ZIP walker as an archive, in a name search and
 // in a content search.
-#include "fuzzinput.h"
 #include "archivesearch.h"
+#include "fuzzinput.h"
 
 #include <QFile>
 

@@ -12,8 +12,8 @@ namespace {
 const QString &privateDir()
 {
     static const QString dir = [] {
-        const QString path = QDir::tempPath() + QStringLiteral("/velto-fuzz-%1")
-                                                    .arg(QCoreApplication::applicationPid());
+        const QString path = QDir::tempPath()
+                + QStringLiteral("/velto-fuzz-%1").arg(QCoreApplication::applicationPid());
         QDir().mkpath(path);
         setDiagnosticStream(std::fopen("/dev/null", "w"));
         return path;
@@ -21,7 +21,7 @@ const QString &privateDir()
     return dir;
 }
 
-} // namespace
+}  // namespace
 
 QByteArray writeFuzzInput(const uint8_t *data, size_t size, const char *fileName)
 {

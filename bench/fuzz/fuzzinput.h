@@ -15,4 +15,4 @@ QByteArray writeFuzzInput(const uint8_t *data, size_t size, const char *fileName
 // A matcher that takes every member (name search when `text` is empty).
 ContentMatcher fuzzMatcher(const QString &text);
 
-#endif // FUZZINPUT_H
+#endif  // FUZZINPUT_H

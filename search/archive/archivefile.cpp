@@ -29,7 +29,7 @@ int openNonBlocking(int folderFd, const QByteArray &name)
 }
 #endif
 
-} // namespace
+}  // namespace
 
 ArchiveFile::ArchiveFile(int folderFd, const QByteArray &name)
 {
@@ -83,8 +83,8 @@ bool readFully(int fd, qint64 offset, char *buffer, qint64 size)
     while (size > 0) {
 #ifdef Q_OS_WIN
         const qint64 got = ::_lseeki64(fd, offset, SEEK_SET) < 0
-                               ? -1
-                               : ::_read(fd, buffer, unsigned(qMin<qint64>(size, 1 << 30)));
+                ? -1
+                : ::_read(fd, buffer, unsigned(qMin<qint64>(size, 1 << 30)));
 #else
         const ssize_t got = ::pread(fd, buffer, size_t(size), off_t(offset));
         if (got < 0 && errno == EINTR)
@@ -126,6 +126,6 @@ bool isRegularFileAt(int folderFd, const QByteArray &name)
 #else
     struct stat info;
     return ::fstatat(folderFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
-           && S_ISREG(info.st_mode);
+            && S_ISREG(info.st_mode);
 #endif
 }

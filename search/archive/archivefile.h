@@ -42,4 +42,4 @@ bool writeFully(int fd, const char *data, qint64 size);
 // followed): how a volume set finds its next volume.
 bool isRegularFileAt(int folderFd, const QByteArray &name);
 
-#endif // ARCHIVEFILE_H
+#endif  // ARCHIVEFILE_H

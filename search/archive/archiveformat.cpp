@@ -10,18 +10,18 @@ struct Suffix
 
 // Longest first where one suffix ends another (".tar.gz" before ".gz").
 const Suffix kSuffixes[] = {
-    {".tar.gz", ArchiveFormat::Tar},   {".tar.bz2", ArchiveFormat::Tar},
-    {".tar.xz", ArchiveFormat::Tar},   {".tar.zst", ArchiveFormat::Tar},
-    {".tgz", ArchiveFormat::Tar},      {".tbz2", ArchiveFormat::Tar},
-    {".txz", ArchiveFormat::Tar},      {".tzst", ArchiveFormat::Tar},
-    {".tar", ArchiveFormat::Tar},      {".zip", ArchiveFormat::Zip},
-    {".jar", ArchiveFormat::Zip},      {".war", ArchiveFormat::Zip},
-    {".ear", ArchiveFormat::Zip},      {".apk", ArchiveFormat::Zip},
-    {".rar", ArchiveFormat::Rar},      {".7z", ArchiveFormat::SevenZip},
-    {".cpio", ArchiveFormat::Cpio},    {".iso", ArchiveFormat::Iso},
-    {".cab", ArchiveFormat::Cab},      {".gz", ArchiveFormat::Compressed},
-    {".bz2", ArchiveFormat::Compressed}, {".xz", ArchiveFormat::Compressed},
-    {".zst", ArchiveFormat::Compressed},
+        {".tar.gz", ArchiveFormat::Tar},     {".tar.bz2", ArchiveFormat::Tar},
+        {".tar.xz", ArchiveFormat::Tar},     {".tar.zst", ArchiveFormat::Tar},
+        {".tgz", ArchiveFormat::Tar},        {".tbz2", ArchiveFormat::Tar},
+        {".txz", ArchiveFormat::Tar},        {".tzst", ArchiveFormat::Tar},
+        {".tar", ArchiveFormat::Tar},        {".zip", ArchiveFormat::Zip},
+        {".jar", ArchiveFormat::Zip},        {".war", ArchiveFormat::Zip},
+        {".ear", ArchiveFormat::Zip},        {".apk", ArchiveFormat::Zip},
+        {".rar", ArchiveFormat::Rar},        {".7z", ArchiveFormat::SevenZip},
+        {".cpio", ArchiveFormat::Cpio},      {".iso", ArchiveFormat::Iso},
+        {".cab", ArchiveFormat::Cab},        {".gz", ArchiveFormat::Compressed},
+        {".bz2", ArchiveFormat::Compressed}, {".xz", ArchiveFormat::Compressed},
+        {".zst", ArchiveFormat::Compressed},
 };
 
 bool endsWithIgnoringCase(const QByteArray &name, const char *suffix, int length)
@@ -48,7 +48,7 @@ const Suffix *suffixOf(const QByteArray &name)
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 ArchiveFormat archiveFormatOf(const QByteArray &name)
 {

@@ -8,10 +8,10 @@
 // members are matched by name and searched instead.
 enum class ArchiveFormat {
     None,
-    Zip,         // .zip and the formats built on it: .jar, .war, .ear, .apk
+    Zip,  // .zip and the formats built on it: .jar, .war, .ear, .apk
     Rar,
     SevenZip,
-    Tar,         // .tar, also compressed: .tar.gz/.tgz, .tar.bz2/.tbz2, .tar.xz/.txz, .tar.zst/.tzst
+    Tar,  // .tar, also compressed: .tar.gz/.tgz, .tar.bz2/.tbz2, .tar.xz/.txz, .tar.zst/.tzst
     Cpio,
     Iso,
     Cab,
@@ -30,4 +30,4 @@ inline bool isArchiveName(const QByteArray &name)
 // compression suffix ("notes.txt.gz" holds "notes.txt").
 QByteArray compressedMemberName(const QByteArray &name);
 
-#endif // ARCHIVEFORMAT_H
+#endif  // ARCHIVEFORMAT_H

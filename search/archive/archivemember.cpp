@@ -25,7 +25,7 @@ constexpr qint64 kSpoolChunk = 1 << 20;
 bool isStreamable(ArchiveFormat format)
 {
     return format == ArchiveFormat::Tar || format == ArchiveFormat::Cpio
-           || format == ArchiveFormat::Compressed;
+            || format == ArchiveFormat::Compressed;
 }
 
 // Writes the member into an anonymous file; an invalid file when it cannot,
@@ -63,12 +63,12 @@ void walkNested(const ArchiveScope &outer, const ArchiveMember &member, const QS
                 ArchiveFormat format)
 {
     const QByteArray memberName = encodePath(member.name.mid(member.name.lastIndexOf('/') + 1));
-    const ArchiveScope scope{outer.matcher,
-                             outer.hits,
-                             outer.names,
-                             hitName + QDir::separator(),
-                             outer.displayPath + '/' + encodePath(member.name),
-                             outer.depth + 1};
+    const ArchiveScope scope {outer.matcher,
+                              outer.hits,
+                              outer.names,
+                              hitName + QDir::separator(),
+                              outer.displayPath + '/' + encodePath(member.name),
+                              outer.depth + 1};
     if (isStreamable(format)) {
         walkArchiveStream(format, memberName, member.read, scope);
         return;
@@ -89,7 +89,7 @@ std::vector<char> &readBlock()
     return block;
 }
 
-} // namespace
+}  // namespace
 
 bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasData)
 {
@@ -107,7 +107,7 @@ void visitMember(const ArchiveScope &scope, const ArchiveMember &member)
     const bool matches = matcher.matchesName(member.name);
     const QString hitName = scope.hitPrefix + QDir::toNativeSeparators(member.name);
     if (matches && !contentSearch)
-        scope.hits.append(TFileInfo{hitName, 0, QString()});
+        scope.hits.append(TFileInfo {hitName, 0, QString()});
     if (!member.hasData || !member.read)
         return;
     const ArchiveFormat format = archiveFormatOf(encodePath(member.name));

@@ -11,8 +11,8 @@ constexpr int kMaxArchiveDepth = 3;
 // What a walker knows of one member.
 struct ArchiveMember
 {
-    QString name;           // as the archive names it, "/" between folders
-    bool hasData = true;    // false for folders, links and other entries without content
+    QString name;         // as the archive names it, "/" between folders
+    bool hasData = true;  // false for folders, links and other entries without content
     // Pulls the member's data; null when it must not be read (its data
     // repeats another member's, it is encrypted).
     ByteSource::Reader read;
@@ -28,4 +28,4 @@ void visitMember(const ArchiveScope &scope, const ArchiveMember &member);
 // to look into it.
 bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasData);
 
-#endif // ARCHIVEMEMBER_H
+#endif  // ARCHIVEMEMBER_H

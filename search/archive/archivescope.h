@@ -26,9 +26,9 @@ struct ArchiveScope
     const ContentMatcher &matcher;
     HitSink &hits;
     const ArchiveNameRules &names;
-    QString hitPrefix;         // the archive's hit name and a separator
-    QByteArray displayPath;    // the archive as diagnostics name it
-    int depth = 1;             // 1 for an archive on disk, 2 for one inside it, ...
+    QString hitPrefix;       // the archive's hit name and a separator
+    QByteArray displayPath;  // the archive as diagnostics name it
+    int depth = 1;           // 1 for an archive on disk, 2 for one inside it, ...
 };
 
-#endif // ARCHIVESCOPE_H
+#endif  // ARCHIVESCOPE_H

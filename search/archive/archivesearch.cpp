@@ -46,12 +46,8 @@ void searchArchiveAt(int folderFd, const QByteArray &name, const QString &path, 
     const ArchiveFormat format = archiveFormatOf(name);
     if (format == ArchiveFormat::None)
         return;
-    const ArchiveScope scope{matcher,
-                             hits,
-                             names,
-                             decodePath(name) + QDir::separator(),
-                             encodePath(path),
-                             1};
+    const ArchiveScope scope {matcher,          hits, names, decodePath(name) + QDir::separator(),
+                              encodePath(path), 1};
     if (format == ArchiveFormat::Zip) {
         searchZipArchiveAt(folderFd, name, scope);
         return;
@@ -75,6 +71,7 @@ void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &mat
     const QString folder = slash < 0 ? QStringLiteral(".") : path.left(qMax(slash, 1));
     // A folder that cannot be opened (-1) leaves the archive unopened: the
     // walkers say so in their own words.
-    const UniqueFd folderFd(::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folderFd(
+            ::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     searchArchiveAt(folderFd.get(), encodePath(path.mid(slash + 1)), path, hits, matcher, names);
 }

@@ -22,4 +22,4 @@ void searchArchiveAt(int folderFd, const QByteArray &name, const QString &path, 
 void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &matcher,
                    const ArchiveNameRules &names = ArchiveNameRules());
 
-#endif // ARCHIVESEARCH_H
+#endif  // ARCHIVESEARCH_H

@@ -16,4 +16,4 @@ void walkArchiveFile(ArchiveFormat format, const QByteArray &archiveName, const 
 void walkArchiveStream(ArchiveFormat format, const QByteArray &archiveName,
                        const ByteSource::Reader &read, const ArchiveScope &scope);
 
-#endif // ARCHIVEWALKERS_H
+#endif  // ARCHIVEWALKERS_H

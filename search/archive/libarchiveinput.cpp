@@ -11,7 +11,7 @@ namespace {
 
 constexpr size_t kBlockSize = 64 * 1024;
 
-} // namespace
+}  // namespace
 
 // One volume: opened when libarchive first needs it, closed when it moves on.
 // Read at its own position, whatever else moved the descriptor's.
@@ -52,7 +52,8 @@ la_ssize_t readPart(archive *a, void *client, const void **data)
         return -1;
     part->block.resize(kBlockSize);
     for (;;) {
-        const ssize_t got = ::pread(part->fd(), part->block.data(), kBlockSize, off_t(part->position));
+        const ssize_t got
+                = ::pread(part->fd(), part->block.data(), kBlockSize, off_t(part->position));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -84,8 +85,8 @@ la_int64_t skipPart(archive *a, void *client, la_int64_t request)
     Part *part = static_cast<Part *>(client);
     if (!part->ensureOpen(a))
         return 0;
-    const la_int64_t step =
-        qMin<la_int64_t>(request, qMax<qint64>(0, part->size() - part->position));
+    const la_int64_t step
+            = qMin<la_int64_t>(request, qMax<qint64>(0, part->size() - part->position));
     part->position += step;
     return step;
 }
@@ -121,7 +122,7 @@ la_ssize_t readStream(archive *a, void *client, const void **data)
     return la_ssize_t(got);
 }
 
-} // namespace
+}  // namespace
 
 LibarchiveInput::~LibarchiveInput() = default;
 

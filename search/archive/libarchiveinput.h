@@ -38,4 +38,4 @@ private:
     std::pair<ByteSource::Reader *, std::vector<char> *> streamClient;
 };
 
-#endif // LIBARCHIVEINPUT_H
+#endif  // LIBARCHIVEINPUT_H

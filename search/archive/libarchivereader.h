@@ -12,4 +12,4 @@ struct ArchiveFree
 // A libarchive reader, freed (and its input closed) when it goes.
 using ArchivePtr = std::unique_ptr<archive, ArchiveFree>;
 
-#endif // LIBARCHIVEREADER_H
+#endif  // LIBARCHIVEREADER_H

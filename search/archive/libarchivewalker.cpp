@@ -194,7 +194,7 @@ void LibarchiveWalk::run()
     }
 }
 
-} // namespace
+}  // namespace
 
 void walkLibarchive(ArchiveFormat format, const QByteArray &archiveName,
                     std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope)

@@ -17,4 +17,4 @@ class LibarchiveInput;
 void walkLibarchive(ArchiveFormat format, const QByteArray &archiveName,
                     std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope);
 
-#endif // LIBARCHIVEWALKER_H
+#endif  // LIBARCHIVEWALKER_H

@@ -47,7 +47,7 @@ QString fromUtf8(const QByteArray &bytes)
     return withVisibleNuls(QString::fromUtf8(bytes.constData(), bytes.size()));
 }
 
-} // namespace
+}  // namespace
 
 QTextCodec *codePageForLocale(const QByteArray &localeName)
 {

@@ -42,4 +42,4 @@ private:
     QTextCodec *codePage = nullptr;
 };
 
-#endif // MEMBERNAMES_H
+#endif  // MEMBERNAMES_H

@@ -43,4 +43,4 @@ void reportMissingVolume(const QByteArray &volumePath);
 // Written when the walk moves on to the next volume of a set.
 void reportNextVolume(const QByteArray &volumePath);
 
-#endif // RARERRORS_H
+#endif  // RARERRORS_H

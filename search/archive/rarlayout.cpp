@@ -53,7 +53,7 @@ uint64_t le32(const char *p)
 class Rar5Reader
 {
 public:
-    Rar5Reader(const char *data, qint64 size) : pos(data), end(data + size) {}
+    Rar5Reader(const char *data, qint64 size) : pos(data), end(data + size) { }
 
     bool vint(uint64_t &value)
     {
@@ -119,8 +119,8 @@ bool rar5ExtraHasCrypt(const char *extra, qint64 size)
     return false;
 }
 
-RarMemberLayout rar5FileLayout(uint64_t headerFlags, const QByteArray &header,
-                               qint64 bodyStart, uint64_t extraSize)
+RarMemberLayout rar5FileLayout(uint64_t headerFlags, const QByteArray &header, qint64 bodyStart,
+                               uint64_t extraSize)
 {
     RarMemberLayout member;
     member.splitBefore = headerFlags & kRar5SplitBefore;
@@ -171,7 +171,8 @@ void scanRar5(QIODevice &device, RarVolumeLayout &layout)
         } else if (type == kRar5EndHead) {
             return;
         }
-        if (dataSize > uint64_t(device.size() - device.pos()) || !device.seek(device.pos() + qint64(dataSize)))
+        if (dataSize > uint64_t(device.size() - device.pos())
+            || !device.seek(device.pos() + qint64(dataSize)))
             return;
     }
 }
@@ -205,8 +206,8 @@ void scanRar4(QIODevice &device, RarVolumeLayout &layout)
             layout.headersEncrypted = flags & kRar4MainPassword;
             // Archives older than RAR 3 lack the first-volume flag; their set
             // is named "name.rar", "name.r00", ... and starts at the ".rar".
-            layout.isFirstVolume = !layout.isVolume || (flags & kRar4MainFirstVolume)
-                                   || !layout.newNumbering;
+            layout.isFirstVolume
+                    = !layout.isVolume || (flags & kRar4MainFirstVolume) || !layout.newNumbering;
             if (layout.headersEncrypted)
                 return;
         } else if (type == kRar4FileHead) {
@@ -224,7 +225,7 @@ void scanRar4(QIODevice &device, RarVolumeLayout &layout)
     }
 }
 
-} // namespace
+}  // namespace
 
 RarVolumeLayout scanRarLayout(QIODevice &device)
 {

@@ -18,10 +18,10 @@ struct RarMemberLayout
 // member needs, and flags no encrypted RAR 5 member; this fills both gaps.
 struct RarVolumeLayout
 {
-    bool recognized = false;      // a RAR 4 or RAR 5 signature at the start
-    bool isVolume = false;        // part of a multi-volume set
+    bool recognized = false;  // a RAR 4 or RAR 5 signature at the start
+    bool isVolume = false;    // part of a multi-volume set
     bool isFirstVolume = true;
-    bool newNumbering = false;    // volumes named "name.partN.rar"
+    bool newNumbering = false;  // volumes named "name.partN.rar"
     bool headersEncrypted = false;
     QVector<RarMemberLayout> members;  // one per file header, in file order
 };
@@ -30,4 +30,4 @@ struct RarVolumeLayout
 // header ends the scan; what was read up to it stays valid.
 RarVolumeLayout scanRarLayout(QIODevice &device);
 
-#endif // RARLAYOUT_H
+#endif  // RARLAYOUT_H

@@ -41,7 +41,7 @@ struct VolumeNumbering
             return QString();
         if (newNumbering)  // "a.part1.rar" is volume 0
             return prefix + QStringLiteral("%1").arg(volumeIndex + 1, width, 10, QLatin1Char('0'))
-                   + suffix;
+                    + suffix;
         if (volumeIndex == 0)  // "a.rar", then "a.r00", "a.r01", ...
             return prefix + QStringLiteral("rar");
         if (volumeIndex > 100)
@@ -109,7 +109,7 @@ void addVolumeMembers(RarVolumeSet &set, const RarVolumeLayout &layout, int volu
     }
 }
 
-} // namespace
+}  // namespace
 
 QString adjacentVolumeName(const QString &path, bool newNumbering, int step)
 {

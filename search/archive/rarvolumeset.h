@@ -9,8 +9,8 @@
 struct RarSetMember
 {
     bool encrypted = false;
-    int lastVolume = 0;        // index in RarVolumeSet::volumes of its data's last volume
-    QString missingVolume;     // the volume its data needs that is not there, if any
+    int lastVolume = 0;     // index in RarVolumeSet::volumes of its data's last volume
+    QString missingVolume;  // the volume its data needs that is not there, if any
 };
 
 // The volumes a RAR walk opens together. A set is read from its first volume
@@ -21,8 +21,8 @@ struct RarVolumeSet
 {
     bool coveredByFirstVolume = false;  // nothing to do: the first volume reads this one
     bool headersEncrypted = false;
-    QStringList volumes;                // names in the archive's folder to open, in order
-    QVector<RarSetMember> members;      // empty when the headers could not be read
+    QStringList volumes;            // names in the archive's folder to open, in order
+    QVector<RarSetMember> members;  // empty when the headers could not be read
 };
 
 // The set that the volume `name` of the open folder starts or belongs to.
@@ -38,4 +38,4 @@ QString adjacentVolumeName(const QString &path, bool newNumbering, int step);
 // The name of the first volume of the set that the volume at `path` belongs to.
 QString firstVolumeName(const QString &path, bool newNumbering);
 
-#endif // RARVOLUMESET_H
+#endif  // RARVOLUMESET_H

@@ -54,7 +54,7 @@ private:
     const ArchiveScope &scope;
     const QByteArray archivePath;
     RarVolumeSet volumeSet;
-    const QByteArray volumeFolder;  // prefix that names a volume in diagnostics
+    const QByteArray volumeFolder;                 // prefix that names a volume in diagnostics
     const std::unique_ptr<LibarchiveInput> input;  // outlives the reader that reads it
     ArchivePtr reader;
     int announcedVolume = 0;
@@ -71,9 +71,9 @@ bool RarWalk::openArchive(bool fileOpened)
     archive_read_support_format_rar5(reader.get());
     if (!fileOpened || input->open(reader.get()) != ARCHIVE_OK) {
         // A first volume that can be read but is not recognised is no RAR archive.
-        const RarResult result = !fileOpened                               ? RarResult::OpenError
-                               : archive_errno(reader.get()) == ENOMEM ? RarResult::NoMemory
-                                                                           : RarResult::BadArchive;
+        const RarResult result = !fileOpened            ? RarResult::OpenError
+                : archive_errno(reader.get()) == ENOMEM ? RarResult::NoMemory
+                                                        : RarResult::BadArchive;
         reportRarError(result, archivePath, RarContext::Open);
         return false;
     }
@@ -170,7 +170,7 @@ void RarWalk::run(bool fileOpened)
     reportRarError(headerResult, archivePath, RarContext::Header);
 }
 
-} // namespace
+}  // namespace
 
 void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
 {
@@ -183,11 +183,11 @@ void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope
     const int slash = scope.displayPath.lastIndexOf('/');
     RarWalk(scope, std::move(set), scope.displayPath.left(slash + 1),
             LibarchiveInput::volumes(folderFd, names))
-        .run(firstOpens);
+            .run(firstOpens);
 }
 
 void walkRarArchive(const ArchiveFile &file, const ArchiveScope &scope)
 {
     RarWalk(scope, rarVolumeSetOf(file.fd()), QByteArray(), LibarchiveInput::file(file))
-        .run(file.isOpen());
+            .run(file.isOpen());
 }

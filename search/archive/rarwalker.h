@@ -17,4 +17,4 @@ void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope
 // The same for a RAR archive open at `file` that has no volumes beside it.
 void walkRarArchive(const ArchiveFile &file, const ArchiveScope &scope);
 
-#endif // RARWALKER_H
+#endif  // RARWALKER_H

@@ -32,7 +32,7 @@ QByteArray fieldData(const QByteArray &extra, quint16 id)
     return QByteArray();
 }
 
-} // namespace
+}  // namespace
 
 QByteArray unicodePathField(const QByteArray &extra, const QByteArray &rawName)
 {
@@ -40,9 +40,9 @@ QByteArray unicodePathField(const QByteArray &extra, const QByteArray &rawName)
     if (data.size() < 5 || data.at(0) != 1)
         return QByteArray();
     const quint32 stored = quint32(littleEndian(data.constData() + 1, 4));
-    const uLong actual = crc32(crc32(0, nullptr, 0),
-                               reinterpret_cast<const Bytef *>(rawName.constData()),
-                               uInt(rawName.size()));
+    const uLong actual
+            = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(rawName.constData()),
+                    uInt(rawName.size()));
     if (stored != quint32(actual))
         return QByteArray();
     QByteArray name = data.mid(5);

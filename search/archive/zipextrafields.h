@@ -15,4 +15,4 @@ QByteArray unicodePathField(const QByteArray &extra, const QByteArray &rawName);
 // header marked; each present value is written to its slot of `values`.
 bool zip64Values(const QByteArray &extra, const bool wanted[3], quint64 values[3]);
 
-#endif // ZIPEXTRAFIELDS_H
+#endif  // ZIPEXTRAFIELDS_H

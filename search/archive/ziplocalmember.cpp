@@ -24,7 +24,7 @@ quint64 le(const char *p, int bytes)
     return value;
 }
 
-} // namespace
+}  // namespace
 
 LocalZipMember::LocalZipMember() = default;
 
@@ -52,8 +52,9 @@ bool LocalZipMember::locate(int archiveFd, quint64 centralOffset, const QByteArr
         || nameAndExtra.left(nameLength) != rawName)
         return false;
 
-    const bool wanted[3] = {le(central + 24, 4) == kMarkedZip64, le(central + 20, 4) == kMarkedZip64,
-                            le(central + 42, 4) == kMarkedZip64};
+    const bool wanted[3]
+            = {le(central + 24, 4) == kMarkedZip64, le(central + 20, 4) == kMarkedZip64,
+               le(central + 42, 4) == kMarkedZip64};
     quint64 values[3] = {le(central + 24, 4), le(central + 20, 4), le(central + 42, 4)};
     if (!zip64Values(nameAndExtra.mid(nameLength), wanted, values))
         return false;
@@ -67,7 +68,7 @@ bool LocalZipMember::locate(int archiveFd, quint64 centralOffset, const QByteArr
     dataStart = localOffset + kLocalHeaderSize + le(local + 26, 2) + le(local + 28, 2);
     fd = archiveFd;
     if (method == kDeflated) {
-        stream.reset(new z_stream_s{});
+        stream.reset(new z_stream_s {});
         if (inflateInit2(stream.get(), -MAX_WBITS) != Z_OK) {
             stream.reset();
             return false;

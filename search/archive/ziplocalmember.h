@@ -39,10 +39,10 @@ private:
     int method = 0;
     quint64 dataStart = 0;
     quint64 compressed = 0;
-    quint64 consumed = 0;   // compressed bytes handed to inflate or copied
+    quint64 consumed = 0;  // compressed bytes handed to inflate or copied
     bool streamEnded = false;
     std::unique_ptr<z_stream_s> stream;
-    QByteArray input;       // compressed bytes read ahead for inflate
+    QByteArray input;  // compressed bytes read ahead for inflate
 };
 
-#endif // ZIPLOCALMEMBER_H
+#endif  // ZIPLOCALMEMBER_H

@@ -30,7 +30,7 @@ constexpr qint64 kStreamBuffer = 64 * 1024;
 // reads headers a few bytes at a time, so reads go through a buffer.
 struct DescriptorStream
 {
-    DescriptorStream(int fd, qint64 size) : fd(fd), size(size) {}
+    DescriptorStream(int fd, qint64 size) : fd(fd), size(size) { }
 
     // Copies `n` bytes at `position` (all inside the file) to `target`.
     bool copy(char *target, qint64 n)
@@ -57,7 +57,7 @@ struct DescriptorStream
     const qint64 size;
     quint64 position = 0;
     bool failed = false;
-    QByteArray buffer;       // file bytes from bufferStart on
+    QByteArray buffer;  // file bytes from bufferStart on
     qint64 bufferStart = 0;
 };
 
@@ -72,8 +72,8 @@ uLong readStream(voidpf, voidpf opaque, void *buffer, uLong size)
     // A seek may have gone anywhere, beyond the end too (offsets of a
     // damaged archive): past the end nothing is left.
     const qint64 left = stream->position >= quint64(stream->size)
-                            ? 0
-                            : stream->size - qint64(stream->position);
+            ? 0
+            : stream->size - qint64(stream->position);
     const qint64 n = qMin<qint64>(qint64(size), left);
     if (n > 0 && !stream->copy(static_cast<char *>(buffer), n)) {
         stream->failed = true;
@@ -123,7 +123,7 @@ using ZipPtr = std::unique_ptr<void, ZipClose>;
 
 ZipPtr openZip(DescriptorStream &stream)
 {
-    zlib_filefunc64_def functions{};
+    zlib_filefunc64_def functions {};
     functions.zopen64_file = openStream;
     functions.zread_file = readStream;
     functions.zwrite_file = writeStream;
@@ -159,7 +159,7 @@ private:
 
 struct EntryInfo
 {
-    unz_file_info64 info{};
+    unz_file_info64 info {};
     QByteArray rawName;
     QByteArray extra;  // the central directory's extra fields
 };
@@ -168,8 +168,8 @@ class ZipWalk
 {
 public:
     ZipWalk(void *zip, const ArchiveFile &file, const ArchiveScope &scope)
-        : zip(zip), file(file), scope(scope), names(scope.names),
-          nameBuffer(kNameBufferSize), extraBuffer(kExtraBufferSize)
+        : zip(zip), file(file), scope(scope), names(scope.names), nameBuffer(kNameBufferSize),
+          extraBuffer(kExtraBufferSize)
     {
     }
 
@@ -188,10 +188,11 @@ private:
     const ArchiveFile &file;
     const ArchiveScope &scope;
     MemberNameDecoder names;
-    std::vector<char> nameBuffer;   // grows for names longer than 255 bytes
+    std::vector<char> nameBuffer;  // grows for names longer than 255 bytes
     std::vector<char> extraBuffer;
     TakenRanges taken;
-    std::unique_ptr<LocalZipMember> localMember;  // set while a member is read from its local header
+    std::unique_ptr<LocalZipMember>
+            localMember;  // set while a member is read from its local header
     bool overlapDiagnosed = false;
 };
 
@@ -208,8 +209,9 @@ int ZipWalk::readEntryHeader(EntryInfo &entry)
     }
     if (err == UNZ_OK) {
         entry.rawName = QByteArray(nameBuffer.data(), int(entry.info.size_filename));
-        entry.extra = QByteArray(extraBuffer.data(), int(qMin<uLong>(entry.info.size_file_extra,
-                                                                     uLong(extraBuffer.size()))));
+        entry.extra = QByteArray(
+                extraBuffer.data(),
+                int(qMin<uLong>(entry.info.size_file_extra, uLong(extraBuffer.size()))));
     }
     return err;
 }
@@ -252,8 +254,8 @@ bool ZipWalk::openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *co
     // Debian's minizip leaves sizes of 4 GiB and more at their ZIP64 mark
     // and stops reading there; and it refuses a local header whose name has
     // another length than the central one. Both are read from the headers.
-    const bool zip64Marks =
-        entry.info.compressed_size == kZip64Mark || entry.info.uncompressed_size == kZip64Mark;
+    const bool zip64Marks = entry.info.compressed_size == kZip64Mark
+            || entry.info.uncompressed_size == kZip64Mark;
     if ((err == UNZ_OK && zip64Marks) || err == UNZ_BADZIPFILE) {
         auto local = std::make_unique<LocalZipMember>();
         if (local->locate(file.fd(), quint64(unzGetOffset64(zip)), entry.rawName)) {
@@ -277,8 +279,8 @@ qint64 ZipWalk::readMember(char *buffer, qint64 max)
     if (scope.matcher.isCancelled())
         return 0;
     const unsigned want = unsigned(qMin<qint64>(max, kReadChunk));
-    const qint64 got = localMember ? localMember->read(buffer, want)
-                                   : unzReadCurrentFile(zip, buffer, want);
+    const qint64 got
+            = localMember ? localMember->read(buffer, want) : unzReadCurrentFile(zip, buffer, want);
     if (got < 0)
         diagnostic("error %d with zipfile in unzReadCurrentFile\n",
                    localMember ? Z_DATA_ERROR : int(got));
@@ -312,7 +314,8 @@ void ZipWalk::run()
         quint64 dataStart = 0;
         quint64 compressedSize = 0;
         const bool readable = openMember(entry, &dataStart, &compressedSize);
-        const bool repeats = readable && taken.overlapsOrTake(dataStart, dataStart + compressedSize);
+        const bool repeats
+                = readable && taken.overlapsOrTake(dataStart, dataStart + compressedSize);
         if (repeats)
             diagnoseOverlapOnce();
 
@@ -339,11 +342,11 @@ void ZipWalk::run()
     }
 }
 
-} // namespace
+}  // namespace
 
 bool walkZipArchive(const ArchiveFile &file, const ArchiveScope &scope)
 {
-    DescriptorStream stream{file.fd(), file.size()};
+    DescriptorStream stream {file.fd(), file.size()};
     const ZipPtr zip = openZip(stream);
     if (!zip)
         return false;

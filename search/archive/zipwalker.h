@@ -18,4 +18,4 @@ void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope
 // and never expanded again. False when the file is no ZIP archive.
 bool walkZipArchive(const ArchiveFile &file, const ArchiveScope &scope);
 
-#endif // ZIPWALKER_H
+#endif  // ZIPWALKER_H

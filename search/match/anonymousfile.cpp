@@ -22,11 +22,11 @@ int createAnonymousFile()
     // A fresh name nobody else can have opened, removed by the system when
     // the descriptor closes.
     const QString name = QDir::tempPath() + QStringLiteral("/velto-spool-")
-                         + QUuid::createUuid().toString(QUuid::WithoutBraces);
+            + QUuid::createUuid().toString(QUuid::WithoutBraces);
     int fd = -1;
     _wsopen_s(&fd, reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(name).utf16()),
               _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_TEMPORARY | _O_SHORT_LIVED
-                  | _O_NOINHERIT,
+                      | _O_NOINHERIT,
               _SH_DENYRW, _S_IREAD | _S_IWRITE);
     return fd;
 #else

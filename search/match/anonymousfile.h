@@ -6,4 +6,4 @@
 // once and is too large to keep in memory. -1 when none can be made.
 int createAnonymousFile();
 
-#endif // ANONYMOUSFILE_H
+#endif  // ANONYMOUSFILE_H

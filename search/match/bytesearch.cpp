@@ -23,11 +23,11 @@ bool isAsciiLetter(char c)
 // processors that have AVX2 (asked once); `check` confirms a candidate. Returns
 // the offset of the first match, or `lastPos + 1` with `*scanned` set to the
 // first offset not looked at.
-template <typename Check>
+template<typename Check>
 __attribute__((target("avx2"))) size_t findCandidatesAvx2(const char *data, size_t lastPos,
-                                                            size_t n, const char *folded,
-                                                            const char *foldMask, Check check,
-                                                            size_t *scanned)
+                                                          size_t n, const char *folded,
+                                                          const char *foldMask, Check check,
+                                                          size_t *scanned)
 {
     const __m256i first = _mm256_set1_epi8(folded[0]);
     const __m256i last = _mm256_set1_epi8(folded[n - 1]);
@@ -36,11 +36,11 @@ __attribute__((target("avx2"))) size_t findCandidatesAvx2(const char *data, size
     size_t i = 0;
     for (; i + 32 <= lastPos + 1; i += 32) {
         const __m256i a = _mm256_or_si256(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i)), firstMask);
+                _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i)), firstMask);
         const __m256i b = _mm256_or_si256(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + n - 1)), lastMask);
+                _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i + n - 1)), lastMask);
         unsigned bits = unsigned(_mm256_movemask_epi8(
-            _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last))));
+                _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last))));
         while (bits) {
             const unsigned bit = unsigned(__builtin_ctz(bits));
             if (check(data + i + bit))
@@ -59,7 +59,7 @@ bool hasAvx2()
 }
 #endif
 
-} // namespace
+}  // namespace
 
 ByteNeedle::ByteNeedle(const QByteArray &bytes, bool foldAsciiLetters)
     : folded(bytes), foldMask(bytes.size(), '\0')
@@ -106,8 +106,8 @@ size_t ByteNeedle::findIn(const char *data, size_t length) const
 #ifdef VELTO_AVX2_SEARCH
     if (hasAvx2()) {
         const size_t found = findCandidatesAvx2(
-            data, lastPos, n, folded.constData(), foldMask.constData(),
-            [this](const char *p) { return matchesAt(p); }, &i);
+                data, lastPos, n, folded.constData(), foldMask.constData(),
+                [this](const char *p) { return matchesAt(p); }, &i);
         if (found <= lastPos)
             return found;
     }
@@ -118,12 +118,12 @@ size_t ByteNeedle::findIn(const char *data, size_t length) const
     const __m128i firstMask = _mm_set1_epi8(foldMask[0]);
     const __m128i lastMask = _mm_set1_epi8(foldMask[int(n) - 1]);
     for (; i + 16 <= lastPos + 1; i += 16) {
-        const __m128i a = _mm_or_si128(
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i)), firstMask);
+        const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i)),
+                                       firstMask);
         const __m128i b = _mm_or_si128(
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + n - 1)), lastMask);
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i + n - 1)), lastMask);
         unsigned bits = unsigned(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+                _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
         while (bits) {
             const unsigned bit = unsigned(__builtin_ctz(bits));
             if (matchesAt(data + i + bit))

@@ -34,4 +34,4 @@ private:
 // Number of bytes equal to `byte` in [data, data + length).
 size_t countByte(const char *data, size_t length, char byte);
 
-#endif // BYTESEARCH_H
+#endif  // BYTESEARCH_H

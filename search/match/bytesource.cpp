@@ -8,7 +8,7 @@ namespace {
 
 constexpr size_t kReadBlock = 1 << 20;
 
-} // namespace
+}  // namespace
 
 ByteSource::ByteSource(int fd, std::vector<char> &block) : fd(fd), block(&block)
 {
@@ -23,7 +23,7 @@ ByteSource::ByteSource(Reader reader, std::vector<char> &block)
         block.resize(kReadBlock);
 }
 
-ByteSource::ByteSource(const char *data, qint64 size) : memory(data), blockLen(size) {}
+ByteSource::ByteSource(const char *data, qint64 size) : memory(data), blockLen(size) { }
 
 // A read that returns less than asked means the end of a regular file; not
 // asking again saves a system call per file.

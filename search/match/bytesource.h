@@ -45,10 +45,10 @@ private:
     Reader reader;
     const char *memory = nullptr;
     std::vector<char> *block = nullptr;
-    qint64 blockPos = 0;   // next unread byte of the block or the memory
-    qint64 blockLen = 0;   // valid bytes in the block or the memory
-    bool ended = false;    // the file has no more bytes
+    qint64 blockPos = 0;  // next unread byte of the block or the memory
+    qint64 blockLen = 0;  // valid bytes in the block or the memory
+    bool ended = false;   // the file has no more bytes
     bool readError = false;
 };
 
-#endif // BYTESOURCE_H
+#endif  // BYTESOURCE_H

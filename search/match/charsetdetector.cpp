@@ -17,8 +17,10 @@ QTextCodec *codecForDetectedName(const QByteArray &name)
     {
         const char *detected;
         const char *qt;
-    } renamed[] = {{"UHC", "windows-949"}, {"MAC-CYRILLIC", "x-mac-cyrillic"},
-                   {"MAC-CENTRALEUROPE", "x-mac-centraleurroman"}, {"ASCII", "UTF-8"}};
+    } renamed[] = {{"UHC", "windows-949"},
+                   {"MAC-CYRILLIC", "x-mac-cyrillic"},
+                   {"MAC-CENTRALEUROPE", "x-mac-centraleurroman"},
+                   {"ASCII", "UTF-8"}};
     for (const auto &r : renamed) {
         if (name == r.detected)
             return QTextCodec::codecForName(r.qt);
@@ -26,7 +28,7 @@ QTextCodec *codecForDetectedName(const QByteArray &name)
     return QTextCodec::codecForName(name);
 }
 
-} // namespace
+}  // namespace
 
 QTextCodec *detectCharset(const char *data, qint64 size)
 {

@@ -9,4 +9,4 @@ class QTextCodec;
 // layer knows; null otherwise.
 QTextCodec *detectCharset(const char *data, qint64 size);
 
-#endif // CHARSETDETECTOR_H
+#endif  // CHARSETDETECTOR_H

@@ -13,4 +13,4 @@ struct CodecPattern
     QString text;
 };
 
-#endif // CODECPATTERN_H
+#endif  // CODECPATTERN_H

@@ -24,20 +24,22 @@ void probeFixedUnits(QTextCodec *codec, CodecProfile *profile)
         for (const int width : {2, 4}) {
             for (const bool big : {true, false}) {
                 const QByteArray text = (marked ? unitBytes(0xFEFF, width, big) : QByteArray())
-                                      + unitBytes('A', width, big) + unitBytes(0x4E2D, width, big)
-                                      + unitBytes('\n', width, big);
-                if (decodeFresh(codec, text, marked ? QTextCodec::DefaultConversion
-                                                    : QTextCodec::IgnoreHeader) != expected)
+                        + unitBytes('A', width, big) + unitBytes(0x4E2D, width, big)
+                        + unitBytes('\n', width, big);
+                if (decodeFresh(codec, text,
+                                marked ? QTextCodec::DefaultConversion : QTextCodec::IgnoreHeader)
+                    != expected)
                     continue;
                 profile->fixedUnits = true;
-                profile->units = LineLayout{width, big, '\n'};
+                profile->units = LineLayout {width, big, '\n'};
                 const QByteArray otherMark = unitBytes(0xFEFF, width, !big);
-                profile->unitsFollowMark =
-                    decodeFresh(codec, otherMark + unitBytes('A', width, !big), QTextCodec::DefaultConversion)
-                    == QStringLiteral("A");
+                profile->unitsFollowMark
+                        = decodeFresh(codec, otherMark + unitBytes('A', width, !big),
+                                      QTextCodec::DefaultConversion)
+                        == QStringLiteral("A");
                 const QString junk = decodeFresh(codec, unitBytes(0x41000000, width, big));
-                profile->junkUnitsMakeLetters =
-                    width == 4 && !junk.isEmpty() && junk[0] != QChar::ReplacementCharacter;
+                profile->junkUnitsMakeLetters
+                        = width == 4 && !junk.isEmpty() && junk[0] != QChar::ReplacementCharacter;
                 return;
             }
         }
@@ -98,13 +100,14 @@ QList<QByteArray> restartProbeLines()
 
 // The escapes and shifts of the stateful encodings, left open.
 const char *const kOpeners[] = {"\x1B$B", "\x1B$A", "\x1B$)C", "\x1B$)A", "\x1B$(D", "\x1B(J",
-                                "\x1B(I", "\x1BN", "\x0E", "~{", "+AGE", "&AGE"};
+                                "\x1B(I", "\x1BN",  "\x0E",    "~{",      "+AGE",    "&AGE"};
 
 // An opener's line, then lines its state would change, each with its line feed.
 QList<QByteArray> openerProbeLines(const QByteArray &opener)
 {
-    QList<QByteArray> lines{opener, opener + "\x0E0!", "AB", "ab", "0!", "\x80\xA1", "\xA1\xA1",
-                            "~}", "+-", "\x0F", "xyz", "\x21\x7E"};
+    QList<QByteArray> lines {opener,     opener + "\x0E0!", "AB", "ab", "0!",
+                             "\x80\xA1", "\xA1\xA1",        "~}", "+-", "\x0F",
+                             "xyz",      "\x21\x7E"};
     for (QByteArray &line : lines)
         line += '\n';
     return lines;
@@ -132,7 +135,8 @@ CodecProfile::LineRestart probeLineRestart(QTextCodec *codec, const SingleByteCo
     static const QList<QByteArray> lines = restartProbeLines();
     CodecProfile::LineRestart found;
     // A decoder that holds a byte back holds the line feed over the line end.
-    if ((table && table->lag() != 0) || decodedLines(codec, lines, false) != decodedLines(codec, lines, true))
+    if ((table && table->lag() != 0)
+        || decodedLines(codec, lines, false) != decodedLines(codec, lines, true))
         return found;
     found.restartsAtLineFeed = true;
     for (const char *opener : kOpeners) {
@@ -187,7 +191,7 @@ CodecProfile::LineRestart probeLineRestart(QTextCodec *codec, const SingleByteCo
     return found;
 }
 
-} // namespace
+}  // namespace
 
 const CodecProfile &CodecProfile::of(QTextCodec *codec)
 {
@@ -207,7 +211,7 @@ const CodecProfile &CodecProfile::of(QTextCodec *codec)
         } else {
             QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
             const QByteArray feed = codec->fromUnicode(QStringLiteral("\n").constData(), 1, &state);
-            profile->lines = LineLayout{1, false, feed.size() == 1 ? feed[0] : '\n'};
+            profile->lines = LineLayout {1, false, feed.size() == 1 ? feed[0] : '\n'};
         }
         found = known.insert(codec, profile);
     }

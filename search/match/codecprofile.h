@@ -61,4 +61,4 @@ private:
 // The line layout of data in `codec`'s encoding: its encoding of a line feed.
 LineLayout lineLayoutOf(QTextCodec *codec);
 
-#endif // CODECPROFILE_H
+#endif  // CODECPROFILE_H

@@ -44,7 +44,7 @@ int surrogatePairs(const QString &text)
     return pairs;
 }
 
-} // namespace
+}  // namespace
 
 QTextCodec *localeCodec()
 {

@@ -46,4 +46,4 @@ void convertThroughCodecs(const QString &input, QTextCodec *source, QString &out
 // out. Built once; call from one thread at a time.
 const QList<QTextCodec *> &unlistedCodecs();
 
-#endif // CODECS_H
+#endif  // CODECS_H

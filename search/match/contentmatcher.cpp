@@ -30,8 +30,8 @@ constexpr int kUtf8Mib = 106;
 int openRegularFileAt(int folderFd, const char *name, qint64 *size,
                       ContentMatcher::FileOutcome *outcome)
 {
-    const int fd =
-        ::openat(folderFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    const int fd
+            = ::openat(folderFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
         const bool vanished = errno == ENOENT || errno == ELOOP || errno == ENOTDIR;
         *outcome = vanished ? ContentMatcher::FileOutcome::NotRegular
@@ -56,7 +56,7 @@ QString cutToLineText(QString text)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 const ByteNeedle &ContentMatcher::anchorFor(const QString &text) const
 {
@@ -68,8 +68,7 @@ const ByteNeedle &ContentMatcher::anchorFor(const QString &text) const
     return anchor;
 }
 
-void ContentMatcher::searchFile(const QString &path, HitSink &hits,
-                                const QString &reportName) const
+void ContentMatcher::searchFile(const QString &path, HitSink &hits, const QString &reportName) const
 {
     const QByteArray native = encodePath(path);
     // Asked before opening: opening some kernel files alone has effects.
@@ -123,12 +122,13 @@ void ContentMatcher::searchNormal(ByteSource &source, HitSink &hits,
     // locked codec lookup per file.
     const uchar lead = uchar(first[0]);
     const bool mayHaveMark = lead == 0x00 || lead == 0xef || lead == 0xfe || lead == 0xff;
-    QTextCodec *codec = mayHaveMark ? QTextCodec::codecForUtfText(
-                            QByteArray::fromRawData(first, int(qMin<qint64>(firstSize, 4))), locale)
-                                    : locale;
+    QTextCodec *codec = mayHaveMark
+            ? QTextCodec::codecForUtfText(
+                    QByteArray::fromRawData(first, int(qMin<qint64>(firstSize, 4))), locale)
+            : locale;
     const auto onHit = [&](qint64 lineNo, const QString &head) {
         if (!isCancelled())
-            hits.append(TFileInfo{reportName, lineNo, cutToLineText(head)});
+            hits.append(TFileInfo {reportName, lineNo, cutToLineText(head)});
     };
     LineMatcher matcher(grepText, caseSensitivity, kHeadChars);
     const ByteNeedle &needle = anchorFor(grepText);

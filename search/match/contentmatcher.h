@@ -23,8 +23,8 @@ class QTextCodec;
 class ContentMatcher
 {
 public:
-    QList<QRegExp> nameRegExps;  // wildcard patterns, case-insensitive; archive members only
-    QString grepText;            // the search text as typed; never empty in searchFile
+    QList<QRegExp> nameRegExps;         // wildcard patterns, case-insensitive; archive members only
+    QString grepText;                   // the search text as typed; never empty in searchFile
     QList<CodecPattern> codecPatterns;  // deep search: one entry per available codec
     Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
     bool exactMatch = false;
@@ -57,10 +57,7 @@ public:
     // matches one of nameRegExps exactly; false for an empty list.
     bool matchesName(const QString &memberName) const;
 
-    bool isCancelled() const
-    {
-        return cancelFlag && cancelFlag->load(std::memory_order_relaxed);
-    }
+    bool isCancelled() const { return cancelFlag && cancelFlag->load(std::memory_order_relaxed); }
 
 private:
     void searchNormal(ByteSource &source, HitSink &hits, const QString &reportName) const;
@@ -78,4 +75,4 @@ private:
     mutable DeepPlan deepPlan;
 };
 
-#endif // CONTENTMATCHER_H
+#endif  // CONTENTMATCHER_H

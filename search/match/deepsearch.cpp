@@ -57,12 +57,12 @@ QString hitHeadOf(const DeepPlan::Codec &codec, Qt::CaseSensitivity cs, const QS
     LineMatcher heads(codec.text, cs, kHeadChars);
     QTextCodec *const target = hitCodec();
     heads.setHeadCheck(
-        [&](const QString &head) {
-            QString converted;
-            convertThroughCodecs(head, codec.codec, converted, target);
-            return converted.size() >= kMaxLineText + kConversionSlack;
-        },
-        kMaxDeepHeadChars);
+            [&](const QString &head) {
+                QString converted;
+                convertThroughCodecs(head, codec.codec, converted, target);
+                return converted.size() >= kMaxLineText + kConversionSlack;
+            },
+            kMaxDeepHeadChars);
     return heads.headOf(line);
 }
 
@@ -86,8 +86,8 @@ public:
 private:
     struct Claim
     {
-        int codec;        // index into plan.codecs
-        bool final;       // the file's own codec, or a decoding without replacement characters
+        int codec;   // index into plan.codecs
+        bool final;  // the file's own codec, or a decoding without replacement characters
         QString head;
     };
 
@@ -95,7 +95,7 @@ private:
     {
         const char *data;
         qint64 size;
-        qint64 offset;      // of data[0] in the file
+        qint64 offset;  // of data[0] in the file
         qint64 firstLineNo;
         bool endsFile;
         ByteSet present;
@@ -124,8 +124,9 @@ private:
 
     const DeepPlan &plan;
     const std::atomic_bool *const cancel;
-    std::vector<bool> own;      // per codec of the plan: the file's own codec
-    int fileMark[2] = {-1, -1};  // the file's byte-order mark for units of 2, 4 bytes: -1 none, 0 LE, 1 BE
+    std::vector<bool> own;  // per codec of the plan: the file's own codec
+    int fileMark[2]
+            = {-1, -1};  // the file's byte-order mark for units of 2, 4 bytes: -1 none, 0 LE, 1 BE
     QHash<qint64, Claim> claims;
     std::vector<std::unique_ptr<QTextCodec::ConverterState>> streams;
 };
@@ -154,7 +155,7 @@ qint64 FileSearch::linesIn(const char *data, qint64 size) const
     if (encoding.lines.unitBytes == 1)
         return qint64(countByte(data, size_t(size), encoding.lines.lineFeed));
     LineCursor cursor(data, size, encoding.lines, 1);
-    LineSpan line{0, 0, 0, false};
+    LineSpan line {0, 0, 0, false};
     qint64 feeds = 0;
     while (cursor.nextLine(&line))
         feeds += line.endsWithFeed;
@@ -201,7 +202,8 @@ QVector<LineSpan> FileSearch::linesHoldingAny(Piece &piece, const QVector<qint64
     return lines;
 }
 
-void FileSearch::consider(int codec, const LineSpan &line, const QString &decoded, const Piece &piece)
+void FileSearch::consider(int codec, const LineSpan &line, const QString &decoded,
+                          const Piece &piece)
 {
     const DeepPlan::Codec &entry = plan.codecs[size_t(codec)];
     const bool lastLine = piece.endsFile && line.end == piece.size;
@@ -212,7 +214,8 @@ void FileSearch::consider(int codec, const LineSpan &line, const QString &decode
     const auto found = claims.constFind(line.lineNo);
     if (found != claims.constEnd() && (found->final || !clean))
         return;
-    claims.insert(line.lineNo, Claim{codec, own[size_t(codec)] || clean, hitHeadOf(entry, plan.cs, text)});
+    claims.insert(line.lineNo,
+                  Claim {codec, own[size_t(codec)] || clean, hitHeadOf(entry, plan.cs, text)});
 }
 
 void FileSearch::searchByTable(int index, Piece &piece, const SingleByteCodec &table)
@@ -221,8 +224,8 @@ void FileSearch::searchByTable(int index, Piece &piece, const SingleByteCodec &t
     if (entry.tableNeedleKind == SingleByteCodec::Needle::NeverMatches)
         return;
     const QVector<LineSpan> lines = entry.tableNeedleKind == SingleByteCodec::Needle::Found
-                                        ? linesHolding(piece, entry.tableNeedle, 1)
-                                        : allLines(piece);
+            ? linesHolding(piece, entry.tableNeedle, 1)
+            : allLines(piece);
     const int lag = table.lag();
     for (const LineSpan &line : lines) {
         if (decided(line.lineNo))
@@ -230,7 +233,8 @@ void FileSearch::searchByTable(int index, Piece &piece, const SingleByteCodec &t
         const qint64 heldFrom = qMax<qint64>(0, line.start - lag);
         consider(index, line,
                  table.decode(piece.data + heldFrom, line.start - heldFrom)
-                     + table.decode(piece.data + line.start, qMax<qint64>(0, line.end - line.start - lag)),
+                         + table.decode(piece.data + line.start,
+                                        qMax<qint64>(0, line.end - line.start - lag)),
                  piece);
     }
 }
@@ -248,19 +252,22 @@ void FileSearch::searchByUnits(int index, Piece &piece)
         mark = unitBytes(0xFEFF, width, bigEndian);
     }
     const ByteNeedle &needle = entry.unitNeedles[bigEndian];
-    const QVector<LineSpan> lines =
-        needle.isEmpty() ? allLines(piece) : linesHolding(piece, needle, width);
+    const QVector<LineSpan> lines
+            = needle.isEmpty() ? allLines(piece) : linesHolding(piece, needle, width);
     for (const LineSpan &line : lines) {
         if (decided(line.lineNo))
             continue;
         // The units whose last byte lies in the line.
-        const qint64 first = qMax<qint64>(0, ((piece.offset + line.start) / width) * width - piece.offset);
-        const qint64 last = qMin<qint64>(piece.size, ((piece.offset + line.end) / width) * width - piece.offset);
+        const qint64 first
+                = qMax<qint64>(0, ((piece.offset + line.start) / width) * width - piece.offset);
+        const qint64 last = qMin<qint64>(
+                piece.size, ((piece.offset + line.end) / width) * width - piece.offset);
         if (last <= first)
             continue;
         const bool fileStart = piece.offset + first == 0;
-        QTextCodec::ConverterState state(fileStart || !mark.isEmpty() ? QTextCodec::DefaultConversion
-                                                                      : QTextCodec::IgnoreHeader);
+        QTextCodec::ConverterState state(fileStart || !mark.isEmpty()
+                                                 ? QTextCodec::DefaultConversion
+                                                 : QTextCodec::IgnoreHeader);
         QByteArray bytes = QByteArray::fromRawData(piece.data + first, int(last - first));
         if (!fileStart && !mark.isEmpty())
             bytes.prepend(mark);  // sets the byte order as the file's start did
@@ -275,7 +282,8 @@ void FileSearch::searchRestarting(int index, Piece &piece)
     QVector<LineSpan> lines;
     if (!entry.asciiAnchorMade) {
         entry.asciiAnchorMade = true;
-        entry.asciiAnchor = asciiAnchorFor(entry.text, plan.cs, entry.profile->lineRestart().asciiAnchored);
+        entry.asciiAnchor
+                = asciiAnchorFor(entry.text, plan.cs, entry.profile->lineRestart().asciiAnchored);
     }
     if (!entry.asciiAnchor.isEmpty()) {
         lines = linesHolding(piece, entry.asciiAnchor, 1);
@@ -297,7 +305,8 @@ void FileSearch::searchRestarting(int index, Piece &piece)
                 if (!table->isTrigger(uchar(b)) || !piece.present.has(uchar(b)))
                     continue;
                 // One offset per line is enough: go on after the line's end.
-                for (const char *p = piece.data; (p = static_cast<const char *>(memchr(p, b, size_t(end - p))));) {
+                for (const char *p = piece.data;
+                     (p = static_cast<const char *>(memchr(p, b, size_t(end - p))));) {
                     offsets.append(p - piece.data);
                     const void *feed = memchr(p, '\n', size_t(end - p));
                     p = feed ? static_cast<const char *>(feed) + 1 : end;
@@ -315,10 +324,12 @@ void FileSearch::searchRestarting(int index, Piece &piece)
     for (const LineSpan &line : qAsConst(lines)) {
         if (decided(line.lineNo))
             continue;
-        QTextCodec::ConverterState state(piece.offset + line.start == 0 ? QTextCodec::DefaultConversion
-                                                                         : QTextCodec::IgnoreHeader);
+        QTextCodec::ConverterState state(piece.offset + line.start == 0
+                                                 ? QTextCodec::DefaultConversion
+                                                 : QTextCodec::IgnoreHeader);
         consider(index, line,
-                 decodeInSteps(codec, piece.data + line.start, line.end - line.start, &state), piece);
+                 decodeInSteps(codec, piece.data + line.start, line.end - line.start, &state),
+                 piece);
     }
 }
 
@@ -338,8 +349,8 @@ void FileSearch::searchStream(int index, Piece &piece)
             if (cancelled(cancel))
                 return;
         }
-        const QString decoded =
-            decodeInSteps(codec, piece.data + line.start, line.end - line.start, state.get());
+        const QString decoded
+                = decodeInSteps(codec, piece.data + line.start, line.end - line.start, state.get());
         if (!decided(line.lineNo))
             consider(index, line, decoded, piece);
     }
@@ -372,12 +383,14 @@ void FileSearch::searchCodec(int index, Piece &piece)
 void FileSearch::searchPiece(const char *data, qint64 size, qint64 offset, qint64 firstLineNo,
                              bool endsFile)
 {
-    Piece piece{data, size, offset, firstLineNo, endsFile, ByteSet(), {}};
+    Piece piece {data, size, offset, firstLineNo, endsFile, ByteSet(), {}};
     piece.present.addAll(data, size);
     if (offset == 0) {
         for (const int width : {2, 4}) {
-            const bool littleMark = size >= width && unitBytes(0xFEFF, width, false) == QByteArray(data, width);
-            const bool bigMark = size >= width && unitBytes(0xFEFF, width, true) == QByteArray(data, width);
+            const bool littleMark
+                    = size >= width && unitBytes(0xFEFF, width, false) == QByteArray(data, width);
+            const bool bigMark
+                    = size >= width && unitBytes(0xFEFF, width, true) == QByteArray(data, width);
             fileMark[width == 4] = bigMark ? 1 : littleMark ? 0 : -1;
         }
         own.assign(plan.codecs.size(), false);
@@ -412,7 +425,7 @@ void FileSearch::appendHits(HitSink &hits, const QString &reportName) const
         converted.replace(QLatin1Char('\n'), QLatin1Char(' '));
         if (converted.size() > kMaxLineText)
             converted.resize(kMaxLineText);
-        hits.append(TFileInfo{reportName, item.first.second, entry.prefix + converted});
+        hits.append(TFileInfo {reportName, item.first.second, entry.prefix + converted});
     }
 }
 
@@ -432,7 +445,7 @@ qint64 readMore(ByteSource &source, QByteArray &buffer, qint64 max)
     return got;
 }
 
-} // namespace
+}  // namespace
 
 bool readsAsText(const QString &line)
 {
@@ -484,16 +497,16 @@ ByteNeedle unitNeedleFor(const QString &text, Qt::CaseSensitivity cs, int width,
         const bool bmp = point < 0x10000;
         const QString one = QString::fromUcs4(&point, 1);
         const bool searchable = (bmp || !bmpOnly)
-                             && (cs == Qt::CaseSensitive || (bmp && !utf8AnchorFor(one, cs).isEmpty()));
+                && (cs == Qt::CaseSensitive || (bmp && !utf8AnchorFor(one, cs).isEmpty()));
         if (!searchable) {
             run.clear();
             runMask.clear();
             continue;
         }
         const QByteArray units = width == 4 || bmp
-                                     ? unitBytes(point, width, bigEndian)
-                                     : unitBytes(QChar::highSurrogate(point), 2, bigEndian)
-                                           + unitBytes(QChar::lowSurrogate(point), 2, bigEndian);
+                ? unitBytes(point, width, bigEndian)
+                : unitBytes(QChar::highSurrogate(point), 2, bigEndian)
+                        + unitBytes(QChar::lowSurrogate(point), 2, bigEndian);
         QByteArray mask(units.size(), '\0');
         if (cs == Qt::CaseInsensitive && point < 0x80 && QChar(point).isLetter())
             mask[bigEndian ? width - 1 : 0] = 0x20;
@@ -521,7 +534,8 @@ ByteNeedle tailAnchorFor(QTextCodec *codec, const QString &text, Qt::CaseSensiti
     if (tail.isEmpty())
         return ByteNeedle();
     for (const QChar c : tail) {
-        if (cs == Qt::CaseInsensitive && (c.toUpper() != c || c.toLower() != c || c.toCaseFolded() != c))
+        if (cs == Qt::CaseInsensitive
+            && (c.toUpper() != c || c.toLower() != c || c.toCaseFolded() != c))
             return ByteNeedle();
     }
     const QByteArray whole = encodeText(codec, text.left(end));
@@ -565,7 +579,8 @@ bool DeepPlan::prepare(const QList<CodecPattern> &list, Qt::CaseSensitivity case
         codec.prefix = QLatin1Char('[') + QString::fromLatin1(codec.name) + QLatin1String("]\t");
         codec.profile = &CodecProfile::of(pattern.codec);
         if (codec.profile->table)
-            codec.tableNeedleKind = codec.profile->table->needleFor(pattern.text, cs, &codec.tableNeedle);
+            codec.tableNeedleKind
+                    = codec.profile->table->needleFor(pattern.text, cs, &codec.tableNeedle);
         if (codec.profile->differenceCoded)
             codec.tailAnchor = tailAnchorFor(pattern.codec, pattern.text, cs);
         if (codec.profile->fixedUnits) {
@@ -587,7 +602,7 @@ bool DeepPlan::prepare(const QList<CodecPattern> &list, Qt::CaseSensitivity case
 }
 
 void searchAllCodecs(const DeepPlan &plan, ByteSource &source, HitSink &hits,
-                const QString &reportName, const std::atomic_bool *cancel)
+                     const QString &reportName, const std::atomic_bool *cancel)
 {
     FileSearch search(plan, cancel);
     QByteArray piece;
@@ -606,7 +621,8 @@ void searchAllCodecs(const DeepPlan &plan, ByteSource &source, HitSink &hits,
         if (cut == 0)
             cut = size;  // a line longer than a piece
         if (cut > 0)
-            search.searchPiece(piece.constData(), cut, offset, firstLineNo, endsFile && cut == size);
+            search.searchPiece(piece.constData(), cut, offset, firstLineNo,
+                               endsFile && cut == size);
         if (endsFile && cut == size)
             break;
         firstLineNo += search.linesIn(piece.constData(), cut);

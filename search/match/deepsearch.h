@@ -3,8 +3,8 @@
 
 #include "bytesearch.h"
 #include "codecpattern.h"
-#include "singlebytecodec.h"
 #include "hitsink.h"
+#include "singlebytecodec.h"
 
 #include <QList>
 #include <QString>
@@ -24,18 +24,18 @@ public:
     struct Codec
     {
         QTextCodec *codec = nullptr;
-        QString text;     // the pattern's text for this codec
+        QString text;  // the pattern's text for this codec
         QByteArray name;
-        QString prefix;   // "[name]\t"
+        QString prefix;  // "[name]\t"
         const CodecProfile *profile = nullptr;
         SingleByteCodec::Needle tableNeedleKind = SingleByteCodec::Needle::NotByteSearchable;
-        ByteNeedle tableNeedle;    // for lines without trigger bytes
+        ByteNeedle tableNeedle;  // for lines without trigger bytes
         // The text's longest run of ASCII characters this codec decodes only
         // from their own bytes; made when first needed.
         mutable bool asciiAnchorMade = false;
         mutable ByteNeedle asciiAnchor;
-        ByteNeedle tailAnchor;     // difference-coded codecs: the text after its first letter
-        ByteNeedle unitNeedles[2]; // fixed units: the text in the little, big endian order
+        ByteNeedle tailAnchor;      // difference-coded codecs: the text after its first letter
+        ByteNeedle unitNeedles[2];  // fixed units: the text in the little, big endian order
     };
 
     // True when the plan was made for these patterns and this case rule.
@@ -58,7 +58,7 @@ public:
 // matches. Codecs are decoded only around the lines that may hold the text
 // where their profile allows it. Appends nothing once `cancel` is set.
 void searchAllCodecs(const DeepPlan &plan, ByteSource &source, HitSink &hits,
-                const QString &reportName, const std::atomic_bool *cancel);
+                     const QString &reportName, const std::atomic_bool *cancel);
 
 // The longest run of ASCII characters of `text` marked in `anchored` whose
 // case variants under `cs` are all ASCII and all marked, as bytes; empty
@@ -88,4 +88,4 @@ bool readsAsText(const QString &line);
 // carriage return before that (or at the end of the file), are dropped.
 QString lineWithoutEnd(QString decoded, bool endsFile);
 
-#endif // DEEPSEARCH_H
+#endif  // DEEPSEARCH_H

@@ -24,11 +24,9 @@ struct ByteOrderMark
 
 // Longest first: the UTF-32 LE mark begins with the UTF-16 LE one.
 const ByteOrderMark kMarks[] = {
-    {"\xFF\xFE\x00\x00", 4, "UTF-32LE"},
-    {"\x00\x00\xFE\xFF", 4, "UTF-32BE"},
-    {"\xEF\xBB\xBF", 3, "UTF-8"},
-    {"\xFF\xFE", 2, "UTF-16LE"},
-    {"\xFE\xFF", 2, "UTF-16BE"},
+        {"\xFF\xFE\x00\x00", 4, "UTF-32LE"}, {"\x00\x00\xFE\xFF", 4, "UTF-32BE"},
+        {"\xEF\xBB\xBF", 3, "UTF-8"},        {"\xFF\xFE", 2, "UTF-16LE"},
+        {"\xFE\xFF", 2, "UTF-16BE"},
 };
 
 FileEncoding encodingOf(QTextCodec *codec)
@@ -41,7 +39,7 @@ FileEncoding encodingOf(QTextCodec *codec)
     return found;
 }
 
-} // namespace
+}  // namespace
 
 bool isValidUtf8(const char *data, qint64 size, bool complete)
 {

@@ -21,4 +21,4 @@ FileEncoding detectFileEncoding(const char *data, qint64 size, bool complete);
 // cut by the end counts as valid unless `complete`.
 bool isValidUtf8(const char *data, qint64 size, bool complete);
 
-#endif // FILEENCODING_H
+#endif  // FILEENCODING_H

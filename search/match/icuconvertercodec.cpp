@@ -38,8 +38,7 @@ QByteArray unclaimedName(const char *converterName)
 
 // Runs one ICU conversion step into the free room of `out` until it needs no
 // more, doubling `out` whenever it fills up; `out` ends at what was written.
-template <typename Unit, typename Buffer, typename Step>
-void convertWithRoom(Buffer &out, Step step)
+template<typename Unit, typename Buffer, typename Step> void convertWithRoom(Buffer &out, Step step)
 {
     int written = 0;
     for (;;) {
@@ -55,7 +54,7 @@ void convertWithRoom(Buffer &out, Step step)
     out.resize(written);
 }
 
-} // namespace
+}  // namespace
 
 IcuConverterCodec::IcuConverterCodec(const QByteArray &converterName, const QByteArray &shownName)
     : converterName(converterName), shownName(shownName)

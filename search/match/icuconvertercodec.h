@@ -22,7 +22,8 @@ public:
 
 protected:
     QString convertToUnicode(const char *in, int length, ConverterState *state) const override;
-    QByteArray convertFromUnicode(const QChar *in, int length, ConverterState *state) const override;
+    QByteArray convertFromUnicode(const QChar *in, int length,
+                                  ConverterState *state) const override;
 
 private:
     IcuConverterCodec(const QByteArray &converterName, const QByteArray &shownName);
@@ -34,4 +35,4 @@ private:
     const QByteArray shownName;      // the first alias no other codec answers to
 };
 
-#endif // ICUCONVERTERCODEC_H
+#endif  // ICUCONVERTERCODEC_H

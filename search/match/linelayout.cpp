@@ -13,7 +13,7 @@ QByteArray unitBytes(uint value, int width, bool bigEndian)
 }
 
 LineCursor::LineCursor(const char *data, qint64 size, const LineLayout &layout, qint64 firstLineNo)
-    : data(data), size(size), layout(layout), current{firstLineNo - 1, 0, 0, true}
+    : data(data), size(size), layout(layout), current {firstLineNo - 1, 0, 0, true}
 {
 }
 
@@ -51,7 +51,7 @@ bool LineCursor::nextLine(LineSpan *line)
         return false;
     bool feed = false;
     const qint64 end = lineEnd(start, &feed);
-    current = LineSpan{current.lineNo + 1, start, end, feed};
+    current = LineSpan {current.lineNo + 1, start, end, feed};
     *line = current;
     return true;
 }
@@ -66,15 +66,15 @@ LineSpan LineCursor::lineHolding(qint64 offset)
         const qint64 from = current.end;
         const void *before = memrchr(data + from, layout.lineFeed, size_t(offset - from));
         const qint64 start = before ? static_cast<const char *>(before) - data + 1 : from;
-        const qint64 skipped = qint64(countByte(data + from, size_t(start - from), layout.lineFeed));
+        const qint64 skipped
+                = qint64(countByte(data + from, size_t(start - from), layout.lineFeed));
         bool feed = false;
         const qint64 end = lineEnd(start, &feed);
-        current = LineSpan{current.lineNo + skipped + 1, start, end, feed};
+        current = LineSpan {current.lineNo + skipped + 1, start, end, feed};
         return current;
     }
     LineSpan line = current;
-    while (nextLine(&line) && line.end <= offset) {
-    }
+    while (nextLine(&line) && line.end <= offset) { }
     return current;
 }
 
@@ -85,7 +85,7 @@ qint64 lastLineEnd(const char *data, qint64 size, const LineLayout &layout)
         return feed ? static_cast<const char *>(feed) - data + 1 : 0;
     }
     LineCursor cursor(data, size, layout, 1);
-    LineSpan line{0, 0, 0, false};
+    LineSpan line {0, 0, 0, false};
     qint64 end = 0;
     while (cursor.nextLine(&line)) {
         if (line.endsWithFeed)

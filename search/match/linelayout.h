@@ -15,7 +15,7 @@ struct LineLayout
     bool operator==(const LineLayout &other) const
     {
         return unitBytes == other.unitBytes && bigEndian == other.bigEndian
-            && lineFeed == other.lineFeed;
+                && lineFeed == other.lineFeed;
     }
     bool operator!=(const LineLayout &other) const { return !(*this == other); }
 };
@@ -60,4 +60,4 @@ private:
 // or 0 when no line does.
 qint64 lastLineEnd(const char *data, qint64 size, const LineLayout &layout);
 
-#endif // LINELAYOUT_H
+#endif  // LINELAYOUT_H

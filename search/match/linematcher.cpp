@@ -22,8 +22,7 @@ bool LineMatcher::headGrows(const QString &head, int *limit) const
 QString LineMatcher::headOf(const QString &line) const
 {
     int limit = headChars;
-    while (line.size() > limit && headGrows(line.left(limit), &limit)) {
-    }
+    while (line.size() > limit && headGrows(line.left(limit), &limit)) { }
     return line.left(limit);
 }
 

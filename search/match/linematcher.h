@@ -44,10 +44,10 @@ private:
     QString headText;
     int headLimit;
     bool headClosed = false;
-    QString carry;       // tail of the text seen so far that a match may still use
-    bool heldCr = false; // the line's last character so far is a '\r' not yet searched
+    QString carry;        // tail of the text seen so far that a match may still use
+    bool heldCr = false;  // the line's last character so far is a '\r' not yet searched
     qint64 length = 0;
     bool found = false;
 };
 
-#endif // LINEMATCHER_H
+#endif  // LINEMATCHER_H

@@ -20,7 +20,7 @@ bool isAsciiLetter(int b)
     return (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z');
 }
 
-} // namespace
+}  // namespace
 
 void ByteSet::addAll(const char *data, qint64 size)
 {

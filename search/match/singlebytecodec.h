@@ -55,4 +55,4 @@ private:
     int triggers = 0;
 };
 
-#endif // SINGLEBYTECODEC_H
+#endif  // SINGLEBYTECODEC_H

@@ -65,8 +65,8 @@ int skipLinesWithoutText(DecodedStream &in, const QString &text, Qt::CaseSensiti
     if (lastFeed < in.pos)
         return 0;
     const int hit = QStringRef(&in.buffer, in.pos, lastFeed - in.pos).indexOf(text, 0, cs);
-    const int stop = hit < 0 ? lastFeed + 1
-                             : in.buffer.lastIndexOf(QLatin1Char('\n'), in.pos + hit) + 1;
+    const int stop
+            = hit < 0 ? lastFeed + 1 : in.buffer.lastIndexOf(QLatin1Char('\n'), in.pos + hit) + 1;
     if (stop <= in.pos)
         return 0;
     const QChar *chars = in.buffer.constData();
@@ -75,7 +75,7 @@ int skipLinesWithoutText(DecodedStream &in, const QString &text, Qt::CaseSensiti
     return lines;
 }
 
-} // namespace
+}  // namespace
 
 void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUnicode,
                            const QString &text, Qt::CaseSensitivity cs, LineMatcher &matcher,

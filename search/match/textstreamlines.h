@@ -25,4 +25,4 @@ void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUni
                            const QString &text, Qt::CaseSensitivity cs, LineMatcher &matcher,
                            const std::atomic_bool *cancel, const LineHitHandler &onHit);
 
-#endif // TEXTSTREAMLINES_H
+#endif  // TEXTSTREAMLINES_H

@@ -61,8 +61,8 @@ public:
     Utf8LineScanner(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
                     const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
                     const std::atomic_bool *cancel, const LineHitHandler &onHit)
-        : source(source), text(text), cs(cs), anchor(anchor), longLines(longLines),
-          cancel(cancel), onHit(onHit), utf8(utf8Codec()), work(work)
+        : source(source), text(text), cs(cs), anchor(anchor), longLines(longLines), cancel(cancel),
+          onHit(onHit), utf8(utf8Codec()), work(work)
     {
         if (work.size() < kWorkBytes)
             work.resize(kWorkBytes);
@@ -133,11 +133,11 @@ private:
                 break;
             const size_t hit = pos + found;
             const void *before = memrchr(data + pos, '\n', hit - pos);
-            const size_t lineStart =
-                before ? size_t(static_cast<const char *>(before) - data) + 1 : pos;
+            const size_t lineStart
+                    = before ? size_t(static_cast<const char *>(before) - data) + 1 : pos;
             const void *after = memchr(data + hit, '\n', region - hit);
-            const size_t lineEnd =
-                after ? size_t(static_cast<const char *>(after) - data) + 1 : region;
+            const size_t lineEnd
+                    = after ? size_t(static_cast<const char *>(after) - data) + 1 : region;
             linesDone += countByte(data + counted, lineStart - counted, '\n');
             counted = lineStart;
             checkLine(lineStart, lineEnd, after != nullptr);
@@ -178,8 +178,8 @@ private:
         longLines.begin();
         for (;;) {
             const void *feed = memchr(work.data(), '\n', have);
-            const size_t take =
-                feed ? size_t(static_cast<const char *>(feed) - work.data()) + 1 : have;
+            const size_t take
+                    = feed ? size_t(static_cast<const char *>(feed) - work.data()) + 1 : have;
             QString piece = utf8->toUnicode(work.data(), int(take), &state);
             if (feed)
                 piece.chop(1);
@@ -209,12 +209,12 @@ private:
     QTextCodec *const utf8;
 
     std::vector<char> &work;
-    size_t have = 0;          // bytes held in work
-    qint64 workOffset = 0;    // file offset of work[0], always a line start
-    qint64 linesDone = 0;     // lines that end before work[0] or were counted
+    size_t have = 0;        // bytes held in work
+    qint64 workOffset = 0;  // file offset of work[0], always a line start
+    qint64 linesDone = 0;   // lines that end before work[0] or were counted
 };
 
-} // namespace
+}  // namespace
 
 ByteNeedle utf8AnchorFor(const QString &text, Qt::CaseSensitivity cs)
 {

@@ -24,4 +24,4 @@ void searchUtf8Lines(ByteSource &source, const QString &text, Qt::CaseSensitivit
                      const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
                      const std::atomic_bool *cancel, const LineHitHandler &onHit);
 
-#endif // UTF8LINES_H
+#endif  // UTF8LINES_H

@@ -20,10 +20,10 @@ Kind kindOf(int dirFd, const char *name, unsigned char type)
     if (type == DT_UNKNOWN) {
         if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
             return Kind::System;
-        type = S_ISDIR(info.st_mode) ? DT_DIR
-             : S_ISREG(info.st_mode) ? DT_REG
-             : S_ISLNK(info.st_mode) ? DT_LNK
-                                     : DT_FIFO;
+        type = S_ISDIR(info.st_mode)    ? DT_DIR
+                : S_ISREG(info.st_mode) ? DT_REG
+                : S_ISLNK(info.st_mode) ? DT_LNK
+                                        : DT_FIFO;
     }
     switch (type) {
     case DT_DIR:
@@ -41,7 +41,7 @@ Kind kindOf(int dirFd, const char *name, unsigned char type)
     }
 }
 
-} // namespace
+}  // namespace
 
 void sortLikeQDir(QVector<ListedEntry> &entries)
 {
@@ -56,7 +56,7 @@ void sortLikeQDir(QVector<ListedEntry> &entries)
     items.reserve(size_t(entries.size()));
     for (ListedEntry &entry : entries) {
         const QString key = entry.name.toLower();
-        items.push_back(Keyed{key, std::move(entry)});
+        items.push_back(Keyed {key, std::move(entry)});
     }
     // Names equal but for case compare as equal, so their order is whatever
     // std::sort makes of the readdir order, exactly as in QDir.
@@ -100,8 +100,8 @@ bool DirectoryLister::list(int folderFd, dev_t device, bool wantSubdirs, Directo
     return true;
 }
 
-void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char type,
-                               bool wantSubdirs, DirectoryListing *out, QByteArray &bytes) const
+void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char type, bool wantSubdirs,
+                               DirectoryListing *out, QByteArray &bytes) const
 {
     if (name[0] == '.')
         return;  // hidden, and "." and ".."
@@ -113,7 +113,7 @@ void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char typ
     if (kind == Kind::Directory || kind == Kind::LinkToDirectory) {
         if (wantSubdirs && !(kind == Kind::LinkToDirectory && out->procOrSysfs)) {
             decoded = decodePath(bytes);
-            out->subdirs.append(ListedEntry{decoded, bytes, true});
+            out->subdirs.append(ListedEntry {decoded, bytes, true});
         }
         if (kind == Kind::LinkToDirectory)
             return;
@@ -122,12 +122,12 @@ void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char typ
     if (names.accepts(bytes, decoded)) {
         if (decoded.isNull())
             decoded = decodePath(bytes);
-        out->matches.append(ListedEntry{decoded, bytes, isFolder});
+        out->matches.append(ListedEntry {decoded, bytes, isFolder});
     }
     if (kind == Kind::File && isArchiveName(bytes)) {
         if (decoded.isNull())
             decoded = decodePath(bytes);
-        out->archives.append(ListedEntry{decoded, bytes, false});
+        out->archives.append(ListedEntry {decoded, bytes, false});
     }
 }
 

@@ -35,7 +35,7 @@ struct ListedEntry
 // unknown type are looked at with stat.
 struct DirectoryListing
 {
-    bool procOrSysfs = false;     // links to folders are left out of subdirs here
+    bool procOrSysfs = false;       // links to folders are left out of subdirs here
     bool pseudoFileSystem = false;  // kernel files: never read as content
     QVector<ListedEntry> subdirs;
     QVector<ListedEntry> matches;
@@ -73,4 +73,4 @@ private:
 // std::sort, as QDir does, so that equal input gives an equal order.
 void sortLikeQDir(QVector<ListedEntry> &entries);
 
-#endif // DIRECTORYLISTER_H
+#endif  // DIRECTORYLISTER_H

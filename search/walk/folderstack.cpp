@@ -53,7 +53,7 @@ FolderStack::Entered FolderStack::adopt(const QByteArray &name, int fd, dev_t de
             return Entered::AlreadyOnDescent;
         }
     }
-    levels.push_back(Level{name, std::make_shared<UniqueFd>(fd), device, inode});
+    levels.push_back(Level {name, std::make_shared<UniqueFd>(fd), device, inode});
     ++openCount;
     makeRoom(levels.size() - 1);
     return Entered::Yes;

@@ -63,7 +63,7 @@ public:
 private:
     struct Level
     {
-        QByteArray name;  // relative to the level above; the path for the root
+        QByteArray name;               // relative to the level above; the path for the root
         std::shared_ptr<UniqueFd> fd;  // null while closed to make room
         dev_t device = 0;
         ino_t inode = 0;
@@ -77,4 +77,4 @@ private:
     int openCount = 0;
 };
 
-#endif // FOLDERSTACK_H
+#endif  // FOLDERSTACK_H

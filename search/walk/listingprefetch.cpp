@@ -11,9 +11,9 @@
 namespace {
 
 // Waits end in steps this long, so the walk goes on delivering meanwhile.
-constexpr std::chrono::milliseconds kWaitStep{5};
+constexpr std::chrono::milliseconds kWaitStep {5};
 
-} // namespace
+}  // namespace
 
 void PrefetchedFolder::read(int parentFd, const QByteArray &name, DirectoryLister &lister,
                             bool wantSubdirs)
@@ -65,8 +65,9 @@ ListingPrefetch::ListingPrefetch(WorkerPool &pool,
 void ListingPrefetch::pushLevel(const std::shared_ptr<UniqueFd> &folder,
                                 const QVector<ListedEntry> *subdirs)
 {
-    levels.push_back(Level{folder, subdirs,
-                           std::vector<std::shared_ptr<PrefetchedFolder>>(size_t(subdirs->size())), 0});
+    levels.push_back(Level {folder, subdirs,
+                            std::vector<std::shared_ptr<PrefetchedFolder>>(size_t(subdirs->size())),
+                            0});
 }
 
 void ListingPrefetch::popLevel()

@@ -43,7 +43,7 @@ private:
     // for it while it waits for them).
     void waitUntilDone(const std::function<void()> &whileWaiting);
 
-    std::atomic_bool claimed{false};
+    std::atomic_bool claimed {false};
     std::mutex mutex;
     std::condition_variable changed;
     bool done = false;  // guarded by mutex
@@ -85,7 +85,7 @@ private:
         std::weak_ptr<UniqueFd> folder;
         const QVector<ListedEntry> *subdirs;
         std::vector<std::shared_ptr<PrefetchedFolder>> ahead;
-        int next = 0;               // the subfolder the walk enters next
+        int next = 0;  // the subfolder the walk enters next
     };
     void submit(Level &level, const std::shared_ptr<UniqueFd> &parent, int index);
 
@@ -97,7 +97,7 @@ private:
     const std::atomic_bool *cancel;
     std::vector<Level> levels;
     int kept = 0;                 // given to the workers and not yet taken
-    std::atomic_int reading{0};   // given to the workers and not yet read
+    std::atomic_int reading {0};  // given to the workers and not yet read
 };
 
-#endif // LISTINGPREFETCH_H
+#endif  // LISTINGPREFETCH_H

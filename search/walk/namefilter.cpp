@@ -51,7 +51,7 @@ QRegularExpression expressionFor(const QString &pattern)
                               QRegularExpression::CaseInsensitiveOption);
 }
 
-} // namespace
+}  // namespace
 
 bool NameFilter::isValidPattern(const QString &pattern)
 {

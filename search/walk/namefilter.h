@@ -40,4 +40,4 @@ private:
     QList<QRegularExpression> regexps;
 };
 
-#endif // NAMEFILTER_H
+#endif  // NAMEFILTER_H

@@ -10,26 +10,26 @@ namespace {
 constexpr unsigned long kProc = 0x9fa0;
 constexpr unsigned long kSysfs = 0x62656572;
 constexpr unsigned long kPseudo[] = {
-    kProc, kSysfs,
-    0x64626720,  // debugfs
-    0x74726163,  // tracefs
-    0x27e0eb,    // cgroup
-    0x63677270,  // cgroup2
-    0x73636673,  // securityfs
-    0xf97cff8c,  // selinuxfs
-    0x43415d53,  // smackfs
-    0x6165676c,  // pstore
-    0xde5e81e4,  // efivarfs
-    0xcafe4a11,  // bpf
-    0x62656570,  // configfs
-    0x65735543,  // fusectl
-    0x42494e4d,  // binfmt_misc
-    0x1cd1,      // devpts
-    0x19800202,  // mqueue
-    0x6e736673,  // nsfs
-    0x50495045,  // pipefs
-    0x534f434b,  // sockfs
-    0x09041934,  // anon_inode_fs
+        kProc,      kSysfs,
+        0x64626720,  // debugfs
+        0x74726163,  // tracefs
+        0x27e0eb,    // cgroup
+        0x63677270,  // cgroup2
+        0x73636673,  // securityfs
+        0xf97cff8c,  // selinuxfs
+        0x43415d53,  // smackfs
+        0x6165676c,  // pstore
+        0xde5e81e4,  // efivarfs
+        0xcafe4a11,  // bpf
+        0x62656570,  // configfs
+        0x65735543,  // fusectl
+        0x42494e4d,  // binfmt_misc
+        0x1cd1,      // devpts
+        0x19800202,  // mqueue
+        0x6e736673,  // nsfs
+        0x50495045,  // pipefs
+        0x534f434b,  // sockfs
+        0x09041934,  // anon_inode_fs
 };
 
 bool isPseudoType(unsigned long type)
@@ -41,7 +41,7 @@ bool isPseudoType(unsigned long type)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 bool isPseudoFileSystemOf(const char *path)
 {

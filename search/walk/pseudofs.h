@@ -18,4 +18,4 @@ struct FileSystemKind
 };
 FileSystemKind fileSystemKindAt(int fd);
 
-#endif // PSEUDOFS_H
+#endif  // PSEUDOFS_H

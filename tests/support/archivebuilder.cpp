@@ -88,7 +88,7 @@ QStringList topLevelNames(const ArchiveBuilder::Members &members)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 QString ArchiveBuilder::write(const QString &path, const Members &members)
 {
@@ -99,7 +99,7 @@ QString ArchiveBuilder::write(const QString &path, const Members &members)
         QStringList files;
         for (const auto &member : members)
             files << QString::fromUtf8(member.first);
-        runTool(QStringLiteral("gcab"), QStringList{"-c", "-z", path} + files, tree.path());
+        runTool(QStringLiteral("gcab"), QStringList {"-c", "-z", path} + files, tree.path());
         return path;
     }
     archive *a = archive_write_new();
@@ -114,9 +114,11 @@ QString ArchiveBuilder::write(const QString &path, const Members &members)
         archive_entry_set_size(entry, folder ? 0 : member.second.size());
         archive_entry_set_mtime(entry, 1700000000, 0);
         check(archive_write_header(a, entry), a, path);
-        if (!folder && archive_write_data(a, member.second.constData(), size_t(member.second.size()))
-                           != member.second.size())
-            qFatal("ArchiveBuilder: cannot write %s into %s", member.first.constData(), qPrintable(path));
+        if (!folder
+            && archive_write_data(a, member.second.constData(), size_t(member.second.size()))
+                    != member.second.size())
+            qFatal("ArchiveBuilder: cannot write %s into %s", member.first.constData(),
+                   qPrintable(path));
         archive_entry_free(entry);
     }
     check(archive_write_close(a), a, path);
@@ -131,9 +133,9 @@ QString ArchiveBuilder::writeEncrypted7z(const QString &path, const Members &mem
     QTemporaryDir tree;
     writeTree(tree.path(), members);
     runTool(QStringLiteral("7z"),
-            QStringList{"a", "-bd", "-p" + QString::fromUtf8(password),
-                        headers ? "-mhe=on" : "-mhe=off", path}
-                + topLevelNames(members),
+            QStringList {"a", "-bd", "-p" + QString::fromUtf8(password),
+                         headers ? "-mhe=on" : "-mhe=off", path}
+                    + topLevelNames(members),
             tree.path());
     return path;
 }

@@ -24,4 +24,4 @@ public:
                                     const QByteArray &password, bool headers);
 };
 
-#endif // ARCHIVEBUILDER_H
+#endif  // ARCHIVEBUILDER_H

@@ -33,4 +33,4 @@ private:
     QMessageBox::StandardButton boxDefault = QMessageBox::NoButton;
 };
 
-#endif // MESSAGEBOXANSWERER_H
+#endif  // MESSAGEBOXANSWERER_H

@@ -17,7 +17,8 @@ namespace {
 
 // A session bus that anyone on the machine's account may use, and that
 // starts only the services of its own folder (no desktop's file manager).
-const char busConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+const char busConfig[]
+        = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>session</type>
@@ -34,10 +35,11 @@ const char busConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bu
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            && file.write(bytes) == bytes.size();
 }
 
-} // namespace
+}  // namespace
 
 PrivateSessionBus::PrivateSessionBus()
 {
@@ -87,21 +89,22 @@ PrivateSessionBus::~PrivateSessionBus()
 
 bool PrivateSessionBus::addActivatableService(const QString &name, const QString &command)
 {
-    const QByteArray entry = "[D-BUS Service]\nName=" + name.toUtf8() + "\nExec=" + command.toUtf8() + '\n';
+    const QByteArray entry
+            = "[D-BUS Service]\nName=" + name.toUtf8() + "\nExec=" + command.toUtf8() + '\n';
     return writeFile(dir.filePath(QStringLiteral("services/%1.service").arg(name)), entry)
-        && reloadConfig();
+            && reloadConfig();
 }
 
 bool PrivateSessionBus::removeActivatableService(const QString &name)
 {
     return QFile::remove(dir.filePath(QStringLiteral("services/%1.service").arg(name)))
-        && reloadConfig();
+            && reloadConfig();
 }
 
 bool PrivateSessionBus::reloadConfig()
 {
     const QDBusMessage reload = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
     return QDBusConnection::sessionBus().call(reload).type() == QDBusMessage::ReplyMessage;
 }

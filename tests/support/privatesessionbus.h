@@ -32,4 +32,4 @@ private:
     qint64 pid = 0;
 };
 
-#endif // PRIVATESESSIONBUS_H
+#endif  // PRIVATESESSIONBUS_H

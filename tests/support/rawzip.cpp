@@ -18,7 +18,7 @@ quint32 crcOf(const QByteArray &bytes)
                          uInt(bytes.size())));
 }
 
-} // namespace
+}  // namespace
 
 QByteArray rawZip(const QList<RawZipEntry> &entries)
 {

@@ -10,14 +10,14 @@
 struct RawZipEntry
 {
     RawZipEntry() = default;
-    RawZipEntry(const QByteArray &name, const QByteArray &data) : name(name), data(data) {}
+    RawZipEntry(const QByteArray &name, const QByteArray &data) : name(name), data(data) { }
 
     QByteArray name;        // the central directory's name bytes
     QByteArray data;        // stored, not compressed
     QByteArray localName;   // the local header's name; null: the same as `name`
     bool utf8Flag = false;  // general purpose flag bit 11
     QByteArray centralExtra;
-    int sameDataAs = -1;    // >= 0: point at that earlier entry's local header and data
+    int sameDataAs = -1;      // >= 0: point at that earlier entry's local header and data
     bool zip64Sizes = false;  // sizes marked 0xFFFFFFFF, their values in ZIP64 fields
 };
 
@@ -28,4 +28,4 @@ QByteArray rawZip(const QList<RawZipEntry> &entries);
 // CRC-32 of `crcOf` (the raw name it stands for, or a stale one).
 QByteArray unicodePathExtra(const QByteArray &utf8Name, const QByteArray &crcOf);
 
-#endif // RAWZIP_H
+#endif  // RAWZIP_H

@@ -53,7 +53,7 @@ struct Match
     QString line;
 };
 
-} // namespace
+}  // namespace
 
 QList<TFileInfo> referenceNormal(const QString &path, const QString &text, Qt::CaseSensitivity cs,
                                  const QString &reportName)
@@ -68,7 +68,7 @@ QList<TFileInfo> referenceNormal(const QString &path, const QString &text, Qt::C
         const QString line = stream.readLine();
         ++lineNo;
         if (line.indexOf(text, 0, cs) != -1)
-            hits.append(TFileInfo{reportName, lineNo, cut80(line)});
+            hits.append(TFileInfo {reportName, lineNo, cut80(line)});
     }
     return hits;
 }
@@ -97,7 +97,7 @@ QList<TFileInfo> referenceDeep(const QString &path, const QList<CodecPattern> &p
             if ((feed || n == lines.size() - 1) && line.endsWith(QLatin1Char('\r')))
                 line.chop(1);
             if (line.indexOf(patterns[i].text, 0, cs) != -1)
-                matches[n + 1].append(Match{i, !hasReplacement(line), line});
+                matches[n + 1].append(Match {i, !hasReplacement(line), line});
         }
     }
 
@@ -135,9 +135,9 @@ QList<TFileInfo> referenceDeep(const QString &path, const QList<CodecPattern> &p
         QString converted;
         convertThroughCodecs(it->line, codec, converted, QTextCodec::codecForName("gb18030"));
         converted.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        hits.append(TFileInfo{reportName, it.key().second,
-                              QLatin1Char('[') + QString::fromLatin1(codec->name())
-                                  + QLatin1String("]\t") + cut80(converted)});
+        hits.append(TFileInfo {reportName, it.key().second,
+                               QLatin1Char('[') + QString::fromLatin1(codec->name())
+                                       + QLatin1String("]\t") + cut80(converted)});
     }
     return hits;
 }

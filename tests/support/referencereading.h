@@ -21,9 +21,10 @@ QList<TFileInfo> referenceNormal(const QString &path, const QString &text, Qt::C
 // that matches, else by the first codec whose decoding of it holds no
 // replacement character, else by the first that matches.
 QList<TFileInfo> referenceDeep(const QString &path, const QList<CodecPattern> &patterns,
-                               Qt::CaseSensitivity cs, const QString &reportName = QStringLiteral("f"));
+                               Qt::CaseSensitivity cs,
+                               const QString &reportName = QStringLiteral("f"));
 
 // "line:text" of each hit, joined with " | ", for failure messages.
 QString describeHits(const QList<TFileInfo> &hits);
 
-#endif // REFERENCEREADING_H
+#endif  // REFERENCEREADING_H

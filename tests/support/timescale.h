@@ -13,4 +13,4 @@ constexpr int kTimeScale = 5;
 constexpr int kTimeScale = 1;
 #endif
 
-#endif // TIMESCALE_H
+#endif  // TIMESCALE_H

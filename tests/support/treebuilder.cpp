@@ -37,13 +37,14 @@ void removeContents(int fd)
     closedir(dir);
 }
 
-} // namespace
+}  // namespace
 
 TreeBuilder::TreeBuilder() = default;
 
 TreeBuilder::~TreeBuilder()
 {
-    const int fd = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd
+            = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         removeContents(fd);
         ::close(fd);
@@ -130,7 +131,9 @@ QByteArray TreeBuilder::deepFile(const QByteArray &folder, int depth, const QByt
         fd = inner;
         relative += folder + '/';
     }
-    const int file = fd < 0 ? -1 : ::openat(fd, name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int file = fd < 0
+            ? -1
+            : ::openat(fd, name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (file < 0 || ::write(file, bytes.constData(), size_t(bytes.size())) != bytes.size())
         qFatal("TreeBuilder: cannot write %s at depth %d", name.constData(), depth);
     ::close(file);

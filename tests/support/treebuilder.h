@@ -43,4 +43,4 @@ private:
     QTemporaryDir dir;
 };
 
-#endif // TREEBUILDER_H
+#endif  // TREEBUILDER_H

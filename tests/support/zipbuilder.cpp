@@ -40,7 +40,8 @@ void ZipBuilder::finish()
 ZipBuilder &ZipBuilder::add(const QByteArray &name, const QByteArray &data)
 {
     begin(name);
-    if (!data.isEmpty() && zipWriteInFileInZip(zip, data.constData(), unsigned(data.size())) != ZIP_OK)
+    if (!data.isEmpty()
+        && zipWriteInFileInZip(zip, data.constData(), unsigned(data.size())) != ZIP_OK)
         qFatal("ZipBuilder: cannot write %s", name.constData());
     finish();
     return *this;

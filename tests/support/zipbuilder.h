@@ -29,4 +29,4 @@ private:
     void *zip = nullptr;
 };
 
-#endif // ZIPBUILDER_H
+#endif  // ZIPBUILDER_H
