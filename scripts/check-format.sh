@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Fails when a tracked C++ file differs from what clang-format makes of it,
+# and names the files. `scripts/check-format.sh --fix` formats them instead.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+"./scripts/install-deps.sh" clang-format
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+if [ "${1:-}" = --fix ]; then
+  clang-format -i "${files[@]}"
+  exit 0
+fi
+bad=()
+for f in "${files[@]}"; do
+  clang-format --dry-run -Werror "$f" >/dev/null 2>&1 || bad+=("$f")
+done
+if [ ${#bad[@]} -gt 0 ]; then
+  printf 'not formatted (scripts/check-format.sh --fix): %s\n' "${bad[@]}" >&2
+  exit 1
+fi
