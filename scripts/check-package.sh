@@ -12,8 +12,10 @@ deb=${1:?usage: check-package.sh PACKAGE.deb}
 contents=$(mktemp -d)
 trap 'rm -rf "$contents"' EXIT
 dpkg-deb -x "$deb" "$contents"
-for entry in "$contents"/usr/share/applications/*.desktop; do
-  echo "desktop-file-validate $(basename "$entry")"
+# The menu entry and Thunar's Send To entry. The KDE service menu is a
+# Type=Service file, a type desktop-file-validate does not know.
+for entry in "$contents"/usr/share/applications/*.desktop "$contents"/usr/share/Thunar/sendto/*.desktop; do
+  echo "desktop-file-validate ${entry#"$contents"/}"
   desktop-file-validate "$entry"
 done
 for metadata in "$contents"/usr/share/metainfo/*.metainfo.xml; do

@@ -9,7 +9,7 @@ packages=(
   qtbase5-dev qt5-style-plugins libqt5dbus5
   libminizip-dev zlib1g-dev libarchive-dev libicu-dev libuchardet-dev
   p7zip-full gcab locales valgrind
-  qttranslations5-l10n
+  qttranslations5-l10n xdg-utils desktop-file-utils
   xvfb xauth xclip fonts-wqy-microhei
 )
 packages+=("$@")

@@ -44,7 +44,7 @@ Version: $version
 Architecture: $arch
 Maintainer: The Velto authors <velto-search@example.org>
 Installed-Size: $(du -sk --exclude=DEBIAN "$stage" | cut -f1)
-Depends: $shlibs, qttranslations5-l10n
+Depends: $shlibs, qttranslations5-l10n, xdg-utils
 Recommends: qt5-style-plugins
 Section: utils
 Priority: optional
