@@ -1,4 +1,5 @@
 #include "appdirs.h"
+#include "codecs.h"
 #include "localtimezone.h"
 #include "mainwindow.h"
 #include "singleinstance.h"
@@ -7,6 +8,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTextCodec>
+
+#include <cstdio>
+
+namespace {
+
+void say(const QString &text)
+{
+    std::fprintf(stderr, "velto-search: %s\n", qPrintable(text));
+}
+
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -14,21 +27,47 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Lets the desktop match the windows to the installed desktop entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.velto"));
+    // Folder names in the locale's own encoding, as velto-find reads them.
+    QTextCodec::setCodecForLocale(localeCodec());
     SingleInstance instance(QCoreApplication::applicationFilePath(), SingleInstance::currentUser());
     const QString allDrives = allDrivesList();
+    const QStringList folders = startFolders(argc, argv);
 
     // Every relative path of the program (the hand-over file, a relative
     // argument, a typed directory) resolves against its own folder.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     stampHandOverFile(handOverFile(), QDateTime::currentDateTime());
-    if (instance.isRunning())
-        return 0;  // the running instance sees the hand-over file change
+    const bool running = instance.isRunning();
+    if (!instance.failure().isEmpty()) {
+        say(QStringLiteral("cannot start: %1.").arg(instance.failure()));
+        return 1;
+    }
+    const QString unusable = unusableStartFolder(folders);
+    const QString refusal
+            = QCoreApplication::translate("MainWindow", "目录名:%1 不存在").arg(unusable);
+    if (running) {
+        // The running window takes the folders, or says why it does not.
+        const bool handedOver = instance.sendMessage(startFoldersMessage(folders));
+        if (!handedOver && !folders.isEmpty())
+            say(QStringLiteral("the running window did not answer; the folders were not handed "
+                               "over."));
+        if (!unusable.isNull())
+            say(refusal);
+        return unusable.isNull() && (handedOver || folders.isEmpty()) ? 0 : 2;
+    }
+    if (!unusable.isNull())
+        say(refusal);
 
     installStyleAndCodecs();
     installQtTranslations();
     MainWindow window;
-    window.initTargetDir(initialDirectoryList(QCoreApplication::arguments().value(1), allDrives));
+    window.initTargetDir(folders.isEmpty() ? allDrives : QString());
+    window.takeStartFolders(folders);
     instance.setActivationWindow(&window, true);
+    QObject::connect(&instance, &SingleInstance::messageReceived, &window,
+                     [&window](const QByteArray &message) {
+                         window.takeStartFolders(startFoldersInMessage(message));
+                     });
 
     // Test seams: report show/hide on stdout; start with the window hidden,
     // as if sent to the tray.

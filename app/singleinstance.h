@@ -1,6 +1,7 @@
 #ifndef SINGLEINSTANCE_H
 #define SINGLEINSTANCE_H
 
+#include <QByteArray>
 #include <QLockFile>
 #include <QObject>
 #include <QPointer>
@@ -12,8 +13,10 @@ class QWidget;
 // One running instance per program copy and user. The first instance holds a
 // lock file and listens on a local socket; both are named after the
 // executable's canonical path and the user, so copies in other folders never
-// see each other. A lock left by a killed instance is taken over (QLockFile
-// recognises the dead process) and its leftover socket is removed.
+// see each other, and both live in a folder only the user may enter
+// (privatefolder.h), so nobody else can block or reach them. A lock left by a
+// killed instance is taken over (QLockFile recognises the dead process) and
+// its leftover socket is removed.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -23,13 +26,22 @@ public:
     SingleInstance(const QString &executablePath, const QString &user, QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // True when another instance of this copy holds the lock. The first call
-    // that finds none takes the lock and starts listening for messages.
+    // True when another live instance of this copy holds the lock. The first
+    // call that finds none takes the lock and starts listening for messages.
+    // False as well when the lock cannot be taken for any other reason (no
+    // private folder, a lock file no running instance wrote): then failure()
+    // says why, and this start may be neither the first nor a later one.
     bool isRunning();
+    QString failure() const { return failureText; }
 
     // With `activateOnMessage`, any message that arrives on the local socket
-    // restores, raises and activates `window`.
+    // restores, shows, raises and activates `window`.
     void setActivationWindow(QWidget *window, bool activateOnMessage);
+
+    // A later start: hands `message` to the running instance, which emits
+    // messageReceived with it. Waits at most `timeoutMs` for the instance to
+    // listen (it may be starting). Returns whether the message went out.
+    bool sendMessage(const QByteArray &message, int timeoutMs = 3000);
 
     // The name shared by the lock file and the local socket.
     static QString identifier(const QString &executablePath, const QString &user);
@@ -38,11 +50,18 @@ public:
     // The account running this process.
     static QString currentUser();
 
+signals:
+    // A whole message of a later start: everything it wrote before it closed
+    // the connection.
+    void messageReceived(const QByteArray &message);
+
 private:
     void acceptConnections();
     void activateWindow();
+    bool ownerIsAlive();
 
     QString id;
+    QString failureText;
     QLockFile lock;
     bool decided = false;
     bool otherRunning = false;

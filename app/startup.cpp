@@ -2,10 +2,11 @@
 
 #include "codecs.h"
 #include "nofollowwrite.h"
+#include "pathcodec.h"
+#include "searchinput.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLocale>
 #include <QStyle>
 #include <QStyleFactory>
@@ -28,17 +29,70 @@ bool writeShowNowFile(const QString &path, const QDateTime &when)
 
 void stampHandOverFile(const HandOverFile &file, const QDateTime &when)
 {
-    if (!file.passedOverLink.isEmpty())
-        std::fprintf(stderr, "%s: %s is a link and is not followed; the hand-over file is %s\n",
+    if (!file.passedOver.isEmpty())
+        std::fprintf(stderr, "%s: %s %s; the hand-over file is %s\n",
                      qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(QDir::toNativeSeparators(file.passedOverLink)),
+                     qPrintable(QDir::toNativeSeparators(file.passedOver)), qPrintable(file.why),
                      qPrintable(QDir::toNativeSeparators(file.path)));
     writeShowNowFile(file.path, when);
 }
 
-QString initialDirectoryList(const QString &argument, const QString &allDrives)
+QStringList startFolders(int argc, const char *const argv[])
 {
-    return QFileInfo(argument).isDir() ? argument : allDrives;
+    QStringList folders;
+    for (int i = 1; i < argc; ++i)
+        folders << decodePath(QByteArray(argv[i]));
+    return folders;
+}
+
+QString unusableStartFolder(const QStringList &folders)
+{
+    for (const QString &folder : folders) {
+        if (!isExistingFolder(folder))
+            return folder;
+    }
+    return QString();
+}
+
+namespace {
+
+// A start's message: this line, then each folder as its length (32 bits,
+// big-endian) and its bytes.
+const QByteArray startMessageHeader("velto start 1\n");
+
+}  // namespace
+
+QByteArray startFoldersMessage(const QStringList &folders)
+{
+    QByteArray message = startMessageHeader;
+    for (const QString &folder : folders) {
+        const QByteArray bytes = encodePath(folder);
+        const quint32 size = quint32(bytes.size());
+        for (int shift = 24; shift >= 0; shift -= 8)
+            message += char((size >> shift) & 0xFF);
+        message += bytes;
+    }
+    return message;
+}
+
+QStringList startFoldersInMessage(const QByteArray &message)
+{
+    QStringList folders;
+    if (!message.startsWith(startMessageHeader))
+        return folders;
+    for (int at = startMessageHeader.size(); at < message.size();) {
+        if (message.size() - at < 4)
+            return {};
+        quint32 size = 0;
+        for (int i = 0; i < 4; ++i)
+            size = (size << 8) | quint8(message.at(at + i));
+        at += 4;
+        if (size > quint32(message.size() - at))
+            return {};
+        folders << decodePath(message.mid(at, int(size)));
+        at += int(size);
+    }
+    return folders;
 }
 
 QTranslator *installQtTranslations(const QString &folder)

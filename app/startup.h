@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLibraryInfo>
 #include <QString>
+#include <QStringList>
 
 class QTranslator;
 
@@ -20,13 +21,25 @@ QString showNowStamp(const QDateTime &when);
 bool writeShowNowFile(const QString &path, const QDateTime &when);
 
 // Stamps the program's hand-over file `file` (see handOverFile()), and says
-// in one line on standard error when a link stood in its usual place.
+// in one line on standard error what stood in its usual place when that was
+// passed over.
 void stampHandOverFile(const HandOverFile &file, const QDateTime &when);
 
-// The initial list of start directories: `argument` unchanged when it names a
-// directory (relative names resolve against the working directory), else
-// `allDrives`.
-QString initialDirectoryList(const QString &argument, const QString &allDrives);
+// The start folders given on the command line: every argument after the
+// program's name, each one folder whatever its characters (a ";", bytes that
+// are not text in the locale's encoding), kept exactly as pathcodec.h does.
+QStringList startFolders(int argc, const char *const argv[]);
+
+// The first of `folders` that is not an existing folder (relative names
+// resolve against the working directory), or a null string when all are.
+// Such a folder is refused, never replaced by another.
+QString unusableStartFolder(const QStringList &folders);
+
+// The start folders as a later start hands them to the running window over
+// the single-instance channel, and back. An empty list only wakes the window;
+// a message that is no such list reads as an empty one.
+QByteArray startFoldersMessage(const QStringList &folders);
+QStringList startFoldersInMessage(const QByteArray &message);
 
 // Loads Qt's own texts in Chinese (standard buttons, the file and folder
 // dialogs) from `folder`, so that they match the form, and installs them.

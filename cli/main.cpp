@@ -1,5 +1,6 @@
 #include "codecs.h"
 #include "options.h"
+#include "pathcodec.h"
 #include "searchrun.h"
 
 #include <QCoreApplication>
@@ -20,10 +21,15 @@ int main(int argc, char *argv[])
     // where Qt takes a GBK or Shift_JIS locale for UTF-8.
     QTextCodec::setCodecForLocale(localeCodec());
 
+    // Each argument in the exact form pathcodec.h keeps, so that a folder
+    // whose name is not text in the locale's encoding is that folder.
     QList<QByteArray> rawArguments;
-    for (int i = 0; i < argc; ++i)
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
         rawArguments.append(QByteArray(argv[i]));
-    const ParsedArguments parsed = parseArguments(app.arguments(), rawArguments);
+        arguments.append(decodePath(rawArguments.last()));
+    }
+    const ParsedArguments parsed = parseArguments(arguments, rawArguments);
     switch (parsed.outcome) {
     case ParseOutcome::Help:
     case ParseOutcome::Version:
@@ -33,7 +39,8 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(parsed.message), stderr);
         return 2;
     case ParseOutcome::MissingDirectory:
-        std::fprintf(stderr, "%s\n", qPrintable(parsed.message));
+        // The folder as the bytes it was given, whatever the locale makes of them.
+        std::fprintf(stderr, "%s\n", encodePath(parsed.message).constData());
         return 2;
     case ParseOutcome::Search:
         break;

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "codecs.h"
+#include "pathcodec.h"
 #include "searchinput.h"
 
 #include <QCommandLineParser>
@@ -122,7 +123,7 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
     SearchRequest &request = parsed.request;
     request.text = parser.value(contentOption);
     if (!rawArguments.isEmpty() && !request.text.isEmpty()
-        && !cameCleanly(request.text, rawArguments))
+        && (hasUndecodedBytes(request.text) || !cameCleanly(request.text, rawArguments)))
         return refusedRequest(
                 QStringLiteral("the content text is not valid %1, the encoding of the locale.")
                         .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
@@ -169,14 +170,13 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
     if (parts.isEmpty())
         parts << QString();
     for (const QString &part : parts) {
-        const QDir dir(part);
-        if (!dir.exists()) {
+        if (!isExistingFolder(part)) {
             parsed.outcome = ParseOutcome::MissingDirectory;
             parsed.message
                     = QCoreApplication::translate("MainWindow", "目录名:%1 不存在").arg(part);
             return parsed;
         }
-        request.dirs << dir;
+        request.dirs << startFolder(part);
     }
     parsed.outcome = ParseOutcome::Search;
     return parsed;

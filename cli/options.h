@@ -35,9 +35,11 @@ struct ParsedArguments
     QString message;  // the text for stdout (help, version) or stderr (errors)
 };
 
-// Reads the arguments (program name first) by the rules of the window's form:
-// name patterns split at ";" and trimmed, "*" when only a content text is
-// given, directories split at ";" keeping empty parts, each checked to exist.
+// Reads the arguments (program name first; decoded as pathcodec.h does, so
+// that a DIR keeps its exact bytes) by the rules of the window's form: name
+// patterns split at ";" and trimmed, "*" when only a content text is given,
+// the --dirs text split at ";" keeping empty parts, each DIR one folder
+// whatever its characters, every folder checked to exist.
 // `rawArguments`, the same arguments as bytes, show whether the content text
 // decoded cleanly in the locale codec: a text that did not is a usage error,
 // as it would search for replacement characters.

@@ -9,7 +9,11 @@
 #include <QTemporaryFile>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
+
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -24,18 +28,37 @@ bool canCreateFilesIn(const QString &dir)
     return probe.open();
 }
 
-// A name that leads to a file another name also leads to: writing through it
-// would change that other file.
-bool isLink(const QString &path)
+// Why the hand-over file at `path` must not be used, or an empty string when
+// it may: a name that leads to a file another name also leads to (writing
+// through it would change that other file), or a file another user could
+// write or own (who could then wake the window, or have us write theirs).
+// Asked of the opened file, so that what is checked is what is there.
+QString handOverProblem(const QString &path)
 {
-    if (QFileInfo(path).isSymLink())
-        return true;
-#ifndef Q_OS_WIN
-    struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)
-            && info.st_nlink > 1;
+#ifdef Q_OS_WIN
+    return QFileInfo(path).isSymLink() ? QStringLiteral("is a link and is not followed")
+                                       : QString();
 #else
-    return false;
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return QString();  // made by the first stamp, the user's own
+        return errno == ELOOP ? QStringLiteral("is a link and is not followed")
+                              : QStringLiteral("cannot be opened");
+    }
+    struct stat info;
+    const bool examined = ::fstat(fd, &info) == 0;
+    ::close(fd);
+    if (!examined || !S_ISREG(info.st_mode))
+        return QStringLiteral("is not a plain file");
+    if (info.st_nlink > 1)
+        return QStringLiteral("is a link and is not followed");
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("belongs to another user");
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return QStringLiteral("can be written by other users");
+    return QString();
 #endif
 }
 
@@ -59,13 +82,15 @@ QString perUserDirFor(const QString &programDir)
     return dir;
 }
 
-// "shownow.cmd" in `dir`, or in the per-user folder when a link stands there.
+// "shownow.cmd" in `dir`, or in the per-user folder when the one there must
+// not be used.
 HandOverFile handOverFileIn(const QString &dir, const QString &programDir)
 {
     const QString path = dir + QLatin1Char('/') + handOverName;
-    if (!isLink(path))
-        return {path, QString()};
-    return {perUserDirFor(programDir) + QLatin1Char('/') + handOverName, path};
+    const QString problem = handOverProblem(path);
+    if (problem.isEmpty())
+        return {path, QString(), QString()};
+    return {perUserDirFor(programDir) + QLatin1Char('/') + handOverName, path, problem};
 }
 
 }  // namespace

@@ -19,14 +19,18 @@ QString writableDirFor(const QString &programDir);
 QString installedProgramDir();
 
 // The hand-over file of a program in `programDir`: "shownow.cmd" in
-// writableDirFor(programDir), unless a link stands in its place there (a
-// symbolic link, or a file with a second hard link); then "shownow.cmd" in
-// the per-user folder, and `passedOverLink` names the link. The per-user
-// folder, and the "velto" folder above it, are private to the user (0700).
+// writableDirFor(programDir), unless what stands in its place there is not
+// the user's own plain file: a link (a symbolic link, or a file with a
+// second hard link), a file of another user or one that others may write, a
+// folder, a pipe. Then "shownow.cmd" in the per-user folder, `passedOver`
+// names the file left alone and `why` says why, in words that follow its
+// name. The per-user folder, and the "velto" folder above it, are private to
+// the user (0700).
 struct HandOverFile
 {
     QString path;
-    QString passedOverLink;
+    QString passedOver;
+    QString why;
 };
 HandOverFile handOverFileFor(const QString &programDir);
 

@@ -1,8 +1,13 @@
 #include "searchinput.h"
 
 #include "namefilter.h"
+#include "pathcodec.h"
 
 #include <QDir>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 QStringList namePatterns(const QString &field)
 {
@@ -18,6 +23,23 @@ QStringList namePatterns(const QString &field)
 QStringList directoryParts(const QString &field)
 {
     return QDir::toNativeSeparators(field.trimmed()).split(QLatin1Char(';'), Qt::KeepEmptyParts);
+}
+
+bool isExistingFolder(const QString &part)
+{
+#ifdef Q_OS_WIN
+    return QDir(part).exists();
+#else
+    // QDir would encode the name in the locale's codec and lose odd bytes.
+    struct stat info;
+    const QByteArray path = part.isEmpty() ? QByteArray(".") : encodePath(part);
+    return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+#endif
+}
+
+QDir startFolder(const QString &part)
+{
+    return QDir(QDir::cleanPath(QDir::current().absoluteFilePath(part)));
 }
 
 QStringList nameFilters(const QStringList &patterns, bool exact)

@@ -1,6 +1,7 @@
 #ifndef SEARCHINPUT_H
 #define SEARCHINPUT_H
 
+#include <QDir>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,17 @@ QStringList namePatterns(const QString &field);
 // keeping empty parts. Parts are not trimmed one by one: a blank after ";"
 // belongs to the next path, and an empty part is the current directory.
 QStringList directoryParts(const QString &field);
+
+// True when `part` (a part of the directory field or a folder given on a
+// command line, in the exact bytes pathcodec.h keeps) names an existing
+// folder, as the search will open it; an empty part is the current one.
+bool isExistingFolder(const QString &part);
+
+// The folder `part` names, for the search: absolute (a relative name taken
+// below the current directory, an empty one the current directory itself)
+// and clean, in the part's exact bytes, which QDir would otherwise pass
+// through the locale's codec on the way to an absolute path.
+QDir startFolder(const QString &part);
 
 // The wildcards the walk matches names against: the patterns as given with
 // exact match, else each trimmed one wrapped in "*" so that it matches any

@@ -222,6 +222,8 @@ private slots:
     void gbkLocaleReadsArgumentsNamesAndOutput();
     void namesArePrintedAsTheirBytes_data();
     void namesArePrintedAsTheirBytes();
+    void folderArgumentsAreThoseFolders_data();
+    void folderArgumentsAreThoseFolders();
     void printerWritesLineNumbersPast32Bits_data();
     void printerWritesLineNumbersPast32Bits();
     void treeDeeperThanPathMaxIsSearchedToTheBottom();
@@ -710,6 +712,40 @@ void TestCli::namesArePrintedAsTheirBytes()
         out.replace(b64, end + 1 - b64, (oddRoot + out.mid(b64 + 4, end - b64 - 4)).toBase64());
     }
     QCOMPARE(result.out, out.replace("ROOT", oddRoot));
+}
+
+void TestCli::folderArgumentsAreThoseFolders_data()
+{
+    QTest::addColumn<QString>("arguments");  // shell words; \\ooo escapes are printf's
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");  // ROOT stands for the tree's root
+    QTest::newRow("a DIR whose name is not UTF-8 is that folder")
+            << "-n '*.txt' \"$(printf 'd\\377')\"" << 0 << QByteArray("ROOT/d\xff/x.txt\n");
+    QTest::newRow("a DIR whose name holds a semicolon is one folder")
+            << "-n '*.txt' 'a;b'" << 0 << QByteArray("ROOT/a;b/ab.txt\n");
+    QTest::newRow("--dirs keeps bytes that are not UTF-8")
+            << "-n '*.txt' --dirs \"$(printf 'd\\377;a')\"" << 0
+            << QByteArray("ROOT/d\xff/x.txt\nROOT/a/a.txt\n");
+    QTest::newRow("a missing DIR that is not UTF-8 is refused")
+            << "-n x \"$(printf 'e\\377')\"" << 2 << QByteArray();
+}
+
+void TestCli::folderArgumentsAreThoseFolders()
+{
+    QFETCH(QString, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    TreeBuilder odd;
+    odd.rawFile("d\xff/x.txt", "x\n");
+    odd.file(QStringLiteral("a;b/ab.txt"));
+    odd.file(QStringLiteral("a/a.txt"));
+    const QByteArray oddRoot = QFile::encodeName(QDir(odd.root()).canonicalPath());
+    const FindResult result = runProgram(
+            QStringLiteral("/bin/sh"), {"-c", "exec \"$0\" " + arguments, program}, odd.root(), {});
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(result.out, out.replace("ROOT", oddRoot));
+    if (exitCode == 2)
+        QVERIFY2(result.err.contains("\xff"), result.err.constData());
 }
 
 void TestCli::printerWritesLineNumbersPast32Bits_data()

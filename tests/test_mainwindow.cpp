@@ -597,27 +597,30 @@ void TestMainWindow::directoryChooser()
 void TestMainWindow::handOverFileShowsTheWindow_data()
 {
     QTest::addColumn<bool>("minimised");
-    QTest::newRow("a hidden window becomes visible") << false;
-    QTest::newRow("a minimised window comes back still minimised") << true;
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("a hidden window becomes visible") << false << true;
+    QTest::newRow("a window hidden while minimised comes back restored") << true << true;
+    QTest::newRow("a minimised window in the taskbar is restored") << true << false;
 }
 
 void TestMainWindow::handOverFileShowsTheWindow()
 {
     QFETCH(bool, minimised);
+    QFETCH(bool, hidden);
 
     // The watch is set while the window is built, on a file that exists.
     const QString handOver = showNowFilePath();
     rewrite(handOver, "01.01.2024 00:00:00.000");
     window = std::make_unique<MainWindow>();
-    if (minimised) {
+    window->show();
+    if (minimised)
         window->showMinimized();
+    if (hidden)
         window->hide();
-    }
-    QVERIFY(!window->isVisible());
+    QTRY_COMPARE(window->isVisible() && !window->isMinimized(), false);
 
     rewrite(handOver, "02.01.2024 00:00:00.000");
-    QTRY_VERIFY(window->isVisible());
-    QCOMPARE(window->isMinimized(), minimised);
+    QTRY_VERIFY(window->isVisible() && !window->isMinimized());
 }
 
 void TestMainWindow::closingDuringASearchEndsItFirst()

@@ -1,7 +1,9 @@
 // From the input fields to the table: the real window and the real search
 // thread on trees built for each test.
+#include "appdirs.h"
 #include "mainwindowparts.h"
 #include "messageboxanswerer.h"
+#include "pathcodec.h"
 #include "treebuilder.h"
 
 #include <QAbstractItemView>
@@ -69,6 +71,9 @@ private slots:
     void directoryField();
     void patternsAndContent_data();
     void patternsAndContent();
+    void startFoldersGoIntoTheField_data();
+    void startFoldersGoIntoTheField();
+    void startFoldersWaitForTheRunningSearch();
     void historyKeepsEveryRequestTrimmed();
     void stopAndRestart();
     void finishOfAStoppedSearchDoesNotEndItsSuccessor();
@@ -314,6 +319,86 @@ void SearchRequestTest::directoryField()
     waitUntilIdle();
     QTRY_COMPARE(parts->model()->rowCount(), expected.size());
     QCOMPARE(rows(tree.root()), expected);
+}
+
+void SearchRequestTest::startFoldersGoIntoTheField_data()
+{
+    QTest::addColumn<QList<QByteArray>>("folders");  // "@" stands for the tree's root
+    QTest::addColumn<QString>("typed");              // typed over the field afterwards, if any
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("remark");
+    QTest::addColumn<QStringList>("expected");  // the rows; none: the search is refused
+
+    const QString none;
+    QTest::newRow("a folder whose name holds a semicolon is one folder")
+            << QList<QByteArray> {"@/a;b"} << none << "@/a;b"
+            << "" << QStringList {"ab.txt|@/a;b||"};
+    QTest::newRow("a folder whose name is not UTF-8 is searched by its bytes")
+            << QList<QByteArray> {"@/d\xff"} << none << "@/d\uFFFD"
+            << "" << QStringList {"x.txt|@/d\uFFFD||"};
+    QTest::newRow("several folders are searched in the order given")
+            << QList<QByteArray> {"@/b", "@/a;b"} << none << "@/b;@/a;b"
+            << "" << QStringList {"b.txt|@/b||", "ab.txt|@/a;b||"};
+    QTest::newRow("a text the user types over it splits at semicolons as always")
+            << QList<QByteArray> {"@/a;b"} << "@/a;@/b"
+            << "@/a;b"
+            << "" << QStringList {"a.txt|@/a||", "b.txt|@/b||"};
+    QTest::newRow("a missing folder is refused with a message, not replaced by the drives")
+            << QList<QByteArray> {"@/nowhere"} << none << "@/nowhere"
+            << "目录名:@/nowhere 不存在" << QStringList {};
+}
+
+void SearchRequestTest::startFoldersGoIntoTheField()
+{
+    QFETCH(QList<QByteArray>, folders);
+    QFETCH(QString, typed);
+    QFETCH(QString, field);
+    QFETCH(QString, remark);
+    QFETCH(QStringList, expected);
+
+    TreeBuilder tree;
+    tree.file("a/a.txt");
+    tree.file("b/b.txt");
+    tree.file("a;b/ab.txt");
+    tree.rawFile("d\xff/x.txt");
+    QStringList exact;
+    for (QByteArray &folder : folders)
+        exact << decodePath(folder.replace('@', QFile::encodeName(tree.root())));
+    window->initTargetDir(allDrivesList());
+    window->takeStartFolders(exact);
+    QCOMPARE(parts->dir->currentText(), field.replace('@', tree.root()));
+    QCOMPARE(parts->spareLabel->text(), remark.replace('@', tree.root()));
+    if (!typed.isNull())
+        parts->dir->setEditText(typed.replace('@', tree.root()));
+
+    MessageBoxAnswerer answerer(QMessageBox::Ok);
+    parts->find->setEditText(QStringLiteral("*.txt"));
+    QTest::keyClick(&*window, Qt::Key_Return);
+    if (expected.isEmpty()) {
+        QVERIFY(answerer.answered());
+        QCOMPARE(answerer.text(), remark);
+        QVERIFY(!parts->worker->isRunning());
+        return;
+    }
+    waitUntilIdle();
+    QTRY_COMPARE(parts->model()->rowCount(), expected.size());
+    QCOMPARE(rows(tree.root()), expected);
+}
+
+void SearchRequestTest::startFoldersWaitForTheRunningSearch()
+{
+    TreeBuilder tree;
+    tree.file("a;b/ab.txt");
+    // A name search over the whole disk runs far longer than this test.
+    request("*", "", "/");
+    QVERIFY(parts->worker->isRunning());
+    window->takeStartFolders({tree.path("a;b")});
+    QCOMPARE(parts->dir->currentText(), QStringLiteral("/"));
+    QCOMPARE(parts->spareLabel->text(), "搜索结束后目录名将改为:" + tree.path("a;b"));
+
+    QTest::keyClick(&*window, Qt::Key_Return);  // stops the search
+    waitUntilIdle();
+    QCOMPARE(parts->dir->currentText(), tree.path("a;b"));
 }
 
 void SearchRequestTest::patternsAndContent_data()

@@ -5,6 +5,7 @@
 
 #include "appdirs.h"
 #include "codecs.h"
+#include "pathcodec.h"
 #include "singleinstance.h"
 #include "startup.h"
 #include "timescale.h"
@@ -18,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QTextCodec>
 #include <QTranslator>
@@ -40,6 +42,12 @@ int modeOf(const QString &path)
 {
     struct stat info;
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// Gives `path` to the account nobody; false where this process may not.
+bool ownedByNobody(const QString &path)
+{
+    return ::chown(QFile::encodeName(path).constData(), nobodyId, nobodyId) == 0;
 }
 
 QByteArray readAll(const QString &path)
@@ -136,6 +144,10 @@ private slots:
     void secondStartWakesTheHiddenWindowAndExits();
     void copiesInDifferentFoldersAreBothFirstInstances();
     void lockOfAKilledInstanceDoesNotBlock();
+    void lockLivesInAPrivateFolder_data();
+    void lockLivesInAPrivateFolder();
+    void secondStartHandsOverItsFolders_data();
+    void secondStartHandsOverItsFolders();
     void readOnlyProgramFolderHandsOverThroughThePerUserFolder();
     void workingDirectoryIsTheProgramFolder();
 
@@ -153,8 +165,8 @@ private slots:
     void handOverFileIsNeverWrittenThroughALink();
     void handOverFileLocation_data();
     void handOverFileLocation();
-    void firstArgument_data();
-    void firstArgument();
+    void startFoldersAreTakenWhole_data();
+    void startFoldersAreTakenWhole();
     void styleAndLocaleCodec();
     void qtTextsInChinese_data();
     void qtTextsInChinese();
@@ -287,6 +299,103 @@ void TestStartup::lockOfAKilledInstanceDoesNotBlock()
     QVERIFY(next.waitForLine("visible", 3000));
 }
 
+void TestStartup::lockLivesInAPrivateFolder_data()
+{
+    QTest::addColumn<QString>("runtime");  // XDG_RUNTIME_DIR: "own", "another user's" or "unset"
+    QTest::addColumn<QString>("planted");  // what stands in the way beforehand
+    QTest::addColumn<bool>("starts");
+
+    QTest::newRow("without XDG_RUNTIME_DIR the lock goes to a folder made 0700 in TMPDIR")
+            << "unset"
+            << "nothing" << true;
+    QTest::newRow("another user's XDG_RUNTIME_DIR is passed over for that folder")
+            << "another user's"
+            << "nothing" << true;
+    QTest::newRow("another user's folder under that name stops the start with a message")
+            << "unset"
+            << "another user's folder" << false;
+    QTest::newRow("a lock no running instance wrote is an error, not a running window")
+            << "own"
+            << "folder at the lock" << false;
+}
+
+void TestStartup::lockLivesInAPrivateFolder()
+{
+    QFETCH(QString, runtime);
+    QFETCH(QString, planted);
+    QFETCH(bool, starts);
+
+    ProgramCopy copy;
+    QTemporaryDir temp;
+    QTemporaryDir ownRuntime;
+    const QString fallback = temp.path() + QStringLiteral("/velto-%1").arg(::geteuid());
+    QProcessEnvironment env = environment(true);
+    env.insert(QStringLiteral("TMPDIR"), temp.path());
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    if (runtime == QLatin1String("own"))
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), ownRuntime.path());
+    const bool needsNobody = runtime == QLatin1String("another user's")
+            || planted == QLatin1String("another user's folder");
+    if (needsNobody && ::geteuid() != 0)
+        QSKIP("needs root to give a folder to another user");
+    if (runtime == QLatin1String("another user's")) {
+        QVERIFY(ownedByNobody(ownRuntime.path()));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), ownRuntime.path());
+    }
+    if (planted == QLatin1String("another user's folder")) {
+        QVERIFY(QDir().mkdir(fallback));
+        QVERIFY(ownedByNobody(fallback));
+    } else if (planted == QLatin1String("folder at the lock")) {
+        QVERIFY(QDir().mkdir(copy.lockFile(ownRuntime.path(), SingleInstance::currentUser())));
+    }
+
+    Start first(copy.exe, env);
+    if (starts) {
+        QVERIFY(first.waitForLine("hidden"));
+        QVERIFY(QFile::exists(copy.lockFile(fallback, SingleInstance::currentUser())));
+        QCOMPARE(modeOf(fallback), 0700);
+        return;
+    }
+    QVERIFY(first.process.waitForFinished(10000));
+    QCOMPARE(first.process.exitCode(), 1);
+    const QByteArray said = first.process.readAllStandardError();
+    QVERIFY2(said.contains("velto-search: cannot start: "), said.constData());
+    QVERIFY(!first.lines().contains("hidden"));
+}
+
+void TestStartup::secondStartHandsOverItsFolders_data()
+{
+    QTest::addColumn<QByteArray>("folder");  // "@root" stands for the tree
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said");
+
+    QTest::newRow("a folder whose name holds a semicolon goes over whole")
+            << QByteArray("@root/a;b") << 0 << QByteArray();
+    QTest::newRow("a missing folder is refused with a message")
+            << QByteArray("@root/nowhere") << 2
+            << QByteArray("velto-search: 目录名:@root/nowhere 不存在\n");
+}
+
+void TestStartup::secondStartHandsOverItsFolders()
+{
+    QFETCH(QByteArray, folder);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
+    ProgramCopy copy;
+    copy.tree.folder(QStringLiteral("a;b"));
+    const QByteArray root = QFile::encodeName(copy.tree.root());
+    folder.replace("@root", root);
+    said.replace("@root", root);
+
+    Start first(copy.exe, environment(true));
+    QVERIFY(first.waitForLine("hidden"));
+    Start second(copy.exe, environment(false), {QFile::decodeName(folder)});
+    QVERIFY(second.process.waitForFinished(5000));
+    QCOMPARE(second.process.exitCode(), exitCode);
+    QCOMPARE(second.process.readAllStandardError(), said);
+    QVERIFY(first.waitForLine("visible", 3000));
+}
+
 void TestStartup::readOnlyProgramFolderHandsOverThroughThePerUserFolder()
 {
     if (::geteuid() != 0)
@@ -407,25 +516,22 @@ void TestStartup::messageOnTheLocalChannel()
     const QString exe = tree.file(QStringLiteral("velto-search"));
     SingleInstance instance(exe, SingleInstance::currentUser());
     QVERIFY(!instance.isRunning());
+    QSignalSpy received(&instance, &SingleInstance::messageReceived);
 
     QWidget window;
     window.showMinimized();
     QVERIFY(window.isMinimized());
     instance.setActivationWindow(&window, activateOnMessage);
 
-    QLocalSocket socket;
-    socket.connectToServer(SingleInstance::serverName(
-            SingleInstance::identifier(exe, SingleInstance::currentUser())));
-    QVERIFY(socket.waitForConnected(3000));
-    socket.write("wake up");
-    QVERIFY(socket.waitForBytesWritten(3000));
-
-    if (activateOnMessage) {
-        QTRY_VERIFY(!window.isMinimized());
-    } else {
-        QTest::qWait(200);
-        QVERIFY(window.isMinimized());
-    }
+    // A later start hands over its folders, each whole and in its own bytes.
+    const QStringList folders {decodePath("/tmp/a;b"), decodePath("/tmp/d\xff"), QString()};
+    SingleInstance later(exe, SingleInstance::currentUser());
+    QVERIFY(later.isRunning());
+    QVERIFY(later.sendMessage(startFoldersMessage(folders)));
+    QTRY_COMPARE(received.count(), 1);
+    QCOMPARE(startFoldersInMessage(received.first().first().toByteArray()), folders);
+    QCOMPARE(window.isMinimized(), !activateOnMessage);
+    QCOMPARE(startFoldersInMessage("wake up"), QStringList());
 }
 
 void TestStartup::stampFormat_data()
@@ -480,6 +586,7 @@ void TestStartup::handOverFileIsNeverWrittenThroughALink_data()
     QTest::newRow("a second hard link of another file: it is left alone") << "hard link" << false;
     QTest::newRow("a named pipe: passed over without waiting for a reader")
             << "named pipe" << false;
+    QTest::newRow("a file of another user: left alone") << "other user's file" << false;
 }
 
 void TestStartup::handOverFileIsNeverWrittenThroughALink()
@@ -501,6 +608,9 @@ void TestStartup::handOverFileIsNeverWrittenThroughALink()
                  0);
     else if (standing == QLatin1String("named pipe"))
         tree.fifo(QStringLiteral("shownow.cmd"));
+    else if (standing == QLatin1String("other user's file")
+             && !ownedByNobody(tree.file(QStringLiteral("shownow.cmd"), "another file")))
+        QSKIP("needs root to give a file to another user");
 
     const QDateTime when(QDate(2024, 3, 7), QTime(9, 5, 1, 4));
     QCOMPARE(writeShowNowFile(path, when), written);
@@ -510,6 +620,8 @@ void TestStartup::handOverFileIsNeverWrittenThroughALink()
             QCOMPARE(modeOf(path), 0600);
     } else if (standing == QLatin1String("dangling link")) {
         QVERIFY(!QFileInfo::exists(other));
+    } else if (standing == QLatin1String("other user's file")) {
+        QCOMPARE(readAll(path), QByteArray("another file"));
     } else if (standing != QLatin1String("named pipe")) {
         QCOMPARE(readAll(other), QByteArray("another file"));
     }
@@ -518,33 +630,67 @@ void TestStartup::handOverFileIsNeverWrittenThroughALink()
 void TestStartup::handOverFileLocation_data()
 {
     QTest::addColumn<QString>("programDir");  // "@" a writable folder of the test's own
-    QTest::addColumn<bool>("linkPlanted");
-    QTest::addColumn<bool>("inProgramDir");
+    QTest::addColumn<QString>("planted");     // what stands at "shownow.cmd" there
+    QTest::addColumn<QString>("why");         // why it is passed over; empty: it is used
 
-    QTest::newRow("a writable program folder holds the hand-over file") << "@" << false << true;
-    QTest::newRow("a link there sends it to the per-user folder") << "@" << true << false;
+    QTest::newRow("a writable program folder holds the hand-over file") << "@"
+                                                                        << "nothing"
+                                                                        << "";
+    QTest::newRow("the user's own file there is used") << "@"
+                                                       << "own file"
+                                                       << "";
+    QTest::newRow("a link there sends it to the per-user folder")
+            << "@"
+            << "link"
+            << "is a link and is not followed";
+    QTest::newRow("another user's file there sends it to the per-user folder")
+            << "@"
+            << "other user's file"
+            << "belongs to another user";
+    QTest::newRow("a file others may write sends it to the per-user folder")
+            << "@"
+            << "file others may write"
+            << "can be written by other users";
+    QTest::newRow("a folder there sends it to the per-user folder") << "@"
+                                                                    << "folder"
+                                                                    << "is not a plain file";
     QTest::newRow("the folder the program is installed to is never written to")
-            << installedProgramDir() << false << false;
+            << installedProgramDir() << "nothing"
+            << "-";
 }
 
 void TestStartup::handOverFileLocation()
 {
     QFETCH(QString, programDir);
-    QFETCH(bool, linkPlanted);
-    QFETCH(bool, inProgramDir);
+    QFETCH(QString, planted);
+    QFETCH(QString, why);
 
     TreeBuilder tree;
     if (programDir == QLatin1String("@"))
         programDir = tree.root();
-    if (linkPlanted)
-        tree.link(QStringLiteral("shownow.cmd"), tree.file(QStringLiteral("other")));
+    const QString name = QStringLiteral("shownow.cmd");
+    if (planted == QLatin1String("own file"))
+        tree.file(name, "stamp");
+    else if (planted == QLatin1String("link"))
+        tree.link(name, tree.file(QStringLiteral("other")));
+    else if (planted == QLatin1String("other user's file") && !ownedByNobody(tree.file(name)))
+        QSKIP("needs root to give a file to another user");
+    else if (planted == QLatin1String("file others may write"))
+        QVERIFY(QFile::setPermissions(tree.file(name),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::WriteGroup
+                                              | QFile::WriteOther));
+    else if (planted == QLatin1String("folder"))
+        tree.folder(name);
 
     const HandOverFile handOver = handOverFileFor(programDir);
     const QString folder = QFileInfo(handOver.path).absolutePath();
-    QCOMPARE(QFileInfo(handOver.path).fileName(), QStringLiteral("shownow.cmd"));
+    const bool inProgramDir = why.isEmpty();
+    QCOMPARE(QFileInfo(handOver.path).fileName(), name);
     QCOMPARE(folder == programDir, inProgramDir);
-    QCOMPARE(handOver.passedOverLink,
-             linkPlanted ? programDir + QStringLiteral("/shownow.cmd") : QString());
+    if (why != QLatin1String("-")) {
+        QCOMPARE(handOver.passedOver, inProgramDir ? QString() : programDir + '/' + name);
+        QCOMPARE(handOver.why, why);
+    }
     if (!inProgramDir) {
         // The per-user folder and the one above it are the user's alone.
         QVERIFY(folder.startsWith(dataHome.path() + QStringLiteral("/velto/")));
@@ -553,42 +699,52 @@ void TestStartup::handOverFileLocation()
     }
 }
 
-void TestStartup::firstArgument_data()
+void TestStartup::startFoldersAreTakenWhole_data()
 {
-    QTest::addColumn<QString>("argument");
-    QTest::addColumn<bool>("isDirectory");
+    QTest::addColumn<QByteArray>("argument");  // "@root" stands for the tree
+    QTest::addColumn<bool>("usable");
 
     // Relative names are taken below the working directory, which start-up
     // has made the program's folder; "prog" plays that folder here.
-    QTest::newRow("an existing absolute directory is taken unchanged")
-            << QStringLiteral("@root/data") << true;
-    QTest::newRow("an absolute directory keeps its trailing slash")
-            << QStringLiteral("@root/data/") << true;
-    QTest::newRow("a relative directory below the program folder is taken")
-            << QStringLiteral("sub") << true;
-    QTest::newRow("a relative name that exists only elsewhere is ignored")
-            << QStringLiteral("data") << false;
-    QTest::newRow("a file is ignored") << QStringLiteral("@root/data/notes.txt") << false;
-    QTest::newRow("a missing path is ignored") << QStringLiteral("@root/nowhere") << false;
-    QTest::newRow("no argument keeps the drives") << QStringLiteral("") << false;
+    QTest::newRow("an existing absolute folder is one start folder")
+            << QByteArray("@root/data") << true;
+    QTest::newRow("a folder whose name holds a semicolon stays one folder")
+            << QByteArray("@root/a;b") << true;
+    QTest::newRow("a folder whose name is not UTF-8 keeps its bytes")
+            << QByteArray("@root/d\xff") << true;
+    QTest::newRow("a folder keeps its trailing slash") << QByteArray("@root/data/") << true;
+    QTest::newRow("a relative folder below the program folder is taken")
+            << QByteArray("sub") << true;
+    QTest::newRow("a relative name that exists only elsewhere is refused")
+            << QByteArray("data") << false;
+    QTest::newRow("a file is refused, not replaced by the drives")
+            << QByteArray("@root/data/notes.txt") << false;
+    QTest::newRow("a missing path is refused") << QByteArray("@root/nowhere") << false;
 }
 
-void TestStartup::firstArgument()
+void TestStartup::startFoldersAreTakenWhole()
 {
-    QFETCH(QString, argument);
-    QFETCH(bool, isDirectory);
+    QFETCH(QByteArray, argument);
+    QFETCH(bool, usable);
 
     TreeBuilder tree;
     tree.file(QStringLiteral("data/notes.txt"), "x");
     tree.folder(QStringLiteral("prog/sub"));
-    argument.replace(QStringLiteral("@root"), tree.root());
+    tree.folder(QStringLiteral("a;b"));
+    tree.rawFile("d\xff/x.txt");
+    argument.replace("@root", QFile::encodeName(tree.root()));
+
+    const char *const argv[] = {"velto-search", argument.constData()};
+    const QStringList folders = startFolders(2, argv);
+    QCOMPARE(folders.size(), 1);
+    QCOMPARE(encodePath(folders.first()), argument);
+    QCOMPARE(startFoldersInMessage(startFoldersMessage(folders)), folders);
 
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(tree.path(QStringLiteral("prog"))));
-    const QString list = initialDirectoryList(argument, allDrivesList());
+    const QString unusable = unusableStartFolder(folders);
     QDir::setCurrent(previous);
-
-    QCOMPARE(list, isDirectory ? argument : allDrivesList());
+    QCOMPARE(unusable, usable ? QString() : folders.first());
 }
 
 void TestStartup::styleAndLocaleCodec()

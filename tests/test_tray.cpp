@@ -84,7 +84,11 @@ private slots:
 
     void doubleClickTogglesTheWindow()
     {
+        // A minimised window is out of sight: one double-click brings it back.
         window->showMinimized();
+        doubleClickTray();
+        QVERIFY(window->isVisible());
+        QVERIFY(!window->isMinimized());
         doubleClickTray();
         QVERIFY(window->isHidden());
         doubleClickTray();

@@ -4,6 +4,7 @@
 #include "appdirs.h"
 #include "searchthread.h"
 #include "trayicon.h"
+#include "windowreturn.h"
 
 #include <QApplication>
 #include <QCompleter>
@@ -143,16 +144,15 @@ void MainWindow::setDirectoryChooser(DirectoryChooser chooser)
 
 void MainWindow::do_show()
 {
-    setVisible(true);
+    // Also from the taskbar's minimised state: a start means "show me the window".
+    bringBack(this);
 }
 
 void MainWindow::do_brower_targetdir()
 {
     const QString chosen = directoryChooser(this, tr("选择查找路径"), targetDir);
-    if (chosen.isEmpty())
-        return;
-    ui->comboBox_Dir->addItem(chosen);
-    ui->comboBox_Dir->setCurrentIndex(ui->comboBox_Dir->count() - 1);
+    if (!chosen.isEmpty())
+        showStartFolders({chosen});
 }
 
 void MainWindow::do_help()

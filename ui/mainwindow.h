@@ -32,6 +32,15 @@ public:
 
     void initTargetDir(const QString &dirs);
 
+    // Start folders from the command line, this start's or a later one's, in
+    // the exact form pathcodec.h keeps: they become one entry of the directory
+    // field, each of them one folder whatever its characters (the field keeps
+    // the list behind its text until the user edits it). While a search runs
+    // they wait for its end, and the status bar says so. The status bar also
+    // says when one of them is not an existing folder; the search then
+    // refuses it like a typed one. An empty list changes nothing.
+    void takeStartFolders(const QStringList &folders);
+
     // The directory chooser of the Directory button; tests replace it.
     using DirectoryChooser
             = std::function<QString(QWidget *parent, const QString &caption, const QString &dir)>;
@@ -72,6 +81,11 @@ private:
     bool confirmManyRows(int count, int threshold, const QString &question);
     QStringList confirmedSelectedTargets();
     void collectAndPlaceFiles(bool copy);
+    void showStartFolders(const QStringList &folders);  // a new current entry of the field
+    // The start directories of the directory field's text `text`: the folders
+    // kept behind its current entry while the text is that entry's, else the
+    // text split at ";".
+    QStringList startDirectoryParts(const QString &text) const;
     // The background question while a search runs; returns true when the
     // caller should go on (close or key handled as the answer says).
     enum class BackgroundAnswer { NotRunning, Yes, No, Cancel };
@@ -98,6 +112,7 @@ private:
     DirectoryChooser directoryChooser;
     // The stop-display remark stays in countLabel until the next delivery or search.
     bool stopRemarkShown = false;
+    QStringList waitingStartFolders;  // handed over during a search, for the field after it
 };
 
 #endif  // MAINWINDOW_H

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "pathdisplay.h"
 #include "searchinput.h"
 #include "searchthread.h"
 #include "threadhandover.h"
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+
+#include <utility>
 
 namespace {
 
@@ -75,13 +78,12 @@ void MainWindow::do_search()
     // Parts are not trimmed: a blank after ";" belongs to the next path. An
     // empty part is the current directory, as QDir has it.
     QList<QDir> dirs;
-    for (const QString &part : directoryParts(dirText)) {
-        const QDir dir(part);
-        if (!dir.exists()) {
-            QMessageBox::warning(this, tr("提示"), tr("目录名:%1 不存在").arg(part));
+    for (const QString &part : startDirectoryParts(dirText)) {
+        if (!isExistingFolder(part)) {
+            QMessageBox::warning(this, tr("提示"), tr("目录名:%1 不存在").arg(displayPath(part)));
             return;
         }
-        dirs << dir;
+        dirs << startFolder(part);
     }
 
     const QString findTrimmed = findText.trimmed();
@@ -112,6 +114,7 @@ void MainWindow::do_resume_searchFileIcon()
     setSearchButtonRunning(false);
     showFoundCount();
     spareLabel->setText(unreadableRemark(*searchWorker));
+    takeStartFolders(std::exchange(waitingStartFolders, {}));
     QApplication::alert(this, 0);
     busyBar->hide();
     // A search left running in the background ends unseen: say so from the tray.

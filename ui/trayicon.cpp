@@ -1,5 +1,7 @@
 #include "trayicon.h"
 
+#include "windowreturn.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QIcon>
@@ -22,8 +24,8 @@ trayicon::trayicon(QMainWindow *window, QObject *parent, TrayClicks clicks)
     setToolTip(tr("Velto深度文件搜索"));
 
     connect(quitAction, SIGNAL(triggered()), qApp, SLOT(quit()));
-    connect(openAction, SIGNAL(triggered()), mainWindow, SLOT(showNormal()));
-    connect(this, SIGNAL(messageClicked()), mainWindow, SLOT(showNormal()));
+    connect(openAction, &QAction::triggered, this, &trayicon::showWindowNormal);
+    connect(this, &QSystemTrayIcon::messageClicked, this, &trayicon::showWindowNormal);
     connect(this, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
             SLOT(iconIsActived(QSystemTrayIcon::ActivationReason)));
 }
@@ -48,10 +50,20 @@ void trayicon::iconIsActived(QSystemTrayIcon::ActivationReason reason)
 {
     if (!togglesWindow(reason))
         return;
+    // A minimised window is out of sight too: the click brings it back, it
+    // does not hide it so that a second click would be needed.
     if (mainWindow->isHidden())
-        mainWindow->showNormal();
+        showWindowNormal();
+    else if (mainWindow->isMinimized())
+        bringBack(mainWindow);
     else
         mainWindow->setVisible(false);
+}
+
+void trayicon::showWindowNormal()
+{
+    mainWindow->showNormal();
+    bringBack(mainWindow);
 }
 
 bool trayicon::togglesWindow(QSystemTrayIcon::ActivationReason reason)

@@ -11,9 +11,10 @@ class QMainWindow;
 class QMenu;
 
 // The notification-area icon: its menu brings the window back or quits, and
-// clicking it shows or hides the window: a double-click where the tray
-// reports double-clicks, a single click where it reports only single ones.
-// Clicking its message brings the window back too.
+// clicking it brings back a hidden or minimised window, or hides one in
+// sight: a double-click where the tray reports double-clicks, a single click
+// where it reports only single ones. Clicking its message brings the window
+// back too.
 class trayicon : public QSystemTrayIcon
 {
     Q_OBJECT
@@ -32,6 +33,7 @@ private slots:
 
 private:
     bool togglesWindow(QSystemTrayIcon::ActivationReason reason);
+    void showWindowNormal();  // shown, neither minimised nor maximised, raised and active
 
     QMenu *trayMenu;          // no parent: a menu is a widget, the icon is not
     QAction *openAction;      // child of the icon

@@ -1,0 +1,11 @@
+#include "windowreturn.h"
+
+#include <QWidget>
+
+void bringBack(QWidget *window)
+{
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
