@@ -3,13 +3,13 @@
 #ifdef Q_OS_WIN
 #include <QProcess>
 #else
+#include "desktopopen.h"
 #include "nativepath.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QStringList>
 #include <QUrl>
@@ -38,7 +38,7 @@ void selectInDesktopFileManager(const QString &path)
 
 void openFolderOf(const QString &path)
 {
-    QDesktopServices::openUrl(localFileUrl(QFileInfo(path).absolutePath()));
+    openWithDesktop(QFileInfo(path).absolutePath());
 }
 
 // org.freedesktop.FileManager1.ShowItems, sent with D-Bus activation: when no

@@ -6,6 +6,8 @@
 #else
 #include "pathcodec.h"
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #endif
 
@@ -41,9 +43,56 @@ QUrl localFileUrl(const QString &path)
     return QUrl::fromEncoded("file://" + encodePath(path).toPercentEncoding("/!$&'()*+,;=:@~"));
 }
 
+namespace {
+
+bool isControl(QChar c)
+{
+    return c.category() == QChar::Other_Control;
+}
+
+// `path` as a POSIX shell reads it back, the way ls writes such names: runs
+// in single quotes, each control character as $'\n' or $'\xHH' between them.
+QString shellQuoted(const QString &path)
+{
+    QString quoted;
+    QString run;
+    const auto closeRun = [&] {
+        if (!run.isEmpty())
+            quoted += QLatin1Char('\'') + run.replace(QLatin1String("'"), QLatin1String("'\\''"))
+                    + QLatin1Char('\'');
+        run.clear();
+    };
+    for (const QChar c : path) {
+        if (!isControl(c)) {
+            run += c;
+            continue;
+        }
+        closeRun();
+        const ushort code = c.unicode();
+        if (code == '\n')
+            quoted += QLatin1String("$'\\n'");
+        else if (code == '\t')
+            quoted += QLatin1String("$'\\t'");
+        else if (code == '\r')
+            quoted += QLatin1String("$'\\r'");
+        else if (code < 0x80)
+            quoted += QStringLiteral("$'\\x%1'").arg(code, 2, 16, QLatin1Char('0'));
+        else
+            quoted += QStringLiteral("$'\\u%1'").arg(code, 4, 16, QLatin1Char('0'));
+    }
+    closeRun();
+    return quoted;
+}
+
+}  // namespace
+
 QString pathAsText(const QString &path)
 {
-    return hasUndecodedBytes(path) ? localFileUrl(path).toString(QUrl::FullyEncoded) : path;
+    if (hasUndecodedBytes(path))
+        return localFileUrl(path).toString(QUrl::FullyEncoded);
+    if (std::any_of(path.begin(), path.end(), isControl))
+        return shellQuoted(path);
+    return path;
 }
 
 bool pathExists(const QString &path)

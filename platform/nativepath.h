@@ -12,8 +12,10 @@
 // A file URL whose path percent-encodes the exact bytes of `path`.
 QUrl localFileUrl(const QString &path);
 
-// The path as plain text: itself where it decodes, else its file URL, which
-// names the same bytes in valid text (as GLib gives such names as text).
+// The path as plain text, one line whatever its name: itself where it
+// decodes; else its file URL, which names the same bytes in valid text (as
+// GLib gives such names as text); a path with a line feed or another control
+// character quoted as a shell reads it back ('a'$'\n''b', as ls writes it).
 QString pathAsText(const QString &path);
 
 // Whether something exists at `path`, and its last modification (invalid

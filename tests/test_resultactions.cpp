@@ -1,5 +1,6 @@
 // The result table's actions: menu, Open, Browse, Copy information, and the
 // collection of files for Copy and Cut (read back from the in-process clipboard).
+#include "desktopopen.h"
 #include "filemanager.h"
 #include "messageboxanswerer.h"
 #include "pathcodec.h"
@@ -12,28 +13,21 @@
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDesktopServices>
 #include <QFile>
+#include <QLabel>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
 #include <csignal>
 
-// Records the URLs the program asks the desktop to open.
-class UrlRecorder : public QObject
+// Records the paths the program asks the desktop to open.
+struct OpenRecorder
 {
-    Q_OBJECT
-public:
     QStringList opened;
-    QList<QByteArray> encoded;  // the same URLs as sent, which keep every byte
-public slots:
-    void open(const QUrl &url)
-    {
-        opened << url.toLocalFile();
-        encoded << url.toEncoded();
-    }
+    QList<QByteArray> encoded;  // the same paths as the bytes handed over
 };
 
 // Stands in for the desktop's file manager on the test's own session bus:
@@ -102,7 +96,7 @@ class TestResultActions : public QObject
     TreeBuilder tree;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<ResultTable> results;
-    UrlRecorder urls;
+    OpenRecorder urls;
     QStringList browsed;
 
     QString relative(QString text) const
@@ -135,6 +129,13 @@ class TestResultActions : public QObject
                 .toString(QStringLiteral("yyyy-MM-dd hh:mm"));
     }
     void runAction(const QString &slot) { results->run(qPrintable(slot)); }
+    void recordOpens()
+    {
+        setDesktopOpenHandler([this](const QString &path) {
+            urls.opened << path;
+            urls.encoded << encodePath(path);
+        });
+    }
     void deliverCopies(const QString &name, int count)
     {
         QList<TFileInfo> hits;
@@ -157,7 +158,7 @@ private slots:
         tree.folder(QStringLiteral("sub"));
         tree.file(QStringLiteral("notes.txt"));
         tree.setModified(QStringLiteral("plan.txt"), QDateTime(QDate(2012, 9, 10), QTime(14, 18)));
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &urls, "open");
+        recordOpens();
     }
 
     void init()
@@ -380,46 +381,61 @@ private slots:
         QVERIFY(!QApplication::clipboard()->mimeData()->hasFormat("x-special/gnome-copied-files"));
     }
 
-    // A name that is not valid text and one with a leading blank: the rows
-    // hand the desktop exactly the files the search found.
+    // Names that are not valid text, or hold blanks, line feeds and
+    // direction controls: the rows show them readably and hand the desktop
+    // exactly the files the search found.
     void rowsKeepExactNames_data()
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("shown");
         QTest::addColumn<QByteArray>("effect");  // ROOT stands for the tree's root
-        const int odd = RowCount, blank = RowCount + 1;
-        QTest::newRow("open/an odd name is opened by the URL of its bytes")
-                << "openFileDefault" << odd << QByteArray("open file://ROOT/d%FF/b%FF.txt");
+        const int odd = RowCount, blank = RowCount + 1, override = RowCount + 2,
+                  lineFeed = RowCount + 3;
+        const QString oddShown("b\uFFFD.txt"), overrideShown("invoice<U+202E>fdp.sh");
+        QTest::newRow("open/an odd name is opened by its exact bytes")
+                << "openFileDefault" << odd << oddShown << QByteArray("open ROOT/d\xff/b\xff.txt");
         QTest::newRow("browse/an odd name is shown by its bytes")
-                << "openExplorerDir" << odd << QByteArray("browse ROOT/d\xff/b\xff.txt");
+                << "openExplorerDir" << odd << oddShown
+                << QByteArray("browse ROOT/d\xff/b\xff.txt");
         QTest::newRow("copy/an odd name goes to the clipboard by its bytes")
-                << "copyfiles" << odd << QByteArray("copy\nfile://ROOT/d%FF/b%FF.txt");
+                << "copyfiles" << odd << oddShown << QByteArray("copy\nfile://ROOT/d%FF/b%FF.txt");
         QTest::newRow("copy information/an odd name is written as its URL")
-                << "copyPathName_Clipboard" << odd
+                << "copyPathName_Clipboard" << odd << oddShown
                 << QByteArray("文件名：file://ROOT/d%FF/b%FF.txt");
         QTest::newRow("open/a leading blank belongs to the name")
-                << "openFileDefault" << blank << QByteArray("open file://ROOT/%20lead.txt");
+                << "openFileDefault" << blank << "lead.txt" << QByteArray("open ROOT/ lead.txt");
         QTest::newRow("copy/a leading blank belongs to the name")
-                << "copyfiles" << blank << QByteArray("copy\nfile://ROOT/%20lead.txt");
+                << "copyfiles" << blank << "lead.txt"
+                << QByteArray("copy\nfile://ROOT/%20lead.txt");
+        QTest::newRow("open/a right-to-left override shows as its code and opens the file")
+                << "openFileDefault" << override << overrideShown
+                << QByteArray("open ROOT/invoice\u202Efdp.sh");
+        QTest::newRow("copy information/a name with a line feed is quoted on one line")
+                << "copyPathName_Clipboard" << lineFeed << "two<U+000A>lines.txt"
+                << QByteArray("文件名：'ROOT/two'$'\\n''lines.txt'");
     }
     void rowsKeepExactNames()
     {
         QFETCH(QString, action);
         QFETCH(int, row);
+        QFETCH(QString, shown);
         QFETCH(QByteArray, effect);
         tree.rawFile("d\xff/b\xff.txt");
-        tree.file(QStringLiteral(" lead.txt"));
+        for (const char *name : {" lead.txt", "invoice\u202Efdp.sh", "two\nlines.txt"})
+            tree.file(QString::fromUtf8(name));
         QVERIFY(results->deliver(decodePath(QFile::encodeName(tree.root()) + "/d\xff"),
                                  {nameHit(decodePath(QByteArray("b\xff.txt")))}));
-        QVERIFY(results->deliver(tree.root(), {nameHit(" lead.txt")}));
-        QCOMPARE(results->cell(row, 0),
-                 row == RowCount ? QString("b\uFFFD.txt") : QString("lead.txt"));
+        QVERIFY(results->deliver(
+                tree.root(),
+                {nameHit(" lead.txt"), nameHit("invoice\u202Efdp.sh"), nameHit("two\nlines.txt")}));
+        QCOMPARE(results->cell(row, 0), shown);
         results->select({row});
         runAction("do_" + action);
 
         QByteArray seen;
-        for (const QByteArray &url : qAsConst(urls.encoded))
-            seen += "open " + url;
+        for (const QByteArray &path : qAsConst(urls.encoded))
+            seen += "open " + path;
         for (const QString &path : qAsConst(browsed))
             seen += "browse " + encodePath(path);
         const QMimeData *clip = QApplication::clipboard()->mimeData();
@@ -428,6 +444,68 @@ private slots:
         else if (clip->text() != QLatin1String("before"))
             seen += clip->text().section('\n', 0, 0).toUtf8();
         QCOMPARE(seen, effect.replace("ROOT", QFile::encodeName(tree.root())));
+    }
+
+    // Open through the desktop's own opener, xdg-open, played by a script
+    // that records its argument and answers with the given exit status.
+    void openSaysWhyItFailed_data()
+    {
+        QTest::addColumn<int>("exitCode");  // -1: no xdg-open at all
+        QTest::addColumn<QString>("remark");
+        QTest::newRow("no opener installed: the status bar says so")
+                << -1 << "无法打开b\uFFFD.txt:没有安装打开文件的程序xdg-open(xdg-utils)";
+        QTest::newRow("no application for the type: the status bar says so")
+                << 3 << "无法打开b\uFFFD.txt:没有设置打开这类文件的程序";
+        QTest::newRow("a file the opener cannot find: the status bar says so")
+                << 2 << "无法打开b\uFFFD.txt:文件不存在";
+        QTest::newRow("an opener that fails otherwise: the status bar says so")
+                << 4 << "无法打开b\uFFFD.txt:打开文件的程序出错";
+        QTest::newRow("an opened file: nothing to say, the name reached it as its bytes")
+                << 0 << "";
+    }
+    void openSaysWhyItFailed()
+    {
+        QFETCH(int, exitCode);
+        QFETCH(QString, remark);
+        TreeBuilder bin;
+        const QString argumentLog = bin.path(QStringLiteral("argument"));
+        if (exitCode >= 0) {
+            bin.file(QStringLiteral("xdg-open"),
+                     QStringLiteral("#!/bin/sh\nprintf %s \"$1\" >'%1.part'\n"
+                                    "/bin/mv '%1.part' '%1'\nexit %2\n")
+                             .arg(argumentLog)
+                             .arg(exitCode)
+                             .toUtf8());
+            QVERIFY(QFile::setPermissions(bin.path(QStringLiteral("xdg-open")),
+                                          QFile::ReadOwner | QFile::ExeOwner));
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.root()));
+        setDesktopOpenHandler({});
+        const auto restore = qScopeGuard([this, path] {
+            qputenv("PATH", path);
+            recordOpens();
+        });
+
+        const QString odd = tree.rawFile("d\xff/b\xff.txt");
+        QVERIFY(results->deliver(odd.left(odd.lastIndexOf('/')),
+                                 {nameHit(decodePath(QByteArray("b\xff.txt")))}));
+        results->select({RowCount});
+        runAction("do_openFileDefault");
+        QLabel *status = window->statusBar()
+                                 ->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)
+                                 .value(1);
+        QVERIFY(status);
+        if (exitCode < 0)
+            QCOMPARE(status->text(), remark);
+        else
+            QTRY_VERIFY(QFile::exists(argumentLog));
+        QTRY_COMPARE(status->text(), remark);
+        if (exitCode >= 0) {
+            QFile argument(argumentLog);
+            QVERIFY(argument.open(QIODevice::ReadOnly));
+            QCOMPARE(argument.readAll(), encodePath(odd));
+        }
     }
 
     void browseAsksTheDesktopFileManager_data()

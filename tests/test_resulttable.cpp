@@ -200,6 +200,22 @@ void ResultTableTest::oddNamesShowInTheUsersCodePage_data()
     QTest::newRow("each folder of a path is read on its own")
             << "zh_CN" << QByteArray("/用户/\xb1\xa8\xb8\xe6/x\xff")
             << QString("/用户/报告/x\uFFFD");
+    QTest::newRow("a right-to-left override shows as its code, not as a turned name")
+            << "zh_CN" << QByteArray("/tmp/invoice\u202Efdp.sh")
+            << QString("/tmp/invoice<U+202E>fdp.sh");
+    QTest::newRow("isolates, marks and zero-width spaces show as their codes")
+            << "zh_CN" << QByteArray("/tmp/a\u2067b\u200Fc\u200Bd\uFEFF")
+            << QString("/tmp/a<U+2067>b<U+200F>c<U+200B>d<U+FEFF>");
+    QTest::newRow("a line feed and a tab in a name show as their codes")
+            << "zh_CN" << QByteArray("/tmp/two\nlines\t.txt")
+            << QString("/tmp/two<U+000A>lines<U+0009>.txt");
+    QTest::newRow("a hidden character beside an odd byte is shown too")
+            << "C" << QByteArray("/tmp/x\xff\u202E.txt") << QString("/tmp/x\uFFFD<U+202E>.txt");
+    QTest::newRow("joiners that shape scripts and emoji stay as they are")
+            << "fa_IR" << QByteArray("/tmp/\u0645\u06CC\u200C\u062E\U0001F468\u200D\U0001F469")
+            << QString("/tmp/\u0645\u06CC\u200C\u062E\U0001F468\u200D\U0001F469");
+    QTest::newRow("a tag character beyond the basic plane shows as its code")
+            << "zh_CN" << QByteArray("/tmp/a\U000E0041b") << QString("/tmp/a<U+E0041>b");
 }
 
 void ResultTableTest::oddNamesShowInTheUsersCodePage()

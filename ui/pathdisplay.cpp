@@ -80,6 +80,49 @@ QString decodedWhole(QTextCodec *codec, const QByteArray &bytes)
     return text;
 }
 
+// A character that shows nothing, or turns the text around it, where it
+// stands in a name: controls, line and paragraph separators, the
+// bidirectional controls (U+202E makes "invoice\u202Efdp.sh" read
+// "invoicehs.pdf") and the other invisible format characters and fillers.
+// The joiners U+200C and U+200D are left: scripts and emoji are written with them.
+bool isHiddenInName(uint code)
+{
+    if (code == 0x200C || code == 0x200D)
+        return false;
+    switch (QChar::category(code)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return code == 0x115F || code == 0x1160 || code == 0x3164 || code == 0xFFA0;
+    }
+}
+
+// `text` with each hidden character written as "<U+XXXX>".
+QString withHiddenCharactersShown(const QString &text)
+{
+    const auto plain = [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; };
+    if (std::all_of(text.begin(), text.end(), plain))
+        return text;
+    QString shown;
+    shown.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        uint code = text.at(i).unicode();
+        const bool pair = QChar::isHighSurrogate(code) && i + 1 < text.size()
+                && text.at(i + 1).isLowSurrogate();
+        if (pair)
+            code = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+        if (isHiddenInName(code))
+            shown += QStringLiteral("<U+%1>").arg(code, 4, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += pair ? text.mid(i, 2) : text.mid(i, 1);
+        i += pair ? 1 : 0;
+    }
+    return shown;
+}
+
 QString markedOddBytes(QString part)
 {
     for (int i = 0; i < part.size(); ++i) {
@@ -100,7 +143,7 @@ QTextCodec *legacyCodePage(const QLocale &locale)
 QString displayPath(const QString &path, const QLocale &locale)
 {
     if (!hasUndecodedBytes(path))
-        return path;
+        return withHiddenCharactersShown(path);
     QTextCodec *const legacy = legacyCodePage(locale);
     QStringList parts = path.split(QLatin1Char('/'));
     for (QString &part : parts) {
@@ -109,7 +152,7 @@ QString displayPath(const QString &path, const QLocale &locale)
         const QString decoded = legacy ? decodedWhole(legacy, encodePath(part)) : QString();
         part = decoded.isNull() ? markedOddBytes(part) : decoded;
     }
-    return parts.join(QLatin1Char('/'));
+    return withHiddenCharactersShown(parts.join(QLatin1Char('/')));
 }
 
 QStandardItem *pathCell(const QString &shown, const QString &exact)

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "desktopopen.h"
 #include "filemanager.h"
 #include "nativepath.h"
 #include "pathdisplay.h"
@@ -10,9 +11,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QDir>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStandardItem>
 #include <QStandardItemModel>
@@ -35,6 +36,23 @@ QString trimmedCell(const QStandardItemModel *model, int row, int column)
 QString exactCell(const QStandardItemModel *model, int row, int column)
 {
     return exactPath(model ? model->item(row, column) : nullptr);
+}
+
+// The status bar's remark on a file the desktop could not open, by its name.
+QString openFailureText(const QString &path, OpenFailure failure)
+{
+    const QString name = displayPath(path.mid(path.lastIndexOf(QDir::separator()) + 1));
+    switch (failure) {
+    case OpenFailure::NoOpener:
+        return MainWindow::tr("无法打开%1:没有安装打开文件的程序xdg-open(xdg-utils)").arg(name);
+    case OpenFailure::Missing:
+        return MainWindow::tr("无法打开%1:文件不存在").arg(name);
+    case OpenFailure::NoApplication:
+        return MainWindow::tr("无法打开%1:没有设置打开这类文件的程序").arg(name);
+    case OpenFailure::Failed:
+        break;
+    }
+    return MainWindow::tr("无法打开%1:打开文件的程序出错").arg(name);
 }
 
 }  // namespace
@@ -119,7 +137,9 @@ QStringList MainWindow::confirmedSelectedTargets()
 void MainWindow::do_openFileDefault()
 {
     for (const QString &path : confirmedSelectedTargets())
-        QDesktopServices::openUrl(localFileUrl(path));
+        openWithDesktop(path, this, [this, path](OpenFailure failure) {
+            spareLabel->setText(openFailureText(path, failure));
+        });
 }
 
 void MainWindow::do_openExplorerDir()
