@@ -1,7 +1,9 @@
 #include "contentmatcher.h"
 
+#include "anonymousfile.h"
 #include "bytesource.h"
 #include "codecs.h"
+#include "fileencoding.h"
 #include "linematcher.h"
 #include "pathcodec.h"
 #include "pseudofs.h"
@@ -23,6 +25,11 @@ constexpr int kMaxLineText = 80;
 // Characters kept of a matching line: the reported 80 and some to spare.
 constexpr int kHeadChars = 256;
 constexpr int kUtf8Mib = 106;
+// A NUL among a file's first bytes makes it binary.
+constexpr qint64 kBinaryProbe = 64 << 10;
+// Hits of a file held while it is not known to qualify; past this the file
+// is read once more when it does.
+constexpr int kHeldHits = 4096;
 
 // Opens the regular file `name` of `folderFd` for reading: no link is
 // followed, a FIFO or device swapped in since the listing does not block the
@@ -56,14 +63,49 @@ QString cutToLineText(QString text)
     return text;
 }
 
+bool startsWithUnicodeMark(const char *data, qint64 size)
+{
+    const QByteArray head = QByteArray::fromRawData(data, int(qMin<qint64>(size, 4)));
+    return head.startsWith("\xff\xfe") || head.startsWith("\xfe\xff")
+            || head.startsWith(QByteArray("\x00\x00\xfe\xff", 4));
+}
+
+// Copies what is left of `source` to a new anonymous file; -1 when none can
+// be made or written.
+int spool(ByteSource &source)
+{
+    UniqueFd file(createAnonymousFile());
+    if (file.get() < 0)
+        return -1;
+    const char *data = nullptr;
+    for (qint64 got; (got = source.next(&data, qint64(1) << 20)) > 0;) {
+        for (qint64 done = 0; done < got;) {
+            const ssize_t written = ::write(file.get(), data + done, size_t(got - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return -1;
+            done += written;
+        }
+    }
+    if (source.failed() || ::lseek(file.get(), 0, SEEK_SET) != 0)
+        return -1;
+    return file.release();
+}
+
 }  // namespace
 
-const ByteNeedle &ContentMatcher::anchorFor(const QString &text) const
+TextQuery ContentMatcher::lineQuery() const
 {
-    if (text != anchorText || caseSensitivity != anchorCase || anchorText.isNull()) {
+    return textQuery.isLiteral() ? TextQuery(grepText, caseSensitivity) : textQuery;
+}
+
+const ByteNeedle &ContentMatcher::anchorFor(const QString &text, Qt::CaseSensitivity cs) const
+{
+    if (text != anchorText || cs != anchorCase || anchorText.isNull()) {
         anchorText = text;
-        anchorCase = caseSensitivity;
-        anchor = utf8AnchorFor(text, caseSensitivity);
+        anchorCase = cs;
+        anchor = utf8AnchorFor(text, cs);
     }
     return anchor;
 }
@@ -81,8 +123,7 @@ ContentMatcher::FileOutcome ContentMatcher::searchFileAt(int folderFd, const QBy
                                                          HitSink &hits,
                                                          const QString &reportName) const
 {
-    // Lines never hold a line feed.
-    if (isCancelled() || grepText.contains(QLatin1Char('\n')))
+    if (isCancelled())
         return FileOutcome::Searched;
     qint64 size = 0;
     FileOutcome outcome;
@@ -90,27 +131,129 @@ ContentMatcher::FileOutcome ContentMatcher::searchFileAt(int folderFd, const QBy
     if (file.get() < 0)
         return outcome;
     ByteSource source(file.get(), readBlock);
-    if (deepSearch)
-        searchDeep(source, hits, reportName);
-    else
-        searchNormal(source, hits, reportName);
+    searchSource(source, hits, reportName);
     return FileOutcome::Searched;
 }
 
 void ContentMatcher::searchStream(ByteSource &source, HitSink &hits,
                                   const QString &reportName) const
 {
-    if (isCancelled() || grepText.contains(QLatin1Char('\n')))
+    if (isCancelled())
         return;
-    // Deep search too reads the bytes once.
-    if (deepSearch)
-        searchDeep(source, hits, reportName);
-    else
-        searchNormal(source, hits, reportName);
+    if (requiredTexts.isEmpty() && excludedTexts.isEmpty()) {
+        searchSource(source, hits, reportName);
+        return;
+    }
+    // The conditions may need a second reading, which a stream cannot give.
+    const UniqueFd copy(spool(source));
+    if (copy.get() < 0 || isCancelled())
+        return;
+    std::vector<char> block;
+    ByteSource again(copy.get(), block);
+    searchSource(again, hits, reportName);
 }
 
-void ContentMatcher::searchNormal(ByteSource &source, HitSink &hits,
+bool ContentMatcher::isSkippedBinary(ByteSource &source) const
+{
+    if (binaryFiles == BinaryFiles::Text)
+        return false;
+    const char *first = nullptr;
+    const qint64 size = qMin(source.peek(&first), kBinaryProbe);
+    if (size == 0 || !memchr(first, 0, size_t(size)) || startsWithUnicodeMark(first, size))
+        return false;
+    // Deep search reads text in two- and four-byte units without a mark too.
+    return !deepSearch || detectFileEncoding(first, size, false).lines.unitBytes == 1;
+}
+
+void ContentMatcher::searchSource(ByteSource &source, HitSink &hits,
                                   const QString &reportName) const
+{
+    if (isSkippedBinary(source))
+        return;
+    const TextQuery query = lineQuery();
+    if (requiredTexts.isEmpty() && excludedTexts.isEmpty()) {
+        searchLines(source, query, deepPlan, limits, hits, reportName);
+        return;
+    }
+    // A file without hits shows nothing whatever it holds: its conditions
+    // are looked at only once it has one.
+    HitSink held;
+    bool overflowed = false;
+    searchLines(source, query, deepPlan, limits, held, reportName, kHeldHits, &overflowed);
+    if (held.isEmpty() || isCancelled() || !qualifies(source))
+        return;
+    if (!overflowed) {
+        for (TFileInfo &hit : held.take())
+            hits.append(std::move(hit));
+        return;
+    }
+    if (source.rewind())
+        searchLines(source, query, deepPlan, limits, hits, reportName);
+}
+
+bool ContentMatcher::qualifies(ByteSource &source) const
+{
+    conditionPlans.resize(size_t(requiredTexts.size() + excludedTexts.size()));
+    for (int i = 0; i < requiredTexts.size(); ++i) {
+        if (!holds(source, requiredTexts[i], conditionPlans[size_t(i)]))
+            return false;
+    }
+    for (int i = 0; i < excludedTexts.size(); ++i) {
+        if (holds(source, excludedTexts[i], conditionPlans[size_t(requiredTexts.size() + i)]))
+            return false;
+    }
+    return !isCancelled();
+}
+
+bool ContentMatcher::holds(ByteSource &source, const TextQuery &query, DeepPlan &plan) const
+{
+    // A source that cannot be read again holds nothing more for sure.
+    if (!source.rewind())
+        return false;
+    HitSink found;
+    searchLines(source, query, plan, HitLimits {1, 0, 0}, found, QString());
+    return !found.isEmpty();
+}
+
+void ContentMatcher::searchLines(ByteSource &source, const TextQuery &query, DeepPlan &plan,
+                                 const HitLimits &limits, HitSink &hits, const QString &reportName,
+                                 int holdAtMost, bool *overflowed) const
+{
+    // Lines never hold a line feed.
+    if (query.isLiteral() && query.literal().contains(QLatin1Char('\n')))
+        return;
+    FileHits shaped(hits, reportName, limits, cancelFlag);
+    const auto take = [&](qint64 lineNo, const QString &text, bool matched) {
+        if (!shaped.take(lineNo, text, matched))
+            return false;
+        if (holdAtMost > 0 && hits.size() >= holdAtMost) {
+            *overflowed = true;
+            return false;
+        }
+        return true;
+    };
+    if (deepSearch) {
+        // Deep hits come once the whole file is read, grouped by codec.
+        HitSink all;
+        if (!plan.fits(codecPatterns, query) && !plan.prepare(codecPatterns, query, cancelFlag))
+            return;
+        searchAllCodecs(plan, source, all, reportName, cancelFlag);
+        for (const TFileInfo &hit : all.take()) {
+            if (!take(hit.lineNo, hit.lineText, true))
+                break;
+        }
+        return;
+    }
+    LineReport report;
+    report.allLines = limits.wantsContext();
+    report.onLine = [&](qint64 lineNo, const QString &head, bool matched) {
+        return take(lineNo, cutToLineText(head), matched);
+    };
+    searchNormal(source, query, report);
+}
+
+void ContentMatcher::searchNormal(ByteSource &source, const TextQuery &query,
+                                  const LineReport &report) const
 {
     QTextCodec *const locale = localeCodec ? localeCodec : systemCodec();
     // The stream's first read decides the codec by the byte-order mark.
@@ -126,26 +269,12 @@ void ContentMatcher::searchNormal(ByteSource &source, HitSink &hits,
             ? QTextCodec::codecForUtfText(
                     QByteArray::fromRawData(first, int(qMin<qint64>(firstSize, 4))), locale)
             : locale;
-    const auto onHit = [&](qint64 lineNo, const QString &head) {
-        if (!isCancelled())
-            hits.append(TFileInfo {reportName, lineNo, cutToLineText(head)});
-    };
-    LineMatcher matcher(grepText, caseSensitivity, kHeadChars);
-    const ByteNeedle &needle = anchorFor(grepText);
-    if (codec->mibEnum() == kUtf8Mib && !needle.isEmpty())
-        searchUtf8Lines(source, grepText, caseSensitivity, needle, scanBuffer, matcher, cancelFlag,
-                        onHit);
+    LineMatcher matcher(query, kHeadChars);
+    const ByteNeedle &needle = anchorFor(query.anchorText(), query.anchorCase());
+    if (codec->mibEnum() == kUtf8Mib && (!needle.isEmpty() || !query.isLiteral()))
+        searchUtf8Lines(source, query, needle, scanBuffer, matcher, cancelFlag, report);
     else
-        searchTextStreamLines(source, locale, true, grepText, caseSensitivity, matcher, cancelFlag,
-                              onHit);
-}
-
-void ContentMatcher::searchDeep(ByteSource &source, HitSink &hits, const QString &reportName) const
-{
-    if (!deepPlan.fits(codecPatterns, caseSensitivity)
-        && !deepPlan.prepare(codecPatterns, caseSensitivity, cancelFlag))
-        return;
-    searchAllCodecs(deepPlan, source, hits, reportName, cancelFlag);
+        searchTextStreamLines(source, locale, true, query, matcher, cancelFlag, report);
 }
 
 bool ContentMatcher::matchesName(const QString &memberName) const

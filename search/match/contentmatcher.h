@@ -4,7 +4,9 @@
 #include "bytesearch.h"
 #include "codecpattern.h"
 #include "deepsearch.h"
+#include "filehits.h"
 #include "hitsink.h"
+#include "textquery.h"
 #include "tfileinfo.h"
 
 #include <QList>
@@ -16,6 +18,7 @@
 
 class ByteSource;
 class QTextCodec;
+struct LineReport;
 
 // Decides which lines of one file contain the search text. Owned by the
 // search thread; written by setParameters while the thread is idle and only
@@ -29,6 +32,22 @@ public:
     Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
     bool exactMatch = false;
     bool deepSearch = false;
+
+    // What picks the lines when it is more than grepText taken literally:
+    // expressions, whole words, several texts. A literal query (the default)
+    // leaves grepText and caseSensitivity in charge.
+    TextQuery textQuery;
+    // Texts the file must also hold, each somewhere, and texts it must not
+    // hold anywhere. A file's hits are reported only once it is known to
+    // qualify; they are held meanwhile, up to a bound past which the file is
+    // read again (a stream is first copied to an anonymous file).
+    QList<TextQuery> requiredTexts;
+    QList<TextQuery> excludedTexts;
+    // Binary files (a NUL in the first 64 KiB and no byte-order mark) are
+    // searched as text, or passed over.
+    enum class BinaryFiles { Text, WithoutMatch };
+    BinaryFiles binaryFiles = BinaryFiles::Text;
+    HitLimits limits;
 
     // Codec a plain reading decodes with when no byte-order mark says
     // otherwise; the locale codec at the time setParameters ran.
@@ -59,10 +78,23 @@ public:
 
     bool isCancelled() const { return cancelFlag && cancelFlag->load(std::memory_order_relaxed); }
 
+    // The query that picks the lines shown.
+    TextQuery lineQuery() const;
+
 private:
-    void searchNormal(ByteSource &source, HitSink &hits, const QString &reportName) const;
-    void searchDeep(ByteSource &source, HitSink &hits, const QString &reportName) const;
-    const ByteNeedle &anchorFor(const QString &text) const;
+    void searchSource(ByteSource &source, HitSink &hits, const QString &reportName) const;
+    // Reports the lines of one reading matching `query` to `hits`, as
+    // `limits` say; with `holdAtMost`, stops once that many hits are held and
+    // sets `*overflowed`.
+    void searchLines(ByteSource &source, const TextQuery &query, DeepPlan &plan,
+                     const HitLimits &limits, HitSink &hits, const QString &reportName,
+                     int holdAtMost = 0, bool *overflowed = nullptr) const;
+    void searchNormal(ByteSource &source, const TextQuery &query, const LineReport &report) const;
+    bool isSkippedBinary(ByteSource &source) const;
+    // True when the file holds every required text and no excluded one.
+    bool qualifies(ByteSource &source) const;
+    bool holds(ByteSource &source, const TextQuery &query, DeepPlan &plan) const;
+    const ByteNeedle &anchorFor(const QString &text, Qt::CaseSensitivity cs) const;
 
     // The byte anchor of the last text searched, kept across files.
     mutable QString anchorText;
@@ -71,8 +103,10 @@ private:
     // Read buffers kept across files, so that no file pays for allocating them.
     mutable std::vector<char> readBlock;
     mutable std::vector<char> scanBuffer;
-    // The deep-search list prepared for the current text and case rule.
+    // The deep-search list prepared for the current text and case rule, and
+    // those for the required and excluded texts, in their order.
     mutable DeepPlan deepPlan;
+    mutable std::vector<DeepPlan> conditionPlans;
 };
 
 #endif  // CONTENTMATCHER_H

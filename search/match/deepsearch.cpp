@@ -54,7 +54,7 @@ QTextCodec *hitCodec()
 // The first characters of a matching line that its hit text is made from.
 QString hitHeadOf(const DeepPlan::Codec &codec, Qt::CaseSensitivity cs, const QString &line)
 {
-    LineMatcher heads(codec.text, cs, kHeadChars);
+    LineMatcher heads(TextQuery(codec.text, cs), kHeadChars);
     QTextCodec *const target = hitCodec();
     heads.setHeadCheck(
             [&](const QString &head) {
@@ -208,7 +208,8 @@ void FileSearch::consider(int codec, const LineSpan &line, const QString &decode
     const DeepPlan::Codec &entry = plan.codecs[size_t(codec)];
     const bool lastLine = piece.endsFile && line.end == piece.size;
     const QString text = lineWithoutEnd(decoded, lastLine);
-    if (text.indexOf(entry.text, 0, plan.cs) == -1)
+    if (plan.query.isLiteral() ? text.indexOf(entry.text, 0, plan.cs) == -1
+                               : !plan.query.matches(text))
         return;
     const bool clean = readsAsText(text);
     const auto found = claims.constFind(line.lineNo);
@@ -545,9 +546,9 @@ ByteNeedle tailAnchorFor(QTextCodec *codec, const QString &text, Qt::CaseSensiti
     return ByteNeedle(whole.mid(head.size()), false);
 }
 
-bool DeepPlan::fits(const QList<CodecPattern> &other, Qt::CaseSensitivity otherCs) const
+bool DeepPlan::fits(const QList<CodecPattern> &other, const TextQuery &otherQuery) const
 {
-    if (!prepared || otherCs != cs || other.size() != patterns.size())
+    if (!prepared || !otherQuery.sameAs(query) || other.size() != patterns.size())
         return false;
     for (int i = 0; i < other.size(); ++i) {
         if (other[i].codec != patterns[i].codec || other[i].text != patterns[i].text)
@@ -556,11 +557,12 @@ bool DeepPlan::fits(const QList<CodecPattern> &other, Qt::CaseSensitivity otherC
     return true;
 }
 
-bool DeepPlan::prepare(const QList<CodecPattern> &list, Qt::CaseSensitivity caseRule,
+bool DeepPlan::prepare(const QList<CodecPattern> &list, const TextQuery &textQuery,
                        const std::atomic_bool *cancel)
 {
     patterns = list;
-    cs = caseRule;
+    query = textQuery;
+    cs = query.anchorCase();
     prepared = false;
     codecs.clear();
     QSet<QPair<QTextCodec *, QString>> seen;
@@ -578,6 +580,10 @@ bool DeepPlan::prepare(const QList<CodecPattern> &list, Qt::CaseSensitivity case
         codec.name = pattern.codec->name();
         codec.prefix = QLatin1Char('[') + QString::fromLatin1(codec.name) + QLatin1String("]\t");
         codec.profile = &CodecProfile::of(pattern.codec);
+        if (pattern.text.isEmpty()) {
+            codecs.push_back(codec);  // no anchor: every line is decoded
+            continue;
+        }
         if (codec.profile->table)
             codec.tableNeedleKind
                     = codec.profile->table->needleFor(pattern.text, cs, &codec.tableNeedle);

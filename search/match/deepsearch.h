@@ -5,6 +5,7 @@
 #include "codecpattern.h"
 #include "hitsink.h"
 #include "singlebytecodec.h"
+#include "textquery.h"
 
 #include <QList>
 #include <QString>
@@ -16,8 +17,10 @@ class ByteSource;
 class QTextCodec;
 struct CodecProfile;
 
-// The deep-search list prepared for one search text and case rule: per codec
-// what its lines must hold as bytes to contain the text. Kept across files.
+// The deep-search list prepared for one query: per codec what its lines must
+// hold as bytes to contain the query's anchor text, which is the pattern's
+// text. A literal query matches a codec's lines by that text; any other
+// query matches each decoded line itself. Kept across files.
 class DeepPlan
 {
 public:
@@ -38,14 +41,15 @@ public:
         ByteNeedle unitNeedles[2];  // fixed units: the text in the little, big endian order
     };
 
-    // True when the plan was made for these patterns and this case rule.
-    bool fits(const QList<CodecPattern> &patterns, Qt::CaseSensitivity cs) const;
+    // True when the plan was made for these patterns and this query.
+    bool fits(const QList<CodecPattern> &patterns, const TextQuery &query) const;
     // False when `cancel` was set before the plan was complete.
-    bool prepare(const QList<CodecPattern> &patterns, Qt::CaseSensitivity cs,
+    bool prepare(const QList<CodecPattern> &patterns, const TextQuery &query,
                  const std::atomic_bool *cancel);
 
     QList<CodecPattern> patterns;
-    Qt::CaseSensitivity cs = Qt::CaseSensitive;
+    TextQuery query;
+    Qt::CaseSensitivity cs = Qt::CaseSensitive;  // the case rule of the patterns' texts
     bool prepared = false;
     std::vector<Codec> codecs;  // each codec once, in list order: hits come grouped so
 };

@@ -1,7 +1,14 @@
 #include "linematcher.h"
 
-LineMatcher::LineMatcher(const QString &text, Qt::CaseSensitivity cs, int headChars)
-    : text(text), cs(cs), headChars(headChars), maxHeadChars(headChars), headLimit(headChars)
+namespace {
+
+constexpr int kExpressionWindow = 1 << 22;
+constexpr int kExpressionOverlap = 1 << 16;
+
+}  // namespace
+
+LineMatcher::LineMatcher(const TextQuery &query, int headChars)
+    : query(query), headChars(headChars), maxHeadChars(headChars), headLimit(headChars)
 {
 }
 
@@ -41,10 +48,10 @@ void LineMatcher::search(const QString &chars)
 {
     if (found)
         return;
-    found = chars.indexOf(text, 0, cs) != -1;
+    found = query.matches(chars);
     // One more character than the text, so that a surrogate pair or a folded
     // character split at the edge is still seen whole.
-    carry = chars.right(text.size());
+    carry = chars.right(query.literal().size());
 }
 
 void LineMatcher::keepHead(const QChar *chars, int count)
@@ -70,6 +77,10 @@ void LineMatcher::feed(const QChar *chars, int count)
     length += count;
     if (found)
         return;
+    if (!query.isLiteral()) {
+        gather(chars, count);
+        return;
+    }
 
     QString window = carry;
     if (heldCr)
@@ -79,8 +90,30 @@ void LineMatcher::feed(const QChar *chars, int count)
     search(window);
 }
 
+void LineMatcher::gather(const QChar *chars, int count)
+{
+    if (heldCr)
+        carry.append(QLatin1Char('\r'));
+    heldCr = chars[count - 1] == QLatin1Char('\r');
+    carry.append(chars, heldCr ? count - 1 : count);
+    if (carry.size() > kExpressionWindow) {
+        found = query.matches(carry);
+        carry = carry.right(kExpressionOverlap);
+    }
+}
+
 void LineMatcher::finish(bool dropFinalCr)
 {
+    if (!query.isLiteral()) {
+        if (heldCr && dropFinalCr && length == headText.size())
+            headText.chop(1);
+        if (heldCr && !dropFinalCr)
+            carry.append(QLatin1Char('\r'));
+        if (!found)
+            found = query.matches(carry);
+        heldCr = false;
+        return;
+    }
     if (heldCr) {
         if (dropFinalCr) {
             if (length == headText.size())

@@ -2,6 +2,7 @@
 
 #include "bytesource.h"
 #include "linematcher.h"
+#include "textquery.h"
 
 #include <QByteArray>
 #include <QString>
@@ -78,9 +79,11 @@ int skipLinesWithoutText(DecodedStream &in, const QString &text, Qt::CaseSensiti
 }  // namespace
 
 void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUnicode,
-                           const QString &text, Qt::CaseSensitivity cs, LineMatcher &matcher,
-                           const std::atomic_bool *cancel, const LineHitHandler &onHit)
+                           const TextQuery &query, LineMatcher &matcher,
+                           const std::atomic_bool *cancel, const LineReport &report)
 {
+    // Lines without the anchor cannot match; with none, every line is tried.
+    const bool skips = !report.allLines && !query.anchorText().isEmpty();
     DecodedStream in(source, codec, detectUnicode);
     qint64 lineNo = 0;
     while (!in.atEnd()) {
@@ -90,7 +93,8 @@ void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUni
             in.buffer.remove(0, in.pos);
             in.pos = 0;
         }
-        lineNo += skipLinesWithoutText(in, text, cs);
+        if (skips)
+            lineNo += skipLinesWithoutText(in, query.anchorText(), query.anchorCase());
         if (in.atEnd())
             break;
         ++lineNo;
@@ -124,7 +128,8 @@ void searchTextStreamLines(ByteSource &source, QTextCodec *codec, bool detectUni
         matcher.feed(in.buffer.constData() + in.pos, end - in.pos);
         in.pos = lineFeed >= 0 ? lineFeed + 1 : end;
         matcher.finish(lineFeed >= 0 || in.source.atEnd());
-        if (matcher.matched())
-            onHit(lineNo, matcher.head());
+        if ((matcher.matched() || report.allLines)
+            && !report.onLine(lineNo, matcher.head(), matcher.matched()))
+            return;
     }
 }

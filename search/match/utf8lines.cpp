@@ -3,6 +3,7 @@
 #include "bytesource.h"
 #include "codecs.h"
 #include "linematcher.h"
+#include "textquery.h"
 
 #include <QTextCodec>
 
@@ -58,11 +59,12 @@ bool searchableAsBytes(QChar c, Qt::CaseSensitivity cs)
 class Utf8LineScanner
 {
 public:
-    Utf8LineScanner(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
-                    const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
-                    const std::atomic_bool *cancel, const LineHitHandler &onHit)
-        : source(source), text(text), cs(cs), anchor(anchor), longLines(longLines), cancel(cancel),
-          onHit(onHit), utf8(utf8Codec()), work(work)
+    Utf8LineScanner(ByteSource &source, const TextQuery &query, const ByteNeedle &anchor,
+                    std::vector<char> &work, LineMatcher &longLines, const std::atomic_bool *cancel,
+                    const LineReport &report)
+        : source(source), query(query), anchor(anchor), longLines(longLines), cancel(cancel),
+          report(report), everyLine(report.allLines || anchor.isEmpty()), utf8(utf8Codec()),
+          work(work)
     {
         if (work.size() < kWorkBytes)
             work.resize(kWorkBytes);
@@ -71,7 +73,7 @@ public:
     void run()
     {
         for (;;) {
-            if (cancelled(cancel))
+            if (cancelled(cancel) || stopped)
                 return;
             const bool eof = fill();
             if (have == 0)
@@ -128,7 +130,7 @@ private:
         size_t pos = 0;
         size_t counted = 0;
         while (pos < region) {
-            const size_t found = anchor.findIn(data + pos, region - pos);
+            const size_t found = everyLine ? 0 : anchor.findIn(data + pos, region - pos);
             if (found == region - pos)
                 break;
             const size_t hit = pos + found;
@@ -142,17 +144,47 @@ private:
             counted = lineStart;
             checkLine(lineStart, lineEnd, after != nullptr);
             pos = lineEnd;
-            if (cancelled(cancel))
+            if (everyLine) {
+                ++linesDone;
+                counted = lineEnd;
+            }
+            if (cancelled(cancel) || stopped)
                 return;
         }
         if (moreFollows)
             linesDone += countByte(data + counted, region - counted, '\n');
     }
 
+    // Tests the line work[start, end) and reports it when asked to.
+    void checkLine(size_t start, size_t end, bool endsWithFeed)
+    {
+        if (query.isLiteral()) {
+            const QString line = decodeLine(start, end, endsWithFeed);
+            if (line.indexOf(query.literal(), 0, query.caseSensitivity()) != -1)
+                reportLine(linesDone + 1, longLines.headOf(line), true);
+            else if (report.allLines)
+                reportLine(linesDone + 1, longLines.headOf(line), false);
+            return;
+        }
+        size_t bytesEnd = end - (endsWithFeed ? 1 : 0);
+        if (bytesEnd > start && work[bytesEnd - 1] == '\r')
+            --bytesEnd;
+        const bool matched = query.matchesUtf8(work.data() + start, bytesEnd - start);
+        if (matched || report.allLines)
+            reportLine(linesDone + 1, longLines.headOf(decodeLine(start, end, endsWithFeed)),
+                       matched);
+    }
+
+    void reportLine(qint64 lineNo, const QString &head, bool matched)
+    {
+        if (!report.onLine(lineNo, head, matched))
+            stopped = true;
+    }
+
     // Decodes work[start, end) as the stream would (the '\n' included, so
     // pending bytes turn into replacement characters as they do there), in
     // pieces cut where the stream's read blocks end.
-    void checkLine(size_t start, size_t end, bool endsWithFeed)
+    QString decodeLine(size_t start, size_t end, bool endsWithFeed) const
     {
         QTextCodec::ConverterState state(decodeFlags(start));
         QString line;
@@ -166,8 +198,7 @@ private:
             line.chop(1);
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);  // "\r\n", or a '\r' that ends the file
-        if (line.indexOf(text, 0, cs) != -1)
-            onHit(linesDone + 1, longLines.headOf(line));
+        return line;
     }
 
     // The work buffer holds the start of a line and no line end: decode the
@@ -194,19 +225,20 @@ private:
         }
         longLines.finish(true);
         ++linesDone;
-        if (longLines.matched())
-            onHit(linesDone, longLines.head());
-        return true;
+        if (longLines.matched() || report.allLines)
+            reportLine(linesDone, longLines.head(), longLines.matched());
+        return !stopped;
     }
 
     ByteSource &source;
-    const QString &text;
-    const Qt::CaseSensitivity cs;
+    const TextQuery &query;
     const ByteNeedle &anchor;
     LineMatcher &longLines;
     const std::atomic_bool *cancel;
-    const LineHitHandler &onHit;
+    const LineReport &report;
+    const bool everyLine;  // each line is looked at, not only those with the anchor
     QTextCodec *const utf8;
+    bool stopped = false;  // the report wants no more lines
 
     std::vector<char> &work;
     size_t have = 0;        // bytes held in work
@@ -231,9 +263,9 @@ ByteNeedle utf8AnchorFor(const QString &text, Qt::CaseSensitivity cs)
     return ByteNeedle(best, cs == Qt::CaseInsensitive);
 }
 
-void searchUtf8Lines(ByteSource &source, const QString &text, Qt::CaseSensitivity cs,
-                     const ByteNeedle &anchor, std::vector<char> &work, LineMatcher &longLines,
-                     const std::atomic_bool *cancel, const LineHitHandler &onHit)
+void searchUtf8Lines(ByteSource &source, const TextQuery &query, const ByteNeedle &anchor,
+                     std::vector<char> &work, LineMatcher &longLines,
+                     const std::atomic_bool *cancel, const LineReport &report)
 {
-    Utf8LineScanner(source, text, cs, anchor, work, longLines, cancel, onHit).run();
+    Utf8LineScanner(source, query, anchor, work, longLines, cancel, report).run();
 }
