@@ -5,11 +5,12 @@
 #include "bytesource.h"
 #include "codecs.h"
 #include "contentmatcher.h"
-#include "regexliteral.h"
 #include "referencereading.h"
+#include "regexliteral.h"
 #include "searchthread.h"
 #include "textquery.h"
 #include "treebuilder.h"
+#include "visiblecontrols.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,8 +56,9 @@ QList<TFileInfo> searchAsStream(const ContentMatcher &m, const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     std::vector<char> block;
-    ByteSource stream([&](char *buffer, qint64 max) { return file.read(buffer, qMin<qint64>(max, 4099)); },
-                      block);
+    ByteSource stream(
+            [&](char *buffer, qint64 max) { return file.read(buffer, qMin<qint64>(max, 4099)); },
+            block);
     HitSink hits;
     m.searchStream(stream, hits, QStringLiteral("f"));
     return hits.take();
@@ -78,7 +80,9 @@ QList<qint64> grepLines(const QStringList &arguments, const QString &path)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     grep.setProcessEnvironment(env);
-    grep.start(QStringLiteral("grep"), QStringList {QStringLiteral("-n")} + arguments + QStringList {QStringLiteral("--"), path});
+    grep.start(QStringLiteral("grep"),
+               QStringList {QStringLiteral("-n")} + arguments
+                       + QStringList {QStringLiteral("--"), path});
     grep.waitForFinished(-1);
     QList<qint64> numbers;
     for (const QByteArray &line : grep.readAllStandardOutput().split('\n')) {
@@ -183,6 +187,8 @@ private slots:
     void binaryFiles();
     void contextAndLimitAsGrep_data();
     void contextAndLimitAsGrep();
+    void controlsAreShownNotObeyed_data();
+    void controlsAreShownNotObeyed();
 };
 
 void TestQuery::expressionsFindTheLinesGrepFinds_data()
@@ -287,22 +293,38 @@ void TestQuery::requiredLiteralOfExpression_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("literal");
     QTest::addColumn<bool>("caseless");
-    QTest::newRow("a plain word is its own literal") << "needle" << "needle" << false;
-    QTest::newRow("a word before a group") << "err(or|no)\\s+\\d+" << "err" << false;
-    QTest::newRow("the longest run wins") << "ab.cdef\\d" << "cdef" << false;
-    QTest::newRow("an optional letter ends the run before it") << "colou?r" << "colo" << false;
-    QTest::newRow("a repeated letter stays once") << "ab+cd" << "ab" << false;
-    QTest::newRow("escaped punctuation is a character") << "a\\.b\\.c" << "a.b.c" << false;
-    QTest::newRow("quoted text counts whole") << "x\\Qa.b*c\\Ey" << "xa.b*cy" << false;
-    QTest::newRow("a hex escape is no letters") << "\\x41bc" << "bc" << false;
-    QTest::newRow("an alternation at the top gives none") << "cat|dog" << "" << false;
-    QTest::newRow("classes break runs") << "[ab]cde[fg]" << "cde" << false;
-    QTest::newRow("a leading (?i) ignores case") << "(?i)error" << "error" << true;
-    QTest::newRow("options later give none") << "ab(?i)cd" << "" << false;
-    QTest::newRow("verbs give none") << "(*UCP)word" << "" << false;
-    QTest::newRow("a zero minimum makes a letter optional") << "abc{0,2}d" << "ab" << false;
-    QTest::newRow("a property escape is no letter") << "\\p{Han}中文" << "中文" << false;
-    QTest::newRow("a back reference by name is no letters") << "(?<n>x)\\k<n>yz" << "yz" << false;
+    QTest::newRow("a plain word is its own literal") << "needle"
+                                                     << "needle" << false;
+    QTest::newRow("a word before a group") << "err(or|no)\\s+\\d+"
+                                           << "err" << false;
+    QTest::newRow("the longest run wins") << "ab.cdef\\d"
+                                          << "cdef" << false;
+    QTest::newRow("an optional letter ends the run before it") << "colou?r"
+                                                               << "colo" << false;
+    QTest::newRow("a repeated letter stays once") << "ab+cd"
+                                                  << "ab" << false;
+    QTest::newRow("escaped punctuation is a character") << "a\\.b\\.c"
+                                                        << "a.b.c" << false;
+    QTest::newRow("quoted text counts whole") << "x\\Qa.b*c\\Ey"
+                                              << "xa.b*cy" << false;
+    QTest::newRow("a hex escape is no letters") << "\\x41bc"
+                                                << "bc" << false;
+    QTest::newRow("an alternation at the top gives none") << "cat|dog"
+                                                          << "" << false;
+    QTest::newRow("classes break runs") << "[ab]cde[fg]"
+                                        << "cde" << false;
+    QTest::newRow("a leading (?i) ignores case") << "(?i)error"
+                                                 << "error" << true;
+    QTest::newRow("options later give none") << "ab(?i)cd"
+                                             << "" << false;
+    QTest::newRow("verbs give none") << "(*UCP)word"
+                                     << "" << false;
+    QTest::newRow("a zero minimum makes a letter optional") << "abc{0,2}d"
+                                                            << "ab" << false;
+    QTest::newRow("a property escape is no letter") << "\\p{Han}中文"
+                                                    << "中文" << false;
+    QTest::newRow("a back reference by name is no letters") << "(?<n>x)\\k<n>yz"
+                                                            << "yz" << false;
 }
 
 void TestQuery::requiredLiteralOfExpression()
@@ -321,9 +343,12 @@ void TestQuery::invalidExpressionSaysWhereAndWhy_data()
     QTest::addColumn<int>("text");
     QTest::addColumn<int>("offset");
     QTest::addColumn<QString>("words");
-    QTest::newRow("an unclosed group") << QStringList {"ab(c"} << 0 << 4 << "missing closing parenthesis";
-    QTest::newRow("a quantifier with nothing before it") << QStringList {"*a"} << 0 << 0 << "quantifier does not follow";
-    QTest::newRow("the second text is named") << QStringList {"ok", "x[a"} << 1 << 3 << "missing terminating ]";
+    QTest::newRow("an unclosed group")
+            << QStringList {"ab(c"} << 0 << 4 << "missing closing parenthesis";
+    QTest::newRow("a quantifier with nothing before it")
+            << QStringList {"*a"} << 0 << 0 << "quantifier does not follow";
+    QTest::newRow("the second text is named")
+            << QStringList {"ok", "x[a"} << 1 << 3 << "missing terminating ]";
 }
 
 void TestQuery::invalidExpressionSaysWhereAndWhy()
@@ -346,9 +371,11 @@ void TestQuery::deepSearchExpressionFindsLegacyEncodings()
     TreeBuilder tree;
     const QString line = QString::fromUtf8("搜索结果：文件 1234 已找到");
     const QString other = QString::fromUtf8("没有数字的文件行");
-    QByteArray utf16 = QTextCodec::codecForName("UTF-16LE")->fromUnicode(other + QLatin1Char('\n') + line + QLatin1Char('\n'));
-    const QString gbk = tree.file(QStringLiteral("gbk.txt"),
-                                  QTextCodec::codecForName("GBK")->fromUnicode(line + QLatin1Char('\n') + other));
+    QByteArray utf16 = QTextCodec::codecForName("UTF-16LE")
+                               ->fromUnicode(other + QLatin1Char('\n') + line + QLatin1Char('\n'));
+    const QString gbk = tree.file(
+            QStringLiteral("gbk.txt"),
+            QTextCodec::codecForName("GBK")->fromUnicode(line + QLatin1Char('\n') + other));
     const QString wide = tree.file(QStringLiteral("utf16.txt"), utf16);
     ContentMatcher m = matcherFor(query({QString::fromUtf8("文件\\s*\\d+")}, true));
     m.deepSearch = true;
@@ -367,21 +394,36 @@ void TestQuery::wholeWords_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("ignoreCase");
     QTest::addColumn<bool>("found");
-    QTest::newRow("a word between spaces") << "cat" << "the cat sat" << false << true;
-    QTest::newRow("a word inside a longer one") << "cat" << "concatenate" << false << false;
-    QTest::newRow("an underscore joins words") << "cat" << "cat_food" << false << false;
-    QTest::newRow("a digit joins words") << "cat" << "cat9" << false << false;
-    QTest::newRow("brackets part words") << "cat" << "(cat)" << false << true;
-    QTest::newRow("a later occurrence stands alone") << "cat" << "cats and cat" << false << true;
-    QTest::newRow("an accented letter joins words") << "caf" << "café" << false << false;
-    QTest::newRow("CJK characters join words") << "中文" << "这是中文搜索" << false << false;
-    QTest::newRow("CJK between spaces") << "中文" << "这是 中文 搜索" << false << true;
-    QTest::newRow("CJK punctuation parts words") << "中文" << "「中文」" << false << true;
-    QTest::newRow("kana joins words") << "カタ" << "カタカナ" << false << false;
-    QTest::newRow("other scripts' digits join words") << "5" << "٣5" << false << false;
-    QTest::newRow("a number at a full stop") << "123" << "total 123." << false << true;
-    QTest::newRow("case ignored") << "CAT" << "a Cat here" << true << true;
-    QTest::newRow("case kept") << "CAT" << "a Cat here" << false << false;
+    QTest::newRow("a word between spaces") << "cat"
+                                           << "the cat sat" << false << true;
+    QTest::newRow("a word inside a longer one") << "cat"
+                                                << "concatenate" << false << false;
+    QTest::newRow("an underscore joins words") << "cat"
+                                               << "cat_food" << false << false;
+    QTest::newRow("a digit joins words") << "cat"
+                                         << "cat9" << false << false;
+    QTest::newRow("brackets part words") << "cat"
+                                         << "(cat)" << false << true;
+    QTest::newRow("a later occurrence stands alone") << "cat"
+                                                     << "cats and cat" << false << true;
+    QTest::newRow("an accented letter joins words") << "caf"
+                                                    << "café" << false << false;
+    QTest::newRow("CJK characters join words") << "中文"
+                                               << "这是中文搜索" << false << false;
+    QTest::newRow("CJK between spaces") << "中文"
+                                        << "这是 中文 搜索" << false << true;
+    QTest::newRow("CJK punctuation parts words") << "中文"
+                                                 << "「中文」" << false << true;
+    QTest::newRow("kana joins words") << "カタ"
+                                      << "カタカナ" << false << false;
+    QTest::newRow("other scripts' digits join words") << "5"
+                                                      << "٣5" << false << false;
+    QTest::newRow("a number at a full stop") << "123"
+                                             << "total 123." << false << true;
+    QTest::newRow("case ignored") << "CAT"
+                                  << "a Cat here" << true << true;
+    QTest::newRow("case kept") << "CAT"
+                               << "a Cat here" << false << false;
 }
 
 void TestQuery::wholeWords()
@@ -391,7 +433,8 @@ void TestQuery::wholeWords()
     QFETCH(bool, ignoreCase);
     QFETCH(bool, found);
     TreeBuilder tree;
-    const QString path = tree.file(QStringLiteral("f.txt"), "before\n" + line.toUtf8() + "\nafter\n");
+    const QString path
+            = tree.file(QStringLiteral("f.txt"), "before\n" + line.toUtf8() + "\nafter\n");
     const ContentMatcher m = matcherFor(
             query({text}, false, true, ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive));
     QCOMPARE(lineNumbers(searchPath(m, path)), found ? QList<qint64> {2} : QList<qint64> {});
@@ -413,12 +456,16 @@ void TestQuery::requiredAndExcludedTexts_data()
     QTest::addColumn<QStringList>("excluded");
     QTest::addColumn<bool>("shown");
     QTest::newRow("no conditions") << QStringList() << QStringList() << true;
-    QTest::newRow("a required text on another line") << QStringList {"omega"} << QStringList() << true;
-    QTest::newRow("two required texts, one missing") << QStringList {"omega", "sigma"} << QStringList() << false;
+    QTest::newRow("a required text on another line")
+            << QStringList {"omega"} << QStringList() << true;
+    QTest::newRow("two required texts, one missing")
+            << QStringList {"omega", "sigma"} << QStringList() << false;
     QTest::newRow("an excluded text present") << QStringList() << QStringList {"omega"} << false;
     QTest::newRow("an excluded text absent") << QStringList() << QStringList {"sigma"} << true;
-    QTest::newRow("required present and excluded absent") << QStringList {"beta"} << QStringList {"sigma"} << true;
-    QTest::newRow("required text on the hit's own line") << QStringList {"alpha"} << QStringList() << true;
+    QTest::newRow("required present and excluded absent")
+            << QStringList {"beta"} << QStringList {"sigma"} << true;
+    QTest::newRow("required text on the hit's own line")
+            << QStringList {"alpha"} << QStringList() << true;
 }
 
 void TestQuery::requiredAndExcludedTexts()
@@ -460,10 +507,15 @@ void TestQuery::binaryFiles_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("foundWhenSkipping");
     QTest::newRow("text") << QByteArray("a needle here\n") << true;
-    QTest::newRow("a NUL in the first block") << QByteArray("\x7f" "ELF\0\0 needle\n", 14) << false;
-    QTest::newRow("a NUL past the first 64 KiB") << QByteArray(70000, 'x') + QByteArray("\nneedle\0\n", 9) << true;
+    QTest::newRow("a NUL in the first block") << QByteArray("\x7f"
+                                                            "ELF\0\0 needle\n",
+                                                            14)
+                                              << false;
+    QTest::newRow("a NUL past the first 64 KiB")
+            << QByteArray(70000, 'x') + QByteArray("\nneedle\0\n", 9) << true;
     QTest::newRow("UTF-16 with its byte-order mark")
-            << QTextCodec::codecForName("UTF-16LE")->fromUnicode(QStringLiteral("\uFEFFa needle\n")) << true;
+            << QTextCodec::codecForName("UTF-16LE")->fromUnicode(QStringLiteral("\uFEFFa needle\n"))
+            << true;
 }
 
 void TestQuery::binaryFiles()
@@ -515,6 +567,27 @@ void TestQuery::contextAndLimitAsGrep()
     const QList<qint64> expected = grepLines(arguments, path);
     QCOMPARE(lineNumbers(searchPath(m, path)), expected);
     QCOMPARE(lineNumbers(searchAsStream(m, path)), expected);
+}
+
+void TestQuery::controlsAreShownNotObeyed_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain text stays") << "a\tb 中文"
+                                      << "a\tb 中文";
+    QTest::newRow("an escape sequence setting the title")
+            << "x\x1b]0;owned\x07y" << QString::fromUtf8("x\u241b]0;owned\u2407y");
+    QTest::newRow("NUL, carriage return and DEL")
+            << QString::fromLatin1("a\0b\rc\x7f", 6) << QString::fromUtf8("a\u2400b\u240dc\u2421");
+    QTest::newRow("an 8-bit CSI") << QString(QChar(0x9b)) + "2J"
+                                  << "\\x9B2J";
+}
+
+void TestQuery::controlsAreShownNotObeyed()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(withVisibleControls(text), shown);
 }
 
 QTEST_GUILESS_MAIN(TestQuery)

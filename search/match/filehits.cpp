@@ -38,9 +38,9 @@ bool FileHits::take(qint64 lineNo, const QString &text, bool matched)
     if (limitReached)
         return false;
     if (limits.before > 0) {
-        held.emplace_back(lineNo, text);
-        if (int(held.size()) > limits.before)
-            held.pop_front();
+        held.append({lineNo, text});
+        if (held.size() > limits.before)
+            held.removeFirst();
     }
     return true;
 }

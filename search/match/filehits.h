@@ -4,9 +4,9 @@
 #include "hitsink.h"
 
 #include <QString>
+#include <QVector>
 
 #include <atomic>
-#include <deque>
 #include <utility>
 
 // How many hits one file may report and how many lines around each hit
@@ -44,7 +44,7 @@ private:
     const QString reportName;
     const HitLimits limits;
     const std::atomic_bool *cancel;
-    std::deque<std::pair<qint64, QString>> held;  // the last lines before the next hit
+    QVector<std::pair<qint64, QString>> held;  // the last lines before the next hit
     qint64 matches = 0;
     qint64 lastShown = 0;  // number of the last line shown
     int afterLeft = 0;     // lines still to show after the last hit

@@ -24,8 +24,7 @@ struct Scratch
     pcre2_jit_stack_8 *stack8 = pcre2_jit_stack_create_8(kJitStackStart, kJitStackMax, nullptr);
     pcre2_match_data_16 *data16 = pcre2_match_data_create_16(1, nullptr);
     pcre2_match_context_16 *context16 = pcre2_match_context_create_16(nullptr);
-    pcre2_jit_stack_16 *stack16
-            = pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr);
+    pcre2_jit_stack_16 *stack16 = pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr);
 
     Scratch()
     {
@@ -90,9 +89,9 @@ Pcre2Regex::Pcre2Regex(const QString &pattern, bool caseless)
         return;
     }
     const QByteArray utf8 = pattern.toUtf8();
-    made->code8 = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(utf8.constData()),
-                                  PCRE2_SIZE(utf8.size()), options, &errorCode, &errorOffset,
-                                  nullptr);
+    made->code8
+            = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(utf8.constData()),
+                              PCRE2_SIZE(utf8.size()), options, &errorCode, &errorOffset, nullptr);
     if (!made->code8) {
         failure = Error {errorText8(errorCode), int(errorOffset)};
         return;
@@ -135,8 +134,8 @@ bool Pcre2Regex::find(const QString &text, int from, int *start, int *end) const
         return false;
     Scratch &s = scratch();
     const auto subject = reinterpret_cast<PCRE2_SPTR16>(text.utf16());
-    const int rc = pcre2_match_16(code->code16, subject, PCRE2_SIZE(text.size()),
-                                  PCRE2_SIZE(from), 0, s.data16, s.context16);
+    const int rc = pcre2_match_16(code->code16, subject, PCRE2_SIZE(text.size()), PCRE2_SIZE(from),
+                                  0, s.data16, s.context16);
     if (rc < 0)
         return false;
     const PCRE2_SIZE *ovector = pcre2_get_ovector_pointer_16(s.data16);

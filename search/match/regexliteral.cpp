@@ -175,7 +175,9 @@ private:
             else if (next == QLatin1Char('\''))
                 skipTo(QLatin1Char('\''));
             else
-                skipWhile(p.size(), [](QChar c) { return c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char('+'); });
+                skipWhile(p.size(), [](QChar c) {
+                    return c.isDigit() || c == QLatin1Char('-') || c == QLatin1Char('+');
+                });
             break;
         default:
             if (e.isDigit())
