@@ -8,16 +8,24 @@
 // One hit. The directory of the hit travels beside the list, not in the record.
 struct TFileInfo
 {
-    QString fileName;      // entry name as listed, or the archive hit name
-    qint64 lineNo = 0;     // 1-based line of a content hit, 0 for a name hit
-    QString lineText;      // the matching line as prepared by the matcher; empty for a name hit
-    bool context = false;  // a line shown around a hit, not a hit itself
+    // A line shown around a hit and a file's count of matching lines come
+    // only when the search asks for them.
+    enum class Kind : quint8 {
+        Hit,      // a name hit, or a matching line
+        Context,  // a line near a hit
+        Count,    // one per searched file: lineNo holds its number of matching lines
+    };
+
+    QString fileName;   // entry name as listed, or the archive hit name
+    qint64 lineNo = 0;  // 1-based line of a content hit, 0 for a name hit
+    QString lineText;   // the matching line as prepared by the matcher; empty for a name hit
+    Kind kind = Kind::Hit;
 };
 
 inline bool operator==(const TFileInfo &a, const TFileInfo &b)
 {
     return a.fileName == b.fileName && a.lineNo == b.lineNo && a.lineText == b.lineText
-            && a.context == b.context;
+            && a.kind == b.kind;
 }
 
 Q_DECLARE_METATYPE(TFileInfo)

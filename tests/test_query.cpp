@@ -68,7 +68,7 @@ QList<qint64> lineNumbers(const QList<TFileInfo> &hits)
 {
     QList<qint64> numbers;
     for (const TFileInfo &hit : hits)
-        numbers.append(hit.context ? -hit.lineNo : hit.lineNo);
+        numbers.append(hit.kind == TFileInfo::Kind::Context ? -hit.lineNo : hit.lineNo);
     return numbers;
 }
 
@@ -187,6 +187,8 @@ private slots:
     void binaryFiles();
     void contextAndLimitAsGrep_data();
     void contextAndLimitAsGrep();
+    void countsAsGrep_data();
+    void countsAsGrep();
     void controlsAreShownNotObeyed_data();
     void controlsAreShownNotObeyed();
 };
@@ -567,6 +569,45 @@ void TestQuery::contextAndLimitAsGrep()
     const QList<qint64> expected = grepLines(arguments, path);
     QCOMPARE(lineNumbers(searchPath(m, path)), expected);
     QCOMPARE(lineNumbers(searchAsStream(m, path)), expected);
+}
+
+void TestQuery::countsAsGrep_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("maxCount");
+    QTest::addColumn<bool>("skipBinary");
+    QTest::newRow("a file with hits") << QByteArray("key\nno\nkey key\n") << 0 << false;
+    QTest::newRow("a file without hits counts 0") << QByteArray("no\nnothing\n") << 0 << false;
+    QTest::newRow("the limit caps the count") << QByteArray("key\nkey\nkey\n") << 2 << false;
+    QTest::newRow("a binary file passed over counts 0") << QByteArray("key\0\n", 5) << 0 << true;
+}
+
+void TestQuery::countsAsGrep()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, maxCount);
+    QFETCH(bool, skipBinary);
+    TreeBuilder tree;
+    const QString path = tree.file(QStringLiteral("f.txt"), bytes);
+    ContentMatcher m = matcherFor(query({"key"}, false));
+    m.limits.maxCount = maxCount;
+    m.limits.countOnly = true;
+    QStringList arguments {QStringLiteral("-c"), QStringLiteral("key")};
+    if (maxCount > 0)
+        arguments.prepend(QStringLiteral("-m%1").arg(maxCount));
+    if (skipBinary) {
+        m.binaryFiles = ContentMatcher::BinaryFiles::WithoutMatch;
+        arguments.prepend(QStringLiteral("-I"));
+    }
+    QProcess grep;
+    grep.start(QStringLiteral("grep"), arguments + QStringList {path});
+    grep.waitForFinished(-1);
+    const qint64 expected = grep.readAllStandardOutput().trimmed().toLongLong();
+    for (const QList<TFileInfo> &hits : {searchPath(m, path), searchAsStream(m, path)}) {
+        QCOMPARE(hits.size(), 1);
+        QCOMPARE(hits[0].kind, TFileInfo::Kind::Count);
+        QCOMPARE(hits[0].lineNo, expected);
+    }
 }
 
 void TestQuery::controlsAreShownNotObeyed_data()

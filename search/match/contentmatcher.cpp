@@ -168,27 +168,33 @@ bool ContentMatcher::isSkippedBinary(ByteSource &source) const
 void ContentMatcher::searchSource(ByteSource &source, HitSink &hits,
                                   const QString &reportName) const
 {
+    const qint64 found = searchQualified(source, hits, reportName);
+    if (limits.countOnly && !isCancelled())
+        hits.append(TFileInfo {reportName, found, QString(), TFileInfo::Kind::Count});
+}
+
+qint64 ContentMatcher::searchQualified(ByteSource &source, HitSink &hits,
+                                       const QString &reportName) const
+{
     if (isSkippedBinary(source))
-        return;
+        return 0;
     const TextQuery query = lineQuery();
-    if (requiredTexts.isEmpty() && excludedTexts.isEmpty()) {
-        searchLines(source, query, deepPlan, limits, hits, reportName);
-        return;
-    }
+    if (requiredTexts.isEmpty() && excludedTexts.isEmpty())
+        return searchLines(source, query, deepPlan, limits, hits, reportName);
     // A file without hits shows nothing whatever it holds: its conditions
     // are looked at only once it has one.
     HitSink held;
     bool overflowed = false;
-    searchLines(source, query, deepPlan, limits, held, reportName, kHeldHits, &overflowed);
-    if (held.isEmpty() || isCancelled() || !qualifies(source))
-        return;
+    const qint64 found = searchLines(source, query, deepPlan, limits, held, reportName, kHeldHits,
+                                     &overflowed);
+    if (found == 0 || isCancelled() || !qualifies(source))
+        return 0;
     if (!overflowed) {
         for (TFileInfo &hit : held.take())
             hits.append(std::move(hit));
-        return;
+        return found;
     }
-    if (source.rewind())
-        searchLines(source, query, deepPlan, limits, hits, reportName);
+    return source.rewind() ? searchLines(source, query, deepPlan, limits, hits, reportName) : 0;
 }
 
 bool ContentMatcher::qualifies(ByteSource &source) const
@@ -210,18 +216,18 @@ bool ContentMatcher::holds(ByteSource &source, const TextQuery &query, DeepPlan 
     // A source that cannot be read again holds nothing more for sure.
     if (!source.rewind())
         return false;
-    HitSink found;
-    searchLines(source, query, plan, HitLimits {1, 0, 0}, found, QString());
-    return !found.isEmpty();
+    HitSink none;
+    return searchLines(source, query, plan, HitLimits {1, 0, 0, true}, none, QString()) > 0;
 }
 
-void ContentMatcher::searchLines(ByteSource &source, const TextQuery &query, DeepPlan &plan,
-                                 const HitLimits &limits, HitSink &hits, const QString &reportName,
-                                 int holdAtMost, bool *overflowed) const
+qint64 ContentMatcher::searchLines(ByteSource &source, const TextQuery &query, DeepPlan &plan,
+                                   const HitLimits &limits, HitSink &hits,
+                                   const QString &reportName, int holdAtMost,
+                                   bool *overflowed) const
 {
     // Lines never hold a line feed.
     if (query.isLiteral() && query.literal().contains(QLatin1Char('\n')))
-        return;
+        return 0;
     FileHits shaped(hits, reportName, limits, cancelFlag);
     const auto take = [&](qint64 lineNo, const QString &text, bool matched) {
         if (!shaped.take(lineNo, text, matched))
@@ -236,13 +242,13 @@ void ContentMatcher::searchLines(ByteSource &source, const TextQuery &query, Dee
         // Deep hits come once the whole file is read, grouped by codec.
         HitSink all;
         if (!plan.fits(codecPatterns, query) && !plan.prepare(codecPatterns, query, cancelFlag))
-            return;
+            return 0;
         searchAllCodecs(plan, source, all, reportName, cancelFlag);
         for (const TFileInfo &hit : all.take()) {
             if (!take(hit.lineNo, hit.lineText, true))
                 break;
         }
-        return;
+        return shaped.hitCount();
     }
     LineReport report;
     report.allLines = limits.wantsContext();
@@ -250,6 +256,7 @@ void ContentMatcher::searchLines(ByteSource &source, const TextQuery &query, Dee
         return take(lineNo, cutToLineText(head), matched);
     };
     searchNormal(source, query, report);
+    return shaped.hitCount();
 }
 
 void ContentMatcher::searchNormal(ByteSource &source, const TextQuery &query,

@@ -83,12 +83,15 @@ public:
 
 private:
     void searchSource(ByteSource &source, HitSink &hits, const QString &reportName) const;
+    // The file's hits, if it is not a binary file passed over and meets the
+    // conditions; returns the number of matching lines reported.
+    qint64 searchQualified(ByteSource &source, HitSink &hits, const QString &reportName) const;
     // Reports the lines of one reading matching `query` to `hits`, as
-    // `limits` say; with `holdAtMost`, stops once that many hits are held and
-    // sets `*overflowed`.
-    void searchLines(ByteSource &source, const TextQuery &query, DeepPlan &plan,
-                     const HitLimits &limits, HitSink &hits, const QString &reportName,
-                     int holdAtMost = 0, bool *overflowed = nullptr) const;
+    // `limits` say, and returns how many matched; with `holdAtMost`, stops
+    // once that many hits are held and sets `*overflowed`.
+    qint64 searchLines(ByteSource &source, const TextQuery &query, DeepPlan &plan,
+                       const HitLimits &limits, HitSink &hits, const QString &reportName,
+                       int holdAtMost = 0, bool *overflowed = nullptr) const;
     void searchNormal(ByteSource &source, const TextQuery &query, const LineReport &report) const;
     bool isSkippedBinary(ByteSource &source) const;
     // True when the file holds every required text and no excluded one.

@@ -4,13 +4,14 @@ FileHits::FileHits(HitSink &sink, const QString &reportName, const HitLimits &li
                    const std::atomic_bool *cancel)
     : sink(sink), reportName(reportName), limits(limits), cancel(cancel)
 {
+    if (limits.countOnly)
+        this->limits.before = this->limits.after = 0;
 }
 
-void FileHits::show(qint64 lineNo, const QString &text, bool context)
+void FileHits::show(qint64 lineNo, const QString &text, TFileInfo::Kind kind)
 {
-    TFileInfo hit {reportName, lineNo, text};
-    hit.context = context;
-    sink.append(std::move(hit));
+    if (!limits.countOnly)
+        sink.append(TFileInfo {reportName, lineNo, text, kind});
     lastShown = lineNo;
 }
 
@@ -22,16 +23,16 @@ bool FileHits::take(qint64 lineNo, const QString &text, bool matched)
     if (matched && !limitReached) {
         for (const auto &line : held) {
             if (line.first > lastShown)
-                show(line.first, line.second, true);
+                show(line.first, line.second, TFileInfo::Kind::Context);
         }
         held.clear();
-        show(lineNo, text, false);
+        show(lineNo, text, TFileInfo::Kind::Hit);
         ++matches;
         afterLeft = limits.after;
         return !(limits.maxCount > 0 && matches >= limits.maxCount && afterLeft == 0);
     }
     if (afterLeft > 0) {
-        show(lineNo, text, true);
+        show(lineNo, text, TFileInfo::Kind::Context);
         --afterLeft;
         return !(limitReached && afterLeft == 0);
     }

@@ -16,15 +16,18 @@ struct HitLimits
     qint64 maxCount = 0;  // matching lines per file; 0 for no limit
     int before = 0;       // lines shown before each hit
     int after = 0;        // lines shown after each hit
+    // Instead of lines, one Count record per searched file (also one
+    // without hits, or passed over as binary or by its conditions).
+    bool countOnly = false;
 
-    bool wantsContext() const { return before > 0 || after > 0; }
+    bool wantsContext() const { return !countOnly && (before > 0 || after > 0); }
 };
 
 // Turns the lines one reading of a file reports into its hits: the matching
 // lines up to the limit, and around them the lines before and after, marked
 // as context, each line once. Once the limit is reached only the lines after
 // the last hit are still taken (as context, even where they match), as grep
-// does; then the file needs no more lines.
+// does; then the file needs no more lines. Counting only, nothing is shown.
 class FileHits
 {
 public:
@@ -38,11 +41,11 @@ public:
     qint64 hitCount() const { return matches; }
 
 private:
-    void show(qint64 lineNo, const QString &text, bool context);
+    void show(qint64 lineNo, const QString &text, TFileInfo::Kind kind);
 
     HitSink &sink;
     const QString reportName;
-    const HitLimits limits;
+    HitLimits limits;
     const std::atomic_bool *cancel;
     QVector<std::pair<qint64, QString>> held;  // the last lines before the next hit
     qint64 matches = 0;
