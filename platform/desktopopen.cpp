@@ -118,8 +118,7 @@ void askDesktop(const QString &path, QObject *context,
 
 }  // namespace
 
-void openWithDesktop(const QString &path, QObject *context,
-                     std::function<void(OpenFailure)> failed)
+void openWithDesktop(const QString &path, QObject *context, std::function<void(OpenFailure)> failed)
 {
     if (replacedHandler())
         replacedHandler()(path);

@@ -69,8 +69,8 @@ private slots:
     {
         QTest::addColumn<bool>("fileManager");  // a file manager's entry is installed too
         QTest::addColumn<QByteArray>("answer");
-        QTest::newRow("without a file manager nothing answers for folders") << false
-                                                                             << QByteArray();
+        QTest::newRow("without a file manager nothing answers for folders")
+                << false << QByteArray();
         QTest::newRow("the file manager stays the default for folders")
                 << true << QByteArray("filer.desktop\n");
     }

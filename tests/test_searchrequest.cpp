@@ -365,6 +365,9 @@ void SearchRequestTest::startFoldersGoIntoTheField()
     for (QByteArray &folder : folders)
         exact << decodePath(folder.replace('@', QFile::encodeName(tree.root())));
     window->initTargetDir(allDrivesList());
+    // An earlier refusal stands in the status bar until the next hand-over.
+    window->takeStartFolders({tree.path("gone")});
+    QCOMPARE(parts->spareLabel->text(), "目录名:" + tree.path("gone") + " 不存在");
     window->takeStartFolders(exact);
     QCOMPARE(parts->dir->currentText(), field.replace('@', tree.root()));
     QCOMPARE(parts->spareLabel->text(), remark.replace('@', tree.root()));

@@ -37,8 +37,9 @@ public:
     // field, each of them one folder whatever its characters (the field keeps
     // the list behind its text until the user edits it). While a search runs
     // they wait for its end, and the status bar says so. The status bar also
-    // says when one of them is not an existing folder; the search then
-    // refuses it like a typed one. An empty list changes nothing.
+    // says when one of them is not an existing folder (and drops what it said
+    // of earlier ones); the search then refuses it like a typed one. An empty
+    // list changes nothing.
     void takeStartFolders(const QStringList &folders);
 
     // The directory chooser of the Directory button; tests replace it.

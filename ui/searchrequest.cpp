@@ -113,8 +113,12 @@ void MainWindow::do_resume_searchFileIcon()
     ui->tableView_result->resizeColumnsToContents();
     setSearchButtonRunning(false);
     showFoundCount();
-    spareLabel->setText(unreadableRemark(*searchWorker));
+    // Folders handed over during the search go into the field now; the
+    // status bar keeps what it says of them beside what could not be read.
+    spareLabel->clear();
     takeStartFolders(std::exchange(waitingStartFolders, {}));
+    const QStringList remarks {spareLabel->text(), unreadableRemark(*searchWorker)};
+    spareLabel->setText(remarks.join(QLatin1String("  ")).trimmed());
     QApplication::alert(this, 0);
     busyBar->hide();
     // A search left running in the background ends unseen: say so from the tray.

@@ -38,6 +38,8 @@ void MainWindow::takeStartFolders(const QStringList &folders)
     }
     showStartFolders(folders);
     targetDir = folders.first();  // where the Directory button's chooser opens
+    // What an earlier hand-over said no longer holds.
+    spareLabel->clear();
     for (const QString &folder : folders) {
         if (!isExistingFolder(folder)) {
             spareLabel->setText(tr("目录名:%1 不存在").arg(displayPath(folder)));
