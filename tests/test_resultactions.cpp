@@ -412,7 +412,7 @@ private slots:
                 << "openFileDefault" << override << overrideShown
                 << QByteArray("open ROOT/invoice\u202Efdp.sh");
         QTest::newRow("copy information/a name with a line feed is quoted on one line")
-                << "copyPathName_Clipboard" << lineFeed << "two<U+000A>lines.txt"
+                << "copyPathName_Clipboard" << lineFeed << "two\u240Alines.txt"
                 << QByteArray("文件名：'ROOT/two'$'\\n''lines.txt'");
     }
     void rowsKeepExactNames()

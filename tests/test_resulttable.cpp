@@ -206,9 +206,9 @@ void ResultTableTest::oddNamesShowInTheUsersCodePage_data()
     QTest::newRow("isolates, marks and zero-width spaces show as their codes")
             << "zh_CN" << QByteArray("/tmp/a\u2067b\u200Fc\u200Bd\uFEFF")
             << QString("/tmp/a<U+2067>b<U+200F>c<U+200B>d<U+FEFF>");
-    QTest::newRow("a line feed and a tab in a name show as their codes")
+    QTest::newRow("a line feed in a name shows as its control picture, a tab as its code")
             << "zh_CN" << QByteArray("/tmp/two\nlines\t.txt")
-            << QString("/tmp/two<U+000A>lines<U+0009>.txt");
+            << QString("/tmp/two\u240Alines<U+0009>.txt");
     QTest::newRow("a hidden character beside an odd byte is shown too")
             << "C" << QByteArray("/tmp/x\xff\u202E.txt") << QString("/tmp/x\uFFFD<U+202E>.txt");
     QTest::newRow("joiners that shape scripts and emoji stay as they are")

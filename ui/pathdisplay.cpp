@@ -1,6 +1,7 @@
 #include "pathdisplay.h"
 
 #include "pathcodec.h"
+#include "visiblecontrols.h"
 
 #include <QStandardItem>
 #include <QStringList>
@@ -100,12 +101,14 @@ bool isHiddenInName(uint code)
     }
 }
 
-// `text` with each hidden character written as "<U+XXXX>".
-QString withHiddenCharactersShown(const QString &text)
+// `text` with its controls shown as everywhere else (visiblecontrols.h) and
+// each other hidden character written as "<U+XXXX>".
+QString withHiddenCharactersShown(const QString &input)
 {
     const auto plain = [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; };
-    if (std::all_of(text.begin(), text.end(), plain))
-        return text;
+    if (std::all_of(input.begin(), input.end(), plain))
+        return input;
+    const QString text = withVisibleControls(input);
     QString shown;
     shown.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {

@@ -20,9 +20,10 @@ QTextCodec *legacyCodePage(const QLocale &locale);
 // The text shown for `path`: a part between separators that holds odd
 // bytes reads in the legacy code page of `locale` where all of it decodes
 // there, else with U+FFFD for each odd byte. Other parts are unchanged but
-// for characters that would hide or turn text (controls, bidirectional
-// controls such as U+202E, other invisible format characters), which read
-// as "<U+202E>".
+// for characters that would hide or turn text: controls read as their
+// control pictures (visiblecontrols.h; a tab as "<U+0009>"), bidirectional
+// controls such as U+202E and the other invisible format characters as
+// "<U+202E>".
 QString displayPath(const QString &path, const QLocale &locale = QLocale());
 
 // A cell showing `shown` that keeps `exact` beside it when the two differ
