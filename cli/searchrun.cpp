@@ -125,8 +125,8 @@ int SearchRun::exec()
 // found before the stop, so they are printed, in order.
 void SearchRun::printUndelivered()
 {
-    for (const FolderHits &folder : worker.undelivered())
-        printer.printBatch(folder.dirName, folder.hits);
+    for (const ResultBatch &folder : worker.undelivered())
+        printer.printBatch(folder.dirName, folder.namelist);
 }
 
 void SearchRun::onInterrupted(int signalNumber)

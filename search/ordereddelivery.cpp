@@ -97,26 +97,26 @@ bool OrderedDelivery::drainHeadJob(bool wait)
     }
 }
 
-QList<FolderHits> OrderedDelivery::takeUndelivered()
+QList<ResultBatch> OrderedDelivery::takeUndelivered()
 {
     // The folder being handed on when the stop came, then those after it.
-    QList<FolderHits> folders {
-            FolderHits {currentDir, current ? current->take() : QList<TFileInfo>()}};
+    QList<ResultBatch> folders {
+            ResultBatch {currentDir, current ? current->take() : QList<TFileInfo>()}};
     current.reset();
     for (Item &item : items) {
         switch (item.kind) {
         case Item::Kind::Begin:
-            folders.append(FolderHits {item.dirName, {}});
+            folders.append(ResultBatch {item.dirName, {}});
             break;
         case Item::Kind::Hit:
-            folders.last().hits.append(std::move(item.hit));
+            folders.last().namelist.append(std::move(item.hit));
             break;
         case Item::Kind::Job: {
             QList<QList<TFileInfo>> pieces;
             QByteArray text;
             item.job->take(pieces, text, false);
             for (const QList<TFileInfo> &piece : pieces)
-                folders.last().hits.append(piece);
+                folders.last().namelist.append(piece);
             break;
         }
         case Item::Kind::End:
@@ -125,9 +125,9 @@ QList<FolderHits> OrderedDelivery::takeUndelivered()
     }
     items.clear();
     jobsPending = 0;
-    QList<FolderHits> found;
-    for (FolderHits &folder : folders) {
-        if (!folder.hits.isEmpty())
+    QList<ResultBatch> found;
+    for (ResultBatch &folder : folders) {
+        if (!folder.namelist.isEmpty())
             found.append(std::move(folder));
     }
     return found;

@@ -2,6 +2,7 @@
 #define ORDEREDDELIVERY_H
 
 #include "hitsink.h"
+#include "resultbatch.h"
 #include "tfileinfo.h"
 
 #include <QList>
@@ -13,13 +14,6 @@
 #include <memory>
 
 class JobOutput;
-
-// One folder's hits not handed over, with the folder's name.
-struct FolderHits
-{
-    QString dirName;
-    QList<TFileInfo> hits;
-};
 
 // Puts the hits of a search back into the order of a walk on one thread,
 // whatever order the workers finish in: the walk records, folder by folder,
@@ -57,7 +51,7 @@ public:
 
     // After a stop, once the workers are done: what was found and not handed
     // on, folder by folder, in order.
-    QList<FolderHits> takeUndelivered();
+    QList<ResultBatch> takeUndelivered();
 
 private:
     enum class Wait { Never, ForAll };

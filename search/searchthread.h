@@ -71,7 +71,7 @@ public:
 
     // The hits a stopped search had found and not handed over, folder by
     // folder in the order of delivery. Read it after the thread has finished.
-    const QList<FolderHits> &undelivered() const { return leftOver; }
+    const QList<ResultBatch> &undelivered() const { return leftOver; }
 
 signals:
     // Emitted from the worker thread: the hits of one directory, in pieces of
@@ -108,7 +108,7 @@ private:
     std::atomic<quint64> visitedCount {0};
     std::atomic<quint64> unreadableFolderCount {0};
     std::atomic<quint64> unreadableFileCount {0};
-    QList<FolderHits> leftOver;  // written by the worker, read once it has finished
+    QList<ResultBatch> leftOver;  // written by the worker, read once it has finished
     int workerCount = 0;
     std::atomic_bool cancelRequested {false};  // set by stop() under emitMutex
     QMutex emitMutex;  // guards the check-then-emit against stop(); recursive for direct slots

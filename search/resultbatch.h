@@ -6,7 +6,8 @@
 #include <QList>
 #include <QString>
 
-// One delivery of the search thread waiting to be shown.
+// The hits of one folder with the folder's name: one delivery waiting in the
+// window to be shown, or the hits a stopped search had not handed over.
 struct ResultBatch
 {
     QString dirName;            // absolute, native separators, as delivered
