@@ -3,7 +3,7 @@
 #include "codecs.h"
 #include "nofollowwrite.h"
 #include "pathcodec.h"
-#include "searchinput.h"
+#include "searchrequest.h"
 
 #include <QApplication>
 #include <QDir>

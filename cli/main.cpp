@@ -36,15 +36,14 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(parsed.message), stdout);
         return 0;
     case ParseOutcome::UsageError:
-        std::fputs(qPrintable(parsed.message), stderr);
-        return 2;
-    case ParseOutcome::MissingDirectory:
-        // The folder as the bytes it was given, whatever the locale makes of them.
-        std::fprintf(stderr, "%s\n", encodePath(parsed.message).constData());
+        // A folder named in the text as the bytes it was given, whatever the
+        // locale makes of them.
+        std::fputs(encodePath(parsed.message).constData(), stderr);
         return 2;
     case ParseOutcome::Search:
         break;
     }
-    SearchRun run(parsed.request);
+    SearchRun run(parsed.request,
+                  parsed.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines);
     return run.exec();
 }

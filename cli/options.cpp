@@ -2,7 +2,6 @@
 
 #include "codecs.h"
 #include "pathcodec.h"
-#include "searchinput.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -69,6 +68,31 @@ ParsedArguments refusedRequest(const QString &sentence)
     return parsed;
 }
 
+// The refusal of a request that failed its check, in this program's words.
+ParsedArguments refusal(const RequestError &error)
+{
+    switch (error.kind) {
+    case RequestError::Kind::None:
+        break;
+    case RequestError::Kind::NothingToSearch:
+        return usageError(
+                QStringLiteral("give a file-name pattern (--name), a content text (--content) "
+                               "or both"));
+    case RequestError::Kind::InvalidNamePattern:
+        return refusedRequest(
+                QStringLiteral("the file-name pattern \"%1\" is not a valid wildcard "
+                               "(a \"[\" needs its \"]\", a range its lower end first).")
+                        .arg(error.part));
+    case RequestError::Kind::LineBreakInText:
+        return refusedRequest(QStringLiteral("the content text holds a line break, and no line "
+                                             "can contain one."));
+    case RequestError::Kind::MissingFolder:
+        return refusedRequest(
+                QStringLiteral("the start directory \"%1\" does not exist.").arg(error.part));
+    }
+    return refusedRequest(QString());
+}
+
 }  // namespace
 
 ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteArray> &rawArguments)
@@ -121,25 +145,22 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
     }
 
     SearchRequest &request = parsed.request;
+    request.names = parser.value(nameOption);
     request.text = parser.value(contentOption);
     if (!rawArguments.isEmpty() && !request.text.isEmpty()
         && (hasUndecodedBytes(request.text) || !cameCleanly(request.text, rawArguments)))
         return refusedRequest(
                 QStringLiteral("the content text is not valid %1, the encoding of the locale.")
                         .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
-    request.patterns = namePatterns(parser.value(nameOption));
-    if (request.patterns.isEmpty()) {
-        if (request.text.trimmed().isEmpty())
-            return usageError(
-                    "give a file-name pattern (--name), a content text (--content) or both");
-        request.patterns << QStringLiteral("*");
-    }
+    if (parser.isSet(dirsOption))
+        request.folders = SearchRequest::foldersOfField(parser.value(dirsOption));
+    request.folders += parser.positionalArguments();
     request.caseSensitivity
             = parser.isSet(ignoreCaseOption) ? Qt::CaseInsensitive : Qt::CaseSensitive;
     request.recursive = !parser.isSet(noRecursiveOption);
     request.exact = parser.isSet(exactOption);
     request.deep = parser.isSet(deepOption);
-    request.json = parser.isSet(jsonOption);
+    parsed.json = parser.isSet(jsonOption);
     if (parser.isSet(nameEncodingOption)) {
         const QString codePage = parser.value(nameEncodingOption);
         request.archiveNameCodec = QTextCodec::codecForName(codePage.toLatin1());
@@ -148,36 +169,14 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
     }
     if (parser.isSet(jobsOption)) {
         bool number = false;
-        request.jobs = parser.value(jobsOption).toInt(&number);
-        if (!number || request.jobs < 1)
+        request.workers = parser.value(jobsOption).toInt(&number);
+        if (!number || request.workers < 1)
             return usageError(QStringLiteral("--jobs takes a number of at least 1"));
     }
 
-    const QString badPattern = invalidNamePattern(request.patterns, request.exact);
-    if (!badPattern.isNull())
-        return refusedRequest(
-                QStringLiteral("the file-name pattern \"%1\" is not a valid wildcard "
-                               "(a \"[\" needs its \"]\", a range its lower end first).")
-                        .arg(badPattern));
-    if (holdsLineBreak(request.text))
-        return refusedRequest(QStringLiteral("the content text holds a line break, and no line can "
-                                             "contain one."));
-
-    QStringList parts;
-    if (parser.isSet(dirsOption))
-        parts = directoryParts(parser.value(dirsOption));
-    parts += parser.positionalArguments();
-    if (parts.isEmpty())
-        parts << QString();
-    for (const QString &part : parts) {
-        if (!isExistingFolder(part)) {
-            parsed.outcome = ParseOutcome::MissingDirectory;
-            parsed.message
-                    = QCoreApplication::translate("MainWindow", "目录名:%1 不存在").arg(part);
-            return parsed;
-        }
-        request.dirs << startFolder(part);
-    }
+    const RequestError error = request.check();
+    if (error.isError())
+        return refusal(error);
     parsed.outcome = ParseOutcome::Search;
     return parsed;
 }

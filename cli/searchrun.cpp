@@ -51,10 +51,8 @@ void writeToStandardError(const QByteArray &text)
 
 }  // namespace
 
-SearchRun::SearchRun(const SearchRequest &request)
-    : request(request),
-      printer(STDOUT_FILENO, request.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines),
-      exitGate(std::make_shared<ExitGate>())
+SearchRun::SearchRun(const SearchRequest &request, HitPrinter::Format format)
+    : request(request), printer(STDOUT_FILENO, format), exitGate(std::make_shared<ExitGate>())
 {
 }
 
@@ -88,10 +86,7 @@ int SearchRun::exec()
         progressTimer.start(progressIntervalMs);
     }
 
-    worker.setArchiveNameCodec(request.archiveNameCodec);
-    worker.setWorkerCount(request.jobs);
-    worker.setParameters(request.dirs, request.patterns, request.text, request.caseSensitivity,
-                         request.recursive, request.exact, request.deep);
+    worker.setParameters(request);
     worker.start(QThread::InheritPriority);
     loop.exec();
     worker.wait();

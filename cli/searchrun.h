@@ -23,7 +23,7 @@ class SearchRun : public QObject
     Q_OBJECT
 
 public:
-    explicit SearchRun(const SearchRequest &request);
+    SearchRun(const SearchRequest &request, HitPrinter::Format format);
     ~SearchRun() override;
 
     // Runs the search to its end or to a stop; returns the exit status.

@@ -10,7 +10,7 @@
 #include "listingprefetch.h"
 #include "ordereddelivery.h"
 #include "pathcodec.h"
-#include "searchinput.h"
+#include "searchrequest.h"
 #include "threadhandover.h"
 #include "uniquefd.h"
 #include "workerpool.h"
@@ -35,6 +35,14 @@ searchThread::~searchThread()
     stop();
     wait();
     takeOver(this);
+}
+
+void searchThread::setParameters(const SearchRequest &request)
+{
+    setArchiveNameCodec(request.archiveNameCodec);
+    setWorkerCount(request.workers);
+    setParameters(request.startFolders(), request.namePatterns(), request.text,
+                  request.caseSensitivity, request.recursive, request.exact, request.deep);
 }
 
 void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &patterns,

@@ -6,6 +6,7 @@
 #include "directorylister.h"
 #include "hitsink.h"
 #include "ordereddelivery.h"
+#include "searchrequest.h"
 #include "tfileinfo.h"
 
 #include <QDir>
@@ -32,6 +33,9 @@ public:
     // Stops a running search and waits for the thread before the object goes.
     ~searchThread() override;
 
+    // The request of a front end, which passed its check(); also sets the
+    // archive name codec and the worker count it holds.
+    void setParameters(const SearchRequest &request);
     void setParameters(const QList<QDir> &dirs, const QStringList &patterns, const QString &text,
                        Qt::CaseSensitivity cs, bool recursive, bool exact, bool deep);
 

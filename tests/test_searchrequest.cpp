@@ -12,6 +12,7 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
 #include <QtTest>
 
 #include <linux/capability.h>
@@ -65,8 +66,8 @@ private slots:
 
     void wholeRoad_data();
     void wholeRoad();
-    void rejectedRequest_data();
-    void rejectedRequest();
+    void bothFrontEndsJudgeARequestAlike_data();
+    void bothFrontEndsJudgeARequestAlike();
     void directoryField_data();
     void directoryField();
     void patternsAndContent_data();
@@ -196,91 +197,141 @@ void SearchRequestTest::wholeRoad()
     QCOMPARE(parts->cell(expected.size() - 1, 4), time);
 }
 
-void SearchRequestTest::rejectedRequest_data()
+void SearchRequestTest::bothFrontEndsJudgeARequestAlike_data()
 {
-    QTest::addColumn<QString>("find");
-    QTest::addColumn<QString>("grep");
-    QTest::addColumn<QString>("dirs");            // "@" stands for the tree's root
-    QTest::addColumn<QString>("message");         // "@" likewise
-    QTest::addColumn<QString>("contentColumns");  // checked only once the folders are read
+    // The file-name, content and directory fields; "@" stands for the tree's root.
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<bool>("exact");
+    // What both refuse and the part they name ("@" likewise); empty: both search.
+    QTest::addColumn<QStringList>("refusal");
+    // The window's content columns, checked when the fields pass their checks.
+    QTest::addColumn<QString>("contentColumns");
 
+    const QStringList searched;
     QTest::newRow("no pattern and no content asks for one of them")
-            << ""
-            << ""
-            << "@" << nothingToSearchText << "";
+            << QStringList {"", "", "@"} << false << QStringList {"nothing"} << QString();
     QTest::newRow("separators and blanks only are no pattern, blank content no content")
-            << " ; ;; "
-            << "   "
-            << "@" << nothingToSearchText << "";
-    QTest::newRow("a missing folder is named as split") << "*"
-                                                        << ""
-                                                        << "@/missing"
-                                                        << "目录名:@/missing 不存在"
-                                                        << "hidden";
-    QTest::newRow("a missing folder after a good one, with content columns already shown")
-            << "*"
-            << "x"
-            << "@;@/missing"
-            << "目录名:@/missing 不存在"
-            << "shown";
-    QTest::newRow("a blank after the separator belongs to the next folder") << "*"
-                                                                            << ""
-                                                                            << "@; @"
-                                                                            << "目录名: @ 不存在"
-                                                                            << "hidden";
-    QTest::newRow("forward slashes are taken and the converted part is shown")
-            << "*"
-            << ""
-            << "@/sub/gone"
-            << "目录名:@/sub/gone 不存在"
+            << QStringList {" ; ;; ", "   ", "@"} << false << QStringList {"nothing"} << QString();
+    QTest::newRow("a missing folder is named as split")
+            << QStringList {"*", "", "@/missing"} << false << QStringList {"folder", "@/missing"}
             << "hidden";
-    QTest::newRow("a pattern with an unclosed bracket is named") << "*.txt; [a"
-                                                                 << ""
-                                                                 << "@"
-                                                                 << "文件名:[a 格式不正确"
-                                                                 << "";
-    QTest::newRow("a content text with a line break cannot be found") << "*.txt"
-                                                                      << "one\ntwo"
-                                                                      << "@"
-                                                                      << "内容不能包含换行"
-                                                                      << "";
+    QTest::newRow("a missing folder after a good one, with content columns already shown")
+            << QStringList {"*", "x", "@;@/missing"} << false << QStringList {"folder", "@/missing"}
+            << "shown";
+    QTest::newRow("a blank after the separator belongs to the next folder")
+            << QStringList {"*", "", "@; @"} << false << QStringList {"folder", " @"} << "hidden";
+    QTest::newRow("forward slashes are taken and the converted part is shown")
+            << QStringList {"*", "", "@/sub/gone"} << false << QStringList {"folder", "@/sub/gone"}
+            << "hidden";
+    QTest::newRow("a pattern with an unclosed bracket is named")
+            << QStringList {"*.txt; [a", "", "@"} << false << QStringList {"pattern", "[a"}
+            << QString();
+    QTest::newRow("a range written high to low in an exact pattern is named")
+            << QStringList {"[z-a].txt", "", "@"} << true << QStringList {"pattern", "[z-a].txt"}
+            << QString();
+    QTest::newRow("a content text with a line break cannot be found")
+            << QStringList {"*.txt", "one\ntwo", "@"} << false << QStringList {"line break"}
+            << QString();
+    QTest::newRow("a bad pattern is named before a line break and a missing folder")
+            << QStringList {"[a", "one\ntwo", "@/missing"} << false << QStringList {"pattern", "[a"}
+            << QString();
+    QTest::newRow("a line break is named before a missing folder")
+            << QStringList {"*", "one\ntwo", "@/missing"} << false << QStringList {"line break"}
+            << QString();
+    QTest::newRow("a lone carriage return stays inside its line and is searched")
+            << QStringList {"*.txt", "one\rtwo", "@"} << false << searched << "shown";
+    QTest::newRow("content alone searches every file")
+            << QStringList {"", "x", "@"} << false << searched << "shown";
+    QTest::newRow("blank content with a pattern is searched for the blanks")
+            << QStringList {"*.txt", "  ", "@;@/sub"} << false << searched << "hidden";
+    QTest::newRow("a closing bracket alone is a plain character")
+            << QStringList {"a]", "", "@"} << false << searched << "hidden";
 }
 
-void SearchRequestTest::rejectedRequest()
+// One table for the window and velto-find: whatever one refuses, the other
+// refuses for the same reason, naming the same part, and what one searches
+// the other searches too.
+void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
 {
-    QFETCH(QString, find);
-    QFETCH(QString, grep);
-    QFETCH(QString, dirs);
-    QFETCH(QString, message);
+    QFETCH(QStringList, fields);
+    QFETCH(bool, exact);
+    QFETCH(QStringList, refusal);
     QFETCH(QString, contentColumns);
 
     TreeBuilder tree;
     tree.file("sub/a.txt");
-    dirs.replace('@', tree.root());
-    message.replace('@', QDir::toNativeSeparators(tree.root()));
+    const QString find = fields.at(0);
+    const QString grep = fields.at(1);
+    const QString dirs = QString(fields.at(2)).replace('@', tree.root());
+    const QString reason = refusal.value(0);
+    const QString part = refusal.value(1).replace('@', QDir::toNativeSeparators(tree.root()));
 
-    // A previous result, which the request clears before it checks anything.
+    const QMap<QString, QString> notices {
+            {"nothing", nothingToSearchText},
+            {"pattern", QStringLiteral("文件名:%1 格式不正确").arg(part)},
+            {"line break", QStringLiteral("内容不能包含换行")},
+            {"folder", QStringLiteral("目录名:%1 不存在").arg(part)}};
+    const QMap<QString, QString> sentences {
+            {"nothing",
+             "velto-find: give a file-name pattern (--name), a content text (--content) or both\n"
+             "Usage: velto-find "},
+            {"pattern",
+             QStringLiteral("velto-find: the file-name pattern \"%1\" is not a valid wildcard "
+                            "(a \"[\" needs its \"]\", a range its lower end first).\n")
+                     .arg(part)},
+            {"line break",
+             "velto-find: the content text holds a line break, and no line can contain one.\n"},
+            {"folder",
+             QStringLiteral("velto-find: the start directory \"%1\" does not exist.\n").arg(part)}};
+
+    // The window, with a previous result, which the request clears before
+    // it checks anything.
     parts->deliver("/earlier", nameHits({"old.txt"}));
     QTRY_COMPARE(parts->model()->rowCount(), 1);
     const int findHistory = parts->find->count();
     const int grepHistory = parts->grep->count();
-
-    MessageBoxAnswerer answerer(QMessageBox::Ok);
-    request(find, grep, dirs);
-    QVERIFY(answerer.answered());
-    QCOMPARE(answerer.title(), noticeTitle);
-    QCOMPARE(answerer.text(), message);
-    QCOMPARE(answerer.buttons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-
-    QVERIFY(!parts->worker->isRunning());
-    QCOMPARE(parts->searchButton->text(), QStringLiteral("搜索"));
-    QVERIFY(parts->busyBar->isHidden());
-    QCOMPARE(parts->model()->rowCount(), 0);
-    QCOMPARE(parts->find->count(), findHistory);
-    QCOMPARE(parts->grep->count(), grepHistory);
+    parts->exact->setChecked(exact);
+    {
+        MessageBoxAnswerer answerer(QMessageBox::Ok, reason.isEmpty() ? 300 : 5000);
+        request(find, grep, dirs);
+        if (reason.isEmpty()) {
+            waitUntilIdle();
+            QVERIFY2(!answerer.answered(), qPrintable(answerer.text()));
+            QCOMPARE(parts->find->count(), findHistory + (find.trimmed().isEmpty() ? 0 : 1));
+        } else {
+            QVERIFY(answerer.answered());
+            QCOMPARE(answerer.title(), noticeTitle);
+            QCOMPARE(answerer.text(), notices.value(reason));
+            QCOMPARE(answerer.buttons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+            QVERIFY(!parts->worker->isRunning());
+            QCOMPARE(parts->searchButton->text(), QStringLiteral("搜索"));
+            QVERIFY(parts->busyBar->isHidden());
+            QCOMPARE(parts->model()->rowCount(), 0);
+            QCOMPARE(parts->find->count(), findHistory);
+            QCOMPARE(parts->grep->count(), grepHistory);
+        }
+    }
     if (!contentColumns.isEmpty()) {
         QCOMPARE(parts->table->isColumnHidden(2), contentColumns == "hidden");
         QCOMPARE(parts->table->isColumnHidden(3), contentColumns == "hidden");
+    }
+
+    // velto-find, with the same fields as its options.
+    QStringList arguments {"-n", find, "-c", grep, "--dirs", dirs};
+    if (exact)
+        arguments << "-x";
+    QProcess process;
+    process.setWorkingDirectory(tree.root());
+    process.start(QStringLiteral(VELTO_BIN_DIR "/velto-find"), arguments);
+    QVERIFY(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    if (reason.isEmpty()) {
+        QVERIFY2(process.exitCode() == 0 || process.exitCode() == 1, qPrintable(err));
+        QCOMPARE(err, QString());
+    } else {
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY2(err.startsWith(sentences.value(reason)), qPrintable(err));
+        QCOMPARE(process.readAllStandardOutput(), QByteArray());
     }
 }
 

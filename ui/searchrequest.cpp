@@ -1,16 +1,16 @@
-// The search request: validates the input fields, resets the display, starts
-// the one search thread and stops it again; the Search button shows which.
+// The search request: the input fields become a SearchRequest, whose refusal
+// is shown as a notice; resets the display, starts the search thread and
+// stops it again; the Search button shows which.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "pathdisplay.h"
-#include "searchinput.h"
+#include "searchrequest.h"
 #include "searchthread.h"
 #include "threadhandover.h"
 #include "trayicon.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -31,6 +31,26 @@ QString unreadableRemark(const searchThread &search)
     return MainWindow::tr("无法读取:%1个目录,%2个文件").arg(folders).arg(files);
 }
 
+// The notice for a request that cannot be searched.
+QString refusalNotice(const RequestError &error)
+{
+    switch (error.kind) {
+    case RequestError::Kind::None:
+        break;
+    case RequestError::Kind::NothingToSearch:
+        return MainWindow::tr("搜索文件请填写：文件名\n")
+                + MainWindow::tr("搜索文件内容请填写：内容\n")
+                + MainWindow::tr("搜索指定文件名的内容请填写：文件名+内容");
+    case RequestError::Kind::InvalidNamePattern:
+        return MainWindow::tr("文件名:%1 格式不正确").arg(error.part);
+    case RequestError::Kind::LineBreakInText:
+        return MainWindow::tr("内容不能包含换行");
+    case RequestError::Kind::MissingFolder:
+        return MainWindow::tr("目录名:%1 不存在").arg(displayPath(error.part));
+    }
+    return QString();
+}
+
 }  // namespace
 
 void MainWindow::do_search()
@@ -42,62 +62,41 @@ void MainWindow::do_search()
 
     // Read before the history is touched: adding the first item to an empty
     // combo box replaces its edit text with that (trimmed) item.
-    const QString findText = ui->comboBoxForFind->currentText();
-    const QString grepText = ui->comboBoxForGrep->currentText();
-    const QString dirText = ui->comboBox_Dir->currentText();
+    SearchRequest request;
+    request.names = ui->comboBoxForFind->currentText();
+    request.text = ui->comboBoxForGrep->currentText();
+    request.folders = startDirectoryParts(ui->comboBox_Dir->currentText());
+    request.caseSensitivity
+            = ui->checkBox_Ignore->isChecked() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    request.recursive = ui->checkBox_recursive->isChecked();
+    request.exact = ui->checkBox_searchExact->isChecked();
+    request.deep = ui->checkBox_deepSearch->isChecked();
 
     resetResultDisplay();
     spareLabel->clear();
 
-    QStringList patterns = namePatterns(findText);
-    const QString grepTrimmed = grepText.trimmed();
-    if (patterns.isEmpty()) {
-        if (grepTrimmed.isEmpty()) {
-            QMessageBox::warning(this, tr("提示"),
-                                 tr("搜索文件请填写：文件名\n") + tr("搜索文件内容请填写：内容\n")
-                                         + tr("搜索指定文件名的内容请填写：文件名+内容"));
-            return;
-        }
-        patterns << QStringLiteral("*");
+    const RequestError error = request.check();
+    // The columns follow the content text once the fields themselves are
+    // good, also when a start folder then turns out to be missing.
+    if (!error.isError() || error.kind == RequestError::Kind::MissingFolder) {
+        const bool nameSearch = request.text.trimmed().isEmpty();
+        ui->tableView_result->setColumnHidden(2, nameSearch);
+        ui->tableView_result->setColumnHidden(3, nameSearch);
     }
-    // Texts that cannot find anything: the search does not start.
-    const QString badPattern = invalidNamePattern(patterns, ui->checkBox_searchExact->isChecked());
-    if (!badPattern.isNull()) {
-        QMessageBox::warning(this, tr("提示"), tr("文件名:%1 格式不正确").arg(badPattern));
-        return;
-    }
-    if (holdsLineBreak(grepText)) {
-        QMessageBox::warning(this, tr("提示"), tr("内容不能包含换行"));
+    if (error.isError()) {
+        QMessageBox::warning(this, tr("提示"), refusalNotice(error));
         return;
     }
 
-    const bool nameSearch = grepTrimmed.isEmpty();
-    ui->tableView_result->setColumnHidden(2, nameSearch);
-    ui->tableView_result->setColumnHidden(3, nameSearch);
-
-    // Parts are not trimmed: a blank after ";" belongs to the next path. An
-    // empty part is the current directory, as QDir has it.
-    QList<QDir> dirs;
-    for (const QString &part : startDirectoryParts(dirText)) {
-        if (!isExistingFolder(part)) {
-            QMessageBox::warning(this, tr("提示"), tr("目录名:%1 不存在").arg(displayPath(part)));
-            return;
-        }
-        dirs << startFolder(part);
-    }
-
-    const QString findTrimmed = findText.trimmed();
+    const QString findTrimmed = request.names.trimmed();
     if (!findTrimmed.isEmpty())
         ui->comboBoxForFind->addItem(findTrimmed);
+    const QString grepTrimmed = request.text.trimmed();
     if (!grepTrimmed.isEmpty())
         ui->comboBoxForGrep->addItem(grepTrimmed);
 
     setSearchButtonRunning(true);
-    searchWorker->setParameters(
-            dirs, patterns, grepText,
-            ui->checkBox_Ignore->isChecked() ? Qt::CaseInsensitive : Qt::CaseSensitive,
-            ui->checkBox_recursive->isChecked(), ui->checkBox_searchExact->isChecked(),
-            ui->checkBox_deepSearch->isChecked());
+    searchWorker->setParameters(request);
     searchWorker->start(QThread::InheritPriority);
     busyBar->show();
     progressValue = 0;

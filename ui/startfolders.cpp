@@ -7,7 +7,7 @@
 #include "ui_mainwindow.h"
 
 #include "pathdisplay.h"
-#include "searchinput.h"
+#include "searchrequest.h"
 #include "searchthread.h"
 
 #include <QLabel>
@@ -63,5 +63,5 @@ QStringList MainWindow::startDirectoryParts(const QString &text) const
     const QVariant exact = field->itemData(current, exactFoldersRole);
     if (current >= 0 && exact.isValid() && field->itemText(current) == text)
         return exact.toStringList();
-    return directoryParts(text);
+    return SearchRequest::foldersOfField(text);
 }

@@ -1,0 +1,86 @@
+#ifndef SEARCHREQUEST_H
+#define SEARCHREQUEST_H
+
+#include <QDir>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QTextCodec;
+
+// Why a request cannot be searched. The front ends word each kind in their
+// own language; the kinds are checked in the order they are listed.
+struct RequestError
+{
+    enum class Kind {
+        None,
+        NothingToSearch,     // neither a name pattern nor a content text
+        InvalidNamePattern,  // a wildcard that cannot be compiled matches no name
+        LineBreakInText,     // lines are searched without their line feeds
+        MissingFolder,       // a start folder that does not exist
+    };
+
+    Kind kind = Kind::None;
+    QString part;  // the offending pattern or folder, as split; empty for the others
+
+    bool isError() const { return kind != Kind::None; }
+};
+
+// One search as the user asked for it: the texts as typed into the window's
+// form or given to velto-find, and the switches. Both front ends fill one,
+// ask it once whether it can be searched (check()), word a refusal in their
+// own language and hand it to searchThread::setParameters.
+//
+// A new option is a field here; a check it needs goes into check() as a new
+// kind of RequestError. Each front end words every kind in a switch without
+// a default, so the build names a front end that has no words for a new one.
+class SearchRequest
+{
+public:
+    // The start-folder field: trimmed as a whole, native separators, split at
+    // ";" keeping empty parts. Parts are not trimmed one by one: a blank after
+    // ";" belongs to the next path, and an empty part is the current directory.
+    static QStringList foldersOfField(const QString &field);
+
+    // The first reason this request cannot be searched, or kind None.
+    RequestError check() const;
+
+    // The name patterns: the parts of `names` between ";", trimmed, empty
+    // ones dropped; "*" when there are none and a content text is given.
+    QStringList namePatterns() const;
+
+    // The start folders in order; the current directory when none is given.
+    QList<QDir> startFolders() const;
+
+    QString names;  // file-name patterns separated by ";"
+    QString text;   // the content text, untrimmed; empty: a name search
+    // Start folders, each a path as given (see foldersOfField), in the exact
+    // bytes pathcodec.h keeps.
+    QStringList folders;
+    Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;  // of the content text
+    bool recursive = true;                                    // into subfolders
+    bool exact = false;                                       // patterns match whole names as typed
+    bool deep = false;                                        // the content text in every codec
+    // Code page of archive member names that say nothing of their encoding;
+    // null: the one of the locale's language.
+    QTextCodec *archiveNameCodec = nullptr;
+    int workers = 0;  // files searched at once; 0: one per core
+};
+
+// True when `part` (a start folder as given, in the exact bytes pathcodec.h
+// keeps) names an existing folder, as the search will open it; an empty part
+// is the current one.
+bool isExistingFolder(const QString &part);
+
+// The folder `part` names, for the search: absolute (a relative name taken
+// below the current directory, an empty one the current directory itself)
+// and clean, in the part's exact bytes, which QDir would otherwise pass
+// through the locale's codec on the way to an absolute path.
+QDir startFolder(const QString &part);
+
+// The wildcards the walk matches names against: the patterns as given with
+// exact match, else each trimmed one wrapped in "*" so that it matches any
+// name containing it.
+QStringList nameFilters(const QStringList &patterns, bool exact);
+
+#endif  // SEARCHREQUEST_H
