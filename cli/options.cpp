@@ -119,7 +119,7 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
             "TEXT");
     const QCommandLineOption nameEncodingOption(
             "name-encoding",
-            "Code page of archive member names that do not say theirs (GBK, CP932,\n"
+            "Code page of archive member names that do not say theirs (GBK, CP932, "
             "CP866, ...); by default the one of the locale's language.",
             "CODEPAGE");
     parser.addOptions({nameOption, contentOption, exactOption, noRecursiveOption, ignoreCaseOption,

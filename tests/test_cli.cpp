@@ -208,6 +208,7 @@ private slots:
 
     void searchRules_data();
     void searchRules();
+    void helpWrapsEachOptionAsOneParagraph();
     void jsonOutput_data();
     void jsonOutput();
     void diagnosticsStayOffStandardOutput();
@@ -343,6 +344,37 @@ void TestCli::searchRules()
         QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
     if (err.startsWith(QLatin1String("velto-find:")))
         QCOMPARE(result.err.count('\n'), 1);  // one sentence, no usage text
+}
+
+// The help lays each option's text out as one paragraph, filled to the
+// width: a line feed inside an option's text would end a line early, which
+// shows as a line that had room for the next line's first word.
+void TestCli::helpWrapsEachOptionAsOneParagraph()
+{
+    const FindResult result = runFind({"--help"}, root);
+    QCOMPARE(result.exitCode, 0);
+    const QList<QByteArray> lines = result.out.split('\n');
+    const int options = lines.indexOf("Options:");
+    QVERIFY(options >= 0);
+    // The options' texts start where the first one's does, after its names.
+    const QByteArray &first = lines.value(options + 1);
+    int column = first.indexOf("  ", 2);
+    while (column > 0 && column < first.size() && first.at(column) == ' ')
+        ++column;
+    QVERIFY(column > 2);
+    const QByteArray continuation(column, ' ');
+    int checked = 0;
+    for (int i = options + 1; i + 1 < lines.size() && !lines.at(i).isEmpty(); ++i) {
+        const QByteArray &next = lines.at(i + 1);
+        if (!next.startsWith(continuation))
+            continue;
+        const QByteArray nextWord = next.mid(continuation.size()).split(' ').value(0);
+        QVERIFY2(!nextWord.isEmpty(), next.constData());
+        QVERIFY2(lines.at(i).size() + 1 + nextWord.size() > 79,
+                 (lines.at(i) + "\n" + next).constData());
+        ++checked;
+    }
+    QVERIFY(checked >= 4);  // the options whose texts take two lines or more
 }
 
 void TestCli::jsonOutput_data()
