@@ -1,5 +1,7 @@
 #include "diagnostics.h"
 
+#include <QList>
+
 #include <atomic>
 #include <cstdarg>
 
@@ -10,6 +12,25 @@ namespace {
 std::atomic<FILE *> sink {nullptr};
 
 thread_local QByteArray *captured = nullptr;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// `message` as whole lines, each ending with one line feed; see diagnostic().
+QByteArray asLines(const QByteArray &message)
+{
+    QByteArray lines;
+    for (const QByteArray &line : message.split('\n')) {
+        int end = line.size();
+        while (end > 0 && isBlank(line.at(end - 1)))
+            --end;
+        if (end > 0)
+            lines += line.left(end) + '\n';
+    }
+    return lines;
+}
 
 }  // namespace
 
@@ -47,21 +68,21 @@ void diagnostic(const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    if (captured) {
-        va_list measure;
-        va_copy(measure, args);
-        const int length = std::vsnprintf(nullptr, 0, format, measure);
-        va_end(measure);
-        if (length > 0) {
-            const int at = captured->size();
-            captured->resize(at + length + 1);
-            std::vsnprintf(captured->data() + at, size_t(length) + 1, format, args);
-            captured->chop(1);  // the terminating zero
-        }
-    } else {
-        FILE *stream = diagnosticStream();
-        std::vfprintf(stream, format, args);
-        std::fflush(stream);
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    QByteArray message;
+    if (length > 0) {
+        message.resize(length + 1);
+        std::vsnprintf(message.data(), size_t(length) + 1, format, args);
+        message.chop(1);  // the terminating zero
     }
     va_end(args);
+
+    const QByteArray lines = asLines(message);
+    if (captured)
+        captured->append(lines);
+    else
+        writeDiagnostics(lines);
 }

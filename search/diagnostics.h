@@ -13,8 +13,12 @@ void setDiagnosticStream(FILE *stream);
 // The stream diagnostics currently go to; never null.
 FILE *diagnosticStream();
 
-// Writes a printf-style text to the sink and flushes it, so the texts keep
-// their order with other output of the process.
+// Writes one message, printf-style, to the sink as a line of its own and
+// flushes it, so the texts keep their order with other output of the
+// process. A message carries no line feed: the sink ends it with one. Line
+// feeds that do come are taken as line ends: each line is written once with
+// one line feed, its trailing blanks cut, and lines that hold nothing are
+// dropped, so a message never runs into what follows it.
 void diagnostic(const char *format, ...)
 #if defined(__GNUC__) || defined(__clang__)
         __attribute__((format(printf, 1, 2)))
@@ -36,7 +40,7 @@ private:
     QByteArray *previous;
 };
 
-// Writes collected diagnostics to the sink (nothing when empty).
+// Writes collected diagnostics, whole lines, to the sink (nothing when empty).
 void writeDiagnostics(const QByteArray &text);
 
 #endif  // DIAGNOSTICS_H

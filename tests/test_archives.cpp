@@ -368,7 +368,7 @@ void TestArchives::rarFixtures_data()
         return QString::fromLatin1(archive) + kSep + member;
     };
     const QByteArray password
-            = "\nPassword required: Password for encrypted file or header is not specified";
+            = "Password required:\nPassword for encrypted file or header is not specified\n";
     const QByteArray fixtures = QFile::encodeName(kFixtures);
 
     QTest::newRow("rar/rar4 name search lists members, folders and links in order")
@@ -428,35 +428,35 @@ void TestArchives::rarFixtures_data()
             << QStringList {in("encrypted-rar5.rar", "a.txt|1|This is from a.txt")} << password;
     QTest::newRow("rar/damaged data is reported and ends the walk")
             << "invalid.rar" << QStringList {""} << "x" << QStringList()
-            << "\n" + fixtures + "/invalid.rar: archive header or data are damaged";
+            << fixtures + "/invalid.rar: archive header or data are damaged\n";
     QTest::newRow("rar/a damaged header after a listed member is reported")
             << "invalid.rar" << QStringList {""} << QString()
             << QStringList {in("invalid.rar", "test|0|")}
-            << "\n" + fixtures + "/invalid.rar: archive header or data are damaged";
+            << fixtures + "/invalid.rar: archive header or data are damaged\n";
     QTest::newRow("rar/a missing archive cannot be opened")
             << "absent.rar" << QStringList {""} << QString() << QStringList()
-            << "\nCannot open " + fixtures + "/absent.rar";
+            << "Cannot open " + fixtures + "/absent.rar\n";
     QTest::newRow("rar/the first volume reads the whole set")
             << "multivolume.part0001.rar" << QStringList {"test.txt", "testemptydir"} << QString()
             << QStringList {in("multivolume.part0001.rar", "ppmd_lzss_conversion_test.txt|0|"),
                             in("multivolume.part0001.rar", "testdir/test.txt|0|"),
                             in("multivolume.part0001.rar", "testemptydir|0|")}
-            << "\n  ... volume " + fixtures
+            << "  ... volume " + fixtures
                     + "/multivolume.part0002.rar\n"
-                      "\n  ... volume "
+                      "  ... volume "
                     + fixtures
                     + "/multivolume.part0003.rar\n"
-                      "\n  ... volume "
+                      "  ... volume "
                     + fixtures + "/multivolume.part0004.rar\n";
     QTest::newRow("rar/a member of the last volume is searched from the first")
             << "multivolume.part0001.rar" << QStringList {"=test.txt"} << "document"
             << QStringList {in("multivolume.part0001.rar", "testdir/test.txt|1|test text document")}
-            << "\n  ... volume " + fixtures
+            << "  ... volume " + fixtures
                     + "/multivolume.part0002.rar\n"
-                      "\n  ... volume "
+                      "  ... volume "
                     + fixtures
                     + "/multivolume.part0003.rar\n"
-                      "\n  ... volume "
+                      "  ... volume "
                     + fixtures + "/multivolume.part0004.rar\n";
     QTest::newRow("rar/a later volume is passed over when its first volume is beside it")
             << "multivolume.part0004.rar" << QStringList {""} << QString() << QStringList()
@@ -485,7 +485,7 @@ void TestArchives::fakeRarIsReported()
     QList<TFileInfo> hits;
     DiagnosticCapture capture;
     hits = archiveHits(fake, makeMatcher({""}, "nowhere"));
-    QCOMPARE(capture.text(), "\n" + fake.toLocal8Bit() + " is not RAR archive");
+    QCOMPARE(capture.text(), fake.toLocal8Bit() + " is not RAR archive\n");
     QVERIFY(hits.isEmpty());
 }
 
@@ -523,10 +523,9 @@ void TestArchives::rarVolumeWithoutItsNeighbours()
     QVERIFY(timer.elapsed() < 10000);
     QCOMPARE(describe(hits), expected);
     const QByteArray output = capture.text();
-    QVERIFY2(output.contains("\n\nVolume " + QFile::encodeName(dir.path(missing))
-                             + " is required\n"),
+    QVERIFY2(output.contains("Volume " + QFile::encodeName(dir.path(missing)) + " is required\n"),
              output);
-    QVERIFY2(output.endsWith("\nEnter your choice: Volume open error"), output);
+    QVERIFY2(output.endsWith("\nEnter your choice:\nVolume open error\n"), output);
 }
 
 void TestArchives::everyRarFixtureFinishes()
@@ -743,15 +742,15 @@ void TestArchives::pipeInPlaceOfAnArchiveCannotHang_data()
     QTest::newRow("fifo/a rar replaced by a FIFO after the listing")
             << "c.rar"
             << ""
-            << "c.rar" << QByteArray("\nCannot open ROOT/c.rar");
+            << "c.rar" << QByteArray("Cannot open ROOT/c.rar\n");
     QTest::newRow("fifo/a tar.gz replaced by a FIFO after the listing")
             << "d.tar.gz"
             << ""
-            << "d.tar.gz" << QByteArray("\nCannot open ROOT/d.tar.gz");
+            << "d.tar.gz" << QByteArray("Cannot open ROOT/d.tar.gz\n");
     QTest::newRow("fifo/a 7z replaced by a FIFO after the listing")
             << "e.7z"
             << ""
-            << "e.7z" << QByteArray("\nCannot open ROOT/e.7z");
+            << "e.7z" << QByteArray("Cannot open ROOT/e.7z\n");
     QTest::newRow("fifo/a FIFO as the next volume of a RAR set")
             << "multivolume.part0001.rar"
             << ""
@@ -1131,7 +1130,7 @@ void TestArchives::encrypted7zIsReportedWithoutReadingInput()
     ::close(fds[1]);
 
     const QByteArray password
-            = "\nPassword required: Password for encrypted file or header is not specified";
+            = "Password required:\nPassword for encrypted file or header is not specified\n";
     QCOMPARE(nameHits, names);
     QCOMPARE(nameDiagnostics, headers ? password : QByteArray());
     QCOMPARE(contentHits, QStringList());
@@ -1147,12 +1146,12 @@ void TestArchives::damagedArchivesKeepWhatCameBefore_data()
 
     QTest::newRow("damaged/a tar with a damaged second header")
             << "broken.tar" << 1024 << QStringList {"broken.tar" + kSep + "a.txt|1|needle a"}
-            << QByteArray("\nROOT/broken.tar: archive header or data are damaged");
+            << QByteArray("ROOT/broken.tar: archive header or data are damaged\n");
     QTest::newRow("damaged/a 7z that is junk from its start")
-            << "junk.7z" << 0 << QStringList() << QByteArray("\nROOT/junk.7z is not 7z archive");
+            << "junk.7z" << 0 << QStringList() << QByteArray("ROOT/junk.7z is not 7z archive\n");
     QTest::newRow("damaged/a gz that is no gzip")
             << "plain.txt.gz" << 0 << QStringList()
-            << QByteArray("\nROOT/plain.txt.gz is not compressed archive");
+            << QByteArray("ROOT/plain.txt.gz is not compressed archive\n");
 }
 
 void TestArchives::damagedArchivesKeepWhatCameBefore()

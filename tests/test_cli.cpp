@@ -1,5 +1,6 @@
 // Runs velto-find on trees built at run time and checks what it prints, its
 // exit status, its stop on signals, and that it writes no file of its own.
+#include "diagnostics.h"
 #include "hitprinter.h"
 #include "pathcodec.h"
 #include "progressline.h"
@@ -211,7 +212,7 @@ private slots:
     void helpWrapsEachOptionAsOneParagraph();
     void jsonOutput_data();
     void jsonOutput();
-    void diagnosticsStayOffStandardOutput();
+    void damagedArchivesAreOneLineEachOnStandardError();
     void archiveMembersLeaveNoFile();
     void archiveNameEncoding_data();
     void archiveNameEncoding();
@@ -433,17 +434,30 @@ void TestCli::jsonOutput()
     QCOMPARE(hit.value("text").toString(), expectedText);
 }
 
-void TestCli::diagnosticsStayOffStandardOutput()
+// Each damaged archive is one line on standard error naming it, ended by its
+// line feed; standard output keeps the hits only. Damaged archives are not
+// files that could not be read: no count line follows.
+void TestCli::damagedArchivesAreOneLineEachOnStandardError()
 {
     TreeBuilder broken;
     broken.file("damaged.zip", QByteArray("PK\x03\x04", 4) + QByteArray(200, '\x7f'));
     broken.file("damaged.rar", QByteArray("Rar!\x1a\x07\x00", 7) + QByteArray(200, '\x7f'));
+    broken.file("sub/damaged.7z", QByteArray("7z\xbc\xaf\x27\x1c", 6) + QByteArray(200, '\x7f'));
     broken.file("note.txt", "needle\n");
     const QString brokenRoot = QDir(broken.root()).canonicalPath();
 
-    const FindResult result = runFind({"-c", "needle"}, brokenRoot);
+    const FindResult result = runFind({"-c", "needle", "-j", "1"}, brokenRoot);
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(outputLines(result.out), QStringList {brokenRoot + "/note.txt:1:needle"});
+    QVERIFY2(result.err.endsWith('\n'), result.err.constData());
+    const QList<QByteArray> lines = result.err.chopped(1).split('\n');
+    QCOMPARE(lines.size(), 3);
+    const QByteArray root = QFile::encodeName(brokenRoot);
+    // Subfolders first, then the folder's own entries in name order.
+    const QList<QByteArray> archives {root + "/sub/damaged.7z", root + "/damaged.rar",
+                                      root + "/damaged.zip"};
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(lines.at(i).contains(archives.at(i)), lines.at(i).constData());
 }
 
 void TestCli::archiveMembersLeaveNoFile()
@@ -598,28 +612,35 @@ void TestCli::progressLineMakesRoomForDiagnostics()
     {
         ProgressLine line(fds[1]);
         QVERIFY(line.diagnostics());
+        setDiagnosticStream(line.diagnostics());
         line.show("1 folder");
-        std::fputs("damaged", line.diagnostics());
-        std::fflush(line.diagnostics());
+        diagnostic("%s is not ZIP archive", "a.zip");
         line.show("2 folders");
-        std::fputs("bad\n", line.diagnostics());
-        std::fflush(line.diagnostics());
+        diagnostic("\n%s: archive header or data are damaged", "b.rar");  // a stray line feed
         line.show("3 folders");
+        setDiagnosticStream(nullptr);
+        std::fputs("written past the sink", line.diagnostics());
+        std::fflush(line.diagnostics());
+        line.show("4 folders");
     }
     ::close(fds[1]);
     QFile readEnd;
     QVERIFY(readEnd.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
-    // The status line goes before each text, a text without a line end gets
-    // one before the next status line, and the last status line is erased.
+    // The status line is erased before each diagnostic, which is a line of
+    // its own; a text without a line end gets one before the next status
+    // line, and the last status line is erased.
     QCOMPARE(readEnd.readAll(),
              QByteArray("\r\033[K1 folder"
                         "\r\033[K"
-                        "damaged"
-                        "\n"
+                        "a.zip is not ZIP archive\n"
                         "\r\033[K2 folders"
                         "\r\033[K"
-                        "bad\n"
+                        "b.rar: archive header or data are damaged\n"
                         "\r\033[K3 folders"
+                        "\r\033[K"
+                        "written past the sink"
+                        "\n"
+                        "\r\033[K4 folders"
                         "\r\033[K"));
 }
 
