@@ -50,10 +50,11 @@ Section: utils
 Priority: optional
 Description: find files by name and by content, also inside archives
  Velto finds files on local disks by name and by content. It walks the
- folders it is given in a worker thread, searches the matching files line
- by line, also inside ZIP and RAR archives, and shows the hits as they
- arrive: file name, folder, line number, line and modification time. A deep
- search tries every text encoding the toolkit knows.
+ folders it is given, searches the matching files line by line on every
+ core, also inside archives (ZIP, RAR, 7z, tar, ISO, CAB and more, also
+ nested), and shows the hits as they arrive, in the order of the walk: file
+ name, folder, line number, line and modification time. A deep search tries
+ every text encoding the toolkit knows.
  .
  The window (velto-search) has a Chinese user interface, keeps an icon in
  the tray and can go on searching with its window hidden; velto-find runs

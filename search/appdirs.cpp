@@ -74,8 +74,8 @@ QString perUserDirFor(const QString &programDir)
     const QString velto = base + QStringLiteral("/velto");
     const QString dir = velto + QLatin1Char('/') + QString::fromLatin1(hash);
     QDir().mkpath(dir);
-    // The hand-over file and the archive members extracted for a search are
-    // nobody else's business; folders made by older versions are closed too.
+    // The hand-over file is nobody else's business; folders made by older
+    // versions, which also held extracted archive members, are closed too.
     const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     QFile::setPermissions(velto, ownerOnly);
     QFile::setPermissions(dir, ownerOnly);
