@@ -74,9 +74,10 @@ bool isUnwritten(QChar c)
 QString decodedWhole(QTextCodec *codec, const QByteArray &bytes)
 {
     QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull);
-    const QString text = codec->toUnicode(bytes.constData(), bytes.size(), &state);
+    QString text = codec->toUnicode(bytes.constData(), bytes.size(), &state);
     if (state.invalidChars != 0 || state.remainingChars != 0
-        || std::any_of(text.begin(), text.end(), isUnwritten) || codec->fromUnicode(text) != bytes)
+        || std::any_of(text.cbegin(), text.cend(), isUnwritten)
+        || codec->fromUnicode(text) != bytes)
         return QString();
     return text;
 }
