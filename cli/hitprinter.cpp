@@ -66,12 +66,6 @@ constexpr const char *kLineColour = "32";
 constexpr const char *kSeparatorColour = "36";
 constexpr const char *kMatchColour = "01;31";
 
-bool countsAsHit(const TFileInfo &hit)
-{
-    return hit.kind == TFileInfo::Kind::Hit
-            || (hit.kind == TFileInfo::Kind::Count && hit.lineNo > 0);
-}
-
 bool writableWithin(int fd, std::chrono::milliseconds wait)
 {
     pollfd watched = {fd, POLLOUT, 0};
@@ -83,6 +77,12 @@ bool writableWithin(int fd, std::chrono::milliseconds wait)
 }
 
 }  // namespace
+
+bool countsAsFound(const TFileInfo &hit)
+{
+    return hit.kind == TFileInfo::Kind::Hit
+            || (hit.kind == TFileInfo::Kind::Count && hit.lineNo > 0);
+}
 
 void appendJsonString(QByteArray &out, const QString &text)
 {
@@ -156,7 +156,7 @@ void HitPrinter::printBatch(const QString &dirName, const QList<TFileInfo> &batc
         for (const TFileInfo &hit : batch)
             appendJson(dirField, hit);
     }
-    hits.fetch_add(quint64(std::count_if(batch.begin(), batch.end(), countsAsHit)),
+    hits.fetch_add(quint64(std::count_if(batch.begin(), batch.end(), countsAsFound)),
                    std::memory_order_relaxed);
 }
 

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
@@ -29,7 +30,8 @@ int main(int argc, char *argv[])
         rawArguments.append(QByteArray(argv[i]));
         arguments.append(decodePath(rawArguments.last()));
     }
-    const ParsedArguments parsed = parseArguments(arguments, rawArguments);
+    const ParsedArguments parsed
+            = parseArguments(arguments, rawArguments, isatty(STDOUT_FILENO) != 0);
     switch (parsed.outcome) {
     case ParseOutcome::Help:
     case ParseOutcome::Version:
@@ -43,7 +45,6 @@ int main(int argc, char *argv[])
     case ParseOutcome::Search:
         break;
     }
-    SearchRun run(parsed.request,
-                  parsed.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines);
+    SearchRun run(parsed);
     return run.exec();
 }

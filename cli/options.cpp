@@ -27,16 +27,66 @@ const char *const helpText
           "Start directories: the parts of --dirs (split at \";\", an empty part is\n"
           "the current directory), then each DIR; neither given: the current directory.\n"
           "\n"
+          "Content texts are taken literally unless -E makes them PCRE2 expressions\n"
+          "(as grep -P reads them: \\w, \\d and \\b are ASCII unless the expression\n"
+          "starts with (*UCP); \\p{Han}, \\p{L} and the like are Unicode). -w takes\n"
+          "whole words: a match whose neighbours are no letters, digits or \"_\" in\n"
+          "Unicode terms, so a CJK character is a word character. -c and each -e give\n"
+          "texts of which a line must hold any; --and and --not, read the same way,\n"
+          "choose the files whose lines are shown.\n"
+          "\n"
+          "With -A, -B or -C the lines around a hit follow as DIR/FILE-LINE-TEXT, a\n"
+          "line \"--\" between groups; in --json every object then has \"type\":\n"
+          "\"match\" or \"context\". -l, -L and --count print DIR/FILE or\n"
+          "DIR/FILE:COUNT instead of lines (in --json an object with \"count\").\n"
+          "On a terminal, control characters of names and lines are shown as\n"
+          "symbols (ESC as U+241B), never sent; pipes and --json get the bytes.\n"
+          "\n"
           "Exit status: 0 something found, 1 nothing found, 2 bad usage (an invalid\n"
-          "name pattern, a content text with a line break), a missing start directory\n"
-          "or unwritable standard output, 130 stopped by SIGINT (Ctrl-C), 143 stopped\n"
-          "by SIGTERM. Every hit found before a stop is printed.";
+          "name pattern or expression, a content text with a line break), a missing\n"
+          "start directory or unwritable standard output, 130 stopped by SIGINT\n"
+          "(Ctrl-C), 143 stopped by SIGTERM. Every hit found before a stop is printed.";
 
 const char *const usageLine
-        = "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-x|--exact] [--no-recursive]\n"
-          "                  [-i|--ignore-case] [-d|--deep] [--json] [-j|--jobs N] [--dirs TEXT]\n"
+        = "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-e TEXT]... [-E|-F] [-w]\n"
+          "                  [--and TEXT]... [--not TEXT]... [-x|--exact] [--no-recursive]\n"
+          "                  [-i|--ignore-case] [-d|--deep] [-I|--binary-files=TYPE]\n"
+          "                  [-l|-L|--count] [-m N] [-A N] [-B N] [-C N] [--color[=WHEN]]\n"
+          "                  [-0] [-s] [-q] [-H|-h] [--json] [-j|--jobs N] [--dirs TEXT]\n"
           "                  [--name-encoding CODEPAGE] [DIR ...]\n"
           "Try 'velto-find --help' for more information.\n";
+
+// A count given to an option: a whole number of at least 0.
+bool readCount(const QString &value, int *count)
+{
+    bool number = false;
+    *count = value.toInt(&number);
+    return number && *count >= 0;
+}
+
+// The last of the options `names` (short or long names) given, or an empty
+// string when none was: later options override earlier ones, as in grep.
+QString lastOf(const QStringList &given, const QStringList &names)
+{
+    QString last;
+    for (const QString &name : given) {
+        if (names.contains(name))
+            last = name;
+    }
+    return last;
+}
+
+// --color without a value means auto, as in grep; the parser wants one.
+QStringList withColourValues(QStringList arguments)
+{
+    for (QString &argument : arguments) {
+        if (argument == QLatin1String("--color") || argument == QLatin1String("--colour"))
+            argument += QLatin1String("=auto");
+        if (argument == QLatin1String("--"))
+            break;
+    }
+    return arguments;
+}
 
 ParsedArguments usageError(const QString &reason)
 {
@@ -87,6 +137,11 @@ ParsedArguments refusal(const RequestError &error)
     case RequestError::Kind::LineBreakInText:
         return refusedRequest(QStringLiteral("the content text holds a line break, and no line "
                                              "can contain one."));
+    case RequestError::Kind::InvalidExpression:
+        return refusedRequest(QStringLiteral("the expression \"%1\" is not valid: %2 at "
+                                             "character %3.")
+                                      .arg(error.part, error.detail)
+                                      .arg(error.offset + 1));
     case RequestError::Kind::MissingFolder:
         return refusedRequest(
                 QStringLiteral("the start directory \"%1\" does not exist.").arg(error.part));
@@ -94,10 +149,79 @@ ParsedArguments refusal(const RequestError &error)
     return refusedRequest(QString());
 }
 
+// Reads the options of what is printed (and the limits they set on the
+// search) into `parsed`; false with the reason in its message when one is
+// given a bad value.
+bool readOutputOptions(const QCommandLineParser &parser, ParsedArguments *parsed,
+                       bool outputIsTerminal)
+{
+    const QStringList given = parser.optionNames();
+    HitLimits &limits = parsed->request.limits;
+    PrintStyle &style = parsed->style;
+    const auto count = [&](const char *name, int *value) {
+        if (!parser.isSet(QLatin1String(name)))
+            return true;
+        if (readCount(parser.value(QLatin1String(name)), value))
+            return true;
+        parsed->message
+                = QStringLiteral("-%1 takes a number of at least 0").arg(QLatin1String(name));
+        return false;
+    };
+    int context = 0;
+    int maxCount = 0;
+    if (!count("C", &context) || !count("m", &maxCount))
+        return false;
+    limits.before = limits.after = context;
+    if (!count("A", &limits.after) || !count("B", &limits.before))
+        return false;
+    limits.maxCount = maxCount;
+    style.contextLines = limits.wantsContext();
+
+    // The last of -l, -L and --count decides.
+    const QString listing
+            = lastOf(given, {"l", "files-with-matches", "L", "files-without-match", "count"});
+    if (listing == QLatin1String("count")) {
+        style.listing = PrintStyle::Listing::Counts;
+    } else if (!listing.isEmpty()) {
+        const bool with
+                = listing == QLatin1String("l") || listing == QLatin1String("files-with-matches");
+        style.listing
+                = with ? PrintStyle::Listing::FilesWithHits : PrintStyle::Listing::FilesWithoutHits;
+        limits.maxCount = 1;  // one hit tells
+    }
+    limits.countOnly = style.listing != PrintStyle::Listing::Lines;
+
+    parsed->quiet = parser.isSet(QStringLiteral("q"));
+    if (parsed->quiet)
+        limits.maxCount = 1;
+    parsed->silent = parser.isSet(QStringLiteral("s"));
+    style.nullAfterName = parser.isSet(QStringLiteral("0"));
+    const QString naming = lastOf(given, {"H", "with-filename", "h", "no-filename"});
+    style.fileNames = naming != QLatin1String("h") && naming != QLatin1String("no-filename");
+
+    const QString when = parser.isSet(QStringLiteral("color"))
+            ? parser.value(QStringLiteral("color"))
+            : QStringLiteral("never");
+    if (when != QLatin1String("auto") && when != QLatin1String("always")
+        && when != QLatin1String("never")) {
+        parsed->message = QStringLiteral("--color takes auto, always or never");
+        return false;
+    }
+    const bool json = parser.isSet(QStringLiteral("json"));
+    const bool noColour = !qEnvironmentVariableIsEmpty("NO_COLOR");
+    style.colour = !json
+            && (when == QLatin1String("always")
+                || (when == QLatin1String("auto") && outputIsTerminal && !noColour));
+    style.visibleControls = outputIsTerminal && !json;
+    return true;
+}
+
 }  // namespace
 
-ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteArray> &rawArguments)
+ParsedArguments parseArguments(const QStringList &givenArguments,
+                               const QList<QByteArray> &rawArguments, bool outputIsTerminal)
 {
+    const QStringList arguments = withColourValues(givenArguments);
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(helpText));
     const QCommandLineOption nameOption(
@@ -123,9 +247,61 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
             "Code page of archive member names that do not say theirs (GBK, CP932, "
             "CP866, ...); by default the one of the locale's language.",
             "CODEPAGE");
-    parser.addOptions({nameOption, contentOption, exactOption, noRecursiveOption, ignoreCaseOption,
-                       deepOption, jsonOption, jobsOption, dirsOption, nameEncodingOption});
-    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption moreTextOption(
+            {"e", "regexp"}, "One more content text; a line holding any of them is shown.", "TEXT");
+    const QCommandLineOption regexOption({"E", "regex"},
+                                         "Content texts are PCRE2 regular expressions.");
+    const QCommandLineOption fixedOption({"F", "fixed-strings"},
+                                         "Content texts are taken literally (the default).");
+    const QCommandLineOption wordOption({"w", "word-regexp"},
+                                        "Match whole words only (Unicode letters, digits, _).");
+    const QCommandLineOption andOption(
+            "and", "Show only files that also hold TEXT somewhere (repeatable).", "TEXT");
+    const QCommandLineOption notOption("not", "Show only files that hold no TEXT (repeatable).",
+                                       "TEXT");
+    const QCommandLineOption skipBinaryOption(
+            "I", "Pass over binary files (a NUL among the first 64 KiB).");
+    const QCommandLineOption binaryFilesOption(
+            "binary-files", "without-match: pass over binary files; text: search them (default).",
+            "TYPE");
+    const QCommandLineOption filesWithOption({"l", "files-with-matches"},
+                                             "Print the files with a hit, not lines.");
+    const QCommandLineOption filesWithoutOption({"L", "files-without-match"},
+                                                "Print the searched files without a hit.");
+    const QCommandLineOption countOption("count", "Print each searched file's number of hits.");
+    const QCommandLineOption maxCountOption({"m", "max-count"}, "Stop reading a file after N hits.",
+                                            "N");
+    const QCommandLineOption afterOption({"A", "after-context"}, "Print N lines after each hit.",
+                                         "N");
+    const QCommandLineOption beforeOption({"B", "before-context"}, "Print N lines before each hit.",
+                                          "N");
+    const QCommandLineOption contextOption({"C", "context"},
+                                           "Print N lines before and after each hit.", "N");
+    const QCommandLineOption colourOption(
+            {"color", "colour"},
+            "Colour matches, paths, line numbers: auto (on a terminal, unless NO_COLOR is "
+            "set), always or never.",
+            "WHEN");
+    const QCommandLineOption nullOption(
+            {"0", "null"}, "End each path with a NUL instead of \":\" or a line feed.");
+    const QCommandLineOption silentOption({"s", "no-messages"}, "Print no diagnostics.");
+    const QCommandLineOption quietOption({"q", "quiet"},
+                                         "Print nothing; stop at the first hit (exit status 0).");
+    const QCommandLineOption withNameOption({"H", "with-filename"},
+                                            "Print the path before each line (the default).");
+    const QCommandLineOption noNameOption({"h", "no-filename"},
+                                          "Print no path before lines and counts.");
+    parser.addOptions({nameOption,       contentOption,     moreTextOption,    regexOption,
+                       fixedOption,      wordOption,        andOption,         notOption,
+                       exactOption,      noRecursiveOption, ignoreCaseOption,  deepOption,
+                       skipBinaryOption, binaryFilesOption, filesWithOption,   filesWithoutOption,
+                       countOption,      maxCountOption,    afterOption,       beforeOption,
+                       contextOption,    colourOption,      nullOption,        silentOption,
+                       quietOption,      withNameOption,    noNameOption,      jsonOption,
+                       jobsOption,       dirsOption,        nameEncodingOption});
+    // -h is grep's --no-filename here, so help has only its long name and -?.
+    const QCommandLineOption helpOption({"?", "help"}, "Displays this help.");
+    parser.addOption(helpOption);
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addPositionalArgument("DIR", "A start directory.", "[DIR ...]");
 
@@ -147,12 +323,33 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
 
     SearchRequest &request = parsed.request;
     request.names = parser.value(nameOption);
-    request.text = parser.value(contentOption);
-    if (!rawArguments.isEmpty() && !request.text.isEmpty()
-        && (hasUndecodedBytes(request.text) || !cameCleanly(request.text, rawArguments)))
-        return refusedRequest(
-                QStringLiteral("the content text is not valid %1, the encoding of the locale.")
-                        .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
+    QStringList texts = parser.values(moreTextOption);
+    if (parser.isSet(contentOption))
+        texts.prepend(parser.value(contentOption));
+    request.text = texts.value(0);
+    request.moreTexts = texts.mid(1);
+    request.requiredTexts = parser.values(andOption);
+    request.excludedTexts = parser.values(notOption);
+    for (const QString &text : texts + request.requiredTexts + request.excludedTexts) {
+        if (!rawArguments.isEmpty() && !text.isEmpty()
+            && (hasUndecodedBytes(text) || !cameCleanly(text, rawArguments)))
+            return refusedRequest(
+                    QStringLiteral("the content text is not valid %1, the encoding of the locale.")
+                            .arg(QString::fromLatin1(QTextCodec::codecForLocale()->name())));
+    }
+    const QStringList given = parser.optionNames();
+    const QString syntax = lastOf(given, regexOption.names() + fixedOption.names());
+    request.regex = syntax == QLatin1String("E") || syntax == QLatin1String("regex");
+    request.wholeWords = parser.isSet(wordOption);
+    request.skipBinary = parser.isSet(skipBinaryOption);
+    if (parser.isSet(binaryFilesOption)) {
+        const QString type = parser.value(binaryFilesOption);
+        if (type != QLatin1String("without-match") && type != QLatin1String("text"))
+            return usageError(QStringLiteral("--binary-files takes without-match or text"));
+        // The later of -I and --binary-files decides.
+        const QString last = lastOf(given, {"I", "binary-files"});
+        request.skipBinary = last == QLatin1String("I") || type == QLatin1String("without-match");
+    }
     if (parser.isSet(dirsOption))
         request.folders = SearchRequest::foldersOfField(parser.value(dirsOption));
     request.folders += parser.positionalArguments();
@@ -175,9 +372,13 @@ ParsedArguments parseArguments(const QStringList &arguments, const QList<QByteAr
             return usageError(QStringLiteral("--jobs takes a number of at least 1"));
     }
 
+    if (!readOutputOptions(parser, &parsed, outputIsTerminal))
+        return usageError(parsed.message);
+
     const RequestError error = request.check();
     if (error.isError())
         return refusal(error);
+    parsed.style.matches = request.lineQuery();
     parsed.outcome = ParseOutcome::Search;
     return parsed;
 }

@@ -4,6 +4,7 @@
 #include "progressline.h"
 #include "threadhandover.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -51,8 +52,11 @@ void writeToStandardError(const QByteArray &text)
 
 }  // namespace
 
-SearchRun::SearchRun(const SearchRequest &request, HitPrinter::Format format)
-    : request(request), printer(STDOUT_FILENO, format), exitGate(std::make_shared<ExitGate>())
+SearchRun::SearchRun(const ParsedArguments &arguments)
+    : request(arguments.request), quiet(arguments.quiet), silent(arguments.silent),
+      printer(STDOUT_FILENO, arguments.json ? HitPrinter::Format::Json : HitPrinter::Format::Lines,
+              arguments.style),
+      exitGate(std::make_shared<ExitGate>())
 {
 }
 
@@ -61,7 +65,8 @@ SearchRun::~SearchRun() = default;
 int SearchRun::exec()
 {
     // Standard output carries hits only.
-    setDiagnosticStream(stderr);
+    FILE *const diagnostics = silent ? std::fopen("/dev/null", "w") : stderr;
+    setDiagnosticStream(diagnostics ? diagnostics : stderr);
 
     // Runs in the search thread, so batches are printed in emission order
     // and none waits in an event queue. The engine's emit lock is recursive,
@@ -69,6 +74,13 @@ int SearchRun::exec()
     connect(
             &worker, &searchThread::PushGotFiles, this,
             [this](const QString &dirName, const QList<TFileInfo> &hits) {
+                if (quiet) {
+                    if (std::any_of(hits.begin(), hits.end(), countsAsFound)) {
+                        quietHit = true;
+                        worker.stop();
+                    }
+                    return;
+                }
                 printer.printBatch(dirName, hits);
                 if (printer.failed())
                     worker.stop();
@@ -78,7 +90,7 @@ int SearchRun::exec()
     connect(&worker, &QThread::finished, &loop, &QEventLoop::quit);
     connect(&interrupts, &InterruptNotifier::interrupted, this, &SearchRun::onInterrupted);
 
-    if (isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO)) {
+    if (isatty(STDERR_FILENO) && !isatty(STDOUT_FILENO) && !silent && !quiet) {
         progress = std::make_unique<ProgressLine>(STDERR_FILENO);
         if (progress->diagnostics())
             setDiagnosticStream(progress->diagnostics());
@@ -95,14 +107,20 @@ int SearchRun::exec()
 
     progressTimer.stop();
     setDiagnosticStream(stderr);
+    if (diagnostics && diagnostics != stderr)
+        std::fclose(diagnostics);
     progress.reset();
     const bool written = printer.flush();
     {
         const std::lock_guard<std::mutex> lock(exitGate->mutex);
         exitGate->closed = true;
     }
-    writeToStandardError(unreadableSummary(worker.unreadableFolders(), worker.unreadableFiles()));
+    if (!silent)
+        writeToStandardError(
+                unreadableSummary(worker.unreadableFolders(), worker.unreadableFiles()));
 
+    if (quietHit)
+        return 0;  // as grep -q: a hit, whatever else happened
     if (stopSignal != 0)
         return exitStatusForSignal(stopSignal);
     if (!written) {
@@ -120,8 +138,12 @@ int SearchRun::exec()
 // found before the stop, so they are printed, in order.
 void SearchRun::printUndelivered()
 {
-    for (const ResultBatch &folder : worker.undelivered())
-        printer.printBatch(folder.dirName, folder.namelist);
+    for (const ResultBatch &folder : worker.undelivered()) {
+        if (!quiet)
+            printer.printBatch(folder.dirName, folder.namelist);
+        else if (std::any_of(folder.namelist.begin(), folder.namelist.end(), countsAsFound))
+            quietHit = true;
+    }
 }
 
 void SearchRun::onInterrupted(int signalNumber)
@@ -167,8 +189,9 @@ void SearchRun::armWatchdog()
         }
         // The gate stays closed to the main thread: the run stays alive.
         printer.flushBeforeExit(stopGrace);
-        writeToStandardError(
-                unreadableSummary(worker.unreadableFolders(), worker.unreadableFiles()));
+        if (!silent)
+            writeToStandardError(
+                    unreadableSummary(worker.unreadableFolders(), worker.unreadableFiles()));
         ::_exit(status);
     }).detach();
 }

@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -23,7 +24,7 @@ class SearchRun : public QObject
     Q_OBJECT
 
 public:
-    SearchRun(const SearchRequest &request, HitPrinter::Format format);
+    explicit SearchRun(const ParsedArguments &arguments);
     ~SearchRun() override;
 
     // Runs the search to its end or to a stop; returns the exit status.
@@ -44,6 +45,9 @@ private:
     void printUndelivered();
 
     const SearchRequest request;
+    const bool quiet;                   // nothing printed; the first hit ends the search
+    const bool silent;                  // no diagnostics
+    std::atomic_bool quietHit {false};  // a hit was found while quiet
     // Declared before the worker so that it outlives it: the worker's
     // batches go to the printer.
     HitPrinter printer;

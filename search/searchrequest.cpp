@@ -20,6 +20,24 @@ QStringList splitNames(const QString &field)
     return patterns;
 }
 
+TextQuery::Options queryOptions(const SearchRequest &request)
+{
+    return TextQuery::Options {request.regex, request.wholeWords, request.caseSensitivity};
+}
+
+// Each text of `texts` alone, as the request reads texts.
+QList<TextQuery> queriesOf(const QStringList &texts, const SearchRequest &request)
+{
+    QList<TextQuery> queries;
+    for (const QString &text : texts) {
+        TextQuery query;
+        TextQuery::Error ignored;
+        if (TextQuery::build({text}, queryOptions(request), &query, &ignored))
+            queries.append(query);
+    }
+    return queries;
+}
+
 }  // namespace
 
 QStringList SearchRequest::foldersOfField(const QString &field)
@@ -40,8 +58,19 @@ RequestError SearchRequest::check() const
         }
     }
     // A lone carriage return can be found: it stays inside the line it is in.
-    if (text.contains(QLatin1Char('\n')))
-        return {Kind::LineBreakInText, QString()};
+    const QStringList contentTexts = QStringList {text} + moreTexts + requiredTexts + excludedTexts;
+    for (const QString &one : contentTexts) {
+        if (one.contains(QLatin1Char('\n')))
+            return {Kind::LineBreakInText, one == text ? QString() : one};
+    }
+    if (regex) {
+        for (const QString &one : contentTexts) {
+            TextQuery query;
+            TextQuery::Error error;
+            if (!one.isEmpty() && !TextQuery::build({one}, queryOptions(*this), &query, &error))
+                return {Kind::InvalidExpression, one, error.what.message, error.what.offset};
+        }
+    }
     for (const QString &folder : folders) {
         if (!isExistingFolder(folder))
             return {Kind::MissingFolder, folder};
@@ -63,6 +92,24 @@ QList<QDir> SearchRequest::startFolders() const
     for (const QString &folder : folders)
         dirs << startFolder(folder);
     return dirs;
+}
+
+TextQuery SearchRequest::lineQuery() const
+{
+    TextQuery query;
+    TextQuery::Error ignored;
+    TextQuery::build(QStringList {text} + moreTexts, queryOptions(*this), &query, &ignored);
+    return query;
+}
+
+QList<TextQuery> SearchRequest::requiredQueries() const
+{
+    return queriesOf(requiredTexts, *this);
+}
+
+QList<TextQuery> SearchRequest::excludedQueries() const
+{
+    return queriesOf(excludedTexts, *this);
 }
 
 bool isExistingFolder(const QString &part)

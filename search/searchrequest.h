@@ -1,6 +1,9 @@
 #ifndef SEARCHREQUEST_H
 #define SEARCHREQUEST_H
 
+#include "filehits.h"
+#include "textquery.h"
+
 #include <QDir>
 #include <QList>
 #include <QString>
@@ -17,11 +20,17 @@ struct RequestError
         NothingToSearch,     // neither a name pattern nor a content text
         InvalidNamePattern,  // a wildcard that cannot be compiled matches no name
         LineBreakInText,     // lines are searched without their line feeds
+        InvalidExpression,   // a content text that does not compile as an expression
         MissingFolder,       // a start folder that does not exist
     };
 
     Kind kind = Kind::None;
-    QString part;  // the offending pattern or folder, as split; empty for the others
+    // The offending pattern, text or folder, as split; empty for the others.
+    QString part;
+    // An invalid expression: the library's message and where in `part` it
+    // gave up (UTF-16 units).
+    QString detail = QString();
+    int offset = -1;
 
     bool isError() const { return kind != Kind::None; }
 };
@@ -52,6 +61,14 @@ public:
     // The start folders in order; the current directory when none is given.
     QList<QDir> startFolders() const;
 
+    // What picks the lines shown: `text` and `moreTexts` as the switches
+    // say. Of a request that passed its check.
+    TextQuery lineQuery() const;
+    // The texts the file must also hold, and those it must not, each read
+    // as the switches say.
+    QList<TextQuery> requiredQueries() const;
+    QList<TextQuery> excludedQueries() const;
+
     QString names;  // file-name patterns separated by ";"
     QString text;   // the content text, untrimmed; empty: a name search
     // Start folders, each a path as given (see foldersOfField), in the exact
@@ -61,6 +78,14 @@ public:
     bool recursive = true;                                    // into subfolders
     bool exact = false;                                       // patterns match whole names as typed
     bool deep = false;                                        // the content text in every codec
+    // Further content texts: a line holding any of the texts is shown.
+    QStringList moreTexts;
+    bool regex = false;         // the content texts are PCRE2 expressions
+    bool wholeWords = false;    // a match's neighbours are no letters, digits or "_"
+    QStringList requiredTexts;  // the file must also hold each of these, anywhere
+    QStringList excludedTexts;  // the file must hold none of these
+    bool skipBinary = false;    // files with a NUL among their first bytes are passed over
+    HitLimits limits;           // per file: a limit, lines around hits, counts only
     // Code page of archive member names that say nothing of their encoding;
     // null: the one of the locale's language.
     QTextCodec *archiveNameCodec = nullptr;

@@ -43,6 +43,16 @@ void searchThread::setParameters(const SearchRequest &request)
     setWorkerCount(request.workers);
     setParameters(request.startFolders(), request.namePatterns(), request.text,
                   request.caseSensitivity, request.recursive, request.exact, request.deep);
+    matcher->textQuery = request.lineQuery();
+    matcher->requiredTexts = request.requiredQueries();
+    matcher->excludedTexts = request.excludedQueries();
+    matcher->binaryFiles = request.skipBinary ? ContentMatcher::BinaryFiles::WithoutMatch
+                                              : ContentMatcher::BinaryFiles::Text;
+    matcher->limits = request.limits;
+    // An expression's codecs are those that can hold the text every match holds.
+    if (deepSearch && !matcher->textQuery.isLiteral())
+        matcher->codecPatterns = codecPatterns
+                = buildCodecPatterns(matcher->textQuery.anchorText());
 }
 
 void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &patterns,
@@ -74,6 +84,11 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
     matcher->exactMatch = exactMatch;
     matcher->deepSearch = deepSearch;
     matcher->localeCodec = systemCodec();
+    matcher->textQuery = TextQuery();
+    matcher->requiredTexts.clear();
+    matcher->excludedTexts.clear();
+    matcher->binaryFiles = ContentMatcher::BinaryFiles::Text;
+    matcher->limits = HitLimits();
 
     cancelRequested = false;
     visitedCount = 0;

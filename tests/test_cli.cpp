@@ -21,8 +21,10 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -67,6 +69,45 @@ FindResult runFind(const QStringList &args, const QString &workDir,
                    const QString &tmpDir = QString())
 {
     return runProgram(program, args, workDir, tmpDir);
+}
+
+// What velto-find writes to a pseudo-terminal as its standard output.
+QByteArray runFindOnTerminal(const QStringList &args)
+{
+    int terminal = -1;
+    int side = -1;
+    if (::openpty(&terminal, &side, nullptr, nullptr, nullptr) != 0)
+        return QByteArray();
+    QList<QByteArray> words {program.toLocal8Bit()};
+    for (const QString &arg : args)
+        words << arg.toLocal8Bit();
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(side, STDOUT_FILENO);
+        ::close(terminal);
+        ::close(side);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(side);
+    QByteArray out;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;  // EIO once the child has closed its side
+        out.append(buffer, int(got));
+    }
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return out;
 }
 
 // Why velto-find cannot run here as the unprivileged account nobody, whom
@@ -198,6 +239,27 @@ qint64 interruptRunningSearch(QProcess &process, int signalNumber, int runMs)
     return clock.elapsed();
 }
 
+// Runs the row's arguments in `root` and compares exit status, output lines
+// and standard error with the row's.
+void expectRun(const QString &root)
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, out);
+    QFETCH(QString, err);
+
+    const FindResult result = runFind(replaceRoot(args, root), root);
+    QCOMPARE(result.exitCode, exitCode);
+    // A NUL (-0) reads "\\0" in a row.
+    QCOMPARE(outputLines(QByteArray(result.out).replace('\0', "\\0")), replaceRoot(out, root));
+    if (err.isEmpty())
+        QVERIFY2(result.err.isEmpty(), result.err.constData());
+    else
+        QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
+    if (err.startsWith(QLatin1String("velto-find:")))
+        QCOMPARE(result.err.count('\n'), 1);  // one sentence, no usage text
+}
+
 }  // namespace
 
 class TestCli : public QObject
@@ -209,6 +271,9 @@ private slots:
 
     void searchRules_data();
     void searchRules();
+    void grepOptions_data();
+    void grepOptions();
+    void controlsOnATerminalAreShownNotSent();
     void helpWrapsEachOptionAsOneParagraph();
     void jsonOutput_data();
     void jsonOutput();
@@ -244,6 +309,9 @@ private:
 
     TreeBuilder tree;
     QString root;
+    // Files for grep's options, apart from the tree the other rows list.
+    TreeBuilder grepTree;
+    QString grepRoot;
 };
 
 void TestCli::initTestCase()
@@ -258,6 +326,12 @@ void TestCli::initTestCase()
     tree.file("c/w.pdf", "hello pdf\n");
     tree.file("blank.txt", "a  b\nab\n");
     tree.file(".hidden/h.txt", "hello\n");
+    grepRoot = QDir(grepTree.root()).canonicalPath();
+    grepTree.file("g/notes.txt",
+                  "error 42 here\nnothing\nerrno 7\nthe cat sat\nconcatenate\n中文 搜索\n");
+    grepTree.file("g/other.txt", "cat and dog\nalpha\n");
+    grepTree.file("bin/data.bin", QByteArray("key\0 zz\nkey two\n", 16));
+    grepTree.file("damaged/bad.zip", QByteArray("PK\x03\x04 not a zip at all"));
 }
 
 void TestCli::searchRules_data()
@@ -302,7 +376,7 @@ void TestCli::searchRules_data()
             << QStringList {R"({"dir": "ROOT/a", "file": "y.doc", "line": 0, "text": ""})"}
             << QString();
     QTest::newRow("an unknown option is a usage error")
-            << QStringList {"-n", "txt", "--colour"} << 2 << QStringList() << QString("Usage:");
+            << QStringList {"-n", "txt", "--frobnicate"} << 2 << QStringList() << QString("Usage:");
     QTest::newRow("no-recursive stays in the start folder")
             << QStringList {"--no-recursive", "-n", "txt"} << 0 << QStringList {"ROOT/blank.txt"}
             << QString();
@@ -331,20 +405,135 @@ void TestCli::searchRules_data()
 
 void TestCli::searchRules()
 {
-    QFETCH(QStringList, args);
-    QFETCH(int, exitCode);
-    QFETCH(QStringList, out);
-    QFETCH(QString, err);
+    expectRun(root);
+}
 
-    const FindResult result = runFind(replaceRoot(args, root), root);
-    QCOMPARE(result.exitCode, exitCode);
-    QCOMPARE(outputLines(result.out), replaceRoot(out, root));
-    if (err.isEmpty())
-        QVERIFY2(result.err.isEmpty(), result.err.constData());
-    else
-        QVERIFY2(QString::fromUtf8(result.err).contains(err), result.err.constData());
-    if (err.startsWith(QLatin1String("velto-find:")))
-        QCOMPARE(result.err.count('\n'), 1);  // one sentence, no usage text
+void TestCli::grepOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("out");
+    QTest::addColumn<QString>("err");
+    const QString notes = QStringLiteral("ROOT/g/notes.txt");
+    const QString other = QStringLiteral("ROOT/g/other.txt");
+
+    QTest::newRow("-E reads the text as an expression")
+            << QStringList {"-E", "-c", "err(or|no)\\s+\\d+", "g"} << 0
+            << QStringList {notes + ":1:error 42 here", notes + ":3:errno 7"} << QString();
+    QTest::newRow("the later of -E and -F decides")
+            << QStringList {"-E", "-F", "-c", "c.t", "g"} << 1 << QStringList() << QString();
+    QTest::newRow("-w takes whole words only")
+            << QStringList {"-w", "-c", "cat", "g"} << 0
+            << QStringList {notes + ":4:the cat sat", other + ":1:cat and dog"} << QString();
+    QTest::newRow("-w: a CJK text between blanks is a word")
+            << QStringList {"-w", "-c", "中文", "g"} << 0 << QStringList {notes + ":6:中文 搜索"}
+            << QString();
+    QTest::newRow("-w: a CJK character beside another is no word")
+            << QStringList {"-w", "-c", "中", "g"} << 1 << QStringList() << QString();
+    QTest::newRow("-e: a line with any of the texts")
+            << QStringList {"-e", "alpha", "-e", "sat", "g"} << 0
+            << QStringList {notes + ":4:the cat sat", other + ":2:alpha"} << QString();
+    QTest::newRow("--and: only files that also hold a text")
+            << QStringList {"-c", "cat", "--and", "alpha", "g"} << 0
+            << QStringList {other + ":1:cat and dog"} << QString();
+    QTest::newRow("--not: only files that hold none of the texts")
+            << QStringList {"-c", "cat", "--not", "alpha", "g"} << 0
+            << QStringList {notes + ":4:the cat sat", notes + ":5:concatenate"} << QString();
+    QTest::newRow("-l prints the files with a hit")
+            << QStringList {"-l", "-c", "cat", "g"} << 0 << QStringList {notes, other} << QString();
+    QTest::newRow("-L prints the files without a hit")
+            << QStringList {"-L", "-c", "alpha", "g"} << 0 << QStringList {notes} << QString();
+    QTest::newRow("--count prints each file's number of lines")
+            << QStringList {"--count", "-c", "a", "g"} << 0
+            << QStringList {notes + ":2", other + ":2"} << QString();
+    QTest::newRow("--count of nothing found exits 1")
+            << QStringList {"--count", "-c", "zebra", "g"} << 1
+            << QStringList {notes + ":0", other + ":0"} << QString();
+    QTest::newRow("-m stops each file after so many hits")
+            << QStringList {"-m", "1", "-c", "cat", "g"} << 0
+            << QStringList {notes + ":4:the cat sat", other + ":1:cat and dog"} << QString();
+    QTest::newRow("-B prints lines before a hit")
+            << QStringList {"-B", "1", "-c", "errno", "g"} << 0
+            << QStringList {notes + "-2-nothing", notes + ":3:errno 7"} << QString();
+    QTest::newRow("-A with groups apart puts -- between them")
+            << QStringList {"-A", "1", "-e", "error", "-e", "concatenate", "g"} << 0
+            << QStringList {notes + ":1:error 42 here", notes + "-2-nothing", "--",
+                            notes + ":5:concatenate", notes + "-6-中文 搜索"}
+            << QString();
+    QTest::newRow("-h prints no path before a line")
+            << QStringList {"-h", "-c", "alpha", "g"} << 0 << QStringList {"2:alpha"} << QString();
+    QTest::newRow("-H after -h puts the path back")
+            << QStringList {"-h", "-H", "-c", "alpha", "g"} << 0 << QStringList {other + ":2:alpha"}
+            << QString();
+    QTest::newRow("-q prints nothing and exits 0 on a hit")
+            << QStringList {"-q", "-c", "cat", "g"} << 0 << QStringList() << QString();
+    QTest::newRow("-q exits 1 without a hit")
+            << QStringList {"-q", "-c", "zebra", "g"} << 1 << QStringList() << QString();
+    QTest::newRow("binary files are searched as text by default")
+            << QStringList {"-c", "two", "bin"} << 0 << QStringList {"ROOT/bin/data.bin:2:key two"}
+            << QString();
+    QTest::newRow("-I passes binary files over")
+            << QStringList {"-I", "-c", "two", "bin"} << 1 << QStringList() << QString();
+    QTest::newRow("--binary-files=without-match passes them over")
+            << QStringList {"--binary-files=without-match", "-c", "two", "bin"} << 1
+            << QStringList() << QString();
+    QTest::newRow("--binary-files takes only its two words")
+            << QStringList {"--binary-files=binary", "-c", "two", "bin"} << 2 << QStringList()
+            << QString("--binary-files takes without-match or text");
+    QTest::newRow("an invalid expression names the library's reason and the place")
+            << QStringList {"-E", "-c", "a(b", "g"} << 2 << QStringList()
+            << QString("velto-find: the expression \"a(b\" is not valid: missing closing "
+                       "parenthesis at character 4.\n");
+    QTest::newRow("--color=always colours line number, separator and match")
+            << QStringList {"--color=always", "-h", "-c", "alpha", "g"} << 0
+            << QStringList {"\033[32m\033[K2\033[m\033[K\033[36m\033[K:\033[m\033[K"
+                            "\033[01;31m\033[Kalpha\033[m\033[K"}
+            << QString();
+    QTest::newRow("--color without a value colours nothing in a pipe")
+            << QStringList {"--color", "-c", "alpha", "g"} << 0 << QStringList {other + ":2:alpha"}
+            << QString();
+    QTest::newRow("-0 ends each listed path with a NUL")
+            << QStringList {"-0", "-l", "-c", "alpha", "g"} << 0 << QStringList {other + "\\0"}
+            << QString();
+    QTest::newRow("--json with lines around hits marks each line's type")
+            << QStringList {"--json", "-A", "1", "-c", "cat sat", "g"} << 0
+            << QStringList {R"({"dir": "ROOT/g", "file": "notes.txt", "line": 4, "text": "the cat sat", "type": "match"})",
+                            R"({"dir": "ROOT/g", "file": "notes.txt", "line": 5, "text": "concatenate", "type": "context"})"}
+            << QString();
+    QTest::newRow("--json --count gives each file's count")
+            << QStringList {"--json", "--count", "-c", "alpha", "g"} << 0
+            << QStringList {R"({"dir": "ROOT/g", "file": "notes.txt", "count": 0})",
+                            R"({"dir": "ROOT/g", "file": "other.txt", "count": 1})"}
+            << QString();
+    QTest::newRow("a damaged archive is reported")
+            << QStringList {"-c", "x", "damaged"} << 1 << QStringList() << QString("bad.zip");
+    QTest::newRow("-s reports nothing")
+            << QStringList {"-s", "-c", "x", "damaged"} << 1 << QStringList() << QString();
+}
+
+void TestCli::grepOptions()
+{
+    expectRun(grepRoot);
+}
+
+// A file name and a line holding ESC sequences (one sets the window title,
+// one clears the screen): on a terminal both show as symbols, through a pipe
+// both stay bytes.
+void TestCli::controlsOnATerminalAreShownNotSent()
+{
+    TreeBuilder controls;
+    const QByteArray hostile = "\033]0;owned\007\033[2J";
+    controls.rawFile("name" + hostile + ".txt", "key " + hostile + "\n");
+    const QStringList args {"-c", "key", controls.root()};
+
+    const FindResult piped = runFind(args, root);
+    QCOMPARE(piped.exitCode, 0);
+    QCOMPARE(piped.out.count(hostile), 2);
+
+    const QByteArray onTerminal = runFindOnTerminal(args);
+    QVERIFY2(!onTerminal.contains('\033'), onTerminal.toPercentEncoding().constData());
+    const QByteArray shown = QString::fromUtf8("\u241b]0;owned\u2407\u241b[2J").toUtf8();
+    QCOMPARE(onTerminal.count(shown), 2);
 }
 
 // The help lays each option's text out as one paragraph, filled to the
