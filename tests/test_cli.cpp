@@ -4,6 +4,7 @@
 #include "hitprinter.h"
 #include "pathcodec.h"
 #include "progressline.h"
+#include "queryrows.h"
 #include "rawzip.h"
 #include "timescale.h"
 #include "treebuilder.h"
@@ -274,6 +275,8 @@ private slots:
     void grepOptions_data();
     void grepOptions();
     void controlsOnATerminalAreShownNotSent();
+    void queryRowsAsTheWindow_data();
+    void queryRowsAsTheWindow();
     void helpWrapsEachOptionAsOneParagraph();
     void jsonOutput_data();
     void jsonOutput();
@@ -514,6 +517,32 @@ void TestCli::grepOptions_data()
 void TestCli::grepOptions()
 {
     expectRun(grepRoot);
+}
+
+void TestCli::queryRowsAsTheWindow_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < queryRows().size(); ++i)
+        QTest::newRow(queryRows()[i].name) << i;
+}
+
+// The rows test_searchrequest runs through the window.
+void TestCli::queryRowsAsTheWindow()
+{
+    QFETCH(int, row);
+    static TreeBuilder queryTree;
+    static const bool built = (buildQueryTree(queryTree), true);
+    Q_UNUSED(built);
+    const QueryRow &query = queryRows()[row];
+    const FindResult result = runFind(findArguments(query, queryTree.root()), root);
+    QCOMPARE(result.exitCode, query.hits.isEmpty() ? 1 : 0);
+    QStringList hits;
+    for (const QString &line : outputLines(QByteArray(result.out).replace('\0', ' '))) {
+        const QString file = line.section(QLatin1Char('/'), -1).section(QLatin1Char(':'), 0, 1);
+        hits << file;
+    }
+    hits.sort();
+    QCOMPARE(hits, query.hits);
 }
 
 // A file name and a line holding ESC sequences (one sets the window title,

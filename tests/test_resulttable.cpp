@@ -123,6 +123,11 @@ void ResultTableTest::rowCells_data()
             << "b.txt"
             << "@" << TFileInfo {"b.txt", 12, "  two  blanks  "}
             << QStringList {"b.txt", "@", "12", "  two  blanks  ", "<time>"};
+    QTest::newRow("a binary file's line shows its control bytes as symbols")
+            << "bin.dat"
+            << "@" << TFileInfo {"bin.dat", 1, QString::fromLatin1("ELF\0\x01\x1b[2J", 9)}
+            << QStringList {"bin.dat", "@", "1", QString::fromUtf8("ELF\u2400\u2401\u241b[2J"),
+                            "<time>"};
     QTest::newRow("blanks around the file name are trimmed in the cell, not in the time's path")
             << "  c.txt "
             << "@" << TFileInfo {"  c.txt ", 0, QString()}

@@ -4,9 +4,11 @@
 #include "mainwindowparts.h"
 #include "messageboxanswerer.h"
 #include "pathcodec.h"
+#include "queryrows.h"
 #include "treebuilder.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QDir>
 #include <QFileSystemModel>
@@ -72,6 +74,9 @@ private slots:
     void directoryField();
     void patternsAndContent_data();
     void patternsAndContent();
+    void queryRowsAsVeltoFind_data();
+    void queryRowsAsVeltoFind();
+    void moreConditionsAreFoldedAway();
     void startFoldersGoIntoTheField_data();
     void startFoldersGoIntoTheField();
     void startFoldersWaitForTheRunningSearch();
@@ -143,6 +148,57 @@ QStringList SearchRequestTest::rows(const QString &root) const
         result << cells.join('|').replace(nativeRoot, QStringLiteral("@"));
     }
     return result;
+}
+
+void SearchRequestTest::queryRowsAsVeltoFind_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < queryRows().size(); ++i)
+        QTest::newRow(queryRows()[i].name) << i;
+}
+
+// The rows test_cli runs through velto-find, set in the unfolded "更多条件".
+void SearchRequestTest::queryRowsAsVeltoFind()
+{
+    QFETCH(int, row);
+    const QueryRow &query = queryRows()[row];
+    TreeBuilder tree;
+    buildQueryTree(tree);
+    window->findChild<QToolButton *>(QStringLiteral("toolButton_moreConditions"))->click();
+    window->findChild<QCheckBox *>(QStringLiteral("checkBox_regex"))->setChecked(query.regex);
+    window->findChild<QCheckBox *>(QStringLiteral("checkBox_wholeWords"))
+            ->setChecked(query.wholeWords);
+    window->findChild<QCheckBox *>(QStringLiteral("checkBox_skipBinary"))
+            ->setChecked(query.skipBinary);
+    window->findChild<QCheckBox *>(QStringLiteral("checkBox_Ignore"))->setChecked(query.ignoreCase);
+    window->findChild<QLineEdit *>(QStringLiteral("lineEdit_requiredTexts"))
+            ->setText(query.required.join(QLatin1Char(';')));
+    window->findChild<QLineEdit *>(QStringLiteral("lineEdit_excludedTexts"))
+            ->setText(query.excluded.join(QLatin1Char(';')));
+    request(QString(), query.text, tree.root());
+    waitUntilIdle();
+    QStringList hits;
+    const QAbstractItemModel *model = parts->table->model();
+    QTRY_COMPARE(model->rowCount(), query.hits.size());
+    for (int r = 0; r < model->rowCount(); ++r)
+        hits << model->index(r, 0).data().toString() + QLatin1Char(':')
+                        + model->index(r, 2).data().toString();
+    hits.sort();
+    QCOMPARE(hits, query.hits);
+}
+
+// Unfolded, the form shows the conditions; folded (as it starts), none of them.
+void SearchRequestTest::moreConditionsAreFoldedAway()
+{
+    showActive();
+    auto *regex = window->findChild<QCheckBox *>(QStringLiteral("checkBox_regex"));
+    auto *fold = window->findChild<QToolButton *>(QStringLiteral("toolButton_moreConditions"));
+    QVERIFY(regex && fold);
+    QVERIFY(!regex->isVisible());
+    fold->click();
+    QVERIFY(regex->isVisible());
+    fold->click();
+    QVERIFY(!regex->isVisible());
 }
 
 void SearchRequestTest::wholeRoad_data()

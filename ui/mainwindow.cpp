@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "appdirs.h"
+#include "queryoptions.h"
 #include "searchthread.h"
 #include "trayicon.h"
 #include "windowreturn.h"
@@ -47,6 +48,10 @@ MainWindow::MainWindow(QWidget *parent)
 {
     initResources();
     ui->setupUi(this);
+
+    // Below the options, folded: the form looks as it always did.
+    queryOptions = new QueryOptionsPanel(ui->groupBox);
+    ui->gridLayout_2->addWidget(queryOptions, 2, 0, 1, 2);
 
     countLabel = new QLabel(this);
     countLabel->setMinimumSize(countLabel->sizeHint());

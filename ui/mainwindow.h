@@ -15,6 +15,7 @@ class QLabel;
 class QProgressBar;
 class QStandardItemModel;
 class QTimer;
+class QueryOptionsPanel;
 class searchThread;
 class trayicon;
 
@@ -102,6 +103,7 @@ private:
     bool columnsDirty;
     QLabel *countLabel;
     QLabel *spareLabel;
+    QueryOptionsPanel *queryOptions = nullptr;  // the folded "更多条件" of the form
     QProgressBar *busyBar;
     int progressValue;
     // Drives do_ShowResultFileInfo: at 0 ms while batches wait, at the busy

@@ -9,6 +9,7 @@
 #include "searchthread.h"
 #include "threadhandover.h"
 #include "ui_mainwindow.h"
+#include "visiblecontrols.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -49,7 +50,9 @@ QList<QStandardItem *> resultRow(const QString &dirName, const QString &shownDir
     row.reserve(ColumnCount);
     row << pathCell(displayPath(hit.fileName.trimmed()), hit.fileName)
         << pathCell(shownDirName, dirName)
-        << cell(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString()) << cell(hit.lineText);
+        << cell(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString())
+        // A binary file's "line" shows its control bytes as symbols, not boxes.
+        << cell(withVisibleControls(hit.lineText));
     // One stat per row: a path that does not exist has no valid time.
     const QDateTime modified = lastModified(dirName + QDir::separator() + hit.fileName);
     if (modified.isValid())

@@ -5,6 +5,7 @@
 #include "ui_mainwindow.h"
 
 #include "pathdisplay.h"
+#include "queryoptions.h"
 #include "searchrequest.h"
 #include "searchthread.h"
 #include "threadhandover.h"
@@ -45,6 +46,10 @@ QString refusalNotice(const RequestError &error)
         return MainWindow::tr("文件名:%1 格式不正确").arg(error.part);
     case RequestError::Kind::LineBreakInText:
         return MainWindow::tr("内容不能包含换行");
+    case RequestError::Kind::InvalidExpression:
+        return MainWindow::tr("正则表达式:%1 有误：%2（第%3个字符）")
+                .arg(error.part, error.detail)
+                .arg(error.offset + 1);
     case RequestError::Kind::MissingFolder:
         return MainWindow::tr("目录名:%1 不存在").arg(displayPath(error.part));
     }
@@ -71,6 +76,7 @@ void MainWindow::do_search()
     request.recursive = ui->checkBox_recursive->isChecked();
     request.exact = ui->checkBox_searchExact->isChecked();
     request.deep = ui->checkBox_deepSearch->isChecked();
+    queryOptions->fillRequest(request);
 
     resetResultDisplay();
     spareLabel->clear();

@@ -1,0 +1,87 @@
+#include "queryoptions.h"
+
+#include "mainwindow.h"
+#include "searchrequest.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+QueryOptionsPanel::QueryOptionsPanel(QWidget *parent)
+    : QWidget(parent), foldButton(new QToolButton(this)), folded(new QWidget(this)),
+      regex(new QCheckBox(MainWindow::tr("正则表达式"), folded)),
+      wholeWords(new QCheckBox(MainWindow::tr("全字匹配"), folded)),
+      skipBinary(new QCheckBox(MainWindow::tr("跳过二进制文件"), folded)),
+      requiredTexts(new QLineEdit(folded)), excludedTexts(new QLineEdit(folded))
+{
+    foldButton->setObjectName(QStringLiteral("toolButton_moreConditions"));
+    foldButton->setText(MainWindow::tr("更多条件"));
+    foldButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    foldButton->setAutoRaise(true);
+    foldButton->setCheckable(true);
+    foldButton->setArrowType(Qt::RightArrow);
+
+    regex->setObjectName(QStringLiteral("checkBox_regex"));
+    regex->setToolTip(MainWindow::tr("内容按 PCRE2 正则表达式搜索"));
+    wholeWords->setObjectName(QStringLiteral("checkBox_wholeWords"));
+    wholeWords->setToolTip(
+            MainWindow::tr("只找前后不是字母、数字或下划线的内容；汉字也算字母"));
+    skipBinary->setObjectName(QStringLiteral("checkBox_skipBinary"));
+    skipBinary->setToolTip(MainWindow::tr("跳过开头含有空字节的文件"));
+    requiredTexts->setObjectName(QStringLiteral("lineEdit_requiredTexts"));
+    requiredTexts->setToolTip(MainWindow::tr("文件还须含有的每个词，用“;”分隔"));
+    excludedTexts->setObjectName(QStringLiteral("lineEdit_excludedTexts"));
+    excludedTexts->setToolTip(MainWindow::tr("文件不能含有的词，用“;”分隔"));
+
+    auto *grid = new QGridLayout(folded);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(regex, 0, 0);
+    grid->addWidget(wholeWords, 0, 1);
+    grid->addWidget(skipBinary, 0, 2);
+    grid->addWidget(new QLabel(MainWindow::tr("同时包含"), folded), 1, 0);
+    grid->addWidget(requiredTexts, 1, 1, 1, 2);
+    grid->addWidget(new QLabel(MainWindow::tr("不包含"), folded), 2, 0);
+    grid->addWidget(excludedTexts, 2, 1, 1, 2);
+    folded->hide();
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(foldButton, 0, Qt::AlignLeft);
+    column->addWidget(folded);
+    connect(foldButton, &QToolButton::toggled, this, &QueryOptionsPanel::setUnfolded);
+}
+
+bool QueryOptionsPanel::isUnfolded() const
+{
+    return foldButton->isChecked();
+}
+
+void QueryOptionsPanel::setUnfolded(bool unfolded)
+{
+    foldButton->setChecked(unfolded);
+    foldButton->setArrowType(unfolded ? Qt::DownArrow : Qt::RightArrow);
+    folded->setVisible(unfolded);
+}
+
+void QueryOptionsPanel::fillRequest(SearchRequest &request) const
+{
+    request.regex = regex->isChecked();
+    request.wholeWords = wholeWords->isChecked();
+    request.skipBinary = skipBinary->isChecked();
+    request.requiredTexts = textsOfField(requiredTexts->text());
+    request.excludedTexts = textsOfField(excludedTexts->text());
+}
+
+QStringList textsOfField(const QString &field)
+{
+    QStringList texts;
+    for (const QString &part : field.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString trimmed = part.trimmed();
+        if (!trimmed.isEmpty())
+            texts << trimmed;
+    }
+    return texts;
+}

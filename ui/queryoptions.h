@@ -1,0 +1,42 @@
+#ifndef QUERYOPTIONS_H
+#define QUERYOPTIONS_H
+
+#include <QWidget>
+
+class QCheckBox;
+class QLineEdit;
+class QToolButton;
+class SearchRequest;
+
+// The form's "更多条件" (more conditions): a button that unfolds what a
+// search may ask beyond the usual fields, folded away by default so that
+// the form looks as it always did. Each choice's default keeps the search
+// as it always was.
+class QueryOptionsPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit QueryOptionsPanel(QWidget *parent = nullptr);
+
+    // Writes the panel's choices into `request`.
+    void fillRequest(SearchRequest &request) const;
+
+    bool isUnfolded() const;
+    void setUnfolded(bool unfolded);
+
+private:
+    QToolButton *foldButton;
+    QWidget *folded;
+    QCheckBox *regex;
+    QCheckBox *wholeWords;
+    QCheckBox *skipBinary;
+    QLineEdit *requiredTexts;
+    QLineEdit *excludedTexts;
+};
+
+// The texts of a field that takes several, separated by ";": each trimmed,
+// empty ones dropped.
+QStringList textsOfField(const QString &field);
+
+#endif  // QUERYOPTIONS_H
