@@ -5,12 +5,14 @@
 # Needs hyperfine, ripgrep, fd-find and strace (apt-get install hyperfine
 # ripgrep fd-find strace).
 # Environment: CONTENT_WORD, NAME_WORD, RUNS (hyperfine runs per command),
-# DEEP_RUNS (for the slow deep search), BENCH_OUT (result folder).
+# DEEP_RUNS (for the slow deep search), BENCH_OUT (result folder), REGEX,
+# AND_WORD1, AND_WORD2 (the query options' run).
 set -euo pipefail
 velto=${1:-/work/build-c/bin/velto-find}
 data=${2:-/work/benchdata}
 content_word=${CONTENT_WORD:-EINVAL}
 name_word=${NAME_WORD:-config}
+regex=${REGEX:-'err(or|no)\s+\d+'}
 runs=${RUNS:-5}
 deep_runs=${DEEP_RUNS:-3}
 out=${BENCH_OUT:-$data/results}
@@ -60,6 +62,37 @@ bench content "$runs" \
     "$velto -j 1 -c $content_word $text" \
     "rg -j1 -uu -F $content_word $text" \
     "grep -rnF $content_word $text"
+
+# What a grep user asks beyond one literal word, against ripgrep on every
+# core: an expression with a literal in it, whole words, two more words the
+# file must hold (against the word alone), and the files with a hit.
+echo "== query options over the text tree"
+and_words=(--and "${AND_WORD1:-errno}" --and "${AND_WORD2:-define}")
+echo "velto-find -E: $(velto_hits_and_rss -E -c "$regex" "$text")"
+echo "rg:            $(hits rg -uu "$regex" "$text") hits"
+echo "velto-find -w: $(velto_hits_and_rss -w -c "$content_word" "$text")"
+echo "rg -w:         $(hits rg -uu -w "$content_word" "$text") hits"
+echo "velto-find --and: $(velto_hits_and_rss -c "$content_word" "${and_words[@]}" "$text")"
+echo "velto-find -l: $(velto_hits_and_rss -l -c "$content_word" "$text")"
+echo "rg -l:         $(hits rg -uu -l -F "$content_word" "$text") hits"
+bench query "$runs" \
+    "$velto -E -c '$regex' $text" \
+    "rg -uu '$regex' $text" \
+    "$velto -w -c $content_word $text" \
+    "rg -uu -w $content_word $text" \
+    "$velto -c $content_word $text" \
+    "$velto -c $content_word ${and_words[*]} $text" \
+    "$velto -l -c $content_word $text" \
+    "rg -uu -l -F $content_word $text"
+python3 - "$out/query.json" <<'PY'
+import json, sys
+r = [x["mean"] for x in json.load(open(sys.argv[1]))["results"]]
+for name, ours, peer, goal in (("-E expression / rg", r[0], r[1], 1.0),
+                               ("-w / rg -w", r[2], r[3], 1.0),
+                               ("--and two words / the word alone", r[5], r[4], 1.3),
+                               ("-l / rg -l", r[6], r[7], 1.0)):
+    print("%-34s %.3f s / %.3f s = %.2fx (goal at most %.1fx)" % (name, ours, peer, ours / peer, goal))
+PY
 
 echo "== name search: '$name_word' over $(find "$names" | wc -l) entries"
 echo "velto-find: $(velto_hits_and_rss -n "$name_word" "$names")"
