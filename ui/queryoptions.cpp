@@ -4,8 +4,8 @@
 #include "searchrequest.h"
 
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,15 +36,20 @@ QueryOptionsPanel::QueryOptionsPanel(QWidget *parent)
     excludedTexts->setObjectName(QStringLiteral("lineEdit_excludedTexts"));
     excludedTexts->setToolTip(MainWindow::tr("文件不能含有的词，用“;”分隔"));
 
-    auto *grid = new QGridLayout(folded);
-    grid->setContentsMargins(0, 0, 0, 0);
+    auto *foldedColumn = new QVBoxLayout(folded);
+    foldedColumn->setContentsMargins(0, 0, 0, 0);
+    auto *grid = new QGridLayout;
+    // Two columns, as the options above: unfolding widens nothing.
     grid->addWidget(regex, 0, 0);
     grid->addWidget(wholeWords, 0, 1);
-    grid->addWidget(skipBinary, 0, 2);
-    grid->addWidget(new QLabel(MainWindow::tr("同时包含"), folded), 1, 0);
-    grid->addWidget(requiredTexts, 1, 1, 1, 2);
-    grid->addWidget(new QLabel(MainWindow::tr("不包含"), folded), 2, 0);
-    grid->addWidget(excludedTexts, 2, 1, 1, 2);
+    grid->addWidget(skipBinary, 1, 0, 1, 2);
+    auto *fields = new QFormLayout;
+    for (QLineEdit *field : {requiredTexts, excludedTexts})
+        field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    fields->addRow(MainWindow::tr("同时包含"), requiredTexts);
+    fields->addRow(MainWindow::tr("不包含"), excludedTexts);
+    foldedColumn->addLayout(grid);
+    foldedColumn->addLayout(fields);
     folded->hide();
 
     auto *column = new QVBoxLayout(this);
