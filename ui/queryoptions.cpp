@@ -27,8 +27,7 @@ QueryOptionsPanel::QueryOptionsPanel(QWidget *parent)
     regex->setObjectName(QStringLiteral("checkBox_regex"));
     regex->setToolTip(MainWindow::tr("内容按 PCRE2 正则表达式搜索"));
     wholeWords->setObjectName(QStringLiteral("checkBox_wholeWords"));
-    wholeWords->setToolTip(
-            MainWindow::tr("只找前后不是字母、数字或下划线的内容；汉字也算字母"));
+    wholeWords->setToolTip(MainWindow::tr("只找前后不是字母、数字或下划线的内容；汉字也算字母"));
     skipBinary->setObjectName(QStringLiteral("checkBox_skipBinary"));
     skipBinary->setToolTip(MainWindow::tr("跳过开头含有空字节的文件"));
     requiredTexts->setObjectName(QStringLiteral("lineEdit_requiredTexts"));
