@@ -294,6 +294,16 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike_data()
     QTest::newRow("a line break is named before a missing folder")
             << QStringList {"*", "one\ntwo", "@/missing"} << false << QStringList {"line break"}
             << QString();
+    // A fourth field "-E" reads the content as an expression (正则表达式).
+    QTest::newRow("an invalid expression is named with the library's reason and place")
+            << QStringList {"*", "ab(c", "@", "-E"} << false
+            << QStringList {"expression", "ab(c", "missing closing parenthesis", "5"} << QString();
+    QTest::newRow("an invalid expression is named before a missing folder")
+            << QStringList {"*", "[x", "@/missing", "-E"} << false
+            << QStringList {"expression", "[x", "missing terminating ] for character class", "3"}
+            << QString();
+    QTest::newRow("a valid expression is searched")
+            << QStringList {"*", "a(b|c)+", "@", "-E"} << false << searched << "shown";
     QTest::newRow("a lone carriage return stays inside its line and is searched")
             << QStringList {"*.txt", "one\rtwo", "@"} << false << searched << "shown";
     QTest::newRow("content alone searches every file")
@@ -321,11 +331,15 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
     const QString dirs = QString(fields.at(2)).replace('@', tree.root());
     const QString reason = refusal.value(0);
     const QString part = refusal.value(1).replace('@', QDir::toNativeSeparators(tree.root()));
+    const bool regex = fields.value(3) == QLatin1String("-E");
 
     const QMap<QString, QString> notices {
             {"nothing", nothingToSearchText},
             {"pattern", QStringLiteral("文件名:%1 格式不正确").arg(part)},
             {"line break", QStringLiteral("内容不能包含换行")},
+            {"expression",
+             QStringLiteral("正则表达式:%1 有误：%2（第%3个字符）")
+                     .arg(part, refusal.value(2), refusal.value(3))},
             {"folder", QStringLiteral("目录名:%1 不存在").arg(part)}};
     const QMap<QString, QString> sentences {
             {"nothing",
@@ -337,6 +351,9 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
                      .arg(part)},
             {"line break",
              "velto-find: the content text holds a line break, and no line can contain one.\n"},
+            {"expression",
+             QStringLiteral("velto-find: the expression \"%1\" is not valid: %2 at character %3.\n")
+                     .arg(part, refusal.value(2), refusal.value(3))},
             {"folder",
              QStringLiteral("velto-find: the start directory \"%1\" does not exist.\n").arg(part)}};
 
@@ -347,6 +364,7 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
     const int findHistory = parts->find->count();
     const int grepHistory = parts->grep->count();
     parts->exact->setChecked(exact);
+    window->findChild<QCheckBox *>(QStringLiteral("checkBox_regex"))->setChecked(regex);
     {
         MessageBoxAnswerer answerer(QMessageBox::Ok, reason.isEmpty() ? 300 : 5000);
         request(find, grep, dirs);
@@ -376,6 +394,8 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
     QStringList arguments {"-n", find, "-c", grep, "--dirs", dirs};
     if (exact)
         arguments << "-x";
+    if (regex)
+        arguments << "-E";
     QProcess process;
     process.setWorkingDirectory(tree.root());
     process.start(QStringLiteral(VELTO_BIN_DIR "/velto-find"), arguments);
