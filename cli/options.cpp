@@ -76,14 +76,39 @@ QString lastOf(const QStringList &given, const QStringList &names)
     return last;
 }
 
-// --color without a value means auto, as in grep; the parser wants one.
+// --color without a value means auto, as in grep; the parser wants one. An
+// argument that is the value of the option before it stays as it is.
 QStringList withColourValues(QStringList arguments)
 {
-    for (QString &argument : arguments) {
-        if (argument == QLatin1String("--color") || argument == QLatin1String("--colour"))
-            argument += QLatin1String("=auto");
+    static const QStringList takesValue {"-n",
+                                         "--name",
+                                         "-c",
+                                         "--content",
+                                         "-e",
+                                         "--regexp",
+                                         "--and",
+                                         "--not",
+                                         "-m",
+                                         "--max-count",
+                                         "-A",
+                                         "--after-context",
+                                         "-B",
+                                         "--before-context",
+                                         "-C",
+                                         "--context",
+                                         "-j",
+                                         "--jobs",
+                                         "--dirs",
+                                         "--name-encoding",
+                                         "--binary-files"};
+    for (int i = 1; i < arguments.size(); ++i) {
+        QString &argument = arguments[i];
         if (argument == QLatin1String("--"))
             break;
+        if (takesValue.contains(arguments[i - 1]))
+            continue;
+        if (argument == QLatin1String("--color") || argument == QLatin1String("--colour"))
+            argument += QLatin1String("=auto");
     }
     return arguments;
 }

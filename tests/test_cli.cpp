@@ -333,6 +333,7 @@ void TestCli::initTestCase()
     grepTree.file("g/notes.txt",
                   "error 42 here\nnothing\nerrno 7\nthe cat sat\nconcatenate\n中文 搜索\n");
     grepTree.file("g/other.txt", "cat and dog\nalpha\n");
+    grepTree.file("opt/flags.txt", "use --color here\n");
     grepTree.file("bin/data.bin", QByteArray("key\0 zz\nkey two\n", 16));
     grepTree.file("damaged/bad.zip", QByteArray("PK\x03\x04 not a zip at all"));
 }
@@ -495,6 +496,9 @@ void TestCli::grepOptions_data()
     QTest::newRow("--color without a value colours nothing in a pipe")
             << QStringList {"--color", "-c", "alpha", "g"} << 0 << QStringList {other + ":2:alpha"}
             << QString();
+    QTest::newRow("a content text that reads --color stays that text")
+            << QStringList {"-c", "--color", "opt"} << 0
+            << QStringList {"ROOT/opt/flags.txt:1:use --color here"} << QString();
     QTest::newRow("-0 ends each listed path with a NUL")
             << QStringList {"-0", "-l", "-c", "alpha", "g"} << 0 << QStringList {other + "\\0"}
             << QString();
