@@ -2,6 +2,7 @@
 #include "codecs.h"
 #include "localtimezone.h"
 #include "mainwindow.h"
+#include "pathcodec.h"
 #include "singleinstance.h"
 #include "startup.h"
 #include "visibilityreporter.h"
@@ -14,9 +15,10 @@
 
 namespace {
 
+// A folder in the text reads as the bytes it was given.
 void say(const QString &text)
 {
-    std::fprintf(stderr, "velto-search: %s\n", qPrintable(text));
+    std::fprintf(stderr, "velto-search: %s\n", encodePath(text).constData());
 }
 
 }  // namespace

@@ -365,31 +365,33 @@ void TestStartup::lockLivesInAPrivateFolder()
 
 void TestStartup::secondStartHandsOverItsFolders_data()
 {
-    QTest::addColumn<QByteArray>("folder");  // "@root" stands for the tree
+    QTest::addColumn<QString>("folder");  // below the tree, as a printf format
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QByteArray>("said");
+    QTest::addColumn<QByteArray>("said");  // "@root" stands for the tree
 
     QTest::newRow("a folder whose name holds a semicolon goes over whole")
-            << QByteArray("@root/a;b") << 0 << QByteArray();
+            << "a;b" << 0 << QByteArray();
     QTest::newRow("a missing folder is refused with a message")
-            << QByteArray("@root/nowhere") << 2
-            << QByteArray("velto-search: 目录名:@root/nowhere 不存在\n");
+            << "nowhere" << 2 << QByteArray("velto-search: 目录名:@root/nowhere 不存在\n");
+    QTest::newRow("a missing folder that is not UTF-8 is named by its bytes")
+            << "e\\377" << 2 << QByteArray("velto-search: 目录名:@root/e\xff 不存在\n");
 }
 
 void TestStartup::secondStartHandsOverItsFolders()
 {
-    QFETCH(QByteArray, folder);
+    QFETCH(QString, folder);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, said);
     ProgramCopy copy;
     copy.tree.folder(QStringLiteral("a;b"));
-    const QByteArray root = QFile::encodeName(copy.tree.root());
-    folder.replace("@root", root);
-    said.replace("@root", root);
+    said.replace("@root", QFile::encodeName(copy.tree.root()));
 
     Start first(copy.exe, environment(true));
     QVERIFY(first.waitForLine("hidden"));
-    Start second(copy.exe, environment(false), {QFile::decodeName(folder)});
+    // Through a shell, which hands the program the folder's bytes as they are.
+    const QStringList shell {QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                             QStringLiteral("exec \"$0\" \"$1/$(printf \"$2\")\"")};
+    Start second(copy.exe, environment(false), {copy.tree.root(), folder}, shell);
     QVERIFY(second.process.waitForFinished(5000));
     QCOMPARE(second.process.exitCode(), exitCode);
     QCOMPARE(second.process.readAllStandardError(), said);
