@@ -9,17 +9,6 @@
 
 namespace {
 
-QStringList splitNames(const QString &field)
-{
-    QStringList patterns;
-    for (const QString &part : field.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString trimmed = part.trimmed();
-        if (!trimmed.isEmpty())
-            patterns << trimmed;
-    }
-    return patterns;
-}
-
 TextQuery::Options queryOptions(const SearchRequest &request)
 {
     return TextQuery::Options {request.regex, request.wholeWords, request.caseSensitivity};
@@ -40,6 +29,17 @@ QList<TextQuery> queriesOf(const QStringList &texts, const SearchRequest &reques
 
 }  // namespace
 
+QStringList SearchRequest::partsOfField(const QString &field)
+{
+    QStringList parts;
+    for (const QString &part : field.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString trimmed = part.trimmed();
+        if (!trimmed.isEmpty())
+            parts << trimmed;
+    }
+    return parts;
+}
+
 QStringList SearchRequest::foldersOfField(const QString &field)
 {
     return QDir::toNativeSeparators(field.trimmed()).split(QLatin1Char(';'), Qt::KeepEmptyParts);
@@ -48,7 +48,7 @@ QStringList SearchRequest::foldersOfField(const QString &field)
 RequestError SearchRequest::check() const
 {
     using Kind = RequestError::Kind;
-    const QStringList patterns = splitNames(names);
+    const QStringList patterns = partsOfField(names);
     if (patterns.isEmpty() && text.trimmed().isEmpty())
         return {Kind::NothingToSearch, QString()};
     for (const QString &pattern : patterns) {
@@ -80,7 +80,7 @@ RequestError SearchRequest::check() const
 
 QStringList SearchRequest::namePatterns() const
 {
-    const QStringList patterns = splitNames(names);
+    const QStringList patterns = partsOfField(names);
     return patterns.isEmpty() ? QStringList {QStringLiteral("*")} : patterns;
 }
 

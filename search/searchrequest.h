@@ -50,6 +50,9 @@ public:
     // ";" keeping empty parts. Parts are not trimmed one by one: a blank after
     // ";" belongs to the next path, and an empty part is the current directory.
     static QStringList foldersOfField(const QString &field);
+    // A field of several texts (the name patterns, the texts a file must or
+    // must not hold): its parts between ";", trimmed, empty ones dropped.
+    static QStringList partsOfField(const QString &field);
 
     // The first reason this request cannot be searched, or kind None.
     RequestError check() const;

@@ -75,17 +75,6 @@ void QueryOptionsPanel::fillRequest(SearchRequest &request) const
     request.regex = regex->isChecked();
     request.wholeWords = wholeWords->isChecked();
     request.skipBinary = skipBinary->isChecked();
-    request.requiredTexts = textsOfField(requiredTexts->text());
-    request.excludedTexts = textsOfField(excludedTexts->text());
-}
-
-QStringList textsOfField(const QString &field)
-{
-    QStringList texts;
-    for (const QString &part : field.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString trimmed = part.trimmed();
-        if (!trimmed.isEmpty())
-            texts << trimmed;
-    }
-    return texts;
+    request.requiredTexts = SearchRequest::partsOfField(requiredTexts->text());
+    request.excludedTexts = SearchRequest::partsOfField(excludedTexts->text());
 }

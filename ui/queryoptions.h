@@ -35,8 +35,4 @@ private:
     QLineEdit *excludedTexts;
 };
 
-// The texts of a field that takes several, separated by ";": each trimmed,
-// empty ones dropped.
-QStringList textsOfField(const QString &field);
-
 #endif  // QUERYOPTIONS_H
