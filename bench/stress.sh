@@ -4,11 +4,12 @@
 #   root    velto-find -c WORD / over the whole machine ends in bounded time and
 #           opens no device, FIFO or socket, and no file of /proc or /sys
 #           (strace), and memory stays bounded (/usr/bin/time -v)
-#   trees   a tree of 1,000,000 empty files, a tree 2,000 folders deep and one
-#           deeper than PATH_MAX (both searched to the bottom), a folder with a
-#           million hits and a ZIP member with ten million: time and peak memory
-#           of name and content searches; the hits must all be printed and
-#           velto-find's peak memory stay under 64 MB
+#   trees   a tree of 1,000,000 empty files, a tree 2,000 folders deep, one
+#           deeper than PATH_MAX and a chain of 100,000 folders (all searched
+#           to the bottom), a folder with a million hits and a ZIP member with
+#           ten million: time and peak memory of name and content searches;
+#           the hits must all be printed and velto-find's peak memory stay
+#           under 64 MB (but in the chain, which holds a listing per level)
 #   cycles  500 start/stop cycles of the search thread and its workers at random
 #           moments, in an AddressSanitizer + LeakSanitizer build and in a
 #           ThreadSanitizer build (bench/stopcycles.cpp)
@@ -105,7 +106,7 @@ part_root() {
 part_trees() {
   build_release
   local find=$release/bin/velto-find
-  local many=$work/million deep=$work/deep deeper=$work/deeper
+  local many=$work/million deep=$work/deep deeper=$work/deeper chain=$work/chain
   if [ ! -e "$many/.complete" ]; then
     echo "making 1,000,000 empty files in 1,000 folders..."
     rm -rf "$many"
@@ -121,16 +122,17 @@ open(os.path.join(root, ".complete"), "wb").close()
 PY
   fi
   # 2,000 folders "d" deep stays below PATH_MAX; 2,000 folders "ddd" goes
-  # beyond it, where paths can no longer be opened whole.
-  python3 - "$deep" d "$deeper" ddd "$word" <<'PY'
+  # beyond it, where paths can no longer be opened whole; 100,000 folders
+  # "d" deep would exhaust the stack of a walk that called itself per level.
+  python3 - "$word" "$deep" d 2000 "$deeper" ddd 2000 "$chain" d 100000 <<'PY'
 import os, sys
-word = sys.argv[5]
-for root, name in ((sys.argv[1], sys.argv[2]), (sys.argv[3], sys.argv[4])):
+word = sys.argv[1]
+for root, name, depth in zip(sys.argv[2::3], sys.argv[3::3], sys.argv[4::3]):
     if os.path.exists(os.path.join(root, ".complete")):
         continue
     os.makedirs(root, exist_ok=True)
     fd = os.open(root, os.O_RDONLY)
-    for _ in range(2000):
+    for _ in range(int(depth)):
         try:
             os.mkdir(name, dir_fd=fd)
         except FileExistsError:
@@ -169,6 +171,8 @@ PY
   expect_lines=1 timed "content search, 2,000 folders deep" "$find" -c "$word" "$deep"
   expect_lines=1 timed "content search, deeper than PATH_MAX" "$find" -c "$word" "$deeper"
   expect_lines=2001 timed "name search, deeper than PATH_MAX" "$find" -n '*' "$deeper"
+  expect_lines=1 timed "name search, 100,000 folders deep" "$find" -x -n bottom.txt "$chain"
+  expect_lines=1 timed "content search, 100,000 folders deep" "$find" -c "$word" "$chain"
   expect_lines=1000000 max_kib=65536 timed "content search, 1,000,000 hits in a folder" \
     "$find" -c "$word" "$hits/folder"
   expect_lines=10000000 max_kib=65536 timed "content search, 10,000,000 hits in a ZIP" \

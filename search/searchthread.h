@@ -8,6 +8,7 @@
 #include "ordereddelivery.h"
 #include "searchrequest.h"
 #include "tfileinfo.h"
+#include "walker.h"
 
 #include <QDir>
 #include <QList>
@@ -21,8 +22,10 @@
 
 class ContentMatcher;
 
-// The one worker thread: walks the start directories depth first and sends
-// the hits of each directory with PushGotFiles. The GUI thread writes the
+// The search: the glue between the request, the walker, the workers and the
+// ordered delivery. Its thread walks the start directories depth first and
+// sends the hits of each directory with PushGotFiles; files and archives are
+// searched by a pool of workers meanwhile. The GUI thread writes the
 // parameters only while the thread is idle, so they need no lock.
 class searchThread : public QThread
 {
@@ -60,13 +63,16 @@ public:
 
     // Directories entered by the current or last search; readable from any
     // thread while the search runs (for progress displays).
-    quint64 visitedDirectories() const { return visitedCount.load(std::memory_order_relaxed); }
+    quint64 visitedDirectories() const
+    {
+        return walkCounts.folders.load(std::memory_order_relaxed);
+    }
     // Folders that could not be opened or read, and files that could not be
     // opened, in the current or last search (no permission, I/O errors); what
     // vanished while the search ran is not counted.
     quint64 unreadableFolders() const
     {
-        return unreadableFolderCount.load(std::memory_order_relaxed);
+        return walkCounts.unreadableFolders.load(std::memory_order_relaxed);
     }
     quint64 unreadableFiles() const { return unreadableFileCount.load(std::memory_order_relaxed); }
 
@@ -86,12 +92,7 @@ protected:
     void run() override;
 
 private:
-    struct Walk;  // state of one run: the lister and the folders on the current descent
-    void walkStart(Walk &walk, const QString &path);
-    // Walks the folder on top of the walk's stack, whose path is walk.path;
-    // `readAhead` is its listing when a worker read it ahead, else null.
-    void walkDirectory(Walk &walk, const DirectoryListing *readAhead);
-    void searchEntries(Walk &walk, const DirectoryListing &listing);
+    class Run;  // one run: the pool, the walker, the delivery
     int threadsForRun() const;
     // Emits one piece of a directory's hits unless a stop came first.
     bool deliver(const QString &dirName, const QList<TFileInfo> &piece);
@@ -109,8 +110,7 @@ private:
     std::unique_ptr<ContentMatcher> matcher;
     ArchiveNameRules archiveNames;
 
-    std::atomic<quint64> visitedCount {0};
-    std::atomic<quint64> unreadableFolderCount {0};
+    WalkCounts walkCounts;
     std::atomic<quint64> unreadableFileCount {0};
     QList<ResultBatch> leftOver;  // written by the worker, read once it has finished
     int workerCount = 0;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 
 #include <climits>
 #include <fcntl.h>
@@ -154,10 +155,17 @@ private slots:
     void namesKeepTheirBytes_data();
     void namesKeepTheirBytes();
     void undecodableAndDeepTreesAreWalkedToTheBottom();
+    void aChainDeeperThanTheStackIsWalkedToTheBottom_data();
+    void aChainDeeperThanTheStackIsWalkedToTheBottom();
     void aFolderIsDeliveredInPieces();
     void workersDeliverWhatOneThreadDelivers_data();
     void workersDeliverWhatOneThreadDelivers();
     void aSmallFolderWaitsForItsBigSibling();
+    void cleanupTestCase() { deepChain.reset(); }
+
+private:
+    std::unique_ptr<TreeBuilder> deepChain;  // made by the first test that needs it
+    QByteArray deepChainFile;
 };
 
 void TestWalk::listingEqualsQDir_data()
@@ -636,6 +644,54 @@ void TestWalk::undecodableAndDeepTreesAreWalkedToTheBottom()
                                           + batches.last().hits.first().fileName);
     QCOMPARE(rawPath, QFile::encodeName(tree.root()) + "/b\xff.txt");
     QVERIFY(::access(rawPath.constData(), R_OK) == 0);
+}
+
+// The walk is a loop: a search thread with a small stack walks a chain far
+// deeper than a recursion of it could, and finds the file at its bottom,
+// whoever reads the folders and the file.
+void TestWalk::aChainDeeperThanTheStackIsWalkedToTheBottom_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("workers");
+    QTest::newRow("deep chain/name search, one thread") << QString() << 1;
+    QTest::newRow("deep chain/content search, one thread") << QStringLiteral("needle") << 1;
+    QTest::newRow("deep chain/content search, workers read ahead") << QStringLiteral("needle") << 3;
+}
+
+void TestWalk::aChainDeeperThanTheStackIsWalkedToTheBottom()
+{
+    QFETCH(QString, text);
+    QFETCH(int, workers);
+    constexpr int kDepth = 20000;
+    if (!deepChain) {
+        // In memory where it can be: a disk mounted with discard takes a
+        // minute to remove 20,000 folders.
+        const QString memory = QStringLiteral("/dev/shm");
+        deepChain = QFileInfo(memory).isWritable() ? std::make_unique<TreeBuilder>(memory)
+                                                   : std::make_unique<TreeBuilder>();
+        deepChainFile = deepChain->deepFile("d", kDepth, "needle.txt", "needle\n");
+    }
+    searchThread thread;
+    thread.setStackSize(256 * 1024);
+    thread.setWorkerCount(workers);
+    QList<Batch> batches;
+    QObject::connect(&thread, &searchThread::PushGotFiles,
+                     [&batches](const QString &dir, const QList<TFileInfo> &hits) {
+                         batches.append(Batch {dir, hits});
+                     });
+    thread.setParameters({QDir(deepChain->root())}, {"needle.txt"}, text, Qt::CaseSensitive, true,
+                         true, false);
+    thread.start();
+    QVERIFY(thread.wait());
+    takeOver(&thread);
+    QCOMPARE(batches.size(), 1);
+    QCOMPARE(batches.first().dir,
+             deepChain->root() + QLatin1Char('/') + QString::fromLatin1(deepChainFile.chopped(11)));
+    const TFileInfo hit = text.isEmpty() ? TFileInfo {"needle.txt", 0, QString()}
+                                         : TFileInfo {"needle.txt", 1, QStringLiteral("needle")};
+    QCOMPARE(batches.first().hits, QList<TFileInfo>({hit}));
+    QCOMPARE(thread.visitedDirectories(), quint64(kDepth + 1));
+    QCOMPARE(thread.unreadableFolders(), quint64(0));
 }
 
 // A folder's hits leave in pieces while the folder is searched, in order,

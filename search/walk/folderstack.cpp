@@ -1,30 +1,29 @@
 #include "folderstack.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-FolderStack::Entered FolderStack::failureOf(int error)
+namespace {
+
+bool isFolder(int fd, dev_t device, ino_t inode)
 {
-    // Gone, or no longer a folder, since its parent was listed.
-    if (error == ENOENT || error == ENOTDIR)
-        return Entered::Vanished;
-    return Entered::Unreadable;
+    struct stat info;
+    return ::fstat(fd, &info) == 0 && info.st_dev == device && info.st_ino == inode;
 }
 
-FolderStack::~FolderStack()
-{
-    while (!levels.empty())
-        leave();
-}
+}  // namespace
 
-FolderStack::Entered FolderStack::enterRoot(const QByteArray &path)
+FolderStack::FolderStack(WalkStack &frames) : frames(frames) { }
+
+Entered FolderStack::enterRoot(const QByteArray &path)
 {
     return push(AT_FDCWD, path);
 }
 
-FolderStack::Entered FolderStack::enter(const QByteArray &name)
+Entered FolderStack::enter(const QByteArray &name)
 {
     const int parent = topFd();
     if (parent < 0)
@@ -32,11 +31,11 @@ FolderStack::Entered FolderStack::enter(const QByteArray &name)
     return push(parent, name);
 }
 
-FolderStack::Entered FolderStack::push(int parentFd, const QByteArray &name)
+Entered FolderStack::push(int parentFd, const QByteArray &name)
 {
-    const int fd = ::openat(parentFd, name.constData(), kOpenFlags);
+    const int fd = ::openat(parentFd, name.constData(), kFolderOpenFlags);
     if (fd < 0)
-        return failureOf(errno);
+        return enteredAfterFailure(errno);
     struct stat info;
     if (::fstat(fd, &info) != 0) {
         ::close(fd);
@@ -45,25 +44,30 @@ FolderStack::Entered FolderStack::push(int parentFd, const QByteArray &name)
     return adopt(name, fd, info.st_dev, info.st_ino);
 }
 
-FolderStack::Entered FolderStack::adopt(const QByteArray &name, int fd, dev_t device, ino_t inode)
+Entered FolderStack::adopt(const QByteArray &name, int fd, dev_t device, ino_t inode)
 {
-    for (const Level &level : levels) {
-        if (level.device == device && level.inode == inode) {
-            ::close(fd);
-            return Entered::AlreadyOnDescent;
-        }
+    if (!onDescent.insert(Identity {device, inode}).second) {
+        ::close(fd);
+        return Entered::AlreadyOnDescent;
     }
-    levels.push_back(Level {name, std::make_shared<UniqueFd>(fd), device, inode});
-    ++openCount;
-    makeRoom(levels.size() - 1);
+    WalkFrame &frame = frames.emplace_back();
+    frame.name = name;
+    frame.device = device;
+    frame.inode = inode;
+    opened(frames.size() - 1, fd);
     return Entered::Yes;
 }
 
 std::shared_ptr<UniqueFd> FolderStack::leave()
 {
-    std::shared_ptr<UniqueFd> folder = levels.back().fd;
-    close(levels.back());
-    levels.pop_back();
+    WalkFrame &top = frames.back();
+    std::shared_ptr<UniqueFd> folder = top.fd;
+    onDescent.erase(Identity {top.device, top.inode});
+    const size_t parent = frames.size() - 2;
+    if (frames.size() >= 2 && !frames[parent].fd && folder)
+        reopenThroughChild(parent, folder->get());
+    close(top);
+    frames.pop_back();
     return folder;
 }
 
@@ -75,52 +79,74 @@ int FolderStack::topFd()
 
 std::shared_ptr<UniqueFd> FolderStack::topFolder()
 {
-    if (levels.empty())
+    if (frames.empty())
         return nullptr;
-    if (!levels.back().fd && !reopen(levels.size() - 1))
+    if (!frames.back().fd && !reopen(frames.size() - 1))
         return nullptr;
-    return levels.back().fd;
+    return frames.back().fd;
 }
 
-// Opens the levels from the nearest open one above `index` down to `index`,
+// The walk comes back up to a folder closed to make room: ".." of the folder
+// it leaves is that folder unless a link led down, which the check tells.
+bool FolderStack::reopenThroughChild(size_t index, int childFd)
+{
+    const int fd = ::openat(childFd, "..", kFolderOpenFlags);
+    if (fd < 0)
+        return false;
+    if (!isFolder(fd, frames[index].device, frames[index].inode)) {
+        ::close(fd);
+        return false;
+    }
+    opened(index, fd);
+    return true;
+}
+
+// Opens the frames from the nearest open one above `index` down to `index`,
 // each by its name, and checks that each is still the folder it was.
 bool FolderStack::reopen(size_t index)
 {
     size_t first = index;
-    while (first > 0 && !levels[first - 1].fd)
+    while (first > 0 && !frames[first - 1].fd)
         --first;
     for (size_t i = first; i <= index; ++i) {
-        Level &level = levels[i];
-        if (level.fd)
+        WalkFrame &frame = frames[i];
+        if (frame.fd)
             continue;
-        const int parentFd = i == 0 ? AT_FDCWD : levels[i - 1].fd->get();
-        const int fd = ::openat(parentFd, level.name.constData(), kOpenFlags);
+        const int parentFd = i == 0 ? AT_FDCWD : frames[i - 1].fd->get();
+        const int fd = ::openat(parentFd, frame.name.constData(), kFolderOpenFlags);
         if (fd < 0)
             return false;
-        struct stat info;
-        if (::fstat(fd, &info) != 0 || info.st_dev != level.device || info.st_ino != level.inode) {
+        if (!isFolder(fd, frame.device, frame.inode)) {
             ::close(fd);
             return false;
         }
-        level.fd = std::make_shared<UniqueFd>(fd);
-        ++openCount;
-        makeRoom(i);
+        opened(i, fd);
     }
     return true;
 }
 
-// Closes the shallowest open levels above `keep` until at most kMaxOpen stay
+void FolderStack::opened(size_t index, int fd)
+{
+    frames[index].fd = std::make_shared<UniqueFd>(fd);
+    ++openCount;
+    firstOpen = std::min(firstOpen, index);
+    makeRoom(index);
+}
+
+// Closes the shallowest open frames above `keep` until at most kMaxOpen stay
 // open: the deepest ones are those the walk uses next.
 void FolderStack::makeRoom(size_t keep)
 {
-    for (size_t i = 0; openCount > kMaxOpen && i + 1 < keep; ++i)
-        close(levels[i]);
+    size_t i = firstOpen;
+    for (; openCount > kMaxOpen && i + 1 < keep; ++i)
+        close(frames[i]);
+    firstOpen = i;
 }
 
-void FolderStack::close(Level &level)
+void FolderStack::close(WalkFrame &frame)
 {
-    if (!level.fd)
+    if (!frame.fd)
         return;
-    level.fd.reset();
+    frame.fd.reset();
     --openCount;
 }

@@ -1,36 +1,37 @@
 #ifndef FOLDERSTACK_H
 #define FOLDERSTACK_H
 
+#include "folderopen.h"
 #include "uniquefd.h"
+#include "walkframe.h"
 
 #include <QByteArray>
 
-#include <fcntl.h>
+#include <cstddef>
 #include <memory>
-#include <sys/types.h>
-#include <vector>
+#include <unordered_set>
 
-// The folders on the way down from one start folder. Each is opened relative
-// to its parent (openat), so the depth of a tree is bounded neither by
-// PATH_MAX nor by the number of descriptors a process may hold: at most
-// kMaxOpen folders stay open, and a folder closed to make room is opened
-// again from its nearest open ancestor when it is needed, by the same names,
-// and checked to be the same folder (device and inode). A folder's
-// descriptor is shared with whoever still reads in it (the jobs of the
-// workers), so it stays open for them after the stack closes it.
+#include <sys/types.h>
+
+// The descriptors of the walker's frames, the folders on the way down from
+// one start folder. Each is opened relative to its parent (openat), so the
+// depth of a tree is bounded neither by PATH_MAX nor by the number of
+// descriptors a process may hold: at most kMaxOpen folders stay open. A
+// folder closed to make room is opened again when the walk comes back up to
+// it, through ".." of the folder below (one call per level, however deep),
+// or else from its nearest open ancestor by the same names; either way it is
+// checked to be the same folder (device and inode). A folder's descriptor is
+// shared with whoever still reads in it (the jobs of the workers), so it
+// stays open for them after the stack closes it.
 class FolderStack
 {
 public:
     static constexpr int kMaxOpen = 64;
-    // How folders are opened: links to folders are followed (the walk enters them).
-    static constexpr int kOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 
-    FolderStack() = default;
-    ~FolderStack();
+    // Pushes and pops the frames of `frames`, which it fills with the folder.
+    explicit FolderStack(WalkStack &frames);
     FolderStack(const FolderStack &) = delete;
     FolderStack &operator=(const FolderStack &) = delete;
-
-    enum class Entered { Yes, Unreadable, Vanished, AlreadyOnDescent };
 
     // Opens the start folder by its path (relative paths resolve against the
     // working directory). The stack must be empty.
@@ -47,34 +48,44 @@ public:
     // reference goes (at once, unless the caller keeps it).
     std::shared_ptr<UniqueFd> leave();
 
-    // What a failed open (its errno) means for the walk.
-    static Entered failureOf(int error);
-
-    bool isEmpty() const { return levels.empty(); }
     // A descriptor of the top folder, opened again when it was closed to
     // make room; -1 when it cannot be (it vanished or was replaced).
     int topFd();
     // The same descriptor, to be kept after the walk has moved on; null
     // when it cannot be had.
     std::shared_ptr<UniqueFd> topFolder();
-    dev_t topDevice() const { return levels.back().device; }
-    ino_t topInode() const { return levels.back().inode; }
+    dev_t topDevice() const { return frames.back().device; }
 
 private:
-    struct Level
+    struct Identity
     {
-        QByteArray name;               // relative to the level above; the path for the root
-        std::shared_ptr<UniqueFd> fd;  // null while closed to make room
-        dev_t device = 0;
-        ino_t inode = 0;
+        dev_t device;
+        ino_t inode;
+        bool operator==(const Identity &other) const
+        {
+            return device == other.device && inode == other.inode;
+        }
     };
+    struct IdentityHash
+    {
+        size_t operator()(const Identity &id) const
+        {
+            return std::hash<quint64>()(quint64(id.inode) * 0x9e3779b97f4a7c15ull ^ id.device);
+        }
+    };
+
     Entered push(int parentFd, const QByteArray &name);
     bool reopen(size_t index);
+    bool reopenThroughChild(size_t index, int childFd);
+    void opened(size_t index, int fd);
     void makeRoom(size_t keep);
-    void close(Level &level);
+    void close(WalkFrame &frame);
 
-    std::vector<Level> levels;
+    WalkStack &frames;
+    // The folders on the way down, for the cycle check in constant time.
+    std::unordered_set<Identity, IdentityHash> onDescent;
     int openCount = 0;
+    size_t firstOpen = 0;  // no frame above this one is open
 };
 
 #endif  // FOLDERSTACK_H

@@ -1,97 +1,60 @@
 #include "listingprefetch.h"
 
-#include "workerpool.h"
+#include <algorithm>
 
-#include <cerrno>
-#include <chrono>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-// Waits end in steps this long, so the walk goes on delivering meanwhile.
-constexpr std::chrono::milliseconds kWaitStep {5};
-
-}  // namespace
-
-void PrefetchedFolder::read(int parentFd, const QByteArray &name, DirectoryLister &lister,
-                            bool wantSubdirs)
-{
-    UniqueFd folder(::openat(parentFd, name.constData(), FolderStack::kOpenFlags));
-    struct stat info;
-    if (folder.get() < 0) {
-        opened = FolderStack::failureOf(errno);
-    } else if (::fstat(folder.get(), &info) != 0) {
-        opened = FolderStack::Entered::Unreadable;
-    } else {
-        device = info.st_dev;
-        inode = info.st_ino;
-        opened = FolderStack::Entered::Yes;
-        listed = lister.list(folder.get(), info.st_dev, wantSubdirs, &listing);
-        fd = std::move(folder);
-    }
-    markDone();
-}
-
-void PrefetchedFolder::markDone()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    done = true;
-    changed.notify_all();
-}
-
-void PrefetchedFolder::waitUntilDone(const std::function<void()> &whileWaiting)
-{
-    std::unique_lock<std::mutex> lock(mutex);
-    while (!done) {
-        lock.unlock();
-        whileWaiting();
-        lock.lock();
-        if (!done)
-            changed.wait_for(lock, kWaitStep);
-    }
-}
-
-ListingPrefetch::ListingPrefetch(WorkerPool &pool,
+ListingPrefetch::ListingPrefetch(WalkStack &frames, Submit submit,
                                  const std::vector<std::unique_ptr<DirectoryLister>> &listers,
                                  bool wantSubdirs, int busy, int kept,
                                  const std::atomic_bool *cancel)
-    : pool(pool), listers(listers), wantSubdirs(wantSubdirs), busyLimit(busy), keptLimit(kept),
-      cancel(cancel)
+    : frames(frames), submitJob(std::move(submit)), listers(listers), wantSubdirs(wantSubdirs),
+      busyLimit(busy), keptLimit(kept), cancel(cancel)
 {
 }
 
-void ListingPrefetch::pushLevel(const std::shared_ptr<UniqueFd> &folder,
-                                const QVector<ListedEntry> *subdirs)
+void ListingPrefetch::listed()
 {
-    levels.push_back(Level {folder, subdirs,
-                            std::vector<std::shared_ptr<PrefetchedFolder>>(size_t(subdirs->size())),
-                            0});
+    WalkFrame &top = frames.back();
+    top.ahead.assign(size_t(top.listing().subdirs.size()), nullptr);
+    top.firstNotGiven = 0;
+    noteTopHasWork();
+    refill();
 }
 
-void ListingPrefetch::popLevel()
+void ListingPrefetch::leaving()
 {
-    for (const std::shared_ptr<PrefetchedFolder> &folder : levels.back().ahead) {
+    for (const std::shared_ptr<PrefetchedFolder> &folder : frames.back().ahead) {
         if (folder)
             --kept;  // never entered: a stop came
     }
-    levels.pop_back();
+    if (!withWork.empty() && withWork.back() == frames.size() - 1)
+        withWork.pop_back();
+}
+
+void ListingPrefetch::noteTopHasWork()
+{
+    const size_t top = frames.size() - 1;
+    if (frames.back().firstNotGiven < int(frames.back().ahead.size())
+        && (withWork.empty() || withWork.back() != top))
+        withWork.push_back(top);
 }
 
 std::shared_ptr<PrefetchedFolder> ListingPrefetch::take(int index, int parentFd,
                                                         DirectoryLister &lister,
                                                         const std::function<void()> &whileWaiting)
 {
-    Level &top = levels.back();
-    top.next = index + 1;
+    WalkFrame &top = frames.back();
+    top.firstNotGiven = std::max(top.firstNotGiven, top.nextSubdir);
     std::shared_ptr<PrefetchedFolder> folder = std::move(top.ahead[size_t(index)]);
+    if (folder)
+        --kept;
+    // A frame passed over while its folder was closed to make room has work
+    // again now that the walk is back in it.
+    noteTopHasWork();
     if (!folder)
         return nullptr;
-    --kept;
     refill();
     if (folder->claim())
-        folder->read(parentFd, top.subdirs->at(index).bytes, lister, wantSubdirs);
+        folder->read(parentFd, top.listing().subdirs.at(index).bytes, lister, wantSubdirs);
     else
         folder->waitUntilDone(whileWaiting);
     return folder;
@@ -99,35 +62,38 @@ std::shared_ptr<PrefetchedFolder> ListingPrefetch::take(int index, int parentFd,
 
 void ListingPrefetch::refill()
 {
-    // Deepest level first: its folders come next in the walk's order.
+    // Deepest frame first: its folders come next in the walk's order.
     const auto room = [this] {
         return kept < keptLimit && reading.load(std::memory_order_relaxed) < busyLimit;
     };
-    for (auto level = levels.rbegin(); level != levels.rend() && room(); ++level) {
-        const int first = level->next;
-        if (first >= int(level->ahead.size()))
-            continue;
-        const std::shared_ptr<UniqueFd> parent = level->folder.lock();
-        if (!parent)
-            continue;  // closed by the walk to make room: it reads these itself
-        for (int i = first; i < int(level->ahead.size()) && room(); ++i) {
-            if (!level->ahead[size_t(i)])
-                submit(*level, parent, i);
+    for (size_t k = withWork.size(); k-- > 0 && room();) {
+        WalkFrame &frame = frames[withWork[k]];
+        const std::shared_ptr<UniqueFd> parent = frame.fd;
+        if (parent) {
+            int i = frame.firstNotGiven;
+            for (; i < int(frame.ahead.size()) && room(); ++i)
+                submit(frame, parent, i);
+            frame.firstNotGiven = i;
+            if (i < int(frame.ahead.size()))
+                return;  // no room left
         }
+        // Every subfolder given, or the folder closed by the walk to make
+        // room (the walk reads those itself): nothing to do here for now.
+        withWork.erase(withWork.begin() + std::ptrdiff_t(k));
     }
 }
 
-void ListingPrefetch::submit(Level &level, const std::shared_ptr<UniqueFd> &parent, int index)
+void ListingPrefetch::submit(WalkFrame &frame, const std::shared_ptr<UniqueFd> &parent, int index)
 {
     auto folder = std::make_shared<PrefetchedFolder>();
-    level.ahead[size_t(index)] = folder;
+    frame.ahead[size_t(index)] = folder;
     ++kept;
     reading.fetch_add(1, std::memory_order_relaxed);
-    const QByteArray name = level.subdirs->at(index).bytes;
-    pool.submit([this, folder, parent, name](int worker) {
+    const QByteArray name = frame.listing().subdirs.at(index).bytes;
+    submitJob([this, folder, parent, name](int worker) {
         if (folder->claim()) {
             if (cancel->load(std::memory_order_relaxed)) {
-                folder->opened = FolderStack::Entered::Vanished;  // not read: the search stopped
+                folder->opened = Entered::Vanished;  // not read: the search stopped
                 folder->markDone();
             } else {
                 folder->read(parent->get(), name, *listers[size_t(worker)], wantSubdirs);

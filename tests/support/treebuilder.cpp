@@ -14,32 +14,70 @@
 
 namespace {
 
-// Empties the open folder `fd` by descriptors, whatever its names and depth.
-void removeContents(int fd)
+// The first entry of the open folder `fd` that is a folder which can be
+// entered, after removing every other entry it can; empty when none is left.
+QByteArray removeAllButAFolder(int fd, QList<QByteArray> &passedOver)
 {
     DIR *dir = fdopendir(::dup(fd));
     if (!dir)
-        return;
+        return QByteArray();
+    QByteArray folder;
     while (const struct dirent *entry = readdir(dir)) {
-        const char *name = entry->d_name;
-        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == ".." || passedOver.contains(name))
             continue;
-        if (::unlinkat(fd, name, 0) == 0)
+        if (::unlinkat(fd, name.constData(), 0) == 0
+            || ::unlinkat(fd, name.constData(), AT_REMOVEDIR) == 0)
             continue;
-        const int child = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (child >= 0) {
-            ::fchmod(child, 0700);
-            removeContents(child);
-            ::close(child);
-        }
-        ::unlinkat(fd, name, AT_REMOVEDIR);
+        folder = name;
+        break;
     }
     closedir(dir);
+    return folder;
+}
+
+// Empties the open folder `fd` by descriptors, whatever its names and depth:
+// a loop that holds two descriptors at most and goes back up through "..",
+// so a chain of any depth goes too.
+void removeContents(int rootFd)
+{
+    int fd = ::dup(rootFd);
+    QList<QByteArray> path;                    // the folders entered below the root
+    QList<QList<QByteArray>> passedOver {{}};  // per level: folders that could not be emptied
+    while (fd >= 0) {
+        const QByteArray folder = removeAllButAFolder(fd, passedOver.last());
+        if (!folder.isEmpty()) {
+            const int child = ::openat(fd, folder.constData(),
+                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child < 0) {
+                passedOver.last().append(folder);
+                continue;
+            }
+            ::close(fd);
+            fd = child;
+            path.append(folder);
+            passedOver.append(QList<QByteArray>());
+            continue;
+        }
+        if (path.isEmpty())
+            break;
+        const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = parent;
+        passedOver.removeLast();
+        const QByteArray name = path.takeLast();
+        if (fd >= 0 && ::unlinkat(fd, name.constData(), AT_REMOVEDIR) != 0)
+            passedOver.last().append(name);
+    }
+    if (fd >= 0)
+        ::close(fd);
 }
 
 }  // namespace
 
 TreeBuilder::TreeBuilder() = default;
+
+TreeBuilder::TreeBuilder(const QString &parent) : dir(parent + QStringLiteral("/velto-XXXXXX")) { }
 
 TreeBuilder::~TreeBuilder()
 {

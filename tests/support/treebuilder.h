@@ -11,6 +11,8 @@ class TreeBuilder
 {
 public:
     TreeBuilder();
+    // A tree in a temporary folder below `parent`.
+    explicit TreeBuilder(const QString &parent);
     // Removes everything, also names that are not valid text and trees deeper
     // than a path can name, which QTemporaryDir alone cannot.
     ~TreeBuilder();

@@ -1,0 +1,21 @@
+#ifndef FOLDEROPEN_H
+#define FOLDEROPEN_H
+
+#include <fcntl.h>
+
+// How the walk opens a folder: links to folders are followed (the walk
+// enters them), and nothing it opens can become its controlling terminal.
+constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
+
+// What came of entering a folder.
+enum class Entered {
+    Yes,
+    Unreadable,       // no permission, an I/O error: counted
+    Vanished,         // gone, or no longer a folder, since its parent was listed
+    AlreadyOnDescent  // a link back up to a folder the walk is in: not entered again
+};
+
+// What a failed open (its errno) means for the walk.
+Entered enteredAfterFailure(int error);
+
+#endif  // FOLDEROPEN_H
