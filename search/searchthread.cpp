@@ -66,16 +66,15 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
     caseSensitivity = cs;
 
     codecPatterns.clear();
-    nameRegExps.clear();
 
-    nameFilters = ::nameFilters(patterns, exactMatch);
-    for (const QString &filter : nameFilters)
-        nameRegExps.append(QRegExp(filter, Qt::CaseInsensitive, QRegExp::WildcardUnix));
+    const QStringList filters = nameFilters(patterns, exactMatch);
+    nameFilter = std::make_shared<const NameFilter>(filters);
 
     if (deepSearch)
         codecPatterns = buildCodecPatterns(grepText);
 
-    matcher->nameRegExps = nameRegExps;
+    // With no pattern no archive member is one the user asked for.
+    matcher->memberNames = filters.isEmpty() ? nullptr : nameFilter;
     matcher->grepText = grepText;
     matcher->codecPatterns = codecPatterns;
     matcher->caseSensitivity = caseSensitivity;
@@ -106,18 +105,6 @@ void searchThread::stop()
 }
 
 namespace {
-
-// A matcher of a worker's own. A QRegExp keeps the state of its last match in
-// the object, so workers must not share the name patterns, which a copy of
-// the list would share.
-std::unique_ptr<ContentMatcher> workerMatcher(const ContentMatcher &shared)
-{
-    auto own = std::make_unique<ContentMatcher>(shared);
-    own->nameRegExps.clear();
-    for (const QRegExp &rx : shared.nameRegExps)
-        own->nameRegExps.append(QRegExp(rx.pattern(), rx.caseSensitivity(), rx.patternSyntax()));
-    return own;
-}
 
 // Files of a folder searched by one job, one after the other.
 constexpr int kFilesPerJob = 16;
@@ -167,11 +154,12 @@ searchThread::Run::Run(searchThread &search, int threads) : search(search), pool
             },
             &search.cancelRequested);
     for (int i = 0; i < pool.workerCount(); ++i)
-        matchers.push_back(workerMatcher(*search.matcher));
+        matchers.push_back(
+                std::make_unique<ContentMatcher>(*search.matcher));  // buffers of its own
     WalkWorkers workers;
     workers.threads = pool.threadCount();
     workers.submit = [this](std::function<void(int)> job) { pool.submit(std::move(job)); };
-    walker = std::make_unique<Walker>(search.nameFilters, search.recursive, &search.cancelRequested,
+    walker = std::make_unique<Walker>(search.nameFilter, search.recursive, &search.cancelRequested,
                                       std::move(workers), search.walkCounts);
 }
 

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QList>
 #include <QMutex>
-#include <QRegExp>
 #include <QStringList>
 #include <QThread>
 
@@ -99,8 +98,9 @@ private:
 
     // Written by setParameters while the thread is idle, read by the worker.
     QList<QDir> dirList;
-    QStringList nameFilters;
-    QList<QRegExp> nameRegExps;
+    // The name patterns compiled once, shared by every lister and matcher.
+    std::shared_ptr<const NameFilter> nameFilter
+            = std::make_shared<const NameFilter>(QStringList());
     bool recursive = true;
     Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
     QString grepText;

@@ -4,6 +4,7 @@
 #include "contentmatcher.h"
 #include "diagnostics.h"
 #include "membernames.h"
+#include "namefilter.h"
 #include "rarlayout.h"
 #include "rarvolumeset.h"
 #include "rawzip.h"
@@ -46,13 +47,14 @@ QStringList describe(const QList<TFileInfo> &hits)
 ContentMatcher makeMatcher(const QStringList &patterns, const QString &text, bool exact = false)
 {
     ContentMatcher matcher;
+    QStringList wildcards;
     for (const QString &pattern : patterns) {
         const bool asTyped = exact || pattern.startsWith(QLatin1Char('='));
         const QString wildcard = pattern.startsWith(QLatin1Char('=')) ? pattern.mid(1) : pattern;
-        matcher.nameRegExps << QRegExp(asTyped ? wildcard
-                                               : QLatin1Char('*') + wildcard + QLatin1Char('*'),
-                                       Qt::CaseInsensitive, QRegExp::WildcardUnix);
+        wildcards << (asTyped ? wildcard : QLatin1Char('*') + wildcard + QLatin1Char('*'));
     }
+    if (!wildcards.isEmpty())
+        matcher.memberNames = std::make_shared<NameFilter>(wildcards);
     matcher.grepText = text;
     matcher.caseSensitivity = Qt::CaseSensitive;
     matcher.localeCodec = QTextCodec::codecForLocale();

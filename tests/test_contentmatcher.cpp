@@ -6,6 +6,7 @@
 #include "codecs.h"
 #include "contentmatcher.h"
 #include "fileencoding.h"
+#include "namefilter.h"
 #include "referencereading.h"
 #include "searchthread.h"
 #include "singlebytecodec.h"
@@ -838,8 +839,8 @@ void TestContentMatcher::matchesNameTestsPartAfterLastSlash()
     QFETCH(QString, member);
     QFETCH(bool, expected);
     ContentMatcher m;
-    for (const QString &p : patterns)
-        m.nameRegExps.append(QRegExp(p, Qt::CaseInsensitive, QRegExp::WildcardUnix));
+    if (!patterns.isEmpty())
+        m.memberNames = std::make_shared<NameFilter>(patterns);
     QCOMPARE(m.matchesName(member), expected);
 }
 

@@ -1,6 +1,8 @@
 // The directory walk: what is listed, in which order, and how a search stops.
+#include "archivebuilder.h"
 #include "directorylister.h"
 #include "folderstack.h"
+#include "namefilter.h"
 #include "pathcodec.h"
 #include "searchthread.h"
 #include "threadhandover.h"
@@ -143,6 +145,9 @@ private slots:
     void walkOrderAndContent();
     void patterns_data();
     void patterns();
+    void patternsMatchAlikeOnDiskAndInArchives_data();
+    void patternsMatchAlikeOnDiskAndInArchives();
+    void manyPatternsFilterLikeEachAlone();
     void linkCycleEndsAndOtherLinksAreFollowed();
     void contentSearchLeavesArchivesToArchiveSearch();
     void noHitsNoBatch();
@@ -242,7 +247,7 @@ void TestWalk::listingEqualsQDir()
     tree.fifo("pipe.zip");
 
     std::atomic_bool cancel {false};
-    DirectoryLister lister(filters, &cancel);
+    DirectoryLister lister(std::make_shared<NameFilter>(filters), &cancel);
     const auto listRoot = [&] {
         DirectoryListing listing;
         const int fd = ::open(QFile::encodeName(tree.root()).constData(), O_RDONLY | O_DIRECTORY);
@@ -341,6 +346,144 @@ void TestWalk::patterns()
         tree.file(name);
     const QList<Batch> batches = runSearch({tree.root()}, patterns, QString(), true, exact);
     QCOMPARE(describe(batches, tree.root()), QStringList {".: " + expected});
+}
+
+// The names of one folder, written again as the members of a ZIP, a tar.gz
+// and a 7z archive beside it: one wildcard engine answers for all of them.
+const QList<QByteArray> kPatternNames {
+        "a.txt",    "B.TXT",   "ab.txt",        "a*b",    "a\\b",      "a\\xb",
+        "a]",       "x]y",     "5x.log",        "-dash",  "a^b",       "é",
+        "café.txt", "CAFÉ.md", "photo (1).jpg", "readme", "[bracket]", "Ärger",
+};
+
+void TestWalk::patternsMatchAlikeOnDiskAndInArchives_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("exact");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("wildcards/a set negated with ! excludes its members")
+            << "[!a]*.txt" << true << QStringList {"B.TXT", "café.txt"};
+    QTest::newRow("wildcards/a set negated with ^ too")
+            << "[^a]*.txt" << true << QStringList {"B.TXT", "café.txt"};
+    QTest::newRow("wildcards/a backslash stands for itself")
+            << "a\\*b" << true << QStringList {"a\\b", "a\\xb"};
+    QTest::newRow("wildcards/a lone ] stands for itself") << "a]" << true << QStringList {"a]"};
+    QTest::newRow("wildcards/] first in a set is a member")
+            << "x[]]y" << true << QStringList {"x]y"};
+    QTest::newRow("wildcards/brackets in a set")
+            << "[[]bracket[]]" << true << QStringList {"[bracket]"};
+    QTest::newRow("wildcards/a dash first in a set is a member")
+            << "[-]*" << true << QStringList {"-dash"};
+    QTest::newRow("wildcards/a range ignores case")
+            << "[A-B].txt" << true << QStringList {"a.txt", "B.TXT"};
+    QTest::newRow("wildcards/a posix class") << "[[:digit:]]*" << true << QStringList {"5x.log"};
+    QTest::newRow("wildcards/question mark is one character, not one byte")
+            << "?" << true << QStringList {"é"};
+    QTest::newRow("wildcards/case is ignored beyond ascii")
+            << "café*" << true << QStringList {"café.txt", "CAFÉ.md"};
+    QTest::newRow("wildcards/a non-ascii range ignores case")
+            << "[ä-ö]rger" << true << QStringList {"Ärger"};
+    QTest::newRow("wildcards/parentheses and carets are plain")
+            << "*(1)*;a^b" << true << QStringList {"a^b", "photo (1).jpg"};
+    QTest::newRow("wildcards/a wrapped pattern is found anywhere")
+            << "TXT" << false << QStringList {"B.TXT", "a.txt", "ab.txt", "café.txt"};
+    QTest::newRow("wildcards/a star alone takes every name") << "*" << true << [] {
+        QStringList all;
+        for (const QByteArray &name : kPatternNames)
+            all << QString::fromUtf8(name);
+        return all;
+    }();
+}
+
+void TestWalk::patternsMatchAlikeOnDiskAndInArchives()
+{
+    QFETCH(QString, pattern);
+    QFETCH(bool, exact);
+    QFETCH(QStringList, expected);
+    TreeBuilder tree;
+    ArchiveBuilder::Members members;
+    {
+        ZipBuilder zip(tree.path("names.zip"));
+        for (const QByteArray &name : kPatternNames) {
+            tree.rawFile("disk/" + name);
+            zip.add(name);
+            members.append({name, QByteArray()});
+        }
+    }
+    ArchiveBuilder::write(tree.path("names.tar.gz"), members);
+    ArchiveBuilder::write(tree.path("names.7z"), members);
+    expected.sort();
+    const QStringList patterns = pattern.split(QLatin1Char(';'));
+    // Alone, and among many patterns that match none of the names, which
+    // the filter finds through its index instead of trying each.
+    QStringList many = patterns;
+    for (int i = 0; i < 40; ++i)
+        many << QStringLiteral("nothing%1*").arg(i);
+    for (const QStringList &list : {patterns, many}) {
+        QMap<QString, QStringList> found;  // "disk" or the archive: the names that matched
+        for (const Batch &batch : runSearch({tree.root()}, list, QString(), true, exact)) {
+            for (const TFileInfo &hit : batch.hits) {
+                if (batch.dir.endsWith(QLatin1String("/disk")))
+                    found[QStringLiteral("disk")] << hit.fileName;
+                else if (hit.fileName.contains(QLatin1Char('/')))
+                    found[hit.fileName.section(QLatin1Char('/'), 0, 0)]
+                            << hit.fileName.section(QLatin1Char('/'), 1);
+            }
+        }
+        for (const char *where : {"disk", "names.zip", "names.tar.gz", "names.7z"}) {
+            QStringList names = found.value(QLatin1String(where));
+            names.sort();
+            QVERIFY2(names == expected,
+                     qPrintable(QLatin1String(where) + QLatin1String(": ") + names.join(' ')));
+        }
+    }
+}
+
+// One filter made of many patterns passes exactly the names that one of its
+// patterns alone would pass, whether it tries them in turn or finds them
+// through the runs of plain characters they hold.
+void TestWalk::manyPatternsFilterLikeEachAlone()
+{
+    QRandomGenerator random(3);
+    const QString letters = QStringLiteral("abAB.é1-");
+    const QStringList wildcards {"*", "?", "[ab]", "[!a]", "[[:digit:]]"};
+    const auto letter = [&] { return letters.at(int(random.bounded(letters.size()))); };
+    QStringList patterns;
+    while (patterns.size() < 1500) {
+        QString pattern;
+        int plain = 0;
+        for (int token = 2 + int(random.bounded(4)); token > 0; --token) {
+            if (random.bounded(10) < 3) {
+                pattern += wildcards.at(int(random.bounded(wildcards.size())));
+            } else {
+                pattern += letter();
+                ++plain;
+            }
+        }
+        if (plain >= 2)
+            patterns << pattern;
+    }
+    std::vector<NameFilter> alone;
+    for (const QString &pattern : patterns)
+        alone.emplace_back(QStringList {pattern});
+    for (const int count : {10, 200, 1500}) {
+        const NameFilter together(patterns.mid(0, count));
+        int passed = 0;
+        for (int n = 0; n < 400; ++n) {
+            QString name;
+            for (int length = 2 + int(random.bounded(5)); length > 0; --length)
+                name += letter();
+            bool any = false;
+            for (int i = 0; i < count && !any; ++i)
+                any = alone[size_t(i)].acceptsText(name);
+            passed += any;
+            QString decoded;
+            QVERIFY2(together.acceptsText(name) == any, qPrintable(name));
+            QVERIFY2(together.accepts(name.toUtf8(), decoded) == any, qPrintable(name));
+        }
+        // Both answers come often enough for the comparison to mean something.
+        QVERIFY2(passed > count / 40 + 5 && passed < 400, qPrintable(QString::number(passed)));
+    }
 }
 
 void TestWalk::linkCycleEndsAndOtherLinksAreFollowed()

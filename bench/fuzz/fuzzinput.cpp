@@ -1,6 +1,7 @@
 #include "fuzzinput.h"
 
 #include "diagnostics.h"
+#include "namefilter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,7 +37,7 @@ QByteArray writeFuzzInput(const uint8_t *data, size_t size, const char *fileName
 ContentMatcher fuzzMatcher(const QString &text)
 {
     ContentMatcher matcher;
-    matcher.nameRegExps << QRegExp(QStringLiteral("*"), Qt::CaseInsensitive, QRegExp::WildcardUnix);
+    matcher.memberNames = std::make_shared<NameFilter>(QStringList {QStringLiteral("*")});
     matcher.grepText = text;
     matcher.localeCodec = QTextCodec::codecForLocale();
     return matcher;

@@ -5,6 +5,7 @@
 #include "codecs.h"
 #include "fileencoding.h"
 #include "linematcher.h"
+#include "namefilter.h"
 #include "pathcodec.h"
 #include "pseudofs.h"
 #include "textstreamlines.h"
@@ -286,10 +287,7 @@ void ContentMatcher::searchNormal(ByteSource &source, const TextQuery &query,
 
 bool ContentMatcher::matchesName(const QString &memberName) const
 {
-    const QString baseName = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
-    for (const QRegExp &rx : nameRegExps) {
-        if (rx.exactMatch(baseName))
-            return true;
-    }
-    return false;
+    return memberNames
+            && memberNames->acceptsText(
+                    memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1));
 }

@@ -10,13 +10,14 @@
 #include "tfileinfo.h"
 
 #include <QList>
-#include <QRegExp>
 #include <QString>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 class ByteSource;
+class NameFilter;
 class QTextCodec;
 struct LineReport;
 
@@ -26,7 +27,9 @@ struct LineReport;
 class ContentMatcher
 {
 public:
-    QList<QRegExp> nameRegExps;         // wildcard patterns, case-insensitive; archive members only
+    // The name patterns archive members are matched with; null when there
+    // are none, and then no member matches.
+    std::shared_ptr<const NameFilter> memberNames;
     QString grepText;                   // the search text as typed; never empty in searchFile
     QList<CodecPattern> codecPatterns;  // deep search: one entry per available codec
     Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
@@ -73,7 +76,7 @@ public:
     void searchStream(ByteSource &source, HitSink &hits, const QString &reportName) const;
 
     // True when the part of an archive member name after its last "/"
-    // matches one of nameRegExps exactly; false for an empty list.
+    // passes memberNames; false without patterns.
     bool matchesName(const QString &memberName) const;
 
     bool isCancelled() const { return cancelFlag && cancelFlag->load(std::memory_order_relaxed); }

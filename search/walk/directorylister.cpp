@@ -66,8 +66,9 @@ void sortLikeQDir(QVector<ListedEntry> &entries)
         entries[i] = std::move(items[size_t(i)].entry);
 }
 
-DirectoryLister::DirectoryLister(const QStringList &nameFilters, const std::atomic_bool *cancel)
-    : names(nameFilters), cancel(cancel)
+DirectoryLister::DirectoryLister(std::shared_ptr<const NameFilter> names,
+                                 const std::atomic_bool *cancel)
+    : names(std::move(names)), cancel(cancel)
 {
 }
 
@@ -119,7 +120,7 @@ void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char typ
             return;
     }
     const bool isFolder = kind == Kind::Directory;
-    if (names.accepts(bytes, decoded)) {
+    if (names->accepts(bytes, decoded)) {
         if (decoded.isNull())
             decoded = decodePath(bytes);
         out->matches.append(ListedEntry {decoded, bytes, isFolder});

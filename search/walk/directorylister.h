@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -46,8 +47,9 @@ struct DirectoryListing
 class DirectoryLister
 {
 public:
-    // Reading stops early, leaving the listing incomplete, once `cancel` is set.
-    DirectoryLister(const QStringList &nameFilters, const std::atomic_bool *cancel);
+    // Matches names with `names` (shared with other listers). Reading stops
+    // early, leaving the listing incomplete, once `cancel` is set.
+    DirectoryLister(std::shared_ptr<const NameFilter> names, const std::atomic_bool *cancel);
 
     // Lists the folder `folderFd` on device `device`, reading from the
     // descriptor's position (a folder just opened: from its start) to its
@@ -62,7 +64,7 @@ private:
                   DirectoryListing *out, QByteArray &bytes) const;
     FileSystemKind fileSystemKindOf(int folderFd, dev_t device);
 
-    NameFilter names;
+    std::shared_ptr<const NameFilter> names;
     const std::atomic_bool *cancel;
     std::vector<char> buffer;
     std::optional<dev_t> knownDevice;  // the device whose kind knownKind holds

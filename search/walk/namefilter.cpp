@@ -2,145 +2,94 @@
 
 #include "pathcodec.h"
 
-#include <cstring>
-#include <utility>
+#include <QSet>
+
+#include <unordered_map>
 
 namespace {
 
-bool isPlainPattern(const QString &pattern)
-{
-    for (const QChar c : pattern) {
-        if (c.unicode() >= 0x80 || c == QLatin1Char('?') || c == QLatin1Char('[')
-            || c == QLatin1Char(']') || c == QLatin1Char('\\'))
-            return false;
-    }
-    return true;
-}
-
-bool isAscii(const QByteArray &bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-char lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c;
-}
-
-// Position of `piece` (lower case) in name[from, length) ignoring ASCII case, or -1.
-int findFolded(const char *name, int from, int length, const QByteArray &piece)
-{
-    const int n = piece.size();
-    for (int i = from; i + n <= length; ++i) {
-        int k = 0;
-        while (k < n && lower(name[i + k]) == piece[k])
-            ++k;
-        if (k == n)
-            return i;
-    }
-    return -1;
-}
-
-QRegularExpression expressionFor(const QString &pattern)
-{
-    return QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                              QRegularExpression::CaseInsensitiveOption);
-}
+// Up to this many patterns are tried one by one: fewer than the index costs.
+constexpr int kPatternsTriedInTurn = 16;
 
 }  // namespace
 
 bool NameFilter::isValidPattern(const QString &pattern)
 {
-    return expressionFor(pattern).isValid();
+    return Wildcard(pattern).isValid();
 }
 
 NameFilter::NameFilter(const QStringList &patterns)
 {
-    all = patterns.isEmpty() || patterns.contains(QStringLiteral("*"));
+    all = patterns.isEmpty();
+    wildcards.reserve(size_t(patterns.size()));
+    QSet<QString> seen;
     for (const QString &pattern : patterns) {
-        // A pattern that does not compile matches no name; it is left out
-        // rather than asked, and warned about, for every entry.
-        QRegularExpression rx = expressionFor(pattern);
-        if (!rx.isValid())
+        if (seen.contains(pattern))
+            continue;  // tried once is enough
+        seen.insert(pattern);
+        // A pattern that does not compile matches no name.
+        Wildcard wildcard(pattern);
+        if (!wildcard.isValid())
             continue;
-        regexps.append(std::move(rx));
-        if (!isPlainPattern(pattern)) {
-            allPlain = false;
-            continue;
-        }
-        Plain p;
-        const QByteArray bytes = pattern.toLatin1().toLower();
-        p.anchoredStart = !bytes.startsWith('*');
-        p.anchoredEnd = !bytes.endsWith('*');
-        for (const QByteArray &piece : bytes.split('*')) {
-            if (!piece.isEmpty())
-                p.pieces.append(piece);
-        }
-        plain.append(p);
+        if (wildcard.matchesEverything())
+            all = true;
+        wildcards.push_back(std::move(wildcard));
     }
+    if (all)
+        wildcards.clear();
+    indexed = int(wildcards.size()) > kPatternsTriedInTurn;
+    if (!indexed) {
+        for (int i = 0; i < int(wildcards.size()); ++i)
+            unindexed.push_back(i);
+        return;
+    }
+    // Each pattern goes under the run fewest patterns hold (the longer one
+    // of equals): a name holding it is tried against few patterns.
+    std::unordered_map<std::u32string, int> holders;
+    for (const Wildcard &wildcard : wildcards) {
+        for (const std::u32string &run : wildcard.plainRuns())
+            ++holders[run];
+    }
+    for (int i = 0; i < int(wildcards.size()); ++i) {
+        const std::u32string *key = nullptr;
+        for (const std::u32string &run : wildcards[size_t(i)].plainRuns()) {
+            if (!key || holders[run] < holders[*key]
+                || (holders[run] == holders[*key] && run.size() > key->size()))
+                key = &run;
+        }
+        if (key)
+            index.add(*key, i);
+        else
+            unindexed.push_back(i);
+    }
+    index.build();
 }
 
-bool NameFilter::plainMatches(const Plain &plain, const char *name, int length)
+bool NameFilter::acceptsName(const NameText &name) const
 {
-    int pos = 0;
-    int end = length;
-    int first = 0;
-    int last = plain.pieces.size();
-    if (plain.anchoredStart) {
-        if (last == 0)
-            return length == 0;
-        const QByteArray &piece = plain.pieces.first();
-        if (piece.size() > length || findFolded(name, 0, piece.size(), piece) != 0)
-            return false;
-        pos = piece.size();
-        first = 1;
-        if (last == 1 && plain.anchoredEnd)
-            return pos == length;
+    for (const int i : unindexed) {
+        if (wildcards[size_t(i)].matches(name))
+            return true;
     }
-    if (plain.anchoredEnd && first < last) {
-        const QByteArray &piece = plain.pieces.last();
-        if (piece.size() > length - pos
-            || findFolded(name, length - piece.size(), length, piece) != length - piece.size())
-            return false;
-        end = length - piece.size();
-        --last;
-    }
-    for (int i = first; i < last; ++i) {
-        const int at = findFolded(name, pos, end, plain.pieces[i]);
-        if (at < 0)
-            return false;
-        pos = at + plain.pieces[i].size();
-    }
-    return true;
+    if (!indexed)
+        return false;
+    return index.findAny(name.folded.constData(), name.folded.size(),
+                         [&](int i) { return wildcards[size_t(i)].matches(name); });
 }
 
 bool NameFilter::accepts(const QByteArray &bytes, QString &decoded) const
 {
     if (all)
         return true;
-    if (allPlain && isAscii(bytes)) {
-        for (const Plain &p : plain) {
-            if (plainMatches(p, bytes.constData(), bytes.size()))
-                return true;
-        }
-        return false;
-    }
+    NameText name;
+    if (NameText::fromAscii(bytes, &name))
+        return acceptsName(name);
     if (decoded.isNull())
         decoded = decodePath(bytes);
-    // The expressions want valid text: a byte that did not decode stands as
-    // one unknown character, which wildcards match and letters never do.
-    QString text = decoded;
-    for (int i = 0; i < text.size(); ++i) {
-        if (undecodedByteAt(decoded, i) >= 0)
-            text[i] = QChar::ReplacementCharacter;
-    }
-    for (const QRegularExpression &rx : regexps) {
-        if (rx.match(text).hasMatch())
-            return true;
-    }
-    return false;
+    return acceptsName(NameText::fromText(decoded));
+}
+
+bool NameFilter::acceptsText(const QString &name) const
+{
+    return all || acceptsName(NameText::fromText(name));
 }

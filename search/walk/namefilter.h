@@ -1,16 +1,24 @@
 #ifndef NAMEFILTER_H
 #define NAMEFILTER_H
 
+#include "literalindex.h"
+#include "wildcard.h"
+
 #include <QByteArray>
-#include <QList>
-#include <QRegularExpression>
+#include <QString>
 #include <QStringList>
 
-// QDir's name-filter test: an entry passes when its whole name matches one
-// wildcard pattern, ignoring case; a "*" among the patterns or no pattern at
-// all lets every name pass. ASCII names against plain patterns (letters and
-// "*" only) are tested on their bytes; every other name goes through the
-// same regular expressions QDir builds.
+#include <vector>
+
+// The name test of the search, for entries on disk and members of archives
+// alike: a name passes when it matches one of the patterns (Wildcard) as a
+// whole, ignoring case; a pattern made of stars only, or no pattern at all,
+// lets every name pass. However many patterns there are, they are compiled
+// into one filter: a few are tried one by one; many are found through one run
+// of plain characters each holds, the one fewest other patterns share
+// (LiteralIndex), so that a name is tried only against the patterns whose run
+// it contains. The filter does not change once made and may be used by any
+// number of threads at once.
 class NameFilter
 {
 public:
@@ -22,22 +30,21 @@ public:
 
     bool acceptsAll() const { return all; }
     // `bytes` is the name as the file system holds it; `decoded` is filled
-    // (when still empty) with its decoding if the test needs one.
+    // (when still empty) with its decoding if the test needs one (ASCII
+    // names are tested on their bytes).
     bool accepts(const QByteArray &bytes, QString &decoded) const;
+    // The test for a name already read as text (an archive member's).
+    bool acceptsText(const QString &name) const;
 
 private:
-    struct Plain
-    {
-        QList<QByteArray> pieces;  // lower-case text between the stars
-        bool anchoredStart = true;
-        bool anchoredEnd = true;
-    };
-    static bool plainMatches(const Plain &plain, const char *name, int length);
+    bool acceptsName(const NameText &name) const;
 
     bool all = false;
-    bool allPlain = true;
-    QList<Plain> plain;
-    QList<QRegularExpression> regexps;
+    std::vector<Wildcard> wildcards;  // the valid patterns
+    // Patterns without a run of plain characters: tried for every name.
+    std::vector<int> unindexed;
+    LiteralIndex index;  // the rest, by their runs, once there are many
+    bool indexed = false;
 };
 
 #endif  // NAMEFILTER_H

@@ -20,18 +20,18 @@ constexpr int kClosingGroups = 2;
 
 }  // namespace
 
-Walker::Walker(const QStringList &nameFilters, bool recursive, const std::atomic_bool *cancel,
-               WalkWorkers workers, WalkCounts &counts)
+Walker::Walker(std::shared_ptr<const NameFilter> names, bool recursive,
+               const std::atomic_bool *cancel, WalkWorkers workers, WalkCounts &counts)
     : recursive(recursive), cancel(cancel), workers(std::move(workers)), counts(counts),
-      lister(nameFilters, cancel)
+      lister(names, cancel)
 {
     if (this->workers.threads == 0)
         return;
     for (int i = 0; i < this->workers.threads; ++i)
-        listers.push_back(std::make_unique<DirectoryLister>(nameFilters, cancel));
-    prefetch = std::make_unique<ListingPrefetch>(
-            frames, this->workers.submit, listers, recursive,
-            kFoldersReadPerWorker * this->workers.threads, kFoldersKeptAhead, cancel);
+        listers.push_back(std::make_unique<DirectoryLister>(names, cancel));
+    prefetch = std::make_unique<ListingPrefetch>(frames, this->workers.submit, listers, recursive,
+                                                 kFoldersReadPerWorker * this->workers.threads,
+                                                 kFoldersKeptAhead, cancel);
 }
 
 Walker::~Walker() = default;
@@ -98,9 +98,9 @@ void Walker::descend(WalkVisitor &visitor)
     Entered entered;
     if (ahead) {
         entered = ahead->opened != Entered::Yes ? ahead->opened
-                : !ahead->listed                ? Entered::Unreadable
-                                 : folders.adopt(subdir.bytes, ahead->fd.release(), ahead->device,
-                                                 ahead->inode);
+                : !ahead->listed
+                ? Entered::Unreadable
+                : folders.adopt(subdir.bytes, ahead->fd.release(), ahead->device, ahead->inode);
     } else {
         entered = folders.enter(subdir.bytes);
     }

@@ -56,9 +56,9 @@ public:
 class Walker
 {
 public:
-    // `nameFilters` are the name filters of every listing; with `recursive`
-    // false only the start folders are read. A set `cancel` ends the walk.
-    Walker(const QStringList &nameFilters, bool recursive, const std::atomic_bool *cancel,
+    // `names` is the name filter of every listing; with `recursive` false
+    // only the start folders are read. A set `cancel` ends the walk.
+    Walker(std::shared_ptr<const NameFilter> names, bool recursive, const std::atomic_bool *cancel,
            WalkWorkers workers, WalkCounts &counts);
     ~Walker();
     Walker(const Walker &) = delete;
