@@ -6,6 +6,8 @@
 #include "contentmatcher.h"
 #include "diagnostics.h"
 #include "joboutput.h"
+#include "membermatcher.h"
+#include "namefilter.h"
 #include "ordereddelivery.h"
 #include "pathcodec.h"
 #include "searchrequest.h"
@@ -74,7 +76,7 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
         codecPatterns = buildCodecPatterns(grepText);
 
     // With no pattern no archive member is one the user asked for.
-    matcher->memberNames = filters.isEmpty() ? nullptr : nameFilter;
+    memberNames = filters.isEmpty() ? nullptr : nameFilter;
     matcher->grepText = grepText;
     matcher->codecPatterns = codecPatterns;
     matcher->caseSensitivity = caseSensitivity;
@@ -132,16 +134,26 @@ public:
     void finish() { pool.finish(); }
 
 private:
-    using Search = std::function<void(ContentMatcher &, int folderFd, HitSink &)>;
+    // What a worker searches with: a matcher with buffers of its own, and the
+    // answers it gives the archive room.
+    struct Tools
+    {
+        Tools(const ContentMatcher &shared, std::shared_ptr<const NameFilter> memberNames)
+            : matcher(shared), members(matcher, std::move(memberNames))
+        {
+        }
+        ContentMatcher matcher;
+        MemberMatcher members;
+    };
+    using Search = std::function<void(Tools &, int folderFd, HitSink &)>;
     // Searches on a worker, or at once on the walk's thread when there are none.
     void submit(Walker &walker, const Search &search, std::shared_ptr<UniqueFd> &folder);
     void searchFiles(Walker &walker, const DirectoryListing &listing,
                      std::shared_ptr<UniqueFd> &folder);
 
     searchThread &search;
-    // Matchers of the workers: each reads files with buffers of its own.
-    std::vector<std::unique_ptr<ContentMatcher>> matchers;
-    std::unique_ptr<Walker> walker;  // its jobs end with the pool, before it goes
+    std::vector<std::unique_ptr<Tools>> tools;  // one per worker
+    std::unique_ptr<Walker> walker;             // its jobs end with the pool, before it goes
     WorkerPool pool;
 };
 
@@ -154,8 +166,7 @@ searchThread::Run::Run(searchThread &search, int threads) : search(search), pool
             },
             &search.cancelRequested);
     for (int i = 0; i < pool.workerCount(); ++i)
-        matchers.push_back(
-                std::make_unique<ContentMatcher>(*search.matcher));  // buffers of its own
+        tools.push_back(std::make_unique<Tools>(*search.matcher, search.memberNames));
     WalkWorkers workers;
     workers.threads = pool.threadCount();
     workers.submit = [this](std::function<void(int)> job) { pool.submit(std::move(job)); };
@@ -219,15 +230,21 @@ void searchThread::Run::visitFolder(Walker &walker, const DirectoryListing &list
         std::shared_ptr<UniqueFd> folder;  // the folder's descriptor, kept open for the jobs
         if (!names)
             searchFiles(walker, listing, folder);
-        const QString base = walker.folderPathWithSeparator();
+        // The archive's name goes as the listing has it, bytes and text.
+        const QByteArray base = listing.archives.isEmpty()
+                ? QByteArray()
+                : encodePath(walker.folderPathWithSeparator());
         for (const ListedEntry &entry : listing.archives) {
             if (search.cancelRequested)
                 break;
+            const ArchiveJob job {-1, entry.bytes, entry.name, base + entry.bytes,
+                                  search.archiveNames};
             submit(
                     walker,
-                    [this, base, entry](ContentMatcher &matcher, int fd, HitSink &hits) {
-                        searchArchiveAt(fd, entry.bytes, base + entry.name, hits, matcher,
-                                        search.archiveNames);
+                    [job](Tools &tools, int fd, HitSink &hits) {
+                        ArchiveJob in = job;
+                        in.folderFd = fd;  // open in the walk's folder or the worker's share of it
+                        searchArchiveAt(in, tools.members, hits);
                     },
                     folder);
         }
@@ -246,7 +263,7 @@ void searchThread::Run::submit(Walker &walker, const Search &search,
         // handed on, the hits go straight into the folder's pieces.
         delivery->deliverReady();
         if (HitSink *sink = delivery->headSink())
-            search(*matchers.front(), walker.folderFd(), *sink);
+            search(*tools.front(), walker.folderFd(), *sink);
         return;
     }
     // A worker may read the folder after the walk has moved on.
@@ -258,7 +275,7 @@ void searchThread::Run::submit(Walker &walker, const Search &search,
     delivery->addJob(job);
     pool.submit([this, folder, job, search](int worker) {
         DiagnosticsCapture capture(job->diagnostics());
-        search(*matchers[size_t(worker)], folder->get(), job->sink());
+        search(*tools[size_t(worker)], folder->get(), job->sink());
         job->finish();
     });
 }
@@ -274,7 +291,8 @@ void searchThread::Run::searchFiles(Walker &walker, const DirectoryListing &list
             return;
         submit(
                 walker,
-                [this, files = std::move(group)](ContentMatcher &matcher, int fd, HitSink &hits) {
+                [this, files = std::move(group)](Tools &tools, int fd, HitSink &hits) {
+                    const ContentMatcher &matcher = tools.matcher;
                     for (const ListedEntry &entry : files) {
                         if (matcher.isCancelled())
                             return;

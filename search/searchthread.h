@@ -3,7 +3,6 @@
 
 #include "archivescope.h"
 #include "codecpattern.h"
-#include "directorylister.h"
 #include "hitsink.h"
 #include "ordereddelivery.h"
 #include "searchrequest.h"
@@ -101,6 +100,8 @@ private:
     // The name patterns compiled once, shared by every lister and matcher.
     std::shared_ptr<const NameFilter> nameFilter
             = std::make_shared<const NameFilter>(QStringList());
+    // The same for archive members; null without patterns, when none is wanted.
+    std::shared_ptr<const NameFilter> memberNames;
     bool recursive = true;
     Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
     QString grepText;

@@ -1,8 +1,10 @@
 #include "archivebuilder.h"
 #include "archiveformat.h"
+#include "archivemember.h"
 #include "archivesearch.h"
 #include "contentmatcher.h"
 #include "diagnostics.h"
+#include "membermatcher.h"
 #include "membernames.h"
 #include "namefilter.h"
 #include "rarlayout.h"
@@ -42,11 +44,20 @@ QStringList describe(const QList<TFileInfo> &hits)
     return out;
 }
 
+// A search as the archive room meets it: the content matcher and the name
+// patterns of the members wanted.
+struct TestSearch
+{
+    ContentMatcher content;
+    std::shared_ptr<const NameFilter> names;
+    MemberMatcher members() const { return MemberMatcher(content, names); }
+};
+
 // Patterns become what the search request makes of them: wrapped in "*"
 // unless `exact` (or written as "=pattern"), wildcard syntax, case-insensitive.
-ContentMatcher makeMatcher(const QStringList &patterns, const QString &text, bool exact = false)
+TestSearch makeMatcher(const QStringList &patterns, const QString &text, bool exact = false)
 {
-    ContentMatcher matcher;
+    TestSearch search;
     QStringList wildcards;
     for (const QString &pattern : patterns) {
         const bool asTyped = exact || pattern.startsWith(QLatin1Char('='));
@@ -54,19 +65,19 @@ ContentMatcher makeMatcher(const QStringList &patterns, const QString &text, boo
         wildcards << (asTyped ? wildcard : QLatin1Char('*') + wildcard + QLatin1Char('*'));
     }
     if (!wildcards.isEmpty())
-        matcher.memberNames = std::make_shared<NameFilter>(wildcards);
-    matcher.grepText = text;
-    matcher.caseSensitivity = Qt::CaseSensitive;
-    matcher.localeCodec = QTextCodec::codecForLocale();
-    return matcher;
+        search.names = std::make_shared<NameFilter>(wildcards);
+    search.content.grepText = text;
+    search.content.caseSensitivity = Qt::CaseSensitive;
+    search.content.localeCodec = QTextCodec::codecForLocale();
+    return search;
 }
 
 // The hits of one archive, all kept.
-QList<TFileInfo> archiveHits(const QString &path, const ContentMatcher &matcher,
+QList<TFileInfo> archiveHits(const QString &path, const TestSearch &search,
                              const ArchiveNameRules &names = ArchiveNameRules())
 {
     HitSink sink;
-    searchArchive(path, sink, matcher, names);
+    searchArchive(path, sink, search.members(), names);
     return sink.take();
 }
 
@@ -158,6 +169,8 @@ private slots:
     void rarLayoutOfFixtures();
     void volumeNames_data();
     void volumeNames();
+    void membersAreWantedByTheirOwnName_data();
+    void membersAreWantedByTheirOwnName();
 
     void nothingIsWrittenAtTheOldTemporaryPaths();
     void twoSearchesAtOnceKeepTheirOwnLines();
@@ -337,7 +350,7 @@ void TestArchives::largeZipMemberStreamsAndStops()
     // Streaming alone (the text matches no line of zeros) stays in bounded memory.
     const long before = maxResidentKb();
     QList<TFileInfo> hits;
-    ContentMatcher matcher = makeMatcher({"bin"}, "needle");
+    TestSearch matcher = makeMatcher({"bin"}, "needle");
     hits = archiveHits(path, matcher);
     QVERIFY(hits.isEmpty());
     QVERIFY2(maxResidentKb() - before < 64 * 1024,
@@ -345,7 +358,7 @@ void TestArchives::largeZipMemberStreamsAndStops()
 
     // A stop inside the member ends the walk promptly.
     std::atomic_bool stop {false};
-    matcher.cancelFlag = &stop;
+    matcher.content.cancelFlag = &stop;
     QElapsedTimer timer;
     std::thread walker([&] {
         timer.start();
@@ -542,7 +555,8 @@ void TestArchives::everyRarFixtureFinishes()
             HitSink hits(1000, [](const QList<TFileInfo> &) { return true; });
             QElapsedTimer timer;
             timer.start();
-            searchArchive(kFixtures + QLatin1Char('/') + fixture, hits, makeMatcher({""}, text));
+            searchArchive(kFixtures + QLatin1Char('/') + fixture, hits,
+                          makeMatcher({""}, text).members());
             QVERIFY2(timer.elapsed() < 30000 * kTimeScale, qPrintable(fixture));
         }
     }
@@ -607,41 +621,73 @@ void TestArchives::rarLayoutOfFixtures()
 
 void TestArchives::volumeNames_data()
 {
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("path");
     QTest::addColumn<bool>("newNumbering");
     QTest::addColumn<int>("step");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<QString>("first");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QByteArray>("first");
 
     QTest::newRow("volumes/new numbering keeps the digits' width")
-            << "/d/set.part0009.rar" << true << 1 << "/d/set.part0010.rar"
-            << "/d/set.part0001.rar";
+            << QByteArray("/d/set.part0009.rar") << true << 1 << QByteArray("/d/set.part0010.rar")
+            << QByteArray("/d/set.part0001.rar");
     QTest::newRow("volumes/new numbering steps back")
-            << "/d/set.part2.RAR" << true << -1 << "/d/set.part1.RAR"
-            << "/d/set.part1.RAR";
+            << QByteArray("/d/set.part2.RAR") << true << -1 << QByteArray("/d/set.part1.RAR")
+            << QByteArray("/d/set.part1.RAR");
     QTest::newRow("volumes/nothing comes before the first new-numbered volume")
-            << "/d/set.part1.rar" << true << -1 << ""
-            << "/d/set.part1.rar";
+            << QByteArray("/d/set.part1.rar") << true << -1 << QByteArray()
+            << QByteArray("/d/set.part1.rar");
     QTest::newRow("volumes/old numbering goes from rar to r00")
-            << "/d/set.rar" << false << 1 << "/d/set.r00"
-            << "/d/set.rar";
+            << QByteArray("/d/set.rar") << false << 1 << QByteArray("/d/set.r00")
+            << QByteArray("/d/set.rar");
     QTest::newRow("volumes/old numbering goes back from r00 to rar")
-            << "/d/set.r00" << false << -1 << "/d/set.rar"
-            << "/d/set.rar";
+            << QByteArray("/d/set.r00") << false << -1 << QByteArray("/d/set.rar")
+            << QByteArray("/d/set.rar");
     QTest::newRow("volumes/a name outside both numberings has no neighbour")
-            << "/d/set.zip" << true << 1 << ""
-            << "";
+            << QByteArray("/d/set.zip") << true << 1 << QByteArray() << QByteArray();
+    QTest::newRow("volumes/a name that is no text keeps its bytes")
+            << QByteArray("/d/s\xe9t\xff.part1.rar") << true << 1
+            << QByteArray("/d/s\xe9t\xff.part2.rar") << QByteArray("/d/s\xe9t\xff.part1.rar");
 }
 
 void TestArchives::volumeNames()
 {
-    QFETCH(QString, path);
+    QFETCH(QByteArray, path);
     QFETCH(bool, newNumbering);
     QFETCH(int, step);
-    QFETCH(QString, expected);
-    QFETCH(QString, first);
+    QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, first);
     QCOMPARE(adjacentVolumeName(path, newNumbering, step), expected);
     QCOMPARE(firstVolumeName(path, newNumbering), first);
+}
+
+// The search is asked about the part of a member's name after its last "/".
+void TestArchives::membersAreWantedByTheirOwnName_data()
+{
+    QTest::addColumn<QStringList>("patterns");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("archive name/member in a folder matches by its own name")
+            << QStringList {"*.txt"} << "docs/a.TXT" << true;
+    QTest::newRow("archive name/folder part does not count")
+            << QStringList {"docs*"} << "docs/a.txt" << false;
+    QTest::newRow("archive name/folder entry has an empty name")
+            << QStringList {"*doc*"} << "doc/" << false;
+    QTest::newRow("archive name/star matches the empty name of a folder entry")
+            << QStringList {"*"} << "doc/" << true;
+    QTest::newRow("archive name/any pattern of the list")
+            << QStringList {"*.c", "read?e"} << "readme" << true;
+    QTest::newRow("archive name/no patterns match nothing") << QStringList {} << "a.txt" << false;
+}
+
+void TestArchives::membersAreWantedByTheirOwnName()
+{
+    QFETCH(QStringList, patterns);
+    QFETCH(QString, member);
+    QFETCH(bool, expected);
+    const ContentMatcher matcher;
+    const MemberMatcher search(
+            matcher, patterns.isEmpty() ? nullptr : std::make_shared<NameFilter>(patterns));
+    QCOMPARE(searchWantsMember(search, member), expected);
 }
 
 void TestArchives::nothingIsWrittenAtTheOldTemporaryPaths()
@@ -716,8 +762,7 @@ void TestArchives::twoSearchesAtOnceKeepTheirOwnLines()
         archives[side] = writeArchive(dir.path(side ? "b.tar" : "a.zip"), members);
     }
     // Each search has its own matcher, as each search thread has.
-    const ContentMatcher matchers[2]
-            = {makeMatcher({"txt"}, "needle"), makeMatcher({"txt"}, "needle")};
+    const TestSearch matchers[2] = {makeMatcher({"txt"}, "needle"), makeMatcher({"txt"}, "needle")};
     QStringList found[2];
     std::thread other([&] { found[1] = describe(archiveHits(archives[1], matchers[1])); });
     found[0] = describe(archiveHits(archives[0], matchers[0]));

@@ -6,7 +6,6 @@
 #include "codecs.h"
 #include "contentmatcher.h"
 #include "fileencoding.h"
-#include "namefilter.h"
 #include "referencereading.h"
 #include "searchthread.h"
 #include "singlebytecodec.h"
@@ -144,8 +143,6 @@ private slots:
     void oneHugeLineKeepsMemoryBounded();
     void stopFlagEndsSearchAtOnce();
     void lineNumbersPass32Bits();
-    void matchesNameTestsPartAfterLastSlash_data();
-    void matchesNameTestsPartAfterLastSlash();
     void byteSearchAgreesWithAPlainScan();
 };
 
@@ -813,35 +810,6 @@ void TestContentMatcher::unlistedCodecsComeFromIcu()
              qPrintable(names.join(QLatin1Char(' '))));
     // The pathologically slow converter is left out.
     QVERIFY(!names.contains(QStringLiteral("ibm-25546")));
-}
-
-void TestContentMatcher::matchesNameTestsPartAfterLastSlash_data()
-{
-    QTest::addColumn<QStringList>("patterns");
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<bool>("expected");
-    QTest::newRow("archive name/member in a folder matches by its own name")
-            << QStringList {"*.txt"} << "docs/a.TXT" << true;
-    QTest::newRow("archive name/folder part does not count")
-            << QStringList {"docs*"} << "docs/a.txt" << false;
-    QTest::newRow("archive name/folder entry has an empty name")
-            << QStringList {"*doc*"} << "doc/" << false;
-    QTest::newRow("archive name/star matches the empty name of a folder entry")
-            << QStringList {"*"} << "doc/" << true;
-    QTest::newRow("archive name/any pattern of the list")
-            << QStringList {"*.c", "read?e"} << "readme" << true;
-    QTest::newRow("archive name/no patterns match nothing") << QStringList {} << "a.txt" << false;
-}
-
-void TestContentMatcher::matchesNameTestsPartAfterLastSlash()
-{
-    QFETCH(QStringList, patterns);
-    QFETCH(QString, member);
-    QFETCH(bool, expected);
-    ContentMatcher m;
-    if (!patterns.isEmpty())
-        m.memberNames = std::make_shared<NameFilter>(patterns);
-    QCOMPARE(m.matchesName(member), expected);
 }
 
 // The vector loops against a byte-by-byte scan: needles of every length up to

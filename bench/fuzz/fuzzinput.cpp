@@ -1,6 +1,7 @@
 #include "fuzzinput.h"
 
 #include "diagnostics.h"
+#include "membermatcher.h"
 #include "namefilter.h"
 
 #include <QCoreApplication>
@@ -37,8 +38,17 @@ QByteArray writeFuzzInput(const uint8_t *data, size_t size, const char *fileName
 ContentMatcher fuzzMatcher(const QString &text)
 {
     ContentMatcher matcher;
-    matcher.memberNames = std::make_shared<NameFilter>(QStringList {QStringLiteral("*")});
     matcher.grepText = text;
     matcher.localeCodec = QTextCodec::codecForLocale();
     return matcher;
+}
+
+const MemberSearch &fuzzArchiveSearch(bool content)
+{
+    static const ContentMatcher matchers[2]
+            = {fuzzMatcher(QString()), fuzzMatcher(QStringLiteral("a"))};
+    static const auto everyName = std::make_shared<const NameFilter>(QStringList {"*"});
+    static const MemberMatcher searches[2]
+            = {MemberMatcher(matchers[0], everyName), MemberMatcher(matchers[1], everyName)};
+    return searches[content ? 1 : 0];
 }

@@ -4,8 +4,8 @@
 #include "archivefile.h"
 #include "archiveformat.h"
 #include "archivewalkers.h"
-#include "contentmatcher.h"
 #include "diagnostics.h"
+#include "membersearch.h"
 #include "pathcodec.h"
 
 #include <QDir>
@@ -39,7 +39,7 @@ ArchiveFile spool(const ArchiveScope &scope, const ByteSource::Reader &read, boo
     qint64 total = 0;
     for (;;) {
         *tooLarge = total > kMaxSpooledArchive;
-        if (scope.matcher.isCancelled() || *tooLarge) {
+        if (scope.search.isCancelled() || *tooLarge) {
             ::close(fd);
             return ArchiveFile();
         }
@@ -62,62 +62,57 @@ ArchiveFile spool(const ArchiveScope &scope, const ByteSource::Reader &read, boo
 void walkNested(const ArchiveScope &outer, const ArchiveMember &member, const QString &hitName,
                 ArchiveFormat format)
 {
-    const QByteArray memberName = encodePath(member.name.mid(member.name.lastIndexOf('/') + 1));
-    const ArchiveScope scope {outer.matcher,
+    const ArchiveScope scope {outer.search,
                               outer.hits,
                               outer.names,
+                              member.name.mid(member.name.lastIndexOf(QLatin1Char('/')) + 1),
                               hitName + QDir::separator(),
                               outer.displayPath + '/' + encodePath(member.name),
                               outer.depth + 1};
     if (isStreamable(format)) {
-        walkArchiveStream(format, memberName, member.read, scope);
+        walkArchiveStream(format, member.read, scope);
         return;
     }
     bool tooLarge = false;
     const ArchiveFile file = spool(scope, member.read, &tooLarge);
     if (file.isOpen())
-        walkArchiveFile(format, memberName, file, scope);
+        walkArchiveFile(format, file, scope);
     else if (tooLarge)
         diagnostic("\n%s: too large to look into\n", scope.displayPath.constData());
 }
 
-std::vector<char> &readBlock()
-{
-    // One member is read at a time on a thread; a nested archive reads its
-    // outer member without a block of its own.
-    thread_local std::vector<char> block;
-    return block;
-}
-
 }  // namespace
+
+bool searchWantsMember(const MemberSearch &search, const QString &memberName)
+{
+    return search.wantsMember(memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1));
+}
 
 bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasData)
 {
     if (!hasData)
         return false;
-    if (archiveFormatOf(encodePath(name)) != ArchiveFormat::None)
+    if (archiveFormatOf(name) != ArchiveFormat::None)
         return scope.depth < kMaxArchiveDepth;
-    return !scope.matcher.grepText.isEmpty() && scope.matcher.matchesName(name);
+    return scope.search.searchesContent() && searchWantsMember(scope.search, name);
 }
 
 void visitMember(const ArchiveScope &scope, const ArchiveMember &member)
 {
-    const ContentMatcher &matcher = scope.matcher;
-    const bool contentSearch = !matcher.grepText.isEmpty();
-    const bool matches = matcher.matchesName(member.name);
+    const MemberSearch &search = scope.search;
+    const bool contentSearch = search.searchesContent();
+    const bool wanted = searchWantsMember(search, member.name);
     const QString hitName = scope.hitPrefix + QDir::toNativeSeparators(member.name);
-    if (matches && !contentSearch)
+    if (wanted && !contentSearch)
         scope.hits.append(TFileInfo {hitName, 0, QString()});
     if (!member.hasData || !member.read)
         return;
-    const ArchiveFormat format = archiveFormatOf(encodePath(member.name));
+    const ArchiveFormat format = archiveFormatOf(member.name);
     if (format != ArchiveFormat::None) {
         if (scope.depth < kMaxArchiveDepth)
             walkNested(scope, member, hitName, format);
         return;
     }
-    if (matches && contentSearch) {
-        ByteSource source(member.read, readBlock());
-        matcher.searchStream(source, scope.hits, hitName);
-    }
+    if (wanted && contentSearch)
+        search.searchMember(member.read, scope.hits, hitName);
 }

@@ -18,14 +18,18 @@ struct ArchiveMember
     ByteSource::Reader read;
 };
 
-// The one rule every walker applies to a member: a name hit when its name
-// matches in a name search; its data streamed into the content matcher when
-// it matches in a content search; an archive member looked into (whatever
-// the name patterns, down to kMaxArchiveDepth) instead of being read as text.
+// The one rule every walker applies to a member: a name hit when the search
+// wants it in a name search; its data handed to the search when it wants it
+// in a content search; an archive member looked into (whatever the name
+// patterns, down to kMaxArchiveDepth) instead of being read as text.
 void visitMember(const ArchiveScope &scope, const ArchiveMember &member);
 
 // True when visitMember reads the data of a member so named: to search it or
 // to look into it.
 bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasData);
+
+// True when the search wants the member `memberName` ("/" between folders):
+// it is asked about the part after the last "/", empty for a folder entry.
+bool searchWantsMember(const MemberSearch &search, const QString &memberName);
 
 #endif  // ARCHIVEMEMBER_H

@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-class ContentMatcher;
+class MemberSearch;
 class QTextCodec;
 
 // How member names that carry no encoding of their own are read.
@@ -19,13 +19,14 @@ struct ArchiveNameRules
     QByteArray localeName;
 };
 
-// One archive being walked, on disk or nested in another: where its hits go
-// and what they and its diagnostics are called.
+// One archive being walked, on disk or nested in another: what the search
+// wants of it, where its hits go and what they and its diagnostics are called.
 struct ArchiveScope
 {
-    const ContentMatcher &matcher;
+    const MemberSearch &search;
     HitSink &hits;
     const ArchiveNameRules &names;
+    QString name;            // its own name, decoded: a compressed file's member is named after it
     QString hitPrefix;       // the archive's hit name and a separator
     QByteArray displayPath;  // the archive as diagnostics name it
     int depth = 1;           // 1 for an archive on disk, 2 for one inside it, ...

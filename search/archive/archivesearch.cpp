@@ -15,8 +15,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-void walkArchiveFile(ArchiveFormat format, const QByteArray &archiveName, const ArchiveFile &file,
-                     const ArchiveScope &scope)
+void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const ArchiveScope &scope)
 {
     switch (format) {
     case ArchiveFormat::None:
@@ -29,42 +28,42 @@ void walkArchiveFile(ArchiveFormat format, const QByteArray &archiveName, const 
         walkRarArchive(file, scope);
         return;
     default:
-        walkLibarchive(format, archiveName, LibarchiveInput::file(file), scope);
+        walkLibarchive(format, LibarchiveInput::file(file), scope);
         return;
     }
 }
 
-void walkArchiveStream(ArchiveFormat format, const QByteArray &archiveName,
-                       const ByteSource::Reader &read, const ArchiveScope &scope)
+void walkArchiveStream(ArchiveFormat format, const ByteSource::Reader &read,
+                       const ArchiveScope &scope)
 {
-    walkLibarchive(format, archiveName, LibarchiveInput::stream(read), scope);
+    walkLibarchive(format, LibarchiveInput::stream(read), scope);
 }
 
-void searchArchiveAt(int folderFd, const QByteArray &name, const QString &path, HitSink &hits,
-                     const ContentMatcher &matcher, const ArchiveNameRules &names)
+void searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink &hits)
 {
-    const ArchiveFormat format = archiveFormatOf(name);
+    const ArchiveFormat format = archiveFormatOf(job.name);
     if (format == ArchiveFormat::None)
         return;
-    const ArchiveScope scope {matcher,          hits, names, decodePath(name) + QDir::separator(),
-                              encodePath(path), 1};
+    const ArchiveScope scope {
+            search,          hits, job.names, job.displayName, job.displayName + QDir::separator(),
+            job.displayPath, 1};
     if (format == ArchiveFormat::Zip) {
-        searchZipArchiveAt(folderFd, name, scope);
+        searchZipArchiveAt(job.folderFd, job.name, scope);
         return;
     }
     if (format == ArchiveFormat::Rar) {
-        searchRarArchiveAt(folderFd, name, scope);
+        searchRarArchiveAt(job.folderFd, job.name, scope);
         return;
     }
-    const ArchiveFile file(folderFd, name);
+    const ArchiveFile file(job.folderFd, job.name);
     if (!file.isOpen()) {
         reportRarError(RarResult::OpenError, scope.displayPath, RarContext::Open);
         return;
     }
-    walkArchiveFile(format, name, file, scope);
+    walkArchiveFile(format, file, scope);
 }
 
-void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &matcher,
+void searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,
                    const ArchiveNameRules &names)
 {
     const int slash = path.lastIndexOf(QLatin1Char('/'));
@@ -73,5 +72,7 @@ void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &mat
     // walkers say so in their own words.
     const UniqueFd folderFd(
             ::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    searchArchiveAt(folderFd.get(), encodePath(path.mid(slash + 1)), path, hits, matcher, names);
+    const QString name = path.mid(slash + 1);
+    searchArchiveAt(ArchiveJob {folderFd.get(), encodePath(name), name, encodePath(path), names},
+                    search, hits);
 }

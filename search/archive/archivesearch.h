@@ -7,19 +7,30 @@
 #include <QByteArray>
 #include <QString>
 
-class ContentMatcher;
+class MemberSearch;
 
-// Searches the archive `name` of the open folder `folderFd` (its kind told by
-// the suffix, ignoring case) and appends the hits of its matching members to
-// `hits`. `path` is the archive's full path, for its hit names and
-// diagnostics. The file is opened without blocking and only when it is a
-// regular one; nothing of it is written anywhere.
-void searchArchiveAt(int folderFd, const QByteArray &name, const QString &path, HitSink &hits,
-                     const ContentMatcher &matcher,
-                     const ArchiveNameRules &names = ArchiveNameRules());
+// One archive on disk to search, as a job describes it: the folder it is in
+// and its name there as the file system holds it (to open it), the same name
+// as the listing decoded it once (its hits are "name/member"), and its path
+// as diagnostics name it.
+struct ArchiveJob
+{
+    int folderFd = -1;
+    QByteArray name;
+    QString displayName;
+    QByteArray displayPath;
+    ArchiveNameRules names;  // how member names that say nothing of their encoding are read
+};
+
+// Searches the archive of `job` (its kind told by the suffix, ignoring case)
+// and appends to `hits` what `search` finds in the members it wants; writes
+// one diagnostic line per error to the diagnostics sink. The file is opened
+// without blocking and only when it is a regular one; nothing of it is
+// written anywhere.
+void searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink &hits);
 
 // The same for the archive at `path` (tests, fuzzers).
-void searchArchive(const QString &path, HitSink &hits, const ContentMatcher &matcher,
+void searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,
                    const ArchiveNameRules &names = ArchiveNameRules());
 
 #endif  // ARCHIVESEARCH_H

@@ -7,13 +7,12 @@
 
 class ArchiveFile;
 
-// Walks the archive of `format` open at `file`, named `archiveName`.
-void walkArchiveFile(ArchiveFormat format, const QByteArray &archiveName, const ArchiveFile &file,
-                     const ArchiveScope &scope);
+// Walks the archive of `format` open at `file`.
+void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const ArchiveScope &scope);
 
 // Walks the archive of a format read front to back (tar, cpio, a compressed
-// file) whose bytes `read` pulls, named `archiveName`.
-void walkArchiveStream(ArchiveFormat format, const QByteArray &archiveName,
-                       const ByteSource::Reader &read, const ArchiveScope &scope);
+// file) whose bytes `read` pulls.
+void walkArchiveStream(ArchiveFormat format, const ByteSource::Reader &read,
+                       const ArchiveScope &scope);
 
 #endif  // ARCHIVEWALKERS_H

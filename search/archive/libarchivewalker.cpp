@@ -1,11 +1,10 @@
 #include "libarchivewalker.h"
 
 #include "archivemember.h"
-#include "contentmatcher.h"
 #include "libarchiveinput.h"
 #include "libarchivereader.h"
 #include "membernames.h"
-#include "pathcodec.h"
+#include "membersearch.h"
 #include "rarerrors.h"
 
 #include <archive_entry.h>
@@ -80,10 +79,9 @@ bool storesUnicodeNames(ArchiveFormat format)
 class LibarchiveWalk
 {
 public:
-    LibarchiveWalk(ArchiveFormat format, const QByteArray &archiveName,
-                   std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope)
-        : format(format), archiveName(archiveName), scope(scope), names(scope.names),
-          input(std::move(input))
+    LibarchiveWalk(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
+                   const ArchiveScope &scope)
+        : format(format), scope(scope), names(scope.names), input(std::move(input))
     {
     }
 
@@ -96,7 +94,6 @@ private:
     qint64 readData(char *buffer, qint64 max);
 
     const ArchiveFormat format;
-    const QByteArray archiveName;
     const ArchiveScope &scope;
     MemberNameDecoder names;
     const std::unique_ptr<LibarchiveInput> input;  // outlives the reader that reads it
@@ -125,7 +122,7 @@ bool LibarchiveWalk::open()
 QString LibarchiveWalk::memberName(archive_entry *entry)
 {
     if (format == ArchiveFormat::Compressed)
-        return decodePath(compressedMemberName(archiveName));
+        return compressedMemberName(scope.name);
     if (storesUnicodeNames(format)) {
         if (const char *utf8 = archive_entry_pathname_utf8(entry))
             return QString::fromUtf8(utf8);
@@ -148,7 +145,7 @@ void LibarchiveWalk::headerFailure()
 
 qint64 LibarchiveWalk::readData(char *buffer, qint64 max)
 {
-    if (scope.matcher.isCancelled() || dataFailed)
+    if (scope.search.isCancelled() || dataFailed)
         return 0;
     const la_ssize_t got = archive_read_data(reader.get(), buffer, size_t(max));
     if (got < 0) {
@@ -164,7 +161,7 @@ void LibarchiveWalk::run()
 {
     if (!open())
         return;
-    while (!scope.matcher.isCancelled() && !dataFailed) {
+    while (!scope.search.isCancelled() && !dataFailed) {
         archive_entry *entry = nullptr;
         const int status = archive_read_next_header(reader.get(), &entry);
         if (status == ARCHIVE_EOF)
@@ -196,8 +193,8 @@ void LibarchiveWalk::run()
 
 }  // namespace
 
-void walkLibarchive(ArchiveFormat format, const QByteArray &archiveName,
-                    std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope)
+void walkLibarchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
+                    const ArchiveScope &scope)
 {
-    LibarchiveWalk(format, archiveName, std::move(input), scope).run();
+    LibarchiveWalk(format, std::move(input), scope).run();
 }

@@ -9,12 +9,12 @@
 class LibarchiveInput;
 
 // Walks a 7z, tar (plain or compressed), cpio, ISO 9660 or CAB archive, or
-// one compressed file, read by libarchive from `input`; `archiveName` names
-// the compressed file's one member. Each member goes to visitMember, its
+// one compressed file, read by libarchive from `input`; the scope's name
+// names the compressed file's one member. Each member goes to visitMember, its
 // data streamed from the decompressor. Errors go to the diagnostics sink with
 // the RAR walk's texts: a damaged header or damaged data ends the walk, an
 // encrypted member is reported (no password is ever asked for) and skipped.
-void walkLibarchive(ArchiveFormat format, const QByteArray &archiveName,
-                    std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope);
+void walkLibarchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
+                    const ArchiveScope &scope);
 
 #endif  // LIBARCHIVEWALKER_H

@@ -1,7 +1,6 @@
 #include "rarvolumeset.h"
 
 #include "archivefile.h"
-#include "pathcodec.h"
 #include "rarlayout.h"
 
 #include <QFile>
@@ -20,58 +19,68 @@ RarVolumeLayout scanFd(int fd)
     return scanRarLayout(file);
 }
 
-RarVolumeLayout scanFile(int folderFd, const QString &name)
+RarVolumeLayout scanFile(int folderFd, const QByteArray &name)
 {
-    const ArchiveFile file(folderFd, encodePath(name));
+    const ArchiveFile file(folderFd, name);
     return scanFd(file.fd());
 }
 
 // A volume name taken apart: volume `index` of the set is named by `compose`.
+// Names are bytes; the numbering is ASCII, so they are read as Latin-1, one
+// character per byte, and every byte comes back as it was.
 struct VolumeNumbering
 {
-    QString prefix;
+    QByteArray prefix;
     qlonglong index = -1;  // -1: the name follows no known numbering
     int width = 0;
-    QString suffix;
+    QByteArray suffix;
     bool newNumbering = true;
 
-    QString compose(qlonglong volumeIndex) const
+    QByteArray compose(qlonglong volumeIndex) const
     {
         if (index < 0 || volumeIndex < 0)
-            return QString();
+            return QByteArray();
         if (newNumbering)  // "a.part1.rar" is volume 0
-            return prefix + QStringLiteral("%1").arg(volumeIndex + 1, width, 10, QLatin1Char('0'))
+            return prefix
+                    + QStringLiteral("%1")
+                              .arg(volumeIndex + 1, width, 10, QLatin1Char('0'))
+                              .toLatin1()
                     + suffix;
         if (volumeIndex == 0)  // "a.rar", then "a.r00", "a.r01", ...
-            return prefix + QStringLiteral("rar");
+            return prefix + "rar";
         if (volumeIndex > 100)
-            return QString();
-        return prefix + QStringLiteral("r%1").arg(volumeIndex - 1, 2, 10, QLatin1Char('0'));
+            return QByteArray();
+        return prefix + 'r' + QByteArray::number(volumeIndex - 1).rightJustified(2, '0');
     }
 };
 
-VolumeNumbering parseVolumeName(const QString &path, bool newNumbering)
+VolumeNumbering parseVolumeName(const QByteArray &path, bool newNumbering)
 {
     VolumeNumbering numbering;
     numbering.newNumbering = newNumbering;
+    const QString latin1 = QString::fromLatin1(path);
     if (newNumbering) {
-        static const QRegularExpression partName(QStringLiteral("^(.*\\.part)(\\d{1,9})(\\.rar)$"),
-                                                 QRegularExpression::CaseInsensitiveOption);
-        const QRegularExpressionMatch match = partName.match(path);
+        static const QRegularExpression partName(
+                QStringLiteral("^(.*\\.part)(\\d{1,9})(\\.rar)$"),
+                QRegularExpression::CaseInsensitiveOption
+                        | QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch match = partName.match(latin1);
         if (match.hasMatch() && match.captured(2).toLongLong() > 0) {
-            numbering.prefix = match.captured(1);
+            numbering.prefix = match.captured(1).toLatin1();
             numbering.index = match.captured(2).toLongLong() - 1;
             numbering.width = match.captured(2).size();
-            numbering.suffix = match.captured(3);
+            numbering.suffix = match.captured(3).toLatin1();
         }
         return numbering;
     }
-    static const QRegularExpression oldName(QStringLiteral("^(.*\\.)(rar|r\\d\\d)$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = oldName.match(path);
+    static const QRegularExpression oldName(
+            QStringLiteral("^(.*\\.)(rar|r\\d\\d)$"),
+            QRegularExpression::CaseInsensitiveOption
+                    | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = oldName.match(latin1);
     if (match.hasMatch()) {
         const QString suffix = match.captured(2).toLower();
-        numbering.prefix = match.captured(1);
+        numbering.prefix = match.captured(1).toLatin1();
         numbering.index = suffix == QLatin1String("rar") ? 0 : suffix.midRef(1).toInt() + 1;
     }
     return numbering;
@@ -79,9 +88,9 @@ VolumeNumbering parseVolumeName(const QString &path, bool newNumbering)
 
 // The volume next to `path`; the path itself when its name follows no known
 // numbering, so that a member needing a volume is still marked.
-QString neighbourOrSelf(const QString &path, const RarVolumeLayout &layout, int step)
+QByteArray neighbourOrSelf(const QByteArray &path, const RarVolumeLayout &layout, int step)
 {
-    const QString name = adjacentVolumeName(path, layout.newNumbering, step);
+    const QByteArray name = adjacentVolumeName(path, layout.newNumbering, step);
     return name.isEmpty() ? path : name;
 }
 
@@ -111,13 +120,13 @@ void addVolumeMembers(RarVolumeSet &set, const RarVolumeLayout &layout, int volu
 
 }  // namespace
 
-QString adjacentVolumeName(const QString &path, bool newNumbering, int step)
+QByteArray adjacentVolumeName(const QByteArray &path, bool newNumbering, int step)
 {
     const VolumeNumbering numbering = parseVolumeName(path, newNumbering);
     return numbering.compose(numbering.index + step);
 }
 
-QString firstVolumeName(const QString &path, bool newNumbering)
+QByteArray firstVolumeName(const QByteArray &path, bool newNumbering)
 {
     return parseVolumeName(path, newNumbering).compose(0);
 }
@@ -125,7 +134,7 @@ QString firstVolumeName(const QString &path, bool newNumbering)
 RarVolumeSet rarVolumeSetOf(int fd)
 {
     RarVolumeSet set;
-    set.volumes.append(QString());
+    set.volumes.append(QByteArray());
     const RarVolumeLayout layout = scanFd(fd);
     set.headersEncrypted = layout.headersEncrypted;
     int pending = -1;
@@ -133,7 +142,7 @@ RarVolumeSet rarVolumeSetOf(int fd)
     return set;
 }
 
-RarVolumeSet rarVolumeSet(int folderFd, const QString &path)
+RarVolumeSet rarVolumeSet(int folderFd, const QByteArray &path)
 {
     RarVolumeSet set;
     set.volumes.append(path);
@@ -142,8 +151,8 @@ RarVolumeSet rarVolumeSet(int folderFd, const QString &path)
         return set;
     set.headersEncrypted = layout.headersEncrypted;
     if (layout.isVolume && !layout.isFirstVolume) {
-        const QString first = firstVolumeName(path, layout.newNumbering);
-        if (!first.isEmpty() && first != path && isRegularFileAt(folderFd, encodePath(first))) {
+        const QByteArray first = firstVolumeName(path, layout.newNumbering);
+        if (!first.isEmpty() && first != path && isRegularFileAt(folderFd, first)) {
             set.coveredByFirstVolume = true;
             return set;
         }
@@ -152,8 +161,8 @@ RarVolumeSet rarVolumeSet(int folderFd, const QString &path)
     int pending = -1;
     addVolumeMembers(set, layout, 0, pending);
     while (layout.isVolume && set.volumes.size() < kMaxVolumes) {
-        const QString next = adjacentVolumeName(set.volumes.last(), layout.newNumbering, 1);
-        if (next.isEmpty() || !isRegularFileAt(folderFd, encodePath(next)))
+        const QByteArray next = adjacentVolumeName(set.volumes.last(), layout.newNumbering, 1);
+        if (next.isEmpty() || !isRegularFileAt(folderFd, next))
             break;
         const RarVolumeLayout nextLayout = scanFile(folderFd, next);
         if (!nextLayout.recognized || !nextLayout.isVolume || nextLayout.isFirstVolume)

@@ -1,16 +1,16 @@
 #ifndef RARVOLUMESET_H
 #define RARVOLUMESET_H
 
-#include <QString>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 #include <QVector>
 
 // One member of a RAR archive as the walk sees it, in libarchive's entry order.
 struct RarSetMember
 {
     bool encrypted = false;
-    int lastVolume = 0;     // index in RarVolumeSet::volumes of its data's last volume
-    QString missingVolume;  // the volume its data needs that is not there, if any
+    int lastVolume = 0;        // index in RarVolumeSet::volumes of its data's last volume
+    QByteArray missingVolume;  // the volume its data needs that is not there, if any
 };
 
 // The volumes a RAR walk opens together. A set is read from its first volume
@@ -21,21 +21,22 @@ struct RarVolumeSet
 {
     bool coveredByFirstVolume = false;  // nothing to do: the first volume reads this one
     bool headersEncrypted = false;
-    QStringList volumes;            // names in the archive's folder to open, in order
+    QList<QByteArray> volumes;      // names in the archive's folder to open, in order
     QVector<RarSetMember> members;  // empty when the headers could not be read
 };
 
 // The set that the volume `name` of the open folder starts or belongs to.
-RarVolumeSet rarVolumeSet(int folderFd, const QString &name);
+// Names are the file system's bytes throughout.
+RarVolumeSet rarVolumeSet(int folderFd, const QByteArray &name);
 // The one volume open at `fd` (an archive inside an archive has no neighbours).
 RarVolumeSet rarVolumeSetOf(int fd);
 
 // The name of the volume `step` places after (or before, when negative) the
 // volume at `path`: "a.part2.rar" -> "a.part3.rar" with the new numbering,
 // "a.rar" -> "a.r00" -> "a.r01" with the old one. Empty when there is none.
-QString adjacentVolumeName(const QString &path, bool newNumbering, int step);
+QByteArray adjacentVolumeName(const QByteArray &path, bool newNumbering, int step);
 
 // The name of the first volume of the set that the volume at `path` belongs to.
-QString firstVolumeName(const QString &path, bool newNumbering);
+QByteArray firstVolumeName(const QByteArray &path, bool newNumbering);
 
 #endif  // RARVOLUMESET_H

@@ -2,10 +2,9 @@
 
 #include "archivefile.h"
 #include "archivemember.h"
-#include "contentmatcher.h"
 #include "libarchiveinput.h"
 #include "libarchivereader.h"
-#include "pathcodec.h"
+#include "membersearch.h"
 #include "rarerrors.h"
 #include "rarvolumeset.h"
 
@@ -93,7 +92,7 @@ void RarWalk::enterVolume(int volume)
 {
     for (; announcedVolume < volume && announcedVolume + 1 < volumeSet.volumes.size();) {
         ++announcedVolume;
-        reportNextVolume(volumeFolder + encodePath(volumeSet.volumes.at(announcedVolume)));
+        reportNextVolume(volumeFolder + volumeSet.volumes.at(announcedVolume));
     }
 }
 
@@ -103,7 +102,7 @@ RarResult RarWalk::memberReadiness(archive_entry *entry, const RarSetMember &lay
     enterVolume(layout.lastVolume);
     if (!layout.missingVolume.isEmpty()) {
         // The request for the volume is answered at once: abandon it.
-        reportMissingVolume(volumeFolder + encodePath(layout.missingVolume));
+        reportMissingVolume(volumeFolder + layout.missingVolume);
         return RarResult::OpenError;
     }
     if (extracting && (layout.encrypted || archive_entry_is_data_encrypted(entry))) {
@@ -122,7 +121,7 @@ RarResult RarWalk::visit(const QString &name, bool hasData, bool readable)
     member.hasData = hasData;
     if (readable) {
         member.read = [this, &result](char *buffer, qint64 max) -> qint64 {
-            if (scope.matcher.isCancelled())
+            if (scope.search.isCancelled())
                 return 0;
             const la_ssize_t got = archive_read_data(reader.get(), buffer, size_t(max));
             if (got < 0)
@@ -141,7 +140,7 @@ void RarWalk::run(bool fileOpened)
         return;
 
     RarResult headerResult = RarResult::EndArchive;
-    for (int index = 0; !scope.matcher.isCancelled(); ++index) {
+    for (int index = 0; !scope.search.isCancelled(); ++index) {
         archive_entry *entry = nullptr;
         const int status = archive_read_next_header(reader.get(), &entry);
         if (status == ARCHIVE_EOF)
@@ -159,7 +158,7 @@ void RarWalk::run(bool fileOpened)
         const RarResult visited = visit(name, hasData, result == RarResult::Success);
         if (result == RarResult::Success)
             result = visited;
-        if (scope.matcher.isCancelled())
+        if (scope.search.isCancelled())
             return;
         if (result != RarResult::Success) {
             reportRarError(result, archivePath, RarContext::Process);
@@ -174,15 +173,12 @@ void RarWalk::run(bool fileOpened)
 
 void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
 {
-    const QString volumeName = decodePath(name);
-    RarVolumeSet set = rarVolumeSet(folderFd, volumeName);
-    QList<QByteArray> names;
-    for (const QString &volume : qAsConst(set.volumes))
-        names.append(volume == volumeName ? name : encodePath(volume));
+    RarVolumeSet set = rarVolumeSet(folderFd, name);
+    const QList<QByteArray> volumes = set.volumes;
     const bool firstOpens = ArchiveFile(folderFd, name).isOpen();
     const int slash = scope.displayPath.lastIndexOf('/');
     RarWalk(scope, std::move(set), scope.displayPath.left(slash + 1),
-            LibarchiveInput::volumes(folderFd, names))
+            LibarchiveInput::volumes(folderFd, volumes))
             .run(firstOpens);
 }
 

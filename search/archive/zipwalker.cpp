@@ -2,9 +2,9 @@
 
 #include "archivefile.h"
 #include "archivemember.h"
-#include "contentmatcher.h"
 #include "diagnostics.h"
 #include "membernames.h"
+#include "membersearch.h"
 #include "zipextrafields.h"
 #include "ziplocalmember.h"
 
@@ -276,7 +276,7 @@ bool ZipWalk::openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *co
 
 qint64 ZipWalk::readMember(char *buffer, qint64 max)
 {
-    if (scope.matcher.isCancelled())
+    if (scope.search.isCancelled())
         return 0;
     const unsigned want = unsigned(qMin<qint64>(max, kReadChunk));
     const qint64 got
@@ -306,7 +306,7 @@ void ZipWalk::run()
     }
     pickCodePage(globalInfo.number_entry);
     for (ZPOS64_T index = 0; index < globalInfo.number_entry; ++index) {
-        if (scope.matcher.isCancelled())
+        if (scope.search.isCancelled())
             return;
         EntryInfo entry;
         if (!readEntry(entry))

@@ -1,15 +1,13 @@
 #ifndef CODECS_H
 #define CODECS_H
 
+#include "localecodec.h"  // systemCodec() and localeCodec(), which the engine's base needs
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QTextCodec>
 
-// The codec the program calls "system": the toolkit's "system" codec where it
-// exists, else the codec for the locale, which start-up sets to localeCodec().
-// Never null.
-QTextCodec *systemCodec();
 // `bytes` decoded by a fresh decoder of `codec` that is not flushed at the
 // end (bytes of an unfinished sequence stay pending instead of turning into
 // replacement characters).
@@ -17,13 +15,6 @@ QString decodeFresh(QTextCodec *codec, const QByteArray &bytes,
                     QTextCodec::ConversionFlags flags = QTextCodec::IgnoreHeader);
 // Qt's UTF-8 codec, looked up once (a lookup takes Qt's codec lock).
 QTextCodec *utf8Codec();
-
-// The codec of the encoding the C library's locale names (nl_langinfo
-// CODESET), where Qt knows it; Qt's own locale codec otherwise, and also
-// under an ASCII locale such as "C", where Qt reads names as UTF-8 on purpose.
-// Qt 5.15 says UTF-8 under GBK, Shift_JIS or CP1251 locales. On Windows,
-// Qt's answer: the ANSI code page.
-QTextCodec *localeCodec();
 
 // `text` encoded with `codec`, a byte-order mark included where the codec
 // writes one. Qt's UTF-32 encoders allocate four bytes per UTF-16 unit and

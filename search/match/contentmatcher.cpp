@@ -5,7 +5,6 @@
 #include "codecs.h"
 #include "fileencoding.h"
 #include "linematcher.h"
-#include "namefilter.h"
 #include "pathcodec.h"
 #include "pseudofs.h"
 #include "textstreamlines.h"
@@ -283,11 +282,4 @@ void ContentMatcher::searchNormal(ByteSource &source, const TextQuery &query,
         searchUtf8Lines(source, query, needle, scanBuffer, matcher, cancelFlag, report);
     else
         searchTextStreamLines(source, locale, true, query, matcher, cancelFlag, report);
-}
-
-bool ContentMatcher::matchesName(const QString &memberName) const
-{
-    return memberNames
-            && memberNames->acceptsText(
-                    memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1));
 }

@@ -13,11 +13,9 @@
 #include <QString>
 
 #include <atomic>
-#include <memory>
 #include <vector>
 
 class ByteSource;
-class NameFilter;
 class QTextCodec;
 struct LineReport;
 
@@ -27,9 +25,6 @@ struct LineReport;
 class ContentMatcher
 {
 public:
-    // The name patterns archive members are matched with; null when there
-    // are none, and then no member matches.
-    std::shared_ptr<const NameFilter> memberNames;
     QString grepText;                   // the search text as typed; never empty in searchFile
     QList<CodecPattern> codecPatterns;  // deep search: one entry per available codec
     Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
@@ -74,10 +69,6 @@ public:
     // The same for the bytes `source` hands out, read once from the start
     // (an archive member streamed from its decompressor).
     void searchStream(ByteSource &source, HitSink &hits, const QString &reportName) const;
-
-    // True when the part of an archive member name after its last "/"
-    // passes memberNames; false without patterns.
-    bool matchesName(const QString &memberName) const;
 
     bool isCancelled() const { return cancelFlag && cancelFlag->load(std::memory_order_relaxed); }
 

@@ -69,8 +69,8 @@ bool LiteralIndex::findAny(const char32_t *text, int length,
             next = child(node, text[i]);
         }
         node = next < 0 ? 0 : next;
-        for (int found = nodes[size_t(node)].values.empty() ? nodes[size_t(node)].nextWithKeys
-                                                             : node;
+        for (int found
+             = nodes[size_t(node)].values.empty() ? nodes[size_t(node)].nextWithKeys : node;
              found != 0; found = nodes[size_t(found)].nextWithKeys) {
             if (std::find(tried.begin(), tried.end(), found) != tried.end())
                 continue;

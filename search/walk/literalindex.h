@@ -19,7 +19,8 @@ public:
 
     // Calls `test` with the value of each key that `text` contains, each key
     // once, until `test` returns true; returns whether one did.
-    bool findAny(const char32_t *text, int length, const std::function<bool(int value)> &test) const;
+    bool findAny(const char32_t *text, int length,
+                 const std::function<bool(int value)> &test) const;
 
 private:
     struct Node

@@ -1,6 +1,5 @@
 #include "wildcard.h"
 
-
 #include <QChar>
 
 #include <iterator>
@@ -68,8 +67,7 @@ const PosixClass kPosixClasses[] = {
 
 // The code points of `text`; a lone surrogate (a byte that did not decode)
 // counts as one U+FFFD, as a regular expression sees it once made valid.
-template<typename Out>
-void appendCodePoints(const QString &text, Out &out)
+template<typename Out> void appendCodePoints(const QString &text, Out &out)
 {
     const int size = text.size();
     for (int i = 0; i < size; ++i) {

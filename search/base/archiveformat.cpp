@@ -24,22 +24,33 @@ const Suffix kSuffixes[] = {
         {".zst", ArchiveFormat::Compressed},
 };
 
-bool endsWithIgnoringCase(const QByteArray &name, const char *suffix, int length)
+uint unitAt(const QByteArray &name, int i)
+{
+    return uchar(name.at(i));
+}
+
+uint unitAt(const QString &name, int i)
+{
+    return name.at(i).unicode();
+}
+
+// `Name` is a QByteArray or a QString: its units are compared as ASCII.
+template<typename Name> bool endsWithIgnoringCase(const Name &name, const char *suffix, int length)
 {
     if (name.size() < length)
         return false;
-    const char *tail = name.constData() + name.size() - length;
+    const int tail = name.size() - length;
     for (int i = 0; i < length; ++i) {
-        char c = tail[i];
+        uint c = unitAt(name, tail + i);
         if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (c != suffix[i])
+            c = c - 'A' + 'a';
+        if (c != uint(uchar(suffix[i])))
             return false;
     }
     return true;
 }
 
-const Suffix *suffixOf(const QByteArray &name)
+template<typename Name> const Suffix *suffixOf(const Name &name)
 {
     for (const Suffix &suffix : kSuffixes) {
         if (endsWithIgnoringCase(name, suffix.text, int(qstrlen(suffix.text))))
@@ -56,7 +67,13 @@ ArchiveFormat archiveFormatOf(const QByteArray &name)
     return suffix ? suffix->format : ArchiveFormat::None;
 }
 
-QByteArray compressedMemberName(const QByteArray &name)
+ArchiveFormat archiveFormatOf(const QString &name)
+{
+    const Suffix *suffix = suffixOf(name);
+    return suffix ? suffix->format : ArchiveFormat::None;
+}
+
+QString compressedMemberName(const QString &name)
 {
     const Suffix *suffix = suffixOf(name);
     if (!suffix || suffix->format != ArchiveFormat::Compressed)

@@ -1,6 +1,6 @@
 #include "pathcodec.h"
 
-#include "codecs.h"
+#include "localecodec.h"
 
 #include <QTextCodec>
 

@@ -2,6 +2,7 @@
 #define ARCHIVEFORMAT_H
 
 #include <QByteArray>
+#include <QString>
 
 // The kinds of archive the search looks into, told by the name's suffix
 // (ignoring case). A file of one of these kinds is never read as text: its
@@ -18,8 +19,11 @@ enum class ArchiveFormat {
     Compressed,  // one compressed file: .gz, .bz2, .xz, .zst
 };
 
-// The rule the directory listing and the content search share.
+// The rule the directory listing and the archive search share: for a name as
+// the file system holds it, and for a member's name as decoded (ASCII
+// suffixes, so both give the same answer for the same name).
 ArchiveFormat archiveFormatOf(const QByteArray &name);
+ArchiveFormat archiveFormatOf(const QString &name);
 
 inline bool isArchiveName(const QByteArray &name)
 {
@@ -28,6 +32,6 @@ inline bool isArchiveName(const QByteArray &name)
 
 // The name of the one member of a compressed file: its own name without the
 // compression suffix ("notes.txt.gz" holds "notes.txt").
-QByteArray compressedMemberName(const QByteArray &name);
+QString compressedMemberName(const QString &name);
 
 #endif  // ARCHIVEFORMAT_H
