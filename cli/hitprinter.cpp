@@ -1,5 +1,6 @@
 #include "hitprinter.h"
 
+#include "hitjson.h"
 #include "pathcodec.h"
 #include "visiblecontrols.h"
 
@@ -15,25 +16,6 @@ namespace {
 // one is seen, with few calls while the reader keeps up.
 constexpr qint64 writeChunk = 64 * 1024;
 
-void appendUtf8(QByteArray &out, uint code)
-{
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | (code >> 6));
-        out += char(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += char(0xE0 | (code >> 12));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | (code >> 18));
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
-
 // The directory's exact bytes with one separator after them, also for "/".
 QByteArray pathPrefix(const QString &dirName)
 {
@@ -41,23 +23,6 @@ QByteArray pathPrefix(const QString &dirName)
     if (!prefix.endsWith('/') && !prefix.endsWith('\\'))
         prefix += '/';
     return prefix;
-}
-
-// `"key": "text"`, and `, "key_bytes": "base64"` behind it when the text
-// holds bytes that did not decode and so reads as U+FFFD there.
-void appendJsonPath(QByteArray &out, const char *key, const QString &path)
-{
-    out += '"';
-    out += key;
-    out += "\": ";
-    appendJsonString(out, path);
-    if (!hasUndecodedBytes(path))
-        return;
-    out += ", \"";
-    out += key;
-    out += "_bytes\": \"";
-    out += encodePath(path).toBase64();
-    out += '"';
 }
 
 // grep's default colours (GREP_COLORS): file name, line number, separator, match.
@@ -84,54 +49,6 @@ bool countsAsFound(const TFileInfo &hit)
             || (hit.kind == TFileInfo::Kind::Count && hit.lineNo > 0);
 }
 
-void appendJsonString(QByteArray &out, const QString &text)
-{
-    static const char hex[] = "0123456789abcdef";
-    out += '"';
-    const int size = text.size();
-    for (int i = 0; i < size; ++i) {
-        const ushort c = text.at(i).unicode();
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            continue;
-        case '\\':
-            out += "\\\\";
-            continue;
-        case '\n':
-            out += "\\n";
-            continue;
-        case '\r':
-            out += "\\r";
-            continue;
-        case '\t':
-            out += "\\t";
-            continue;
-        case '\b':
-            out += "\\b";
-            continue;
-        case '\f':
-            out += "\\f";
-            continue;
-        default:
-            break;
-        }
-        if (c < 0x20) {
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
-        } else if (QChar::isHighSurrogate(c) && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
-            appendUtf8(out, QChar::surrogateToUcs4(c, text.at(i + 1).unicode()));
-            ++i;
-        } else if (QChar::isSurrogate(c)) {
-            appendUtf8(out, 0xFFFD);
-        } else {
-            appendUtf8(out, c);
-        }
-    }
-    out += '"';
-}
-
 HitPrinter::HitPrinter(int fd, Format format, PrintStyle style)
     : fd(fd), format(format), style(std::move(style))
 {
@@ -151,8 +68,7 @@ void HitPrinter::printBatch(const QString &dirName, const QList<TFileInfo> &batc
                 appendLine(prefix, hit);
         }
     } else {
-        QByteArray dirField;
-        appendJsonPath(dirField, "dir", dirName);
+        const QByteArray dirField = jsonDirField(dirName);
         for (const TFileInfo &hit : batch)
             appendJson(dirField, hit);
     }

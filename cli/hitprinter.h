@@ -96,9 +96,4 @@ private:
 // file's count above 0 (not a context line, not a count of 0).
 bool countsAsFound(const TFileInfo &hit);
 
-// Appends `text` as a JSON string literal in UTF-8: quotes, backslashes and
-// control characters escaped, other characters as they are; a lone surrogate
-// becomes U+FFFD so the output is always valid UTF-8.
-void appendJsonString(QByteArray &out, const QString &text);
-
 #endif  // HITPRINTER_H
