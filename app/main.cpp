@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
 #include <QTextCodec>
 
 #include <cstdio>
@@ -62,7 +63,12 @@ int main(int argc, char *argv[])
 
     installStyleAndCodecs();
     installQtTranslations();
+    // The form's history and the window's layout, in the user's configuration
+    // folder (~/.config/velto/velto-search.conf), whatever the language.
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("velto"),
+                       QStringLiteral("velto-search"));
     MainWindow window;
+    window.useSettings(&settings);
     window.initTargetDir(folders.isEmpty() ? allDrives : QString());
     window.takeStartFolders(folders);
     instance.setActivationWindow(&window, true);

@@ -1,18 +1,21 @@
-// Feeds the main window a large number of name hits the way the search thread
-// does (queued deliveries from another thread) and measures how the result
-// table copes: the time until the last row is in, the longest pause of the
-// event loop while rows arrive, and the peak memory.
+// Feeds the main window a large number of hits the way the search thread
+// does (queued deliveries from another thread, each with its file's time)
+// and measures how the result table copes: the time until the last row is
+// in, the longest pause of the event loop while rows arrive, the peak
+// memory, the time to sort by each column, and the pause when a new search
+// clears the table.
 //
-//   velto-table-bench [--hits N] [--batches B] [--missing-files]
+//   velto-table-bench [--hits N] [--batches B] [--content]
 //
-// The hits name real files unless --missing-files is given, so every row pays
-// for reading a modification time as it would after a real search.
+// --content gives every hit a line number and a line of 60 characters (ten
+// lines a file), as a content search does; without it they are name hits.
 #include "localtimezone.h"
 #include "mainwindow.h"
 #include "tfileinfo.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
@@ -48,8 +51,9 @@ class Feeder : public QObject
     Q_OBJECT
 
 public:
-    Feeder(QString dirName, int batches, int hitsPerBatch)
-        : dirName(std::move(dirName)), batches(batches), hitsPerBatch(hitsPerBatch)
+    Feeder(QString dirName, int batches, int hitsPerBatch, bool content)
+        : dirName(std::move(dirName)), batches(batches), hitsPerBatch(hitsPerBatch),
+          content(content)
     {
     }
 
@@ -63,8 +67,16 @@ public slots:
         for (int b = 0; b < batches; ++b) {
             QList<TFileInfo> hits;
             hits.reserve(hitsPerBatch);
-            for (int i = 0; i < hitsPerBatch; ++i)
-                hits << TFileInfo {QStringLiteral("f%1.txt").arg(i), 0, QString()};
+            for (int i = 0; i < hitsPerBatch; ++i) {
+                const int file = content ? i / 10 : i;
+                hits << TFileInfo {
+                        QStringLiteral("f%1.txt").arg(file), content ? qint64(i % 10 + 1) * 7 : 0,
+                        content ? QStringLiteral("    the line %1 of the file that holds "
+                                                 "the word, as found")
+                                          .arg(i, 6)
+                                : QString(),
+                        qint64(1600000000) + b * 60 + file};
+            }
             emit PushGotFiles(QString(dirName), hits);
         }
     }
@@ -73,6 +85,7 @@ private:
     const QString dirName;
     const int batches;
     const int hitsPerBatch;
+    const bool content;
 };
 
 int main(int argc, char **argv)
@@ -83,8 +96,8 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     const QCommandLineOption hitsOption("hits", "Hits in total.", "N", "1000000");
     const QCommandLineOption batchesOption("batches", "Directory batches.", "B", "2000");
-    const QCommandLineOption missingOption("missing-files", "Hits name files that do not exist.");
-    parser.addOptions({hitsOption, batchesOption, missingOption});
+    const QCommandLineOption contentOption("content", "Content hits, ten lines a file.");
+    parser.addOptions({hitsOption, batchesOption, contentOption});
     parser.process(app);
     const int batches = parser.value(batchesOption).toInt();
     const int total = parser.value(hitsOption).toInt() / batches * batches;
@@ -93,13 +106,6 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     if (!dir.isValid())
         qFatal("no temporary directory");
-    if (!parser.isSet(missingOption)) {
-        for (int i = 0; i < perBatch; ++i) {
-            QFile file(dir.filePath(QStringLiteral("f%1.txt").arg(i)));
-            if (!file.open(QIODevice::WriteOnly))
-                qFatal("cannot create %s", qPrintable(file.fileName()));
-        }
-    }
 
     MainWindow window;
     window.show();
@@ -132,7 +138,8 @@ int main(int argc, char **argv)
     });
 
     QThread feederThread;
-    Feeder feeder(QDir::toNativeSeparators(dir.path()), batches, perBatch);
+    Feeder feeder(QDir::toNativeSeparators(dir.path()), batches, perBatch,
+                  parser.isSet(contentOption));
     feeder.moveToThread(&feederThread);
     QObject::connect(&feeder, SIGNAL(PushGotFiles(QString, QList<TFileInfo>)), &window,
                      SLOT(do_GetResultFileInfo(QString, QList<TFileInfo>)));
@@ -147,14 +154,34 @@ int main(int argc, char **argv)
     feederThread.quit();
     feederThread.wait();
 
-    std::printf("rows in table:          %d of %d (%d batches of %d, %s files)\n",
-                model->rowCount(), total, batches, perBatch,
-                parser.isSet(missingOption) ? "missing" : "existing");
+    const int shown = model->rowCount();
+    std::printf("rows in table:          %d of %d (%d batches of %d, %s hits)\n", shown, total,
+                batches, perBatch, parser.isSet(contentOption) ? "content" : "name");
     std::printf("time to the last row:   %.2f s\n", lastRowAt / 1000.0);
     std::printf("longest probe gap:      %lld ms (ending with %d rows in)\n",
                 static_cast<long long>(longestGap), rowsAfterLongestGap);
     std::printf("peak memory:            %.0f MiB\n", peakMemoryMiB());
-    return model->rowCount() == total ? 0 : 1;
+
+    // Sorting: each column, as a click on its header does.
+    auto *table = window.findChild<QTableView *>(QStringLiteral("tableView_result"));
+    for (int column = 0; column < model->columnCount(); ++column) {
+        QElapsedTimer sortClock;
+        sortClock.start();
+        table->sortByColumn(column, Qt::AscendingOrder);
+        std::printf("sort by column %d:       %lld ms\n", column,
+                    static_cast<long long>(sortClock.elapsed()));
+    }
+
+    // A new search clears the table: the time the request holds the window.
+    auto *find = window.findChild<QComboBox *>(QStringLiteral("comboBoxForFind"));
+    auto *folder = window.findChild<QComboBox *>(QStringLiteral("comboBox_Dir"));
+    find->setEditText(QStringLiteral("no-such-name"));
+    folder->setEditText(dir.path());
+    QElapsedTimer clearClock;
+    clearClock.start();
+    QMetaObject::invokeMethod(&window, "do_search", Qt::DirectConnection);
+    std::printf("new search over them:   %lld ms\n", static_cast<long long>(clearClock.elapsed()));
+    return shown == total ? 0 : 1;
 }
 
 #include "table-bench.moc"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds and runs the result-table benchmark: 1,000,000 name hits in 2,000
 # directory batches fed to the offscreen window. Extra arguments go to the
-# benchmark (--hits, --batches, --missing-files).
+# benchmark (--hits, --batches, --content).
 #   bench/table-bench.sh [build-dir] [benchmark arguments...]
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)

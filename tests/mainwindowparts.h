@@ -1,15 +1,16 @@
 #ifndef MAINWINDOWPARTS_H
 #define MAINWINDOWPARTS_H
 
+#include "hittimes.h"
 #include "mainwindow.h"
 #include "tfileinfo.h"
 
+#include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QMetaObject>
 #include <QProgressBar>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTableView>
 #include <QThread>
@@ -42,20 +43,23 @@ struct MainWindowParts
                 && worker && countLabel && spareLabel;
     }
 
-    QStandardItemModel *model() const { return qobject_cast<QStandardItemModel *>(table->model()); }
+    QAbstractItemModel *model() const { return table->model(); }
 
+    // A cell's text; "<no item>" for a cell the row does not have.
     QString cell(int row, int column) const
     {
-        const QStandardItem *item = model()->item(row, column);
-        return item ? item->text() : QStringLiteral("<no item>");
+        const QVariant text = model()->index(row, column).data();
+        return text.isValid() ? text.toString() : QStringLiteral("<no item>");
     }
 
     // One delivery of the search thread, handed to the window as the queued
-    // signal would, but at once.
+    // signal would, but at once; the files' times are read as the search
+    // thread reads them.
     void deliver(const QString &dirName, const QList<TFileInfo> &hits) const
     {
         QMetaObject::invokeMethod(&window, "do_GetResultFileInfo", Qt::DirectConnection,
-                                  Q_ARG(QString, dirName), Q_ARG(QList<TFileInfo>, hits));
+                                  Q_ARG(QString, dirName),
+                                  Q_ARG(QList<TFileInfo>, withFileTimes(dirName, hits)));
     }
 
     // One display run, called directly. Only for batches under 500 hits: a

@@ -1,6 +1,7 @@
 #ifndef RESULTWINDOWFIXTURE_H
 #define RESULTWINDOWFIXTURE_H
 
+#include "hittimes.h"
 #include "mainwindow.h"
 #include "tfileinfo.h"
 
@@ -42,12 +43,13 @@ public:
         return view->model()->index(row, column).data().toString();
     }
 
-    // Delivers the hits of one directory and waits until the table shows them.
+    // Delivers the hits of one directory, with the files' times as the search
+    // thread gives them, and waits until the table shows them.
     bool deliver(const QString &dir, const QList<TFileInfo> &hits)
     {
         const int expected = rowCount() + hits.size();
         QMetaObject::invokeMethod(&window, "do_GetResultFileInfo", Q_ARG(QString, dir),
-                                  Q_ARG(QList<TFileInfo>, hits));
+                                  Q_ARG(QList<TFileInfo>, withFileTimes(dir, hits)));
         return QTest::qWaitFor([&] { return rowCount() == expected; }, 5000);
     }
 

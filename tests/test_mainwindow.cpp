@@ -156,7 +156,7 @@ void TestMainWindow::widgetTree_data()
     row("checkBox_recursive", "QCheckBox", "gridLayout_2", {0, 1, 1, 1});
     row("checkBox_Ignore", "QCheckBox", "gridLayout_2", {1, 0, 1, 1});
     row("checkBox_deepSearch", "QCheckBox", "gridLayout_2", {1, 1, 1, 1});
-    row("tableView_result", "QTableView", "gridLayout", {1, 0, 1, 2});
+    row("splitter", "QSplitter", "gridLayout", {1, 0, 1, 2});
 }
 
 void TestMainWindow::widgetTree()

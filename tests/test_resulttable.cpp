@@ -92,7 +92,7 @@ void ResultTableTest::cleanup()
 
 void ResultTableTest::freshTableHasFiveColumnsAndInitialWidths()
 {
-    QStandardItemModel *model = parts->model();
+    QAbstractItemModel *model = parts->model();
     QVERIFY(model);
     QCOMPARE(model->columnCount(), 5);
     QStringList headers;
@@ -287,7 +287,7 @@ void ResultTableTest::interruptedBatch()
     parts->find->setEditText("no-such-name-anywhere");
     parts->dir->setEditText(tree.root());
 
-    QStandardItemModel *oldModel = parts->model();
+    QAbstractItemModel *oldModel = parts->model();
     bool acted = false;
     YieldProbe probe(*parts, 1200, [&](int) {
         if (acted)

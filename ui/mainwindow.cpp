@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "appdirs.h"
+#include "nativepath.h"
 #include "queryoptions.h"
 #include "searchthread.h"
 #include "trayicon.h"
@@ -9,13 +10,13 @@
 
 #include <QApplication>
 #include <QCompleter>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -38,16 +39,25 @@ QString chooseDirectory(QWidget *parent, const QString &caption, const QString &
             parent, caption, dir, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
 }
 
+QString chooseSaveFile(QWidget *parent, const QString &caption, const QString &dir,
+                       const QString &filters, QString *selectedFilter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, dir, filters, selectedFilter);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), searchWorker(nullptr), abortShow(false),
-      resultModel(nullptr), foundCount(0), columnsDirty(true), countLabel(nullptr),
-      spareLabel(nullptr), busyBar(nullptr), progressValue(0), showTimer(nullptr),
-      trayIcon(nullptr), directoryChooser(chooseDirectory)
+    : QMainWindow(parent), ui(new Ui::MainWindow), searchWorker(nullptr), resultModel(nullptr),
+      foundCount(0), columnsDirty(true), countLabel(nullptr), spareLabel(nullptr), busyBar(nullptr),
+      progressValue(0), showTimer(nullptr), trayIcon(nullptr), directoryChooser(chooseDirectory),
+      saveFileChooser(chooseSaveFile)
 {
     initResources();
     ui->setupUi(this);
+    presetNameCount = ui->comboBoxForFind->count();
+    for (int i = 0; i < ui->comboBox_Dir->count(); ++i)
+        baseFolderEntries << ui->comboBox_Dir->itemText(i);
 
     // Below the options, folded: the form looks as it always did.
     queryOptions = new QueryOptionsPanel(ui->groupBox);
@@ -83,6 +93,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupResultTable();
     createResultActions();
+    createMenus();
+    createPreview();
 
     ui->centralWidget->setStyleSheet(backgroundStyle);
     // After the item rule the background needs a rule of its own: a bare
@@ -98,9 +110,21 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->toolButtonGetDir, SIGNAL(clicked()), this, SLOT(do_brower_targetdir()));
     searchWorker = new searchThread(this);
     connect(searchWorker, SIGNAL(finished()), this, SLOT(do_resume_searchFileIcon()));
-    // Emitted from the worker thread: arrives queued on the GUI thread.
-    connect(searchWorker, SIGNAL(PushGotFiles(QString, QList<TFileInfo>)), this,
-            SLOT(do_GetResultFileInfo(QString, QList<TFileInfo>)));
+    // Runs on the worker thread as it delivers: the files' times are read
+    // there, never on the GUI thread; the hits arrive queued on the GUI thread.
+    connect(
+            searchWorker, &searchThread::PushGotFiles, this,
+            [this](const QString &dirName, QList<TFileInfo> hits) {
+                for (TFileInfo &hit : hits) {
+                    const QDateTime modified
+                            = lastModified(dirName + QDir::separator() + hit.fileName);
+                    if (modified.isValid())
+                        hit.modified = modified.toSecsSinceEpoch();
+                }
+                QMetaObject::invokeMethod(this, "do_GetResultFileInfo", Qt::QueuedConnection,
+                                          Q_ARG(QString, dirName), Q_ARG(QList<TFileInfo>, hits));
+            },
+            Qt::DirectConnection);
 
     QCoreApplication::setOrganizationName(QObject::tr("Velto深度文件搜索"));
     QCoreApplication::setApplicationName(QObject::tr("Velto深度文件搜索"));
@@ -128,6 +152,7 @@ MainWindow::~MainWindow()
     searchWorker->disconnect(this);
     searchWorker->stop();
     searchWorker->wait();
+    saveLayout();
     delete ui;
 }
 
@@ -135,16 +160,23 @@ void MainWindow::initTargetDir(const QString &dirs)
 {
     ui->comboBox_Dir->addItem(allDrivesList());
     ui->comboBox_Dir->setCurrentIndex(ui->comboBox_Dir->count() - 1);
+    baseFolderEntries << allDrivesList();
     targetDir = dirs;
     if (!dirs.isEmpty()) {
         ui->comboBox_Dir->addItem(dirs);
         ui->comboBox_Dir->setCurrentIndex(ui->comboBox_Dir->count() - 1);
+        baseFolderEntries << dirs;
     }
 }
 
 void MainWindow::setDirectoryChooser(DirectoryChooser chooser)
 {
     directoryChooser = std::move(chooser);
+}
+
+void MainWindow::setSaveFileChooser(SaveFileChooser chooser)
+{
+    saveFileChooser = std::move(chooser);
 }
 
 void MainWindow::do_show()

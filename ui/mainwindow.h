@@ -13,9 +13,12 @@
 
 class QLabel;
 class QProgressBar;
-class QStandardItemModel;
+class QSettings;
 class QTimer;
+class PreviewPane;
+class QAction;
 class QueryOptionsPanel;
+class ResultModel;
 class searchThread;
 class trayicon;
 
@@ -48,6 +51,18 @@ public:
             = std::function<QString(QWidget *parent, const QString &caption, const QString &dir)>;
     void setDirectoryChooser(DirectoryChooser chooser);
 
+    // The file chooser of Export; tests replace it. Returns the path, empty
+    // when cancelled, and sets `selectedFilter` to the filter chosen.
+    using SaveFileChooser
+            = std::function<QString(QWidget *parent, const QString &caption, const QString &dir,
+                                    const QString &filters, QString *selectedFilter)>;
+    void setSaveFileChooser(SaveFileChooser chooser);
+
+    // Keeps the form's history, options and the window's layout in
+    // `settings` (not owned; it outlives the window) and restores them from
+    // it now. Without settings the window remembers nothing.
+    void useSettings(QSettings *settings);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -66,11 +81,22 @@ private slots:
     void do_copyfiles();
     void do_cutfiles();
     void do_help();
+    void do_exportResults();
+    void do_clearHistory();
+    void do_showPreview(bool shown);
+    void do_previewCurrentRow();
 
 private:
-    QStandardItemModel *createResultModel();
+    ResultModel *createResultModel();
     void setupResultTable();     // model, header, widths
     void createResultActions();  // context menu and double-click
+    void createMenus();
+    void createPreview();                         // the pane and its entry in the View menu
+    void installResultModel(ResultModel *model);  // on the table, with the preview's connection
+    void fitColumnsToWindow();  // contents first, then the spare width to the text columns
+    // History: the entries of one search, the window's layout.
+    void rememberSearch(const QString &names, const QString &text, const QString &folders);
+    void saveLayout();
     void setSearchButtonRunning(bool running);
     void resetResultDisplay();  // empty count, buffer and table before a search
     void showFoundCount();      // "found targets" text unless the stop-display remark stands
@@ -96,9 +122,9 @@ private:
     Ui::MainWindow *ui;
     searchThread *searchWorker;
     QString targetDir;
-    bool abortShow;
-    QStandardItemModel *resultModel;
+    ResultModel *resultModel;
     QList<ResultBatch> pendingResults;
+    int headRowsShown = 0;  // rows of the first pending batch already in the table
     int foundCount;
     bool columnsDirty;
     QLabel *countLabel;
@@ -109,10 +135,15 @@ private:
     // Drives do_ShowResultFileInfo: at 0 ms while batches wait, at the busy
     // bar's pace while a search runs, stopped otherwise.
     QTimer *showTimer;
-    bool displayRunning = false;  // inside a display run (which may yield to the event loop)
     QFileSystemWatcher showNowWatcher;
     trayicon *trayIcon;
+    PreviewPane *previewPane = nullptr;
+    QAction *previewAction = nullptr;
     DirectoryChooser directoryChooser;
+    SaveFileChooser saveFileChooser;
+    QSettings *settings = nullptr;  // not owned
+    int presetNameCount = 0;        // the name patterns the form offers
+    QStringList baseFolderEntries;  // the folder entries of a window without history
     // The stop-display remark stays in countLabel until the next delivery or search.
     bool stopRemarkShown = false;
     QStringList waitingStartFolders;  // handed over during a search, for the field after it

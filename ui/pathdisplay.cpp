@@ -3,15 +3,12 @@
 #include "pathcodec.h"
 #include "visiblecontrols.h"
 
-#include <QStandardItem>
 #include <QStringList>
 #include <QTextCodec>
 
 #include <algorithm>
 
 namespace {
-
-constexpr int exactPathRole = Qt::UserRole + 1;
 
 const char *codePageName(const QLocale &locale)
 {
@@ -157,20 +154,4 @@ QString displayPath(const QString &path, const QLocale &locale)
         part = decoded.isNull() ? markedOddBytes(part) : decoded;
     }
     return withHiddenCharactersShown(parts.join(QLatin1Char('/')));
-}
-
-QStandardItem *pathCell(const QString &shown, const QString &exact)
-{
-    auto *cell = shown.isEmpty() ? new QStandardItem : new QStandardItem(shown);
-    if (exact != shown.trimmed())
-        cell->setData(exact, exactPathRole);
-    return cell;
-}
-
-QString exactPath(const QStandardItem *cell)
-{
-    if (!cell)
-        return QString();
-    const QVariant exact = cell->data(exactPathRole);
-    return exact.isValid() ? exact.toString() : cell->text().trimmed();
 }

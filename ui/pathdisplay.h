@@ -4,12 +4,11 @@
 #include <QLocale>
 #include <QString>
 
-class QStandardItem;
 class QTextCodec;
 
 // How the result table shows a path whose bytes do not all decode in the
-// locale's encoding (pathcodec.h), and how its rows keep the exact text for
-// the actions on them.
+// locale's encoding (pathcodec.h); the table keeps the exact text beside it
+// for the actions on its rows.
 
 // The code page Windows uses for the language of `locale` (GBK for Chinese
 // of the mainland, Big5 for Chinese in traditional script, Shift_JIS for
@@ -25,12 +24,5 @@ QTextCodec *legacyCodePage(const QLocale &locale);
 // controls such as U+202E and the other invisible format characters as
 // "<U+202E>".
 QString displayPath(const QString &path, const QLocale &locale = QLocale());
-
-// A cell showing `shown` that keeps `exact` beside it when the two differ
-// by more than blanks at the ends (odd bytes, blanks that belong to the name).
-QStandardItem *pathCell(const QString &shown, const QString &exact);
-// The exact text of a cell made by pathCell: the kept text, else the cell's
-// text trimmed. Empty for no cell.
-QString exactPath(const QStandardItem *cell);
 
 #endif  // PATHDISPLAY_H

@@ -7,6 +7,7 @@
 #include "filemanager.h"
 #include "nativepath.h"
 #include "pathdisplay.h"
+#include "resultmodel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,28 +16,11 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMessageBox>
-#include <QStandardItem>
-#include <QStandardItemModel>
 
 namespace {
 
-enum Column { NameColumn, DirColumn, LineColumn, ContentColumn, TimeColumn };
-
 // Above this many rows, Open and Browse ask first.
 constexpr int openQuestionThreshold = 3;
-
-QString trimmedCell(const QStandardItemModel *model, int row, int column)
-{
-    const QStandardItem *item = model ? model->item(row, column) : nullptr;
-    return item ? item->text().trimmed() : QString();
-}
-
-// The exact text a name or folder cell keeps, which may differ from what it
-// shows (a name in another encoding, blanks that belong to the name).
-QString exactCell(const QStandardItemModel *model, int row, int column)
-{
-    return exactPath(model ? model->item(row, column) : nullptr);
-}
 
 // The status bar's remark on a file the desktop could not open, by its name.
 QString openFailureText(const QString &path, OpenFailure failure)
@@ -90,7 +74,7 @@ QList<int> MainWindow::selectedRows() const
     const QItemSelectionModel *selection = ui->tableView_result->selectionModel();
     if (!selection)
         return rows;
-    for (const QModelIndex &index : selection->selectedRows(NameColumn))
+    for (const QModelIndex &index : selection->selectedRows(ResultModel::NameColumn))
         rows << index.row();
     return rows;
 }
@@ -98,15 +82,13 @@ QList<int> MainWindow::selectedRows() const
 QString MainWindow::targetPath(int row) const
 {
     // Inside an archive the name reads archive/member: the archive is the file.
-    const QString name = exactCell(resultModel, row, NameColumn);
-    return exactCell(resultModel, row, DirColumn) + QDir::separator()
-            + name.split(QDir::separator()).first();
+    const QString name = resultModel->fileName(row);
+    return resultModel->dirName(row) + QDir::separator() + name.split(QDir::separator()).first();
 }
 
 QString MainWindow::rowPath(int row) const
 {
-    return exactCell(resultModel, row, DirColumn) + QDir::separator()
-            + exactCell(resultModel, row, NameColumn);
+    return resultModel->dirName(row) + QDir::separator() + resultModel->fileName(row);
 }
 
 bool MainWindow::confirmManyRows(int count, int threshold, const QString &question)
@@ -153,19 +135,19 @@ void MainWindow::do_copyPathName_Clipboard()
     QString text;
     for (const int row : selectedRows()) {
         text += tr("文件名：") + pathAsText(rowPath(row)) + QLatin1Char('\n');
+        const qint64 line = resultModel->lineNo(row);
         const struct
         {
-            Column column;
             QString label;
+            QString value;
         } details[] = {
-                {LineColumn, tr("行号：")},
-                {ContentColumn, tr("行内容：")},
-                {TimeColumn, tr("修改时间：")},
+                {tr("行号："), line != 0 ? QString::number(line) : QString()},
+                {tr("行内容："), resultModel->lineText(row).trimmed()},
+                {tr("修改时间："), ResultModel::timeText(resultModel->modified(row))},
         };
         for (const auto &detail : details) {
-            const QString value = trimmedCell(resultModel, row, detail.column);
-            if (!value.isEmpty())
-                text += detail.label + value + QLatin1Char('\n');
+            if (!detail.value.isEmpty())
+                text += detail.label + detail.value + QLatin1Char('\n');
         }
         text += QLatin1String("\n\n");
     }

@@ -1,26 +1,23 @@
 // The result table: batches delivered by the search thread are buffered and
 // moved into the table by the display timer, a bounded amount per run, so the
-// window keeps answering however many hits arrive. The timer runs at 0 ms
-// while batches wait and at the busy bar's pace while a search runs; an idle
-// window leaves it stopped and spends no processor time.
+// window keeps answering however many hits arrive. A large batch is shown in
+// slices of 500 rows, one a run, and the event loop is served between runs;
+// nothing here runs the event loop itself. The timer runs at 0 ms while
+// batches wait and at the busy bar's pace while a search runs; an idle window
+// leaves it stopped and spends no processor time.
 #include "mainwindow.h"
-#include "nativepath.h"
-#include "pathdisplay.h"
+#include "resultmodel.h"
 #include "searchthread.h"
 #include "threadhandover.h"
 #include "ui_mainwindow.h"
-#include "visiblecontrols.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressBar>
-#include <QStandardItem>
-#include <QStandardItemModel>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -29,36 +26,6 @@ constexpr int rowsBetweenYields = 500;
 constexpr int busyBarSteps = 400;
 // While a search runs with nothing to show, the bar moves 40 steps a second.
 constexpr int busyBarStepMs = 25;
-
-enum Column { NameColumn, DirColumn, LineColumn, ContentColumn, TimeColumn, ColumnCount };
-
-// A cell showing `text`; an empty cell holds no data at all, which spares the
-// allocations of an empty string for the line and content of every name hit.
-QStandardItem *cell(const QString &text)
-{
-    return text.isEmpty() ? new QStandardItem : new QStandardItem(text);
-}
-
-// The five cells of one hit. The name and folder cells show their text
-// readably and keep it exactly for the actions. The time cell is left out
-// when the path does not exist (a hit inside an archive, or a file gone since).
-// `shownDirName` is displayPath(dirName), worked out once per batch.
-QList<QStandardItem *> resultRow(const QString &dirName, const QString &shownDirName,
-                                 const TFileInfo &hit)
-{
-    QList<QStandardItem *> row;
-    row.reserve(ColumnCount);
-    row << pathCell(displayPath(hit.fileName.trimmed()), hit.fileName)
-        << pathCell(shownDirName, dirName)
-        << cell(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString())
-        // A binary file's "line" shows its control bytes as symbols, not boxes.
-        << cell(withVisibleControls(hit.lineText));
-    // One stat per row: a path that does not exist has no valid time.
-    const QDateTime modified = lastModified(dirName + QDir::separator() + hit.fileName);
-    if (modified.isValid())
-        row << new QStandardItem(modified.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
-    return row;
-}
 
 // Starts `timer` at `intervalMs` unless it already runs at that pace: a
 // restart would only push its next timeout back.
@@ -70,22 +37,26 @@ void runEvery(QTimer *timer, int intervalMs)
 
 }  // namespace
 
-QStandardItemModel *MainWindow::createResultModel()
+ResultModel *MainWindow::createResultModel()
 {
-    auto *model = new QStandardItemModel(0, ColumnCount, this);
-    model->setHorizontalHeaderLabels(
-            {tr("文件名"), tr("目录"), tr("行号"), tr("内容"), tr("修改时间")});
-    return model;
+    return new ResultModel(this);
+}
+
+void MainWindow::installResultModel(ResultModel *model)
+{
+    resultModel = model;
+    ui->tableView_result->setModel(model);
+    connect(ui->tableView_result->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &MainWindow::do_previewCurrentRow);
 }
 
 void MainWindow::setupResultTable()
 {
-    resultModel = createResultModel();
-    ui->tableView_result->setModel(resultModel);
+    installResultModel(createResultModel());
     ui->tableView_result->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    ui->tableView_result->setColumnWidth(NameColumn, 80);
-    ui->tableView_result->setColumnWidth(DirColumn, 250);
-    ui->tableView_result->setColumnWidth(LineColumn, 50);
+    ui->tableView_result->setColumnWidth(ResultModel::NameColumn, 80);
+    ui->tableView_result->setColumnWidth(ResultModel::DirColumn, 250);
+    ui->tableView_result->setColumnWidth(ResultModel::LineColumn, 50);
 }
 
 void MainWindow::resetResultDisplay()
@@ -94,13 +65,12 @@ void MainWindow::resetResultDisplay()
     stopRemarkShown = false;
     foundCount = 0;
     pendingResults.clear();
-    abortShow = true;  // a batch being shown right now ends at its next yield
+    headRowsShown = 0;
     wakeDisplay();
 
-    QStandardItemModel *oldModel = resultModel;
+    ResultModel *oldModel = resultModel;
     QItemSelectionModel *oldSelection = ui->tableView_result->selectionModel();
-    resultModel = createResultModel();
-    ui->tableView_result->setModel(resultModel);
+    installResultModel(createResultModel());
     // setModel leaves the previous selection model to its owner, the view.
     delete oldSelection;
     delete oldModel;
@@ -123,11 +93,7 @@ void MainWindow::do_GetResultFileInfo(QString dirName, QList<TFileInfo> namelist
 
 void MainWindow::wakeDisplay()
 {
-    // A run in progress schedules the next one as it ends. Restarting the
-    // timer inside it would give the timer a new id, which Qt could fire
-    // again during the run's yield to the event loop.
-    if (!displayRunning)
-        runEvery(showTimer, 0);
+    runEvery(showTimer, 0);
 }
 
 void MainWindow::scheduleDisplay()
@@ -142,9 +108,7 @@ void MainWindow::scheduleDisplay()
 
 void MainWindow::do_ShowResultFileInfo()
 {
-    displayRunning = true;
     showPendingBatches();
-    displayRunning = false;
     scheduleDisplay();
 }
 
@@ -164,22 +128,20 @@ void MainWindow::showPendingBatches()
             return;
         }
 
-        const ResultBatch batch = pendingResults.takeFirst();
-        const QString shownDirName = displayPath(batch.dirName);
-        abortShow = false;
-        for (int j = 0; j < batch.namelist.size(); ++j) {
-            resultModel->appendRow(resultRow(batch.dirName, shownDirName, batch.namelist.at(j)));
-            columnsDirty = true;
-            if (j >= rowsBetweenYields && j % rowsBetweenYields == 0) {
-                QCoreApplication::processEvents(QEventLoop::AllEvents);
-                // A new search or "stop display" during the yield: the rest of
-                // this batch belongs to nothing the user still wants to see.
-                if (abortShow) {
-                    abortShow = false;
-                    return;
-                }
-            }
+        // A slice ends after row 501 of a batch, then after every 500 more;
+        // the rest of a batch waits at the head of the buffer for the next run.
+        const ResultBatch &batch = pendingResults.constFirst();
+        const int size = batch.namelist.size();
+        const int end
+                = std::min(size, (headRowsShown / rowsBetweenYields + 1) * rowsBetweenYields + 1);
+        resultModel->appendHits(batch.dirName, batch.namelist, headRowsShown, end);
+        columnsDirty = true;
+        if (end < size) {
+            headRowsShown = end;
+            return;
         }
+        pendingResults.removeFirst();
+        headRowsShown = 0;
     }
 }
 
@@ -191,6 +153,6 @@ void MainWindow::do_stopShowTab()
     countLabel->setText(tr("找到文件数:") + QString::number(foundCount) + remark);
     stopRemarkShown = true;
     pendingResults.clear();
-    abortShow = true;
+    headRowsShown = 0;
     wakeDisplay();
 }

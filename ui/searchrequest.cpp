@@ -6,6 +6,7 @@
 
 #include "pathdisplay.h"
 #include "queryoptions.h"
+#include "resultmodel.h"
 #include "searchrequest.h"
 #include "searchthread.h"
 #include "threadhandover.h"
@@ -100,7 +101,9 @@ void MainWindow::do_search()
     const QString grepTrimmed = request.text.trimmed();
     if (!grepTrimmed.isEmpty())
         ui->comboBoxForGrep->addItem(grepTrimmed);
+    rememberSearch(findTrimmed, grepTrimmed, ui->comboBox_Dir->currentText().trimmed());
 
+    resultModel->setSearchTerms({request.text, request.caseSensitivity, request.deep});
     setSearchButtonRunning(true);
     searchWorker->setParameters(request);
     searchWorker->start(QThread::InheritPriority);

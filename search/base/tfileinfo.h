@@ -5,6 +5,8 @@
 #include <QMetaType>
 #include <QString>
 
+#include <limits>
+
 // One hit. The directory of the hit travels beside the list, not in the record.
 struct TFileInfo
 {
@@ -20,6 +22,11 @@ struct TFileInfo
     qint64 lineNo = 0;  // 1-based line of a content hit, 0 for a name hit
     QString lineText;   // the matching line as prepared by the matcher; empty for a name hit
     Kind kind = Kind::Hit;
+    // Last modification of the file, folder or archive member, in seconds
+    // since the epoch; kNoTime when there is none to tell.
+    qint64 modified = kNoTime;
+
+    static constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
 };
 
 inline bool operator==(const TFileInfo &a, const TFileInfo &b)

@@ -1,0 +1,199 @@
+// The preview of a hit: the lines around it read on the pane's own thread.
+#include "mainwindow.h"
+#include "previewpane.h"
+#include "resultwindowfixture.h"
+#include "timescale.h"
+#include "treebuilder.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QTextBlock>
+#include <QTextCodec>
+#include <QtTest>
+
+namespace {
+
+QByteArray numberedLines(int count, int markedLine, const QByteArray &mark)
+{
+    QByteArray text;
+    for (int i = 1; i <= count; ++i)
+        text += "line " + QByteArray::number(i) + (i == markedLine ? " " + mark : QByteArray())
+                + "\n";
+    return text;
+}
+
+// The marked text of the pane: the hit's line, then each highlighted part.
+QStringList marks(const PreviewPane &pane)
+{
+    QStringList seen;
+    for (const QTextEdit::ExtraSelection &mark : pane.textView()->extraSelections())
+        seen << (mark.cursor.hasSelection() ? mark.cursor.selectedText()
+                                            : "line " + mark.cursor.block().text());
+    return seen;
+}
+
+bool waitUntilShown(const PreviewPane &pane)
+{
+    return QTest::qWaitFor([&] { return pane.statusText().isEmpty(); }, 5000 * kTimeScale);
+}
+
+}  // namespace
+
+class PreviewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsTheLinesAroundTheHit_data();
+    void showsTheLinesAroundTheHit();
+    void aFileThatGrowsIsReadAsItWasOpened();
+    void aFileThatLostTheLineSaysSo();
+    void theWindowAnswersWhileAHugeFileIsRead();
+    void followsTheSelectedRowWhileShown();
+
+private:
+    TreeBuilder tree;
+};
+
+void PreviewTest::showsTheLinesAroundTheHit_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("lineNo");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("caseSensitive");
+    QTest::addColumn<QByteArray>("codec");
+    QTest::addColumn<qint64>("firstShown");
+    QTest::addColumn<int>("linesShown");
+    QTest::addColumn<QStringList>("marked");
+
+    QTest::newRow("a content hit: 200 lines either side, the line and its matches marked")
+            << numberedLines(1000, 500, "needle and needle") << qint64(500) << "needle" << 1
+            << QByteArray() << qint64(300) << 401
+            << QStringList {"line line 500 needle and needle", "needle", "needle"};
+    QTest::newRow("a hit near the start shows from line 1")
+            << numberedLines(50, 3, "Needle") << qint64(3) << "needle" << 0 << QByteArray()
+            << qint64(1) << 50 << QStringList {"line line 3 Needle", "Needle"};
+    QTest::newRow("case is kept as the search kept it")
+            << numberedLines(10, 3, "Needle") << qint64(3) << "needle" << 1 << QByteArray()
+            << qint64(1) << 10 << QStringList {"line line 3 Needle"};
+    QTest::newRow("a name hit shows the start of the file, nothing marked")
+            << numberedLines(1000, 0, "") << qint64(0) << QString() << 1 << QByteArray()
+            << qint64(1) << 400 << QStringList();
+    QTest::newRow("a deep hit is read in the codec that found it")
+            << QTextCodec::codecForName("GBK")->fromUnicode(QStringLiteral("一\n二 中文 三\n"))
+            << qint64(2) << "中文" << 1 << QByteArray("GBK") << qint64(1) << 2
+            << QStringList {"line 二 中文 三", "中文"};
+    QTest::newRow("a UTF-16 file is read by its byte-order mark")
+            << QTextCodec::codecForName("UTF-16LE")->fromUnicode(QStringLiteral("\uFEFFa\nb x\n"))
+            << qint64(2) << "x" << 1 << QByteArray() << qint64(1) << 2
+            << QStringList {"line b x", "x"};
+}
+
+void PreviewTest::showsTheLinesAroundTheHit()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, lineNo);
+    QFETCH(QString, text);
+    QFETCH(int, caseSensitive);
+    QFETCH(QByteArray, codec);
+    QFETCH(qint64, firstShown);
+    QFETCH(int, linesShown);
+    QFETCH(QStringList, marked);
+
+    const QString path = tree.file(QStringLiteral("shown.txt"), bytes);
+    PreviewPane pane;
+    pane.showHit(path, QString(), lineNo, text,
+                 caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive, codec);
+    QVERIFY(waitUntilShown(pane));
+    QCOMPARE(pane.textView()->firstLineNo(), firstShown);
+    QCOMPARE(pane.textView()->blockCount(), linesShown);
+    QCOMPARE(marks(pane), marked);
+    if (lineNo > 0)
+        QCOMPARE(pane.textView()->textCursor().blockNumber(), int(lineNo - firstShown));
+}
+
+void PreviewTest::aFileThatGrowsIsReadAsItWasOpened()
+{
+    const QString path = tree.file(QStringLiteral("growing.log"), numberedLines(3, 2, "hit"));
+    PreviewRequest request;
+    request.path = path;
+    request.lineNo = 2;
+    // Lines written while the preview reads are not waited for.
+    bool grown = false;
+    const PreviewText text = readPreview(request, [&] {
+        if (!grown) {
+            QFile file(path);
+            grown = file.open(QIODevice::Append) && file.write(numberedLines(100000, 0, ""));
+        }
+        return true;
+    });
+    QVERIFY(grown);
+    QCOMPARE(text.lines, QStringList({"line 1", "line 2 hit", "line 3"}));
+}
+
+void PreviewTest::aFileThatLostTheLineSaysSo()
+{
+    const QString path = tree.file(QStringLiteral("short.txt"), numberedLines(3, 0, ""));
+    PreviewPane pane;
+    pane.showHit(path, QString(), 40, QStringLiteral("x"), Qt::CaseSensitive, QByteArray());
+    QTRY_COMPARE(pane.statusText(), QStringLiteral("文件已没有第40行"));
+    pane.showHit(tree.root(), QString(), 0, QString(), Qt::CaseSensitive, QByteArray());
+    QTRY_COMPARE(pane.statusText(), QStringLiteral("这是一个目录"));
+}
+
+void PreviewTest::theWindowAnswersWhileAHugeFileIsRead()
+{
+    // A gigabyte without a line feed before the hit's line.
+    const QString huge = tree.sparseFile(QStringLiteral("huge.bin"), qint64(1) << 30);
+    const QString small = tree.file(QStringLiteral("small.txt"), numberedLines(5, 4, "found"));
+    PreviewPane pane;
+    pane.showHit(huge, QString(), 2, QStringLiteral("x"), Qt::CaseSensitive, QByteArray());
+    QCOMPARE(pane.statusText(), QStringLiteral("正在读取…"));
+
+    // The event loop keeps running while the file is read ...
+    QElapsedTimer clock;
+    clock.start();
+    qint64 longestGap = 0;
+    qint64 last = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] {
+        longestGap = qMax(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    tick.start(5);
+    QTest::qWait(300);
+    QVERIFY2(longestGap < 200 * kTimeScale, qPrintable(QString::number(longestGap)));
+
+    // ... and another hit is shown without waiting for the first to be read.
+    pane.showHit(small, QString(), 4, QStringLiteral("found"), Qt::CaseSensitive, QByteArray());
+    QVERIFY(QTest::qWaitFor([&] { return pane.statusText().isEmpty(); }, 2000 * kTimeScale));
+    QCOMPARE(marks(pane), QStringList({"line line 4 found", "found"}));
+}
+
+void PreviewTest::followsTheSelectedRowWhileShown()
+{
+    tree.file(QStringLiteral("a.txt"), numberedLines(20, 7, "seven"));
+    MainWindow window;
+    ResultTable results(window);
+    QVERIFY(results.deliver(tree.root(), {contentHit("a.txt", 7, "line 7 seven"),
+                                          contentHit("a.txt", 9, "line 9")}));
+    auto *pane = window.findChild<PreviewPane *>();
+    auto *toggle = window.findChild<QAction *>(QStringLiteral("previewAction"));
+    QVERIFY(pane && toggle);
+    QVERIFY(pane->isHidden());  // shown only when asked for
+
+    toggle->trigger();
+    QVERIFY(!pane->isHidden());
+    results.table()->setCurrentIndex(results.table()->model()->index(1, 0));
+    QVERIFY(waitUntilShown(*pane));
+    QCOMPARE(pane->textView()->textCursor().block().text(), QStringLiteral("line 9"));
+    results.table()->setCurrentIndex(results.table()->model()->index(0, 0));
+    QVERIFY(waitUntilShown(*pane));
+    QCOMPARE(pane->textView()->textCursor().block().text(), QStringLiteral("line 7 seven"));
+
+    toggle->trigger();
+    QVERIFY(pane->isHidden());
+}
+
+QTEST_MAIN(PreviewTest)
+#include "test_preview.moc"

@@ -1,0 +1,153 @@
+#include "previewloader.h"
+
+#include "codecs.h"
+#include "pathcodec.h"
+
+#include <QCoreApplication>
+#include <QTextCodec>
+#include <QTextDecoder>
+
+#include <deque>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 blockSize = 1 << 20;
+// A name hit shows the start of its file.
+constexpr int nameHitLines = 2 * PreviewLoader::kContext;
+
+struct FileCloser
+{
+    int fd;
+    ~FileCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// The codec of the file as the normal search reads it: a byte-order mark,
+// else the locale's; or the codec that found a deep-search hit.
+QTextCodec *codecFor(const QByteArray &named, const char *first, qint64 size)
+{
+    if (!named.isEmpty()) {
+        if (QTextCodec *codec = QTextCodec::codecForName(named))
+            return codec;
+    }
+    return QTextCodec::codecForUtfText(QByteArray::fromRawData(first, int(qMin<qint64>(size, 4))),
+                                       systemCodec());
+}
+
+// Collects the lines from `first` to `last` of a text that arrives in pieces.
+class LineWindow
+{
+public:
+    LineWindow(qint64 first, qint64 last) : first(first), last(last) { }
+
+    // Takes the next piece of decoded text; true once the last line is complete.
+    bool add(const QString &text)
+    {
+        int start = 0;
+        while (start <= text.size()) {
+            const int feed = text.indexOf(QLatin1Char('\n'), start);
+            const int end = feed < 0 ? text.size() : feed;
+            if (lineNo >= first && current.size() < PreviewLoader::kMaxLineChars)
+                current += text.midRef(start, qMin(end - start, PreviewLoader::kMaxLineChars - current.size()));
+            if (feed < 0)
+                return false;
+            finishLine();
+            if (lineNo > last)
+                return true;
+            start = feed + 1;
+        }
+        return false;
+    }
+
+    // The lines read, the unfinished last one included.
+    QStringList lines()
+    {
+        if (!current.isEmpty() && lineNo >= first && lineNo <= last)
+            finishLine();
+        return QStringList(kept.begin(), kept.end());
+    }
+    qint64 firstLine() const { return first; }
+
+private:
+    void finishLine()
+    {
+        if (lineNo >= first) {
+            if (current.endsWith(QLatin1Char('\r')))
+                current.chop(1);
+            kept.push_back(current);
+        }
+        current.clear();
+        ++lineNo;
+    }
+
+    const qint64 first;
+    const qint64 last;
+    qint64 lineNo = 1;  // the line being read
+    QString current;
+    std::deque<QString> kept;
+};
+
+}  // namespace
+
+PreviewText readPreview(const PreviewRequest &request, const std::function<bool()> &stillWanted)
+{
+    PreviewText result;
+    result.generation = request.generation;
+    const QByteArray native = encodePath(request.path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const FileCloser closer {fd};
+    struct stat info;
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        result.problem = QCoreApplication::translate("PreviewPane", "无法打开此文件");
+        return result;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        result.problem = QCoreApplication::translate("PreviewPane", "这是一个目录");
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        result.problem = QCoreApplication::translate("PreviewPane", "不是普通文件");
+        return result;
+    }
+
+    const qint64 target = request.lineNo > 0 ? request.lineNo : 1;
+    const qint64 first = request.lineNo > 0 ? qMax<qint64>(1, target - PreviewLoader::kContext) : 1;
+    const qint64 last = request.lineNo > 0 ? target + PreviewLoader::kContext : nameHitLines;
+    LineWindow window(first, last);
+    std::unique_ptr<QTextDecoder> decoder;
+    QByteArray block(int(blockSize), Qt::Uninitialized);
+    // What the file held when opened: a file that grows is not followed.
+    qint64 left = info.st_size;
+    while (left > 0) {
+        if (!stillWanted())
+            return result;
+        const ssize_t got = ::read(fd, block.data(), size_t(qMin(left, blockSize)));
+        if (got <= 0)
+            break;
+        left -= got;
+        if (!decoder)
+            decoder.reset(codecFor(request.codec, block.constData(), got)->makeDecoder());
+        if (window.add(decoder->toUnicode(block.constData(), int(got))))
+            break;
+    }
+    result.firstLineNo = window.firstLine();
+    result.lines = window.lines();
+    return result;
+}
+
+void PreviewLoader::load(const PreviewRequest &request)
+{
+    if (!wanted(request.generation))
+        return;
+    const PreviewText text = readPreview(request, [&] { return wanted(request.generation); });
+    if (wanted(request.generation))
+        emit loaded(text);
+}

@@ -1,0 +1,196 @@
+#include "previewpane.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+// The margin beside the text, painted by its view.
+class LineNumberMargin : public QWidget
+{
+public:
+    explicit LineNumberMargin(NumberedTextView *view) : QWidget(view), view(view) { }
+    QSize sizeHint() const override { return QSize(view->marginWidth(), 0); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override { view->paintMargin(event); }
+
+private:
+    NumberedTextView *view;
+};
+
+NumberedTextView::NumberedTextView(QWidget *parent)
+    : QPlainTextEdit(parent), margin(new LineNumberMargin(this))
+{
+    setReadOnly(true);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    connect(this, &QPlainTextEdit::updateRequest, this, &NumberedTextView::updateMargin);
+    setViewportMargins(marginWidth(), 0, 0, 0);
+}
+
+void NumberedTextView::setLines(qint64 firstLineNo, const QStringList &lines)
+{
+    firstNumber = firstLineNo;
+    setPlainText(lines.join(QLatin1Char('\n')));
+    setViewportMargins(marginWidth(), 0, 0, 0);
+}
+
+int NumberedTextView::marginWidth() const
+{
+    const qint64 lastNumber = firstNumber + qMax(1, blockCount()) - 1;
+    return 8 + fontMetrics().horizontalAdvance(QString::number(lastNumber));
+}
+
+void NumberedTextView::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    const QRect inside = contentsRect();
+    margin->setGeometry(QRect(inside.left(), inside.top(), marginWidth(), inside.height()));
+}
+
+void NumberedTextView::updateMargin(const QRect &rect, int dy)
+{
+    if (dy != 0)
+        margin->scroll(0, dy);
+    else
+        margin->update(0, rect.y(), margin->width(), rect.height());
+}
+
+void NumberedTextView::paintMargin(QPaintEvent *event)
+{
+    QPainter painter(margin);
+    painter.fillRect(event->rect(), palette().color(QPalette::AlternateBase));
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    QTextBlock block = firstVisibleBlock();
+    int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
+    while (block.isValid() && top <= event->rect().bottom()) {
+        const int height = qRound(blockBoundingRect(block).height());
+        if (block.isVisible() && top + height >= event->rect().top())
+            painter.drawText(0, top, margin->width() - 4, height, Qt::AlignRight | Qt::AlignVCenter,
+                             QString::number(firstNumber + block.blockNumber()));
+        block = block.next();
+        top += height;
+    }
+}
+
+PreviewPane::PreviewPane(QWidget *parent)
+    : QWidget(parent), title(new QLabel(this)), status(new QLabel(this)),
+      view(new NumberedTextView(this)), loader(new PreviewLoader)
+{
+    setObjectName(QStringLiteral("previewPane"));
+    title->setTextFormat(Qt::PlainText);
+    title->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status->setTextFormat(Qt::PlainText);
+    view->setObjectName(QStringLiteral("previewText"));
+    view->setAccessibleName(tr("预览"));
+    view->setAccessibleDescription(tr("所选结果所在行前后的文字"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(title);
+    layout->addWidget(status);
+    layout->addWidget(view, 1);
+
+    qRegisterMetaType<PreviewRequest>("PreviewRequest");
+    qRegisterMetaType<PreviewText>("PreviewText");
+    loader->moveToThread(&thread);
+    connect(&thread, &QThread::finished, loader, &QObject::deleteLater);
+    connect(this, &PreviewPane::requested, loader, &PreviewLoader::load);
+    // Emitted from the loader's thread.
+    connect(loader, &PreviewLoader::loaded, this, &PreviewPane::showText);
+    thread.start();
+    clear();
+}
+
+PreviewPane::~PreviewPane()
+{
+    loader->supersede(~quint64(0));
+    thread.quit();
+    thread.wait();
+}
+
+void PreviewPane::showHit(const QString &path, const QString &member, qint64 lineNo,
+                          const QString &text, Qt::CaseSensitivity cs, const QByteArray &codec)
+{
+    PreviewRequest request;
+    request.path = path;
+    request.member = member;
+    request.lineNo = lineNo;
+    request.codec = codec;
+    request.generation = ++generation;
+    loader->supersede(generation);
+    hitLine = lineNo;
+    searched = text;
+    searchedCase = cs;
+    title->setText(member.isEmpty() ? path : path + QLatin1Char('/') + member);
+    status->setText(tr("正在读取…"));
+    status->show();
+    view->setLines(1, {});
+    emit requested(request);
+}
+
+void PreviewPane::clear()
+{
+    loader->supersede(++generation);
+    title->clear();
+    status->setText(tr("选择一行结果以预览其内容"));
+    status->show();
+    view->setLines(1, {});
+}
+
+QString PreviewPane::statusText() const
+{
+    return status->isHidden() ? QString() : status->text();
+}
+
+void PreviewPane::showText(const PreviewText &text)
+{
+    if (text.generation != generation)
+        return;
+    if (!text.problem.isEmpty()) {
+        status->setText(text.problem);
+        return;
+    }
+    view->setLines(text.firstLineNo, text.lines);
+    if (hitLine > 0 && hitLine >= text.firstLineNo + text.lines.size()) {
+        status->setText(tr("文件已没有第%1行").arg(hitLine));
+        return;
+    }
+    status->clear();
+    status->hide();
+    highlight();
+}
+
+void PreviewPane::highlight()
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    const QPalette colours = palette();
+    if (hitLine > 0) {
+        const QTextBlock block
+                = view->document()->findBlockByNumber(int(hitLine - view->firstLineNo()));
+        QTextEdit::ExtraSelection line;
+        line.format.setBackground(colours.color(QPalette::AlternateBase));
+        line.format.setProperty(QTextFormat::FullWidthSelection, true);
+        line.cursor = QTextCursor(block);
+        marks << line;
+        if (!searched.isEmpty()) {
+            const QString lineText = block.text();
+            for (int at = lineText.indexOf(searched, 0, searchedCase); at >= 0;
+                 at = lineText.indexOf(searched, at + searched.size(), searchedCase)) {
+                QTextEdit::ExtraSelection match;
+                match.format.setBackground(colours.color(QPalette::Highlight));
+                match.format.setForeground(colours.color(QPalette::HighlightedText));
+                match.cursor = QTextCursor(block);
+                match.cursor.setPosition(block.position() + at);
+                match.cursor.setPosition(block.position() + at + searched.size(),
+                                         QTextCursor::KeepAnchor);
+                marks << match;
+            }
+        }
+        QTextCursor cursor(block);
+        view->setTextCursor(cursor);
+        view->centerCursor();
+    }
+    view->setExtraSelections(marks);
+}

@@ -1,0 +1,297 @@
+#include "resultmodel.h"
+
+#include "pathdisplay.h"
+#include "visiblecontrols.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <ctime>
+
+namespace {
+
+// The digits of a line number compared as text ("10" before "9"), as the
+// table has always sorted them, without making the text.
+int compareAsDecimalText(qint64 a, qint64 b)
+{
+    auto digits = [](qint64 n) {
+        int count = 1;
+        while (n >= 10) {
+            n /= 10;
+            ++count;
+        }
+        return count;
+    };
+    const int da = digits(a);
+    const int db = digits(b);
+    // Pad the shorter number with zeros to the same length; equal then means
+    // one is a prefix of the other, and the shorter text comes first.
+    __int128 wa = a;
+    __int128 wb = b;
+    for (int i = da; i < db; ++i)
+        wa *= 10;
+    for (int i = db; i < da; ++i)
+        wb *= 10;
+    if (wa != wb)
+        return wa < wb ? -1 : 1;
+    return da - db;
+}
+
+// A number that orders times as their text "yyyy-MM-dd hh:mm" in local time
+// orders them: the digits of that text.
+qint64 localMinuteKey(qint64 secs)
+{
+    const std::time_t t = std::time_t(secs);
+    std::tm local {};
+#ifdef Q_OS_WIN
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    return ((((qint64(local.tm_year) + 1900) * 100 + local.tm_mon + 1) * 100 + local.tm_mday) * 100
+            + local.tm_hour)
+            * 100
+            + local.tm_min;
+}
+
+}  // namespace
+
+ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent) { }
+
+int ResultModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(order.size());
+}
+
+int ResultModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString ResultModel::nameText(const QString &fileName)
+{
+    return displayPath(fileName.trimmed());
+}
+
+QString ResultModel::dirText(const QString &dirName)
+{
+    return displayPath(dirName);
+}
+
+QString ResultModel::timeText(qint64 modified)
+{
+    if (modified == TFileInfo::kNoTime)
+        return QString();
+    return QDateTime::fromSecsSinceEpoch(modified).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
+QVariant ResultModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
+        return QVariant();
+    const int stored = order[size_t(index.row())];
+    if (index.column() == TimeColumn && files[size_t(rowFile[size_t(stored)])].modified
+                == TFileInfo::kNoTime)
+        return QVariant();
+    return cellText(stored, index.column());
+}
+
+QString ResultModel::cellText(int stored, int column) const
+{
+    const File &file = files[size_t(rowFile[size_t(stored)])];
+    switch (column) {
+    case NameColumn:
+        return nameText(text.text(file.name));
+    case DirColumn:
+        return dirText(folders.at(file.folder));
+    case LineColumn: {
+        const qint64 line = rowLine[size_t(stored)];
+        return line != 0 ? QString::number(line) : QString(QLatin1String(""));
+    }
+    case ContentColumn:
+        // A binary file's "line" shows its control bytes as symbols, not boxes.
+        return withVisibleControls(text.text(rowText[size_t(stored)]));
+    case TimeColumn:
+        return timeText(file.modified);
+    default:
+        return QString();
+    }
+}
+
+QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case NameColumn:
+        return tr("文件名");
+    case DirColumn:
+        return tr("目录");
+    case LineColumn:
+        return tr("行号");
+    case ContentColumn:
+        return tr("内容");
+    case TimeColumn:
+        return tr("修改时间");
+    default:
+        return QVariant();
+    }
+}
+
+void ResultModel::appendHits(const QString &dirName, const QList<TFileInfo> &hits, int from,
+                             int to)
+{
+    if (from >= to)
+        return;
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + (to - from) - 1);
+    if (folders.isEmpty() || folders.constLast() != dirName)
+        folders.append(dirName);
+    const int folder = folders.size() - 1;
+    for (int i = from; i < to; ++i) {
+        const TFileInfo &hit = hits.at(i);
+        // The lines of one file arrive together: the file is kept once for them.
+        if (files.empty() || files.back().folder != folder || files.back().modified != hit.modified
+            || !text.equals(files.back().name, hit.fileName))
+            files.push_back(File {folder, text.add(hit.fileName), hit.modified});
+        order.push_back(int(rowFile.size()));
+        rowFile.push_back(int(files.size() - 1));
+        rowLine.push_back(hit.lineNo);
+        rowText.push_back(text.add(hit.lineText));
+    }
+    endInsertRows();
+}
+
+QString ResultModel::fileName(int row) const
+{
+    return text.text(files[size_t(fileOf(row))].name);
+}
+
+QString ResultModel::dirName(int row) const
+{
+    return folders.at(files[size_t(fileOf(row))].folder);
+}
+
+qint64 ResultModel::lineNo(int row) const
+{
+    return rowLine[size_t(order[size_t(row)])];
+}
+
+QString ResultModel::lineText(int row) const
+{
+    return text.text(rowText[size_t(order[size_t(row)])]);
+}
+
+qint64 ResultModel::modified(int row) const
+{
+    return files[size_t(fileOf(row))].modified;
+}
+
+template<typename Less>
+void ResultModel::sortRows(std::vector<int> &rows, Qt::SortOrder sortOrder, Less less) const
+{
+    if (sortOrder == Qt::AscendingOrder)
+        std::stable_sort(rows.begin(), rows.end(), less);
+    else
+        std::stable_sort(rows.begin(), rows.end(), [&less](int a, int b) { return less(b, a); });
+}
+
+void ResultModel::sort(int column, Qt::SortOrder sortOrder)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+
+    // Rows without a time cell are left out of the sort and follow the
+    // others in their present order.
+    std::vector<int> rows;
+    std::vector<int> unsorted;
+    rows.reserve(order.size());
+    for (const int stored : order) {
+        if (column == TimeColumn
+            && files[size_t(rowFile[size_t(stored)])].modified == TFileInfo::kNoTime)
+            unsorted.push_back(stored);
+        else
+            rows.push_back(stored);
+    }
+
+    // An empty cell is never less than another and every filled one is less
+    // than an empty one: the order of the table's earlier items.
+    auto byKey = [](auto isEmpty, auto compare) {
+        return [isEmpty, compare](int a, int b) {
+            if (isEmpty(a))
+                return false;
+            if (isEmpty(b))
+                return true;
+            return compare(a, b) < 0;
+        };
+    };
+    auto fileIndex = [this](int stored) { return rowFile[size_t(stored)]; };
+
+    switch (column) {
+    case NameColumn: {
+        std::vector<QString> names(files.size());
+        for (size_t f = 0; f < files.size(); ++f)
+            names[f] = nameText(text.text(files[f].name));
+        sortRows(rows, sortOrder,
+                 byKey([&](int s) { return names[size_t(fileIndex(s))].isEmpty(); },
+                       [&](int a, int b) {
+                           return names[size_t(fileIndex(a))].compare(names[size_t(fileIndex(b))]);
+                       }));
+        break;
+    }
+    case DirColumn: {
+        std::vector<QString> dirs(size_t(folders.size()));
+        for (int f = 0; f < folders.size(); ++f)
+            dirs[size_t(f)] = dirText(folders.at(f));
+        auto dirOf = [&](int s) -> const QString & {
+            return dirs[size_t(files[size_t(fileIndex(s))].folder)];
+        };
+        sortRows(rows, sortOrder,
+                 byKey([&](int s) { return dirOf(s).isEmpty(); },
+                       [&](int a, int b) { return dirOf(a).compare(dirOf(b)); }));
+        break;
+    }
+    case LineColumn:
+        sortRows(rows, sortOrder,
+                 byKey([&](int s) { return rowLine[size_t(s)] == 0; },
+                       [&](int a, int b) {
+                           return compareAsDecimalText(rowLine[size_t(a)], rowLine[size_t(b)]);
+                       }));
+        break;
+    case ContentColumn:
+        sortRows(rows, sortOrder,
+                 byKey([&](int s) { return CompactTextPool::length(rowText[size_t(s)]) == 0; },
+                       [&](int a, int b) {
+                           return text.compare(rowText[size_t(a)], rowText[size_t(b)]);
+                       }));
+        break;
+    case TimeColumn: {
+        std::vector<qint64> minutes(files.size());
+        for (size_t f = 0; f < files.size(); ++f) {
+            if (files[f].modified != TFileInfo::kNoTime)
+                minutes[f] = localMinuteKey(files[f].modified);
+        }
+        auto minuteOf = [&](int s) { return minutes[size_t(fileIndex(s))]; };
+        sortRows(rows, sortOrder, byKey([](int) { return false; }, [&](int a, int b) {
+                     return minuteOf(a) < minuteOf(b) ? -1 : minuteOf(a) > minuteOf(b) ? 1 : 0;
+                 }));
+        break;
+    }
+    }
+    rows.insert(rows.end(), unsorted.begin(), unsorted.end());
+
+    // Persistent indexes (the selection, the current row) follow their rows.
+    std::vector<int> newRowOf(order.size());
+    for (size_t row = 0; row < rows.size(); ++row)
+        newRowOf[size_t(rows[row])] = int(row);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before) {
+        after << this->index(newRowOf[size_t(order[size_t(index.row())])], index.column());
+    }
+    order = std::move(rows);
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
