@@ -1,5 +1,6 @@
 #include "appdirs.h"
 #include "codecs.h"
+#include "language.h"
 #include "localtimezone.h"
 #include "mainwindow.h"
 #include "pathcodec.h"
@@ -62,7 +63,7 @@ int main(int argc, char *argv[])
         say(refusal);
 
     installStyleAndCodecs();
-    installQtTranslations();
+    installTranslations(uiLanguageFor(QProcessEnvironment::systemEnvironment()));
     // The form's history and the window's layout, in the user's configuration
     // folder (~/.config/velto/velto-search.conf), whatever the language.
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("velto"),

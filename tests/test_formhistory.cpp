@@ -50,7 +50,8 @@ private:
 
 void FormHistoryTest::init()
 {
-    QVERIFY(QFile::remove(config.filePath("velto.conf")) || !QFile::exists(config.filePath("velto.conf")));
+    QVERIFY(QFile::remove(config.filePath("velto.conf"))
+            || !QFile::exists(config.filePath("velto.conf")));
     tree.file(QStringLiteral("a.txt"), "hello\n");
     start();
 }
@@ -149,7 +150,8 @@ void FormHistoryTest::windowWithoutSettingsRemembersNothing()
     MainWindow plain;
     MainWindowParts plainParts(plain);
     QCOMPARE(plainParts.grep->count(), 0);
-    QVERIFY(QSettings(config.filePath("velto.conf"), QSettings::IniFormat).contains("history/texts"));
+    QVERIFY(QSettings(config.filePath("velto.conf"), QSettings::IniFormat)
+                    .contains("history/texts"));
 }
 
 QTEST_MAIN(FormHistoryTest)

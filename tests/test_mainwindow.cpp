@@ -522,7 +522,7 @@ void TestMainWindow::ownedObjectsAndIdentity()
 
     QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Velto深度文件搜索"));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Velto深度文件搜索"));
-    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("V1.2"));
+    QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.3"));
     QVERIFY(QMetaType::type("QList<TFileInfo>") != QMetaType::UnknownType);
 }
 
@@ -539,7 +539,9 @@ void TestMainWindow::helpText()
                             "深度搜索 : 只在搜索文件内容时有效，可以识别多种编码,"
                             "搜索office文件时建议选择该选项\n"
                             "\n"
-                            "如有任何改进建议，请联系velto-search@example.org"));
+                            "如有任何改进建议，请联系velto-search@example.org\n"
+                            "\n"
+                            "版本 1.3"));
 }
 
 void TestMainWindow::directoryChooser_data()

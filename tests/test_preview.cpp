@@ -175,8 +175,9 @@ void PreviewTest::followsTheSelectedRowWhileShown()
     tree.file(QStringLiteral("a.txt"), numberedLines(20, 7, "seven"));
     MainWindow window;
     ResultTable results(window);
-    QVERIFY(results.deliver(tree.root(), {contentHit("a.txt", 7, "line 7 seven"),
-                                          contentHit("a.txt", 9, "line 9")}));
+    QVERIFY(results.deliver(
+            tree.root(),
+            {contentHit("a.txt", 7, "line 7 seven"), contentHit("a.txt", 9, "line 9")}));
     auto *pane = window.findChild<PreviewPane *>();
     auto *toggle = window.findChild<QAction *>(QStringLiteral("previewAction"));
     QVERIFY(pane && toggle);

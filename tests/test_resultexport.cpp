@@ -62,12 +62,12 @@ void ResultExportTest::init()
     tree.file(QStringLiteral("plan.txt"));
     window = std::make_unique<MainWindow>();
     results = std::make_unique<ResultTable>(*window);
-    QVERIFY(results->deliver(
-            tree.root(),
-            {contentHit("plan.txt", 12, "  a, \"quoted\" line \r with a CR"),
-             contentHit("计划,表.txt", 3, "中文内容"), nameHit("pack.zip/doc/x.txt"),
-             contentHit(decodePath(QByteArray("odd\xff.txt")), 7, "tab\there"),
-             contentHit("plan.txt", 4294967297, "=SUM(A1)")}));
+    QVERIFY(results->deliver(tree.root(),
+                             {contentHit("plan.txt", 12, "  a, \"quoted\" line \r with a CR"),
+                              contentHit("计划,表.txt", 3, "中文内容"),
+                              nameHit("pack.zip/doc/x.txt"),
+                              contentHit(decodePath(QByteArray("odd\xff.txt")), 7, "tab\there"),
+                              contentHit("plan.txt", 4294967297, "=SUM(A1)")}));
     QVERIFY(results->deliver(tree.root() + QStringLiteral("/sub dir"), {nameHit("b")}));
 }
 
@@ -143,7 +143,8 @@ void ResultExportTest::bytesBeginWithTheMarkAndLinesEndInCrLf()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    QVERIFY(bytes.startsWith("\xEF\xBB\xBF" "文件名,目录,行号,内容,修改时间\r\n"));
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"
+                             "文件名,目录,行号,内容,修改时间\r\n"));
     QVERIFY(bytes.endsWith(",,\r\n"));  // the last row: a name hit without a time
 }
 

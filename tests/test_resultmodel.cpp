@@ -76,9 +76,17 @@ QStringList rows(const QAbstractItemModel &model)
 QList<Delivery> mixedDeliveries(int count, quint32 seed)
 {
     QRandomGenerator random(seed);
-    const QStringList names = {"a.txt",   " b.txt ", "B.txt",      "计划.txt",
-                               "pack.zip/x.txt",     "   ", decodePath(QByteArray("\xb1\xa8.txt")),
-                               "z",       "a.txt",   "😀.txt",     "\uE000.txt"};
+    const QStringList names = {"a.txt",
+                               " b.txt ",
+                               "B.txt",
+                               "计划.txt",
+                               "pack.zip/x.txt",
+                               "   ",
+                               decodePath(QByteArray("\xb1\xa8.txt")),
+                               "z",
+                               "a.txt",
+                               "😀.txt",
+                               "\uE000.txt"};
     const QStringList dirs = {"/d", "/d ", "/e/f", "/用户", QString()};
     const QStringList lines = {QString(), "the line", "  blanks  ", "the line", "Line", "中文行"};
     const qint64 base = QDateTime(QDate(2020, 5, 6), QTime(7, 8)).toSecsSinceEpoch();
@@ -91,8 +99,11 @@ QList<Delivery> mixedDeliveries(int count, quint32 seed)
             TFileInfo hit;
             hit.fileName = names.at(int(random.bounded(names.size())));
             const int kind = int(random.bounded(4));
-            hit.lineNo = kind == 0 ? 0 : kind == 1 ? random.bounded(12) : qint64(random.bounded(3)) << 33;
-            hit.lineText = hit.lineNo == 0 ? QString() : lines.at(int(random.bounded(lines.size())));
+            hit.lineNo = kind == 0 ? 0
+                    : kind == 1    ? random.bounded(12)
+                                   : qint64(random.bounded(3)) << 33;
+            hit.lineText
+                    = hit.lineNo == 0 ? QString() : lines.at(int(random.bounded(lines.size())));
             hit.modified = random.bounded(5) == 0 ? TFileInfo::kNoTime
                                                   : base + qint64(random.bounded(240)) * 20;
             delivery.hits << hit;
@@ -176,8 +187,9 @@ void ResultModelTest::sameOrderAsTheFormerTable()
 void ResultModelTest::selectionFollowsItsRowsWhenSorted()
 {
     ResultModel model;
-    model.appendHits("/d", {TFileInfo {"c", 0, QString()}, TFileInfo {"a", 0, QString()},
-                            TFileInfo {"b", 0, QString()}},
+    model.appendHits("/d",
+                     {TFileInfo {"c", 0, QString()}, TFileInfo {"a", 0, QString()},
+                      TFileInfo {"b", 0, QString()}},
                      0, 3);
     QItemSelectionModel selection(&model);
     selection.select(model.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);

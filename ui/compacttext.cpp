@@ -86,6 +86,12 @@ bool CompactTextPool::equals(Ref ref, QStringView text) const
 
 int CompactTextPool::compare(Ref a, Ref b) const
 {
+    if (!isWide(a) && !isWide(b)) {
+        // Latin-1 bytes compare as their characters do, unsigned.
+        const int common = std::min(length(a), length(b));
+        const int bytes = common == 0 ? 0 : std::memcmp(location(a), location(b), size_t(common));
+        return bytes != 0 ? bytes : length(a) - length(b);
+    }
     return visit(a, [this, b](auto first) {
         return visit(b, [first](auto second) { return first.compare(second); });
     });

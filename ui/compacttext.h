@@ -35,8 +35,7 @@ public:
     static int length(Ref ref) { return int(ref & lengthMask); }
 
     // Calls `f` with the text as a QLatin1String or as a QStringView.
-    template<typename F>
-    auto visit(Ref ref, F &&f) const
+    template<typename F> auto visit(Ref ref, F &&f) const
     {
         const char *at = location(ref);
         const int size = length(ref);

@@ -28,11 +28,6 @@ static void initResources()
 
 namespace {
 
-const QString backgroundStyle = QStringLiteral("background-image:url(':/img/frame-mid.png')");
-const QString buttonHoverStyle = QStringLiteral(
-        "QToolButton:!hover{background: transparent;}"
-        "QToolButton:hover{background-image: url(':/img/ico-hover-bg.png');border:0px;}");
-
 QString chooseDirectory(QWidget *parent, const QString &caption, const QString &dir)
 {
     return QFileDialog::getExistingDirectory(
@@ -96,14 +91,7 @@ MainWindow::MainWindow(QWidget *parent)
     createMenus();
     createPreview();
 
-    ui->centralWidget->setStyleSheet(backgroundStyle);
-    // After the item rule the background needs a rule of its own: a bare
-    // declaration there is dropped, which left the bar grey below the image.
-    ui->statusBar->setStyleSheet(ui->statusBar->styleSheet() + QStringLiteral("QStatusBar{")
-                                 + backgroundStyle + QLatin1Char('}'));
-    ui->toolButtonSearchST->setStyleSheet(buttonHoverStyle);
-    ui->toolButtonGetDir->setStyleSheet(buttonHoverStyle);
-    ui->toolButtonHelp->setStyleSheet(buttonHoverStyle);
+    setUpLook();
 
     connect(ui->toolButtonSearchST, SIGNAL(clicked()), this, SLOT(do_search()));
     connect(ui->toolButtonHelp, SIGNAL(clicked()), this, SLOT(do_help()));
@@ -128,7 +116,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     QCoreApplication::setOrganizationName(QObject::tr("Velto深度文件搜索"));
     QCoreApplication::setApplicationName(QObject::tr("Velto深度文件搜索"));
-    QCoreApplication::setApplicationVersion(tr("V1.2"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VELTO_VERSION));
+    setWindowTitle(tr("Velto深度文件搜索") + QStringLiteral(VELTO_VERSION));
     qRegisterMetaType<QList<TFileInfo>>("QList<TFileInfo>");
 
     targetDir = QStringLiteral(".");
@@ -199,5 +188,6 @@ void MainWindow::do_help()
                                + tr("搜索指定文件的内容 : 填写文件名，填写内容\n")
                                + tr("深度搜索 : 只在搜索文件内容时有效，可以识别多种编码,"
                                     "搜索office文件时建议选择该选项\n")
-                               + tr("\n如有任何改进建议，请联系velto-search@example.org"));
+                               + tr("\n如有任何改进建议，请联系velto-search@example.org")
+                               + tr("\n\n版本 %1").arg(QStringLiteral(VELTO_VERSION)));
 }

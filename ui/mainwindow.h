@@ -63,9 +63,13 @@ public:
     // it now. Without settings the window remembers nothing.
     void useSettings(QSettings *settings);
 
+    // True for a desktop palette of light text on dark ground.
+    static bool isDarkPalette(const QPalette &palette);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void do_show();
@@ -91,9 +95,11 @@ private:
     void setupResultTable();     // model, header, widths
     void createResultActions();  // context menu and double-click
     void createMenus();
-    void createPreview();                         // the pane and its entry in the View menu
+    void createPreview();  // the pane and its entry in the View menu
+    void setUpLook();      // colours, accessible names, focus order, sizes (windowlook.cpp)
     void installResultModel(ResultModel *model);  // on the table, with the preview's connection
     void fitColumnsToWindow();  // contents first, then the spare width to the text columns
+    void useSpareWidth();       // the viewport's width the columns leave, to the widest text
     // History: the entries of one search, the window's layout.
     void rememberSearch(const QString &names, const QString &text, const QString &folders);
     void saveLayout();

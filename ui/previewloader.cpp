@@ -56,7 +56,8 @@ public:
             const int feed = text.indexOf(QLatin1Char('\n'), start);
             const int end = feed < 0 ? text.size() : feed;
             if (lineNo >= first && current.size() < PreviewLoader::kMaxLineChars)
-                current += text.midRef(start, qMin(end - start, PreviewLoader::kMaxLineChars - current.size()));
+                current += text.midRef(
+                        start, qMin(end - start, PreviewLoader::kMaxLineChars - current.size()));
             if (feed < 0)
                 return false;
             finishLine();

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <ctime>
+#include <functional>
+#include <numeric>
 
 namespace {
 
@@ -90,8 +92,8 @@ QVariant ResultModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
         return QVariant();
     const int stored = order[size_t(index.row())];
-    if (index.column() == TimeColumn && files[size_t(rowFile[size_t(stored)])].modified
-                == TFileInfo::kNoTime)
+    if (index.column() == TimeColumn
+        && files[size_t(rowFile[size_t(stored)])].modified == TFileInfo::kNoTime)
         return QVariant();
     return cellText(stored, index.column());
 }
@@ -138,8 +140,7 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     }
 }
 
-void ResultModel::appendHits(const QString &dirName, const QList<TFileInfo> &hits, int from,
-                             int to)
+void ResultModel::appendHits(const QString &dirName, const QList<TFileInfo> &hits, int from, int to)
 {
     if (from >= to)
         return;
@@ -187,14 +188,60 @@ qint64 ResultModel::modified(int row) const
     return files[size_t(fileOf(row))].modified;
 }
 
-template<typename Less>
-void ResultModel::sortRows(std::vector<int> &rows, Qt::SortOrder sortOrder, Less less) const
+namespace {
+
+// Ranks of `keys` in the order of `less`: equal keys share a rank, the
+// first rank is 0. The keys are compared once each in a sort of their own,
+// so rows that share a file or a folder cost nothing more.
+template<typename Key, typename Less>
+std::vector<int> ranksOf(const std::vector<Key> &keys, Less less)
 {
-    if (sortOrder == Qt::AscendingOrder)
-        std::stable_sort(rows.begin(), rows.end(), less);
-    else
-        std::stable_sort(rows.begin(), rows.end(), [&less](int a, int b) { return less(b, a); });
+    std::vector<int> byKey(keys.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::sort(byKey.begin(), byKey.end(),
+              [&](int a, int b) { return less(keys[size_t(a)], keys[size_t(b)]); });
+    std::vector<int> ranks(keys.size());
+    int rank = 0;
+    for (size_t i = 0; i < byKey.size(); ++i) {
+        if (i > 0 && less(keys[size_t(byKey[i - 1])], keys[size_t(byKey[i])]))
+            ++rank;
+        ranks[size_t(byKey[i])] = rank;
+    }
+    return ranks;
 }
+
+// `rows` reordered by `rankOf` (ascending, or descending when `descending`),
+// rows of equal rank in their present order: a counting sort, linear in rows.
+template<typename RankOf>
+std::vector<int> orderedByRank(const std::vector<int> &rows, RankOf rankOf, bool descending)
+{
+    int highest = 0;
+    for (const int row : rows)
+        highest = std::max(highest, rankOf(row));
+    std::vector<int> starts(size_t(highest) + 2, 0);
+    auto slot = [&](int row) { return descending ? highest - rankOf(row) : rankOf(row); };
+    for (const int row : rows)
+        ++starts[size_t(slot(row)) + 1];
+    std::partial_sum(starts.begin(), starts.end(), starts.begin());
+    std::vector<int> sorted(rows.size());
+    for (const int row : rows)
+        sorted[size_t(starts[size_t(slot(row))]++)] = row;
+    return sorted;
+}
+
+// Ranks with the empty key after every other (the table's former order put
+// an empty cell after every filled one).
+template<typename Key, typename IsEmpty, typename Less>
+std::vector<int> ranksEmptyLast(const std::vector<Key> &keys, IsEmpty isEmpty, Less less)
+{
+    return ranksOf(keys, [&](const Key &a, const Key &b) {
+        if (isEmpty(a) || isEmpty(b))
+            return !isEmpty(a) && isEmpty(b);
+        return less(a, b);
+    });
+}
+
+}  // namespace
 
 void ResultModel::sort(int column, Qt::SortOrder sortOrder)
 {
@@ -215,67 +262,57 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
             rows.push_back(stored);
     }
 
-    // An empty cell is never less than another and every filled one is less
-    // than an empty one: the order of the table's earlier items.
-    auto byKey = [](auto isEmpty, auto compare) {
-        return [isEmpty, compare](int a, int b) {
-            if (isEmpty(a))
-                return false;
-            if (isEmpty(b))
-                return true;
-            return compare(a, b) < 0;
-        };
-    };
-    auto fileIndex = [this](int stored) { return rowFile[size_t(stored)]; };
-
+    const bool descending = sortOrder == Qt::DescendingOrder;
+    auto isEmptyText = [](const QString &text) { return text.isEmpty(); };
+    auto textLess = [](const QString &a, const QString &b) { return a.compare(b) < 0; };
     switch (column) {
     case NameColumn: {
         std::vector<QString> names(files.size());
         for (size_t f = 0; f < files.size(); ++f)
             names[f] = nameText(text.text(files[f].name));
-        sortRows(rows, sortOrder,
-                 byKey([&](int s) { return names[size_t(fileIndex(s))].isEmpty(); },
-                       [&](int a, int b) {
-                           return names[size_t(fileIndex(a))].compare(names[size_t(fileIndex(b))]);
-                       }));
+        const std::vector<int> ranks = ranksEmptyLast(names, isEmptyText, textLess);
+        rows = orderedByRank(
+                rows, [&](int s) { return ranks[size_t(rowFile[size_t(s)])]; }, descending);
         break;
     }
     case DirColumn: {
         std::vector<QString> dirs(size_t(folders.size()));
         for (int f = 0; f < folders.size(); ++f)
             dirs[size_t(f)] = dirText(folders.at(f));
-        auto dirOf = [&](int s) -> const QString & {
-            return dirs[size_t(files[size_t(fileIndex(s))].folder)];
-        };
-        sortRows(rows, sortOrder,
-                 byKey([&](int s) { return dirOf(s).isEmpty(); },
-                       [&](int a, int b) { return dirOf(a).compare(dirOf(b)); }));
+        const std::vector<int> ranks = ranksEmptyLast(dirs, isEmptyText, textLess);
+        rows = orderedByRank(
+                rows,
+                [&](int s) { return ranks[size_t(files[size_t(rowFile[size_t(s)])].folder)]; },
+                descending);
         break;
     }
-    case LineColumn:
-        sortRows(rows, sortOrder,
-                 byKey([&](int s) { return rowLine[size_t(s)] == 0; },
-                       [&](int a, int b) {
-                           return compareAsDecimalText(rowLine[size_t(a)], rowLine[size_t(b)]);
-                       }));
+    case LineColumn: {
+        const std::vector<int> ranks = ranksEmptyLast(
+                rowLine, [](qint64 line) { return line == 0; },
+                [](qint64 a, qint64 b) { return compareAsDecimalText(a, b) < 0; });
+        rows = orderedByRank(
+                rows, [&](int s) { return ranks[size_t(s)]; }, descending);
         break;
-    case ContentColumn:
-        sortRows(rows, sortOrder,
-                 byKey([&](int s) { return CompactTextPool::length(rowText[size_t(s)]) == 0; },
-                       [&](int a, int b) {
-                           return text.compare(rowText[size_t(a)], rowText[size_t(b)]);
-                       }));
+    }
+    case ContentColumn: {
+        const std::vector<int> ranks = ranksEmptyLast(
+                rowText, [](CompactTextPool::Ref ref) { return CompactTextPool::length(ref) == 0; },
+                [this](CompactTextPool::Ref a, CompactTextPool::Ref b) {
+                    return text.compare(a, b) < 0;
+                });
+        rows = orderedByRank(
+                rows, [&](int s) { return ranks[size_t(s)]; }, descending);
         break;
+    }
     case TimeColumn: {
         std::vector<qint64> minutes(files.size());
         for (size_t f = 0; f < files.size(); ++f) {
             if (files[f].modified != TFileInfo::kNoTime)
                 minutes[f] = localMinuteKey(files[f].modified);
         }
-        auto minuteOf = [&](int s) { return minutes[size_t(fileIndex(s))]; };
-        sortRows(rows, sortOrder, byKey([](int) { return false; }, [&](int a, int b) {
-                     return minuteOf(a) < minuteOf(b) ? -1 : minuteOf(a) > minuteOf(b) ? 1 : 0;
-                 }));
+        const std::vector<int> ranks = ranksOf(minutes, std::less<qint64>());
+        rows = orderedByRank(
+                rows, [&](int s) { return ranks[size_t(rowFile[size_t(s)])]; }, descending);
         break;
     }
     }

@@ -76,9 +76,6 @@ private:
     };
     int fileOf(int row) const { return rowFile[size_t(order[size_t(row)])]; }
     QString cellText(int stored, int column) const;
-    // Sorted rows: `rows` (stored indexes) ordered by `less` on stored indexes.
-    template<typename Less>
-    void sortRows(std::vector<int> &rows, Qt::SortOrder order, Less less) const;
 
     SearchTerms search;
     QVector<QString> folders;  // exact folder texts, once for each run of deliveries from it

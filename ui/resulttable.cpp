@@ -11,6 +11,7 @@
 #include "threadhandover.h"
 #include "ui_mainwindow.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -57,6 +58,39 @@ void MainWindow::setupResultTable()
     ui->tableView_result->setColumnWidth(ResultModel::NameColumn, 80);
     ui->tableView_result->setColumnWidth(ResultModel::DirColumn, 250);
     ui->tableView_result->setColumnWidth(ResultModel::LineColumn, 50);
+    // A larger window (a maximised one) widens the text columns.
+    ui->tableView_result->viewport()->installEventFilter(this);
+}
+
+void MainWindow::fitColumnsToWindow()
+{
+    ui->tableView_result->resizeColumnsToContents();
+    useSpareWidth();
+}
+
+void MainWindow::useSpareWidth()
+{
+    QTableView *table = ui->tableView_result;
+    int used = 0;
+    for (int column = 0; column < ResultModel::ColumnCount; ++column) {
+        if (!table->isColumnHidden(column))
+            used += table->columnWidth(column);
+    }
+    const int spare = table->viewport()->width() - used;
+    if (spare <= 0)
+        return;
+    // The widest texts take what the window has to spare.
+    const int column = table->isColumnHidden(ResultModel::ContentColumn)
+            ? ResultModel::DirColumn
+            : ResultModel::ContentColumn;
+    table->setColumnWidth(column, table->columnWidth(column) + spare);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->tableView_result->viewport() && event->type() == QEvent::Resize)
+        useSpareWidth();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::resetResultDisplay()
@@ -122,7 +156,7 @@ void MainWindow::showPendingBatches()
         }
         if (pendingResults.isEmpty()) {
             if (columnsDirty) {
-                ui->tableView_result->resizeColumnsToContents();
+                fitColumnsToWindow();
                 columnsDirty = false;
             }
             return;

@@ -118,7 +118,7 @@ void MainWindow::do_resume_searchFileIcon()
     // queued behind the new start; the running search is not over.
     if (searchWorker->isRunning())
         return;
-    ui->tableView_result->resizeColumnsToContents();
+    fitColumnsToWindow();
     setSearchButtonRunning(false);
     showFoundCount();
     // Folders handed over during the search go into the field now; the
