@@ -35,9 +35,9 @@ QStringList visibleTexts(const QObject *object, QSet<const QObject *> &seen)
     if (seen.contains(object))
         return texts;
     seen.insert(object);
-    for (const char *property : {"windowTitle", "text", "title", "toolTip", "statusTip",
-                                 "whatsThis", "accessibleName", "accessibleDescription",
-                                 "placeholderText", "iconText"}) {
+    for (const char *property :
+         {"windowTitle", "text", "title", "toolTip", "statusTip", "whatsThis", "accessibleName",
+          "accessibleDescription", "placeholderText", "iconText"}) {
         const QVariant value = object->property(property);
         if (value.canConvert<QString>())
             texts << value.toString();
@@ -176,9 +176,9 @@ void TranslationTest::englishWindowShowsNoChinese()
     MainWindow window;
     window.initTargetDir(tree.root());
     ResultTable results(window);
-    QVERIFY(results.deliver(tree.root(), {contentHit("a.txt", 1, "x"), nameHit("a.txt"),
-                                          nameHit("a.txt"), nameHit("a.txt"),
-                                          nameHit("a.txt")}));
+    QVERIFY(results.deliver(tree.root(),
+                            {contentHit("a.txt", 1, "x"), nameHit("a.txt"), nameHit("a.txt"),
+                             nameHit("a.txt"), nameHit("a.txt")}));
     QStringList texts = visibleTexts(&window);
     for (int c = 0; c < results.table()->model()->columnCount(); ++c)
         texts << results.table()->model()->headerData(c, Qt::Horizontal).toString();

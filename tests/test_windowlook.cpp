@@ -84,9 +84,8 @@ void WindowLookTest::darkDesktopKeepsTextReadable()
         QVERIFY2(!widget->styleSheet().contains(QLatin1String("image")),
                  qPrintable(widget->objectName()));
         const QPalette colours = widget->palette();
-        const int contrast
-                = qAbs(colours.color(widget->foregroundRole()).lightness()
-                       - colours.color(widget->backgroundRole()).lightness());
+        const int contrast = qAbs(colours.color(widget->foregroundRole()).lightness()
+                                  - colours.color(widget->backgroundRole()).lightness());
         QVERIFY2(contrast > 100, qPrintable(widget->objectName()));
     }
 
@@ -103,10 +102,10 @@ void WindowLookTest::focusFollowsTheForm()
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QStringList expected = {"comboBoxForFind",      "comboBoxForGrep",    "toolButtonSearchST",
-                                  "toolButtonHelp",       "comboBox_Dir",       "toolButtonGetDir",
-                                  "checkBox_searchExact", "checkBox_recursive", "checkBox_Ignore",
-                                  "checkBox_deepSearch",  "tableView_result"};
+    const QStringList expected = {
+            "comboBoxForFind", "comboBoxForGrep",     "toolButtonSearchST",   "toolButtonHelp",
+            "comboBox_Dir",    "toolButtonGetDir",    "checkBox_searchExact", "checkBox_recursive",
+            "checkBox_Ignore", "checkBox_deepSearch", "tableView_result"};
     window.findChild<QWidget *>(expected.first())->setFocus();
     QTRY_VERIFY(QApplication::focusWidget());
     QStringList seen;

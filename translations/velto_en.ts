@@ -361,6 +361,26 @@ Version %1</translation>
         <source>正在搜索</source>
         <translation>Searching</translation>
     </message>
+    <message>
+        <source>无法打开%1:没有安装打开文件的程序xdg-open(xdg-utils)</source>
+        <translation>Cannot open %1: xdg-open (xdg-utils), which opens files, is not installed</translation>
+    </message>
+    <message>
+        <source>无法打开%1:文件不存在</source>
+        <translation>Cannot open %1: the file does not exist</translation>
+    </message>
+    <message>
+        <source>无法打开%1:没有设置打开这类文件的程序</source>
+        <translation>Cannot open %1: no application is set to open files of this type</translation>
+    </message>
+    <message>
+        <source>无法打开%1:打开文件的程序出错</source>
+        <translation>Cannot open %1: the application that opens it failed</translation>
+    </message>
+    <message>
+        <source>搜索结束后目录名将改为:%1</source>
+        <translation>When the search ends, the folders become: %1</translation>
+    </message>
 </context>
 <context>
     <name>PreviewPane</name>

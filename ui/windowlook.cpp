@@ -80,10 +80,10 @@ void MainWindow::setUpLook()
 
     // The focus goes through the form as it reads, then to the results.
     QWidget *const focusOrder[] = {
-            ui->comboBoxForFind,      ui->comboBoxForGrep,     ui->toolButtonSearchST,
-            ui->toolButtonHelp,       ui->comboBox_Dir,        ui->toolButtonGetDir,
-            ui->checkBox_searchExact, ui->checkBox_recursive,  ui->checkBox_Ignore,
-            ui->checkBox_deepSearch,  ui->tableView_result,    previewPane->textView(),
+            ui->comboBoxForFind,      ui->comboBoxForGrep,    ui->toolButtonSearchST,
+            ui->toolButtonHelp,       ui->comboBox_Dir,       ui->toolButtonGetDir,
+            ui->checkBox_searchExact, ui->checkBox_recursive, ui->checkBox_Ignore,
+            ui->checkBox_deepSearch,  ui->tableView_result,   previewPane->textView(),
     };
     for (size_t i = 1; i < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
