@@ -66,8 +66,7 @@ int main(int argc, char *argv[])
     installTranslations(uiLanguageFor(QProcessEnvironment::systemEnvironment()));
     // The form's history and the window's layout, in the user's configuration
     // folder (~/.config/velto/velto-search.conf), whatever the language.
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("velto"),
-                       QStringLiteral("velto-search"));
+    QSettings settings(QStringLiteral("velto"), QStringLiteral("velto-search"));
     MainWindow window;
     window.useSettings(&settings);
     window.initTargetDir(folders.isEmpty() ? allDrives : QString());
