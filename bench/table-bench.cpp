@@ -75,7 +75,7 @@ public slots:
                                                  "the word, as found")
                                           .arg(i, 6)
                                 : QString(),
-                        qint64(1600000000) + b * 60 + file};
+                        TFileInfo::Kind::Hit, qint64(1600000000) + b * 60 + file};
             }
             emit PushGotFiles(QString(dirName), hits);
         }

@@ -225,6 +225,7 @@ void ResultModelTest::sortsAHundredThousandRowsByEachColumn()
             hits << TFileInfo {QStringLiteral("f%1.txt").arg(random.bounded(5000)),
                                qint64(random.bounded(100000)),  // 0: a name hit, empty cells
                                QStringLiteral("line %1 of %2").arg(random.bounded(70000)).arg(made),
+                               TFileInfo::Kind::Hit,
                                random.bounded(50) == 0 ? TFileInfo::kNoTime
                                                        : base + qint64(random.bounded(3000)) * 60};
         }

@@ -144,7 +144,7 @@ void WindowLookTest::columnsUseTheWidthOfALargeWindow()
     window.resize(1600, 1000);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    parts.deliver(QStringLiteral("/d"), {TFileInfo {"a.txt", 3, "short", 0}});
+    parts.deliver(QStringLiteral("/d"), {TFileInfo {"a.txt", 3, "short", TFileInfo::Kind::Hit, 0}});
     QTRY_COMPARE(parts.model()->rowCount(), 1);
     auto used = [&] {
         int width = 0;
