@@ -4,6 +4,7 @@
 #include "resultwindowfixture.h"
 #include "timescale.h"
 #include "treebuilder.h"
+#include "zipbuilder.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -46,6 +47,7 @@ class PreviewTest : public QObject
 private slots:
     void showsTheLinesAroundTheHit_data();
     void showsTheLinesAroundTheHit();
+    void anArchiveMemberIsReadFromTheArchive();
     void aFileThatGrowsIsReadAsItWasOpened();
     void aFileThatLostTheLineSaysSo();
     void theWindowAnswersWhileAHugeFileIsRead();
@@ -110,6 +112,24 @@ void PreviewTest::showsTheLinesAroundTheHit()
     QCOMPARE(marks(pane), marked);
     if (lineNo > 0)
         QCOMPARE(pane.textView()->textCursor().blockNumber(), int(lineNo - firstShown));
+}
+
+void PreviewTest::anArchiveMemberIsReadFromTheArchive()
+{
+    const QString zip = ZipBuilder(tree.path(QStringLiteral("pack.zip")))
+                                .add("doc/other.txt", "nothing here\n")
+                                .add("doc/x.txt", numberedLines(30, 12, "needle"))
+                                .close();
+    PreviewPane pane;
+    pane.showHit(zip, QStringLiteral("doc/x.txt"), 12, QStringLiteral("needle"), Qt::CaseSensitive,
+                 QByteArray());
+    QVERIFY(waitUntilShown(pane));
+    QCOMPARE(pane.textView()->blockCount(), 30);
+    QCOMPARE(marks(pane), QStringList({"line line 12 needle", "needle"}));
+
+    pane.showHit(zip, QStringLiteral("doc/missing.txt"), 1, QString(), Qt::CaseSensitive,
+                 QByteArray());
+    QTRY_COMPARE(pane.statusText(), QStringLiteral("压缩包里没有这个文件"));
 }
 
 void PreviewTest::aFileThatGrowsIsReadAsItWasOpened()

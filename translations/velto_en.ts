@@ -416,6 +416,10 @@ Version %1</translation>
         <source>文件已没有第%1行</source>
         <translation>The file has no line %1 any more</translation>
     </message>
+    <message>
+        <source>压缩包里没有这个文件</source>
+        <translation>The archive holds no such file</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -7,6 +7,9 @@
 #include <QTextCodec>
 #include <QTextDecoder>
 
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <deque>
 #include <memory>
 
@@ -96,6 +99,38 @@ private:
     std::deque<QString> kept;
 };
 
+// Reads the member `member` of the archive open at `fd` (any format
+// libarchive reads) and hands its bytes to `consume` until it wants no more.
+// False when the archive cannot be read or holds no such member.
+bool readArchiveMember(int fd, const QString &member, const std::function<bool()> &stillWanted,
+                       const std::function<bool(const char *, qint64)> &consume)
+{
+    const std::unique_ptr<archive, int (*)(archive *)> reader(archive_read_new(),
+                                                              archive_read_free);
+    archive_read_support_filter_all(reader.get());
+    archive_read_support_format_all(reader.get());
+    if (archive_read_open_fd(reader.get(), fd, 1 << 16) != ARCHIVE_OK)
+        return false;
+    archive_entry *entry = nullptr;
+    while (archive_read_next_header(reader.get(), &entry) == ARCHIVE_OK) {
+        if (!stillWanted())
+            return true;
+        const char *utf8 = archive_entry_pathname_utf8(entry);
+        const char *bytes = archive_entry_pathname(entry);
+        const QString name
+                = utf8 ? QString::fromUtf8(utf8) : decodePath(bytes, int(qstrlen(bytes)));
+        if (name != member)
+            continue;
+        QByteArray block(int(blockSize), Qt::Uninitialized);
+        for (;;) {
+            const la_ssize_t got = archive_read_data(reader.get(), block.data(), size_t(blockSize));
+            if (got <= 0 || !stillWanted() || !consume(block.constData(), got))
+                return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 PreviewText readPreview(const PreviewRequest &request, const std::function<bool()> &stillWanted)
@@ -124,21 +159,30 @@ PreviewText readPreview(const PreviewRequest &request, const std::function<bool(
     const qint64 last = request.lineNo > 0 ? target + PreviewLoader::kContext : nameHitLines;
     LineWindow window(first, last);
     std::unique_ptr<QTextDecoder> decoder;
-    QByteArray block(int(blockSize), Qt::Uninitialized);
-    // What the file held when opened: a file that grows is not followed.
-    qint64 left = info.st_size;
-    while (left > 0) {
-        if (!stillWanted())
-            return result;
-        const ssize_t got = ::read(fd, block.data(), size_t(qMin(left, blockSize)));
-        if (got <= 0)
-            break;
-        left -= got;
+    // Takes the next bytes; false once the lines after the hit are in.
+    const auto consume = [&](const char *data, qint64 size) {
         if (!decoder)
-            decoder.reset(codecFor(request.codec, block.constData(), got)->makeDecoder());
-        if (window.add(decoder->toUnicode(block.constData(), int(got))))
-            break;
+            decoder.reset(codecFor(request.codec, data, size)->makeDecoder());
+        return !window.add(decoder->toUnicode(data, int(size)));
+    };
+    if (!request.member.isEmpty()) {
+        if (!readArchiveMember(fd, request.member, stillWanted, consume)) {
+            result.problem = QCoreApplication::translate("PreviewPane", "压缩包里没有这个文件");
+            return result;
+        }
+    } else {
+        QByteArray block(int(blockSize), Qt::Uninitialized);
+        // What the file held when opened: a file that grows is not followed.
+        qint64 left = info.st_size;
+        while (left > 0 && stillWanted()) {
+            const ssize_t got = ::read(fd, block.data(), size_t(qMin(left, blockSize)));
+            if (got <= 0 || !consume(block.constData(), got))
+                break;
+            left -= got;
+        }
     }
+    if (!stillWanted())
+        return result;
     result.firstLineNo = window.firstLine();
     result.lines = window.lines();
     return result;

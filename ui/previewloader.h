@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 
 // What the preview shows: the lines of a file around one line.
 struct PreviewRequest
