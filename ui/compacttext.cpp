@@ -72,6 +72,17 @@ const char *CompactTextPool::location(Ref ref) const
     return blocks[size_t(ref >> blockShift)].get() + offset;
 }
 
+bool CompactTextPool::isPlainAscii(Ref ref) const
+{
+    if (isWide(ref))
+        return false;
+    const char *at = location(ref);
+    const int size = length(ref);
+    if (size > 0 && (at[0] == ' ' || at[size - 1] == ' '))
+        return false;
+    return std::all_of(at, at + size, [](char c) { return c >= 0x20 && c < 0x7F; });
+}
+
 QString CompactTextPool::text(Ref ref) const
 {
     return visit(ref, [](auto stored) { return toQString(stored); });

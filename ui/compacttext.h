@@ -33,6 +33,8 @@ public:
     // The order of QString::compare (UTF-16 code units, case-sensitive).
     int compare(Ref a, Ref b) const;
     static int length(Ref ref) { return int(ref & lengthMask); }
+    // True for a text of printable ASCII (no control, no blank at either end).
+    bool isPlainAscii(Ref ref) const;
 
     // Calls `f` with the text as a QLatin1String or as a QStringView.
     template<typename F> auto visit(Ref ref, F &&f) const

@@ -190,6 +190,14 @@ qint64 ResultModel::modified(int row) const
 
 namespace {
 
+// A file's name as the name column sorts it: the pooled text, or the text
+// shown where that differs (index into a list of such texts, else -1).
+struct NameKey
+{
+    CompactTextPool::Ref ref = 0;
+    int shown = -1;
+};
+
 // Ranks of `keys` in the order of `less`: equal keys share a rank, the
 // first rank is 0. The keys are compared once each in a sort of their own,
 // so rows that share a file or a folder cost nothing more.
@@ -267,10 +275,32 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
     auto textLess = [](const QString &a, const QString &b) { return a.compare(b) < 0; };
     switch (column) {
     case NameColumn: {
-        std::vector<QString> names(files.size());
-        for (size_t f = 0; f < files.size(); ++f)
-            names[f] = nameText(text.text(files[f].name));
-        const std::vector<int> ranks = ranksEmptyLast(names, isEmptyText, textLess);
+        // A name of printable ASCII shows as it is stored: its key is the
+        // pooled text itself; only other names have their shown text made.
+        std::vector<NameKey> names(files.size());
+        std::vector<QString> shown;
+        for (size_t f = 0; f < files.size(); ++f) {
+            names[f].ref = files[f].name;
+            if (!text.isPlainAscii(files[f].name)) {
+                names[f].shown = int(shown.size());
+                shown.push_back(nameText(text.text(files[f].name)));
+            }
+        }
+        const auto isEmpty = [&](const NameKey &key) {
+            return key.shown >= 0 ? shown[size_t(key.shown)].isEmpty()
+                                  : CompactTextPool::length(key.ref) == 0;
+        };
+        const auto less = [&](const NameKey &a, const NameKey &b) {
+            if (a.shown < 0 && b.shown < 0)
+                return text.compare(a.ref, b.ref) < 0;
+            if (a.shown >= 0 && b.shown >= 0)
+                return shown[size_t(a.shown)] < shown[size_t(b.shown)];
+            const QString &other = shown[size_t(a.shown >= 0 ? a.shown : b.shown)];
+            const int order = text.visit(a.shown >= 0 ? b.ref : a.ref,
+                                         [&](auto stored) { return stored.compare(other); });
+            return a.shown >= 0 ? order > 0 : order < 0;
+        };
+        const std::vector<int> ranks = ranksEmptyLast(names, isEmpty, less);
         rows = orderedByRank(
                 rows, [&](int s) { return ranks[size_t(rowFile[size_t(s)])]; }, descending);
         break;
