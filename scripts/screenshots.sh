@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Takes the screenshots in docs/: the window in English and in Chinese with a
+# content search done and the preview open, on Xvfb with openbox as the window
+# manager, typed into with xdotool and taken with ImageMagick's import.
+#   scripts/screenshots.sh [build-dir]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build}
+"$top/scripts/install-deps.sh" xdotool openbox imagemagick
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+
+# A small tree to search: notes, a report in Chinese, some code.
+tree=$work/documents
+mkdir -p "$tree/notes" "$tree/报告" "$tree/src"
+printf 'Agenda\nmeeting at noon with the team\nbring the plan\n' >"$tree/notes/plan.txt"
+printf 'Minutes\nthe meeting moved to Friday\n' >"$tree/notes/minutes.txt"
+printf '季度报告\n本季度的 meeting 记录见附件\n销售增长百分之十二\n' >"$tree/报告/季度报告.txt"
+for i in $(seq 1 40); do printf 'line %d\n' "$i"; done >"$tree/src/log.txt"
+printf 'meeting room booked\n' >>"$tree/src/log.txt"
+
+display=:77
+Xvfb $display -screen 0 1024x720x24 -nolisten tcp &
+sleep 1
+DISPLAY=$display openbox &
+sleep 1
+
+shoot() {  # language, output file
+  local config=$work/config-$1
+  mkdir -p "$config/velto"
+  printf '[window]\npreview=true\n' >"$config/velto/velto-search.conf"
+  DISPLAY=$display LANG=$1 LANGUAGE= LC_ALL= XDG_CONFIG_HOME=$config \
+    "$build/bin/velto-search" "$tree" &
+  local app=$!
+  local id=""
+  for _ in $(seq 50); do
+    id=$(DISPLAY=$display xdotool search --onlyvisible --name Velto 2>/dev/null | head -1) && [ -n "$id" ] && break
+    sleep 0.2
+  done
+  export DISPLAY=$display
+  xdotool windowmove "$id" 0 0 windowsize "$id" 1024 700 windowactivate --sync "$id"
+  sleep 0.5
+  # The content field follows the name field; Return searches.
+  xdotool key --window "$id" Tab
+  xdotool type --delay 40 meeting
+  xdotool key Return
+  sleep 2
+  # Through the form to the table, then the second hit.
+  for _ in $(seq 9); do xdotool key Tab; done
+  xdotool key Down Down
+  sleep 1.5
+  import -window root "$2"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+}
+
+shoot en_US.UTF-8 "$top/docs/screenshot-en.png"
+shoot zh_CN.UTF-8 "$top/docs/screenshot-zh.png"
+echo "docs/screenshot-en.png, docs/screenshot-zh.png"
