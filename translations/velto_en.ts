@@ -381,6 +381,54 @@ Version %1</translation>
         <source>搜索结束后目录名将改为:%1</source>
         <translation>When the search ends, the folders become: %1</translation>
     </message>
+    <message>
+        <source>正则表达式</source>
+        <translation>Regular expression</translation>
+    </message>
+    <message>
+        <source>全字匹配</source>
+        <translation>Whole words</translation>
+    </message>
+    <message>
+        <source>跳过二进制文件</source>
+        <translation>Skip binary files</translation>
+    </message>
+    <message>
+        <source>更多条件</source>
+        <translation>More conditions</translation>
+    </message>
+    <message>
+        <source>内容按 PCRE2 正则表达式搜索</source>
+        <translation>Search the content as a PCRE2 regular expression</translation>
+    </message>
+    <message>
+        <source>只找前后不是字母、数字或下划线的内容；汉字也算字母</source>
+        <translation>Only where no letter, digit or underscore stands before or after; Chinese characters count as letters</translation>
+    </message>
+    <message>
+        <source>跳过开头含有空字节的文件</source>
+        <translation>Skip files whose start holds a zero byte</translation>
+    </message>
+    <message>
+        <source>文件还须含有的每个词，用“;”分隔</source>
+        <translation>Words the file must also hold, separated by &quot;;&quot;</translation>
+    </message>
+    <message>
+        <source>文件不能含有的词，用“;”分隔</source>
+        <translation>Words the file must not hold, separated by &quot;;&quot;</translation>
+    </message>
+    <message>
+        <source>同时包含</source>
+        <translation>Also holds</translation>
+    </message>
+    <message>
+        <source>不包含</source>
+        <translation>Does not hold</translation>
+    </message>
+    <message>
+        <source>正则表达式:%1 有误：%2（第%3个字符）</source>
+        <translation>Regular expression: %1 is wrong: %2 (character %3)</translation>
+    </message>
 </context>
 <context>
     <name>PreviewPane</name>

@@ -8,6 +8,7 @@
 #include "nativepath.h"
 #include "pathdisplay.h"
 #include "resultmodel.h"
+#include "visiblecontrols.h"
 
 #include <QAction>
 #include <QApplication>
@@ -142,7 +143,7 @@ void MainWindow::do_copyPathName_Clipboard()
             QString value;
         } details[] = {
                 {tr("行号："), line != 0 ? QString::number(line) : QString()},
-                {tr("行内容："), resultModel->lineText(row).trimmed()},
+                {tr("行内容："), withVisibleControls(resultModel->lineText(row)).trimmed()},
                 {tr("修改时间："), ResultModel::timeText(resultModel->modified(row))},
         };
         for (const auto &detail : details) {
