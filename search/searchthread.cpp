@@ -237,14 +237,19 @@ void searchThread::Run::visitFolder(Walker &walker, const DirectoryListing &list
         for (const ListedEntry &entry : listing.archives) {
             if (search.cancelRequested)
                 break;
+            // A compressed file's one member is named after it: a name
+            // search has its hit from the listing, and nothing to open.
+            if (names && archiveFormatOf(entry.bytes) == ArchiveFormat::Compressed)
+                continue;
             const ArchiveJob job {-1, entry.bytes, entry.name, base + entry.bytes,
                                   search.archiveNames};
             submit(
                     walker,
-                    [job](Tools &tools, int fd, HitSink &hits) {
+                    [this, job](Tools &tools, int fd, HitSink &hits) {
                         ArchiveJob in = job;
                         in.folderFd = fd;  // open in the walk's folder or the worker's share of it
-                        searchArchiveAt(in, tools.members, hits);
+                        if (!searchArchiveAt(in, tools.members, hits))
+                            search.unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
                     },
                     folder);
         }

@@ -336,6 +336,7 @@ void TestCli::initTestCase()
     grepTree.file("opt/flags.txt", "use --color here\n");
     grepTree.file("bin/data.bin", QByteArray("key\0 zz\nkey two\n", 16));
     grepTree.file("damaged/bad.zip", QByteArray("PK\x03\x04 not a zip at all"));
+    grepTree.file("compressed/notes.conf.gz", "no gzip at all\n");
 }
 
 void TestCli::searchRules_data()
@@ -514,6 +515,12 @@ void TestCli::grepOptions_data()
             << QString();
     QTest::newRow("a damaged archive is reported")
             << QStringList {"-c", "x", "damaged"} << 1 << QStringList() << QString("bad.zip");
+    QTest::newRow("a damaged archive is counted with what could not be read")
+            << QStringList {"-c", "x", "damaged"} << 1 << QStringList()
+            << QString("1 file could not be read");
+    QTest::newRow("a name search names a compressed file once, without opening it")
+            << QStringList {"-n", "conf", "compressed"} << 0
+            << QStringList {"ROOT/compressed/notes.conf.gz"} << QString();
     QTest::newRow("-s reports nothing")
             << QStringList {"-s", "-c", "x", "damaged"} << 1 << QStringList() << QString();
 }
@@ -657,8 +664,8 @@ void TestCli::jsonOutput()
 }
 
 // Each damaged archive is one line on standard error naming it, ended by its
-// line feed; standard output keeps the hits only. Damaged archives are not
-// files that could not be read: no count line follows.
+// line feed; standard output keeps the hits only. The count of what could
+// not be read follows.
 void TestCli::damagedArchivesAreOneLineEachOnStandardError()
 {
     TreeBuilder broken;
@@ -673,7 +680,8 @@ void TestCli::damagedArchivesAreOneLineEachOnStandardError()
     QCOMPARE(outputLines(result.out), QStringList {brokenRoot + "/note.txt:1:needle"});
     QVERIFY2(result.err.endsWith('\n'), result.err.constData());
     const QList<QByteArray> lines = result.err.chopped(1).split('\n');
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.last(), QByteArray("velto-find: 3 files could not be read"));
     const QByteArray root = QFile::encodeName(brokenRoot);
     // Subfolders first, then the folder's own entries in name order.
     const QList<QByteArray> archives {root + "/sub/damaged.7z", root + "/damaged.rar",

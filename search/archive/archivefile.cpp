@@ -129,3 +129,16 @@ bool isRegularFileAt(int folderFd, const QByteArray &name)
             && S_ISREG(info.st_mode);
 #endif
 }
+
+bool existsAt(int folderFd, const QByteArray &name)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folderFd);
+    struct _stat64 info;
+    return ::_stat64(name.constData(), &info) == 0 || errno != ENOENT;
+#else
+    struct stat info;
+    return ::fstatat(folderFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+            || errno != ENOENT;
+#endif
+}

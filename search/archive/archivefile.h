@@ -42,4 +42,7 @@ bool writeFully(int fd, const char *data, qint64 size);
 // followed): how a volume set finds its next volume.
 bool isRegularFileAt(int folderFd, const QByteArray &name);
 
+// True when anything is at `name` in the open folder (a link is not followed).
+bool existsAt(int folderFd, const QByteArray &name);
+
 #endif  // ARCHIVEFILE_H

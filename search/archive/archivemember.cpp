@@ -1,10 +1,10 @@
 #include "archivemember.h"
 
 #include "anonymousfile.h"
+#include "archiveerrors.h"
 #include "archivefile.h"
 #include "archiveformat.h"
 #include "archivewalkers.h"
-#include "diagnostics.h"
 #include "membersearch.h"
 #include "pathcodec.h"
 
@@ -68,7 +68,8 @@ void walkNested(const ArchiveScope &outer, const ArchiveMember &member, const QS
                               member.name.mid(member.name.lastIndexOf(QLatin1Char('/')) + 1),
                               hitName + QDir::separator(),
                               outer.displayPath + '/' + encodePath(member.name),
-                              outer.depth + 1};
+                              outer.depth + 1,
+                              outer.outcome};
     if (isStreamable(format)) {
         walkArchiveStream(format, member.read, scope);
         return;
@@ -78,7 +79,14 @@ void walkNested(const ArchiveScope &outer, const ArchiveMember &member, const QS
     if (file.isOpen())
         walkArchiveFile(format, file, scope);
     else if (tooLarge)
-        diagnostic("\n%s: too large to look into\n", scope.displayPath.constData());
+        reportTooLarge(scope);
+}
+
+// A compressed file holds one member named after it: a name search has
+// named it already, by the file's own name.
+bool looksInto(const ArchiveScope &scope, ArchiveFormat format)
+{
+    return format != ArchiveFormat::Compressed || scope.search.searchesContent();
 }
 
 }  // namespace
@@ -92,8 +100,9 @@ bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasDat
 {
     if (!hasData)
         return false;
-    if (archiveFormatOf(name) != ArchiveFormat::None)
-        return scope.depth < kMaxArchiveDepth;
+    const ArchiveFormat format = archiveFormatOf(name);
+    if (format != ArchiveFormat::None)
+        return looksInto(scope, format) && scope.depth < kMaxArchiveDepth;
     return scope.search.searchesContent() && searchWantsMember(scope.search, name);
 }
 
@@ -109,8 +118,12 @@ void visitMember(const ArchiveScope &scope, const ArchiveMember &member)
         return;
     const ArchiveFormat format = archiveFormatOf(member.name);
     if (format != ArchiveFormat::None) {
+        if (!looksInto(scope, format))
+            return;
         if (scope.depth < kMaxArchiveDepth)
             walkNested(scope, member, hitName, format);
+        else
+            reportTooDeep(scope, member.name);
         return;
     }
     if (wanted && contentSearch)

@@ -19,6 +19,12 @@ struct ArchiveNameRules
     QByteArray localeName;
 };
 
+// What became of one archive on disk, its nested archives included.
+struct ArchiveOutcome
+{
+    bool readInFull = true;  // false once a part of it could not be read
+};
+
 // One archive being walked, on disk or nested in another: what the search
 // wants of it, where its hits go and what they and its diagnostics are called.
 struct ArchiveScope
@@ -30,6 +36,7 @@ struct ArchiveScope
     QString hitPrefix;       // the archive's hit name and a separator
     QByteArray displayPath;  // the archive as diagnostics name it
     int depth = 1;           // 1 for an archive on disk, 2 for one inside it, ...
+    ArchiveOutcome *outcome = nullptr;  // that of the archive on disk, shared by those inside
 };
 
 #endif  // ARCHIVESCOPE_H

@@ -1,12 +1,12 @@
 #include "archivesearch.h"
 
+#include "archiveerrors.h"
 #include "archivefile.h"
 #include "archivewalkers.h"
 #include "libarchiveinput.h"
 #include "libarchivewalker.h"
 #include "pathcodec.h"
-#include "rarerrors.h"
-#include "rarwalker.h"
+#include "rarvolumeset.h"
 #include "uniquefd.h"
 #include "zipwalker.h"
 
@@ -15,17 +15,55 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+
+// A ZIP is read through its central directory; one whose directory is
+// missing or damaged, front to back from its local headers.
+void walkZip(const ArchiveFile &file, const ArchiveScope &scope)
+{
+    if (!walkZipArchive(file, scope))
+        walkZipLocalHeaders(LibarchiveInput::file(file), scope);
+}
+
+// Opens the ZIP `name`; only when no file has that name, `name` with ".zip"
+// appended, as the name may have been given without its suffix.
+void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
+{
+    ArchiveFile file(folderFd, name);
+    if (!file.isOpen() && !existsAt(folderFd, name))
+        file = ArchiveFile(folderFd, name + ".zip");
+    if (file.isOpen())
+        walkZip(file, scope);
+    else
+        reportCannotOpen(scope);
+}
+
+// The RAR `name`, with the volumes of its set beside it.
+void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
+{
+    if (!ArchiveFile(folderFd, name).isOpen()) {
+        reportCannotOpen(scope);
+        return;
+    }
+    const RarVolumeSet set = rarVolumeSet(folderFd, name);
+    const int slash = scope.displayPath.lastIndexOf('/');
+    walkRarVolumes(set, scope.displayPath.left(slash + 1),
+                   LibarchiveInput::volumes(folderFd, set.volumes), scope);
+}
+
+}  // namespace
+
 void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const ArchiveScope &scope)
 {
     switch (format) {
     case ArchiveFormat::None:
         return;
     case ArchiveFormat::Zip:
-        if (!walkZipArchive(file, scope))
-            reportNotArchive(scope.displayPath, "ZIP");
+        walkZip(file, scope);
         return;
     case ArchiveFormat::Rar:
-        walkRarArchive(file, scope);
+        // An archive inside an archive has no volumes beside it.
+        walkRarVolumes(rarVolumeSetOf(file.fd()), QByteArray(), LibarchiveInput::file(file), scope);
         return;
     default:
         walkLibarchive(format, LibarchiveInput::file(file), scope);
@@ -39,31 +77,30 @@ void walkArchiveStream(ArchiveFormat format, const ByteSource::Reader &read,
     walkLibarchive(format, LibarchiveInput::stream(read), scope);
 }
 
-void searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink &hits)
+bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink &hits)
 {
     const ArchiveFormat format = archiveFormatOf(job.name);
     if (format == ArchiveFormat::None)
-        return;
+        return true;
+    ArchiveOutcome outcome;
     const ArchiveScope scope {
             search,          hits, job.names, job.displayName, job.displayName + QDir::separator(),
-            job.displayPath, 1};
+            job.displayPath, 1,    &outcome};
     if (format == ArchiveFormat::Zip) {
         searchZipArchiveAt(job.folderFd, job.name, scope);
-        return;
-    }
-    if (format == ArchiveFormat::Rar) {
+    } else if (format == ArchiveFormat::Rar) {
         searchRarArchiveAt(job.folderFd, job.name, scope);
-        return;
+    } else {
+        const ArchiveFile file(job.folderFd, job.name);
+        if (file.isOpen())
+            walkArchiveFile(format, file, scope);
+        else
+            reportCannotOpen(scope);
     }
-    const ArchiveFile file(job.folderFd, job.name);
-    if (!file.isOpen()) {
-        reportRarError(RarResult::OpenError, scope.displayPath, RarContext::Open);
-        return;
-    }
-    walkArchiveFile(format, file, scope);
+    return outcome.readInFull;
 }
 
-void searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,
+bool searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,
                    const ArchiveNameRules &names)
 {
     const int slash = path.lastIndexOf(QLatin1Char('/'));
@@ -73,6 +110,7 @@ void searchArchive(const QString &path, HitSink &hits, const MemberSearch &searc
     const UniqueFd folderFd(
             ::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const QString name = path.mid(slash + 1);
-    searchArchiveAt(ArchiveJob {folderFd.get(), encodePath(name), name, encodePath(path), names},
-                    search, hits);
+    return searchArchiveAt(
+            ArchiveJob {folderFd.get(), encodePath(name), name, encodePath(path), names}, search,
+            hits);
 }

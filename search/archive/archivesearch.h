@@ -26,11 +26,12 @@ struct ArchiveJob
 // and appends to `hits` what `search` finds in the members it wants; writes
 // one diagnostic line per error to the diagnostics sink. The file is opened
 // without blocking and only when it is a regular one; nothing of it is
-// written anywhere.
-void searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink &hits);
+// written anywhere. False when a part of it (or of an archive inside it)
+// could not be read: damaged, encrypted, not there.
+bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink &hits);
 
 // The same for the archive at `path` (tests, fuzzers).
-void searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,
+bool searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,
                    const ArchiveNameRules &names = ArchiveNameRules());
 
 #endif  // ARCHIVESEARCH_H

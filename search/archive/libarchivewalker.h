@@ -4,17 +4,33 @@
 #include "archiveformat.h"
 #include "archivescope.h"
 
+#include <QByteArray>
+
 #include <memory>
 
 class LibarchiveInput;
+struct RarVolumeSet;
 
-// Walks a 7z, tar (plain or compressed), cpio, ISO 9660 or CAB archive, or
-// one compressed file, read by libarchive from `input`; the scope's name
-// names the compressed file's one member. Each member goes to visitMember, its
-// data streamed from the decompressor. Errors go to the diagnostics sink with
-// the RAR walk's texts: a damaged header or damaged data ends the walk, an
-// encrypted member is reported (no password is ever asked for) and skipped.
+// The one walk of every archive libarchive reads: each member goes to
+// visitMember, its data streamed from the decompressor; what was decoded
+// before damaged data is handed on before the damage is reported. Errors go
+// to the diagnostics sink, one line each: damage ends the walk; encrypted
+// members are named, never read (no password is ever asked for) and counted
+// in one line.
+
+// A 7z, tar (plain or compressed), cpio, ISO 9660 or CAB archive, or one
+// compressed file, whose one member the scope's name names.
 void walkLibarchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
                     const ArchiveScope &scope);
+
+// A RAR archive read from its first volume on through the volumes of `set`
+// (`input` opens them in that order); `volumeFolder` is what names a volume
+// in diagnostics before its name.
+void walkRarVolumes(const RarVolumeSet &set, const QByteArray &volumeFolder,
+                    std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope);
+
+// A ZIP archive whose central directory cannot be read, read front to back
+// from its members' local headers up to the damage; one line says so.
+void walkZipLocalHeaders(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope);
 
 #endif  // LIBARCHIVEWALKER_H

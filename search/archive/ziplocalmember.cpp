@@ -42,6 +42,7 @@ bool LocalZipMember::locate(int archiveFd, quint64 centralOffset, const QByteArr
         return false;
     const int flags = int(le(central + 8, 2));
     method = int(le(central + 10, 2));
+    expectedCrc = quint32(le(central + 16, 4));
     const int nameLength = int(le(central + 28, 2));
     const int extraLength = int(le(central + 30, 2));
     if ((flags & 1) || (method != kStored && method != kDeflated) || nameLength != rawName.size())
@@ -78,6 +79,15 @@ bool LocalZipMember::locate(int archiveFd, quint64 centralOffset, const QByteArr
 }
 
 qint64 LocalZipMember::read(char *buffer, qint64 max)
+{
+    const qint64 got = readData(buffer, max);
+    if (got > 0)
+        crc = quint32(crc32(crc, reinterpret_cast<const Bytef *>(buffer), uInt(got)));
+    ended = got == 0;
+    return got;
+}
+
+qint64 LocalZipMember::readData(char *buffer, qint64 max)
 {
     if (fd < 0)
         return -1;

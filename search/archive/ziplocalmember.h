@@ -33,14 +33,21 @@ public:
 
     // Up to `max` next bytes of the member's data: 0 at its end, -1 on an error.
     qint64 read(char *buffer, qint64 max);
+    // True when the data, read to its end, does not match the recorded CRC.
+    bool checksumMismatch() const { return ended && crc != expectedCrc; }
 
 private:
+    qint64 readData(char *buffer, qint64 max);
+
     int fd = -1;
     int method = 0;
     quint64 dataStart = 0;
     quint64 compressed = 0;
     quint64 consumed = 0;  // compressed bytes handed to inflate or copied
     bool streamEnded = false;
+    bool ended = false;  // read returned 0
+    quint32 expectedCrc = 0;
+    quint32 crc = 0;
     std::unique_ptr<z_stream_s> stream;
     QByteArray input;  // compressed bytes read ahead for inflate
 };

@@ -1,8 +1,8 @@
 #include "zipwalker.h"
 
+#include "archiveerrors.h"
 #include "archivefile.h"
 #include "archivemember.h"
-#include "diagnostics.h"
 #include "membernames.h"
 #include "membersearch.h"
 #include "zipextrafields.h"
@@ -20,10 +20,21 @@ namespace {
 constexpr int kNameBufferSize = 256;
 constexpr int kExtraBufferSize = 65536;  // an extra field's length is 16 bits
 constexpr unsigned kReadChunk = 1u << 20;
+constexpr uLong kEncryptedFlag = 0x1;
 constexpr uLong kUtf8NameFlag = 0x800;
 constexpr ZPOS64_T kZip64Mark = 0xFFFFFFFF;
 
 constexpr qint64 kStreamBuffer = 64 * 1024;
+
+// The maker's system, the high byte of "version made by": DOS, NTFS and
+// VFAT names separate folders with "\\", which elsewhere is a character.
+constexpr uLong kMadeOnDos = 0;
+constexpr uLong kMadeOnUnix = 3;
+constexpr uLong kMadeOnNtfs = 11;
+constexpr uLong kMadeOnVfat = 14;
+constexpr uLong kUnixTypeMask = 0170000;
+constexpr uLong kUnixRegularFile = 0100000;
+constexpr uLong kUnixFolder = 0040000;
 
 // minizip's file functions over a descriptor that stays open with the
 // caller; reads with pread, so no shared file position is moved. minizip
@@ -162,6 +173,20 @@ struct EntryInfo
     unz_file_info64 info {};
     QByteArray rawName;
     QByteArray extra;  // the central directory's extra fields
+
+    uLong madeOn() const { return info.version >> 8; }
+    bool usesBackslashes() const
+    {
+        return madeOn() == kMadeOnDos || madeOn() == kMadeOnNtfs || madeOn() == kMadeOnVfat;
+    }
+    // A link, device or pipe recorded by a Unix maker: no text, whatever
+    // bytes stand for it (a link's target).
+    bool isSpecialFile() const
+    {
+        const uLong type = (info.external_fa >> 16) & kUnixTypeMask;
+        return madeOn() == kMadeOnUnix && type != 0 && type != kUnixRegularFile
+                && type != kUnixFolder;
+    }
 };
 
 class ZipWalk
@@ -183,6 +208,9 @@ private:
     bool openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *compressedSize);
     qint64 readMember(char *buffer, qint64 max);
     void diagnoseOverlapOnce();
+    QString memberName(const EntryInfo &entry);
+    // Closes the member, reporting a checksum its data does not match.
+    void closeMember(const QString &name);
 
     void *const zip;
     const ArchiveFile &file;
@@ -194,6 +222,10 @@ private:
     std::unique_ptr<LocalZipMember>
             localMember;  // set while a member is read from its local header
     bool overlapDiagnosed = false;
+    QString currentName;  // the member being read, null before the first
+    bool memberEnded = false;
+    bool memberFailed = false;
+    int encryptedUnread = 0;
 };
 
 // Reads the current entry's header in full: a name that does not fit the
@@ -220,7 +252,7 @@ bool ZipWalk::readEntry(EntryInfo &entry)
 {
     const int err = readEntryHeader(entry);
     if (err != UNZ_OK)
-        diagnostic("error %d with zipfile in unzGetCurrentFileInfo\n", err);
+        reportDamaged(scope, currentName);
     return err == UNZ_OK;
 }
 
@@ -269,21 +301,22 @@ bool ZipWalk::openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *co
         *dataStart = quint64(unzGetCurrentFileZStreamPos64(zip));
         return true;
     }
-    diagnostic("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
     *dataStart = 0;
     return false;
 }
 
 qint64 ZipWalk::readMember(char *buffer, qint64 max)
 {
-    if (scope.search.isCancelled())
+    if (scope.search.isCancelled() || memberFailed || memberEnded)
         return 0;
     const unsigned want = unsigned(qMin<qint64>(max, kReadChunk));
     const qint64 got
             = localMember ? localMember->read(buffer, want) : unzReadCurrentFile(zip, buffer, want);
-    if (got < 0)
-        diagnostic("error %d with zipfile in unzReadCurrentFile\n",
-                   localMember ? Z_DATA_ERROR : int(got));
+    memberEnded = got == 0;
+    if (got < 0) {
+        memberFailed = true;
+        reportDamagedMember(scope, currentName);
+    }
     return got;
 }
 
@@ -292,16 +325,36 @@ void ZipWalk::diagnoseOverlapOnce()
     if (overlapDiagnosed)
         return;
     overlapDiagnosed = true;
-    diagnostic("%s: entries overlap; data already read is not expanded again\n",
-               scope.displayPath.constData());
+    reportOverlap(scope);
+}
+
+QString ZipWalk::memberName(const EntryInfo &entry)
+{
+    QString name = names.decode(entry.rawName, entry.info.flag & kUtf8NameFlag,
+                                unicodePathField(entry.extra, entry.rawName));
+    if (entry.usesBackslashes())
+        name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return name;
+}
+
+void ZipWalk::closeMember(const QString &name)
+{
+    // Only data read to its end can be checked.
+    const bool checked = memberEnded && !memberFailed;
+    const bool mismatch = localMember ? localMember->checksumMismatch()
+                                      : unzCloseCurrentFile(zip) == UNZ_CRCERROR;
+    if (localMember)
+        unzCloseCurrentFile(zip);
+    localMember.reset();
+    if (checked && mismatch)
+        reportChecksumMismatch(scope, name);
 }
 
 void ZipWalk::run()
 {
     unz_global_info64 globalInfo;
-    const int globalErr = unzGetGlobalInfo64(zip, &globalInfo);
-    if (globalErr != UNZ_OK) {
-        diagnostic("error %d with zipfile in unzGetGlobalInfo \n", globalErr);
+    if (unzGetGlobalInfo64(zip, &globalInfo) != UNZ_OK) {
+        reportDamaged(scope, QString());
         return;  // the entry count is unknown
     }
     pickCodePage(globalInfo.number_entry);
@@ -310,7 +363,14 @@ void ZipWalk::run()
             return;
         EntryInfo entry;
         if (!readEntry(entry))
-            return;
+            break;
+        ArchiveMember member;
+        member.name = memberName(entry);
+        member.hasData = !member.name.endsWith(QLatin1Char('/')) && !entry.isSpecialFile();
+        currentName = member.name;
+        memberEnded = memberFailed = false;
+        const bool wanted = memberWantsData(scope, member.name, member.hasData);
+        const bool encrypted = entry.info.flag & kEncryptedFlag;
         quint64 dataStart = 0;
         quint64 compressedSize = 0;
         const bool readable = openMember(entry, &dataStart, &compressedSize);
@@ -318,28 +378,22 @@ void ZipWalk::run()
                 = readable && taken.overlapsOrTake(dataStart, dataStart + compressedSize);
         if (repeats)
             diagnoseOverlapOnce();
-
-        ArchiveMember member;
-        member.name = names.decode(entry.rawName, entry.info.flag & kUtf8NameFlag,
-                                   unicodePathField(entry.extra, entry.rawName));
-        member.hasData = !member.name.endsWith(QLatin1Char('/'));
-        // A member that could not be opened is read all the same, as minizip
-        // reads it: its read error is the diagnostic.
-        if (!repeats)
+        if (wanted && encrypted)
+            ++encryptedUnread;
+        else if (wanted && !readable)
+            reportDamagedMember(scope, member.name);
+        if (readable && !repeats && !encrypted)
             member.read = [this](char *buffer, qint64 max) { return readMember(buffer, max); };
         visitMember(scope, member);
-        localMember.reset();
-        // Closing checks the member's CRC, which nothing here reports.
-        unzCloseCurrentFile(zip);
+        closeMember(member.name);
 
-        if (index + 1 < globalInfo.number_entry) {
-            const int nextErr = unzGoToNextFile(zip);
-            if (nextErr != UNZ_OK) {
-                diagnostic("error %d with zipfile in unzGoToNextFile\n", nextErr);
-                return;
-            }
+        if (index + 1 < globalInfo.number_entry && unzGoToNextFile(zip) != UNZ_OK) {
+            reportDamaged(scope, member.name);
+            break;
         }
     }
+    if (encryptedUnread > 0)
+        reportEncrypted(scope, encryptedUnread);
 }
 
 }  // namespace
@@ -352,15 +406,4 @@ bool walkZipArchive(const ArchiveFile &file, const ArchiveScope &scope)
         return false;
     ZipWalk(zip.get(), file, scope).run();
     return true;
-}
-
-void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
-{
-    for (const QByteArray &candidate : {name, name + ".zip"}) {
-        const ArchiveFile file(folderFd, candidate);
-        if (file.isOpen() && walkZipArchive(file, scope))
-            return;
-    }
-    diagnostic("Cannot open %s or %s.zip\n", scope.displayPath.constData(),
-               scope.displayPath.constData());
 }

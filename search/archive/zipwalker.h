@@ -3,14 +3,7 @@
 
 #include "archivescope.h"
 
-#include <QByteArray>
-
 class ArchiveFile;
-
-// Opens the ZIP archive `name` of the open folder (or, failing that,
-// `name` with ".zip" appended) and walks it; writes "Cannot open %s or
-// %s.zip" with the scope's display path when neither opens.
-void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope);
 
 // Walks the ZIP archive open at `file` from its first central directory
 // entry: each member goes to visitMember, directory entries without data.

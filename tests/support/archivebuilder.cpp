@@ -126,16 +126,15 @@ QString ArchiveBuilder::write(const QString &path, const Members &members)
     return path;
 }
 
-QString ArchiveBuilder::writeEncrypted7z(const QString &path, const Members &members,
-                                         const QByteArray &password, bool headers)
+QString ArchiveBuilder::writeEncrypted(const QString &path, const Members &members,
+                                       const QByteArray &password, bool headers)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QTemporaryDir tree;
     writeTree(tree.path(), members);
-    runTool(QStringLiteral("7z"),
-            QStringList {"a", "-bd", "-p" + QString::fromUtf8(password),
-                         headers ? "-mhe=on" : "-mhe=off", path}
-                    + topLevelNames(members),
-            tree.path());
+    QStringList arguments {"a", "-bd", "-p" + QString::fromUtf8(password)};
+    if (!endsWith(path, ".zip"))
+        arguments << (headers ? "-mhe=on" : "-mhe=off");
+    runTool(QStringLiteral("7z"), arguments << path << topLevelNames(members), tree.path());
     return path;
 }

@@ -18,10 +18,10 @@ public:
     // The format follows the suffix of `path` as the search reads it.
     static QString write(const QString &path, const Members &members);
 
-    // A 7z archive whose data (and with `headers`, whose names too) is
-    // encrypted with `password`.
-    static QString writeEncrypted7z(const QString &path, const Members &members,
-                                    const QByteArray &password, bool headers);
+    // A 7z or ZIP archive (by the suffix) whose data (and with `headers`, a
+    // 7z's names too) is encrypted with `password`.
+    static QString writeEncrypted(const QString &path, const Members &members,
+                                  const QByteArray &password, bool headers);
 };
 
 #endif  // ARCHIVEBUILDER_H

@@ -44,7 +44,7 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
             put(localExtra, quint64(entry.data.size()), 8);
         }
         const quint64 size = entry.zip64Sizes ? 0xFFFFFFFF : quint64(entry.data.size());
-        put(out, crcOf(entry.data), 4);
+        put(out, crcOf(entry.data) ^ (entry.wrongCrc ? 1 : 0), 4);
         put(out, size, 4);
         put(out, size, 4);
         put(out, quint64(localName.size()), 2);
@@ -58,7 +58,7 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
         const RawZipEntry &entry = entries.at(i);
         const RawZipEntry &owner = entry.sameDataAs >= 0 ? entries.at(entry.sameDataAs) : entry;
         put(out, 0x02014b50, 4);
-        put(out, 20, 2);
+        put(out, quint64(entry.madeBy), 2);
         put(out, 20, 2);
         put(out, entry.utf8Flag ? 0x800 : 0, 2);
         put(out, 0, 2);
@@ -71,7 +71,7 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
             put(extra, quint64(owner.data.size()), 8);
             put(extra, quint64(owner.data.size()), 8);
         }
-        put(out, crcOf(owner.data), 4);
+        put(out, crcOf(owner.data) ^ (owner.wrongCrc ? 1 : 0), 4);
         put(out, size, 4);
         put(out, size, 4);
         put(out, quint64(entry.name.size()), 2);
@@ -79,7 +79,7 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
         put(out, 0, 2);  // comment
         put(out, 0, 2);  // disk
         put(out, 0, 2);  // internal attributes
-        put(out, 0, 4);  // external attributes
+        put(out, entry.externalAttributes, 4);
         put(out, offsets.at(i), 4);
         out += entry.name;
         out += extra;

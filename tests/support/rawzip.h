@@ -17,8 +17,11 @@ struct RawZipEntry
     QByteArray localName;   // the local header's name; null: the same as `name`
     bool utf8Flag = false;  // general purpose flag bit 11
     QByteArray centralExtra;
-    int sameDataAs = -1;      // >= 0: point at that earlier entry's local header and data
-    bool zip64Sizes = false;  // sizes marked 0xFFFFFFFF, their values in ZIP64 fields
+    int sameDataAs = -1;             // >= 0: point at that earlier entry's local header and data
+    bool zip64Sizes = false;         // sizes marked 0xFFFFFFFF, their values in ZIP64 fields
+    int madeBy = 20;                 // "version made by": the maker's system in its high byte
+    quint32 externalAttributes = 0;  // a Unix maker's mode in the high 16 bits
+    bool wrongCrc = false;           // a CRC the data does not have, in both headers
 };
 
 // The bytes of an archive holding `entries`, in that order.

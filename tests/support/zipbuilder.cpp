@@ -25,8 +25,12 @@ void ZipBuilder::begin(const QByteArray &name)
 {
     zip_fileinfo info;
     std::memset(&info, 0, sizeof info);
-    if (zipOpenNewFileInZip64(zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
-                              Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0)
+    // Made on Unix, as zip and bsdtar write it here: a backslash in a name
+    // is a character, not a folder separator as in a ZIP made on DOS.
+    constexpr uLong kMadeOnUnix = (3 << 8) | 20;
+    if (zipOpenNewFileInZip4_64(zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8,
+                                Z_DEFAULT_STRATEGY, nullptr, 0, kMadeOnUnix, 0, 0)
         != ZIP_OK)
         qFatal("ZipBuilder: cannot add %s", name.constData());
 }
