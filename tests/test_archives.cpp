@@ -967,6 +967,9 @@ void TestArchives::zipMemberNames_data()
     QTest::newRow("names/a forced code page wins over the locale's")
             << encoded("GBK", chinese) << false << none << none << alone
             << QByteArray("ru_RU.UTF-8") << QByteArray("GBK") << chinese;
+    QTest::newRow("names/a forced code page leaves a valid UTF-8 name alone")
+            << chinese.toUtf8() << false << none << none << alone << QByteArray("C.UTF-8")
+            << QByteArray("IBM866") << chinese;
     QTest::newRow("names/other languages read CP437")
             << QByteArray("\x81"
                           "ber Gr\x94\xe1"
@@ -1059,13 +1062,21 @@ void TestArchives::everyFormatByNameAndContent_data()
     QTest::addColumn<QByteArray>("memberPath");
 
     for (const char *name :
-         {"docs.tar", "docs.tar.gz", "docs.tgz", "docs.tar.bz2", "docs.tbz2", "docs.tar.xz",
-          "docs.txz", "docs.tar.zst", "docs.tzst", "DOCS.TAR.GZ", "docs.cpio", "docs.7z",
-          "docs.iso", "docs.cab", "docs.jar", "docs.war", "docs.ear", "docs.apk"})
+         {"docs.tar",    "docs.tar.gz",   "docs.tgz",  "docs.tar.bz2", "docs.tbz2",
+          "docs.tbz",    "docs.tar.xz",   "docs.txz",  "docs.tar.zst", "docs.tzst",
+          "DOCS.TAR.GZ", "docs.tar.Z",    "docs.taz",  "docs.tar.lz4", "docs.tar.lz",
+          "docs.tlz",    "docs.tar.lzma", "docs.cpio", "docs.7z",      "docs.iso",
+          "docs.cab",    "docs.jar",      "docs.war",  "docs.ear",     "docs.apk",
+          "docs.zipx",   "docs.whl",      "docs.xpi",  "docs.xar",     "docs.pkg",
+          "docs.warc"})
         QTest::newRow(qPrintable(QStringLiteral("formats/%1").arg(name)))
                 << name << QByteArray("x/readme.txt");
-    for (const char *name : {"readme.txt.gz", "readme.txt.bz2", "readme.txt.xz", "readme.txt.zst"})
-        QTest::newRow(qPrintable(QStringLiteral("formats/one compressed file %1").arg(name)))
+    for (const char *name : {"readme.txt.gz", "readme.txt.bz2", "readme.txt.xz", "readme.txt.zst",
+                             "readme.txt.Z", "readme.txt.lz4", "readme.txt.lz", "readme.txt.lzma",
+                             // ar holds no folders
+                             "docs.ar", "libdocs.a"})
+        QTest::newRow(
+                qPrintable(QStringLiteral("formats/%1 holding its member at the top").arg(name)))
                 << name << QByteArray("readme.txt");
 }
 
@@ -1097,6 +1108,8 @@ void TestArchives::archivesInsideArchives_data()
 
     QTest::newRow("nesting/a zip in a tar.gz") << QStringList {"outer.tar.gz", "inner.zip"} << true;
     QTest::newRow("nesting/a gz in a tar") << QStringList {"outer.tar", "notes.gz"} << true;
+    QTest::newRow("nesting/a Debian package's data.tar.xz")
+            << QStringList {"tool.deb", "data.tar.xz"} << true;
     QTest::newRow("nesting/three levels: a tar in a 7z in a zip")
             << QStringList {"outer.zip", "middle.7z", "inner.tar"} << true;
     QTest::newRow("nesting/three levels: a rar-free chain of zips")
@@ -1278,7 +1291,16 @@ void TestArchives::archiveNamesAreTheOneRule_data()
     row("log.xz", ArchiveFormat::Compressed, "log");
     row("data.zst", ArchiveFormat::Compressed, "data");
     row("zip", ArchiveFormat::None);
-    row("a.zipx", ArchiveFormat::None);
+    row("a.zipx", ArchiveFormat::Zip);
+    row("tool_1.0_amd64.deb", ArchiveFormat::Ar);
+    row("libm.a", ArchiveFormat::Ar);
+    row("x.rpm", ArchiveFormat::Rpm);
+    row("t.tbz", ArchiveFormat::Tar);
+    row("t.tar.Z", ArchiveFormat::Tar);
+    row("t.tar.lz4", ArchiveFormat::Tar);
+    row("notes.Z", ArchiveFormat::Compressed, "notes");
+    row("notes.lz", ArchiveFormat::Compressed, "notes");
+    row("a.tlzx", ArchiveFormat::None);
     row("a.gzip", ArchiveFormat::None);
     row("readme.txt", ArchiveFormat::None);
 }
@@ -1402,6 +1424,12 @@ void TestArchives::archivesAsTheirMakersWroteThem_data()
     QTest::newRow("an empty compressed file is an empty member")
             << QVariantMap {{"empty.gz", emptyGzip}} << "empty.gz" << QStringList {""} << "x"
             << QStringList() << QByteArray();
+    const QByteArray lha = readFile(QStringLiteral(VELTO_FIXTURES_DIR "/lha/filename-utf16.lzh"));
+    QTest::newRow("an LHA archive is read by name and content")
+            << QVariantMap {{"names.lzh", lha}} << "names.lzh" << QStringList {"txt"}
+            << QString::fromUtf8("äöü")
+            << QStringList {"names.lzh" + kSep + QString::fromUtf8("ÜÖÄüöä/äöüÄÖÜ.txt|1|äöüÄÖÜ")}
+            << QByteArray();
     QTest::newRow("a RAR member that fails its CRC keeps the text decoded before the damage")
             << QVariantMap {{"crc.rar",
                              withWrongRarDataCrc(readFile(kFixtures + "/compressed-rar4.rar"),

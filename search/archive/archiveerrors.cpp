@@ -71,8 +71,8 @@ void reportChecksumMismatch(const ArchiveScope &scope, const QString &member)
 void reportEncrypted(const ArchiveScope &scope, int members)
 {
     markUnread(scope);
-    diagnostic("%s: encrypted; %d %s could not be read without a password", pathOf(scope),
-               members, members == 1 ? "member" : "members");
+    diagnostic("%s: encrypted; %d %s could not be read without a password", pathOf(scope), members,
+               members == 1 ? "member" : "members");
 }
 
 void reportEncryptedNames(const ArchiveScope &scope)

@@ -24,8 +24,18 @@ constexpr qint64 kSpoolChunk = 1 << 20;
 
 bool isStreamable(ArchiveFormat format)
 {
-    return format == ArchiveFormat::Tar || format == ArchiveFormat::Cpio
-            || format == ArchiveFormat::Compressed;
+    switch (format) {
+    case ArchiveFormat::Tar:
+    case ArchiveFormat::Cpio:
+    case ArchiveFormat::Ar:
+    case ArchiveFormat::Rpm:
+    case ArchiveFormat::Lha:
+    case ArchiveFormat::Warc:
+    case ArchiveFormat::Compressed:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Writes the member into an anonymous file; an invalid file when it cannot,

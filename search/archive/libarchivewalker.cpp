@@ -32,23 +32,39 @@ const char *formatLabel(ArchiveFormat format)
         return "ISO 9660";
     case ArchiveFormat::Cab:
         return "CAB";
+    case ArchiveFormat::Ar:
+        return "ar";
+    case ArchiveFormat::Rpm:
+        return "RPM";
+    case ArchiveFormat::Xar:
+        return "xar";
+    case ArchiveFormat::Lha:
+        return "LHA";
+    case ArchiveFormat::Warc:
+        return "WARC";
     default:
         return "compressed";
     }
 }
 
-void supportFilters(archive *a)
+// The decompressors built into libarchive; lzop runs as a program of its
+// own, so it is offered only where the name asks for it.
+void supportFilters(archive *a, const QString &name)
 {
     archive_read_support_filter_gzip(a);
     archive_read_support_filter_bzip2(a);
     archive_read_support_filter_xz(a);
     archive_read_support_filter_lzma(a);
+    archive_read_support_filter_lzip(a);
+    archive_read_support_filter_lz4(a);
     archive_read_support_filter_zstd(a);
     archive_read_support_filter_compress(a);
+    if (name.endsWith(QLatin1String(".lzo"), Qt::CaseInsensitive))
+        archive_read_support_filter_lzop(a);
 }
 
 // Only the format the name says, so that a file is never read as another.
-void supportFormat(archive *a, ArchiveFormat format)
+void supportFormat(archive *a, ArchiveFormat format, const QString &name)
 {
     switch (format) {
     case ArchiveFormat::Zip:
@@ -63,11 +79,28 @@ void supportFormat(archive *a, ArchiveFormat format)
         break;
     case ArchiveFormat::Tar:
         archive_read_support_format_tar(a);
-        supportFilters(a);
+        supportFilters(a, name);
         break;
     case ArchiveFormat::Cpio:
         archive_read_support_format_cpio(a);
-        supportFilters(a);
+        supportFilters(a, name);
+        break;
+    case ArchiveFormat::Rpm:
+        archive_read_support_filter_rpm(a);
+        archive_read_support_format_cpio(a);
+        supportFilters(a, name);
+        break;
+    case ArchiveFormat::Ar:
+        archive_read_support_format_ar(a);
+        break;
+    case ArchiveFormat::Xar:
+        archive_read_support_format_xar(a);
+        break;
+    case ArchiveFormat::Lha:
+        archive_read_support_format_lha(a);
+        break;
+    case ArchiveFormat::Warc:
+        archive_read_support_format_warc(a);
         break;
     case ArchiveFormat::Iso:
         archive_read_support_format_iso9660(a);
@@ -77,7 +110,7 @@ void supportFormat(archive *a, ArchiveFormat format)
         break;
     default:
         archive_read_support_format_raw(a);
-        supportFilters(a);
+        supportFilters(a, name);
         break;
     }
 }
@@ -173,7 +206,7 @@ bool LibarchiveWalk::open(bool quiet)
         reportNoMemory(scope);
         return false;
     }
-    supportFormat(reader.get(), format);
+    supportFormat(reader.get(), format, scope.name);
     if (input->open(reader.get()) == ARCHIVE_OK)
         return true;
     // A compressed file whose decompressor found nothing to give holds an

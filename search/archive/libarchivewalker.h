@@ -18,8 +18,9 @@ struct RarVolumeSet;
 // members are named, never read (no password is ever asked for) and counted
 // in one line.
 
-// A 7z, tar (plain or compressed), cpio, ISO 9660 or CAB archive, or one
-// compressed file, whose one member the scope's name names.
+// A 7z, tar (plain or compressed), cpio, ISO 9660, CAB, ar, RPM, xar, LHA
+// or WARC archive, or one compressed file, whose one member the scope's
+// name names.
 void walkLibarchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
                     const ArchiveScope &scope);
 

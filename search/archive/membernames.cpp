@@ -74,8 +74,7 @@ QTextCodec *codePageForLocale(const QByteArray &localeName)
     return defaultCodePage();
 }
 
-MemberNameDecoder::MemberNameDecoder(const ArchiveNameRules &rules)
-    : forced(rules.forcedCodec != nullptr), codePage(rules.forcedCodec)
+MemberNameDecoder::MemberNameDecoder(const ArchiveNameRules &rules) : codePage(rules.forcedCodec)
 {
     if (codePage)
         return;
@@ -101,7 +100,7 @@ void MemberNameDecoder::detectFrom(const QList<QByteArray> &legacyNames)
 
 bool MemberNameDecoder::isLegacy(const QByteArray &raw, bool utf8Flag) const
 {
-    return !utf8Flag && (forced || !isValidUtf8(raw.constData(), raw.size(), true));
+    return !utf8Flag && !isValidUtf8(raw.constData(), raw.size(), true);
 }
 
 QString MemberNameDecoder::decode(const QByteArray &raw, bool utf8Flag,

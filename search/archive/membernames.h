@@ -18,9 +18,10 @@ QTextCodec *codePageForLocale(const QByteArray &localeName);
 
 // Reads the member names of one archive as their makers wrote them, in this
 // order: a name flagged as UTF-8 is UTF-8; a Unicode path recorded beside the
-// name is that path; a name that is valid UTF-8 is UTF-8; any other name is
-// in the forced code page, else in that of the locale's language, else in the
-// one a charset detector picks over all of the archive's legacy names.
+// name is that path; a name that is valid UTF-8 is UTF-8, whatever code page
+// was forced; any other name is in the forced code page, else in that of the
+// locale's language, else in the one a charset detector picks over all of the
+// archive's legacy names.
 class MemberNameDecoder
 {
 public:
@@ -38,7 +39,6 @@ public:
                    const QByteArray &unicodePath = QByteArray());
 
 private:
-    bool forced = false;
     QTextCodec *codePage = nullptr;
 };
 

@@ -9,14 +9,22 @@
 // members are matched by name and searched instead.
 enum class ArchiveFormat {
     None,
-    Zip,  // .zip and the formats built on it: .jar, .war, .ear, .apk
+    Zip,  // .zip and the formats built on it: .jar, .war, .ear, .apk, .zipx, .whl, .xpi
     Rar,
     SevenZip,
-    Tar,  // .tar, also compressed: .tar.gz/.tgz, .tar.bz2/.tbz2, .tar.xz/.txz, .tar.zst/.tzst
+    // .tar, also compressed: .tar.gz/.tgz, .tar.bz2/.tbz2/.tbz, .tar.xz/.txz,
+    // .tar.zst/.tzst, .tar.Z/.taz, .tar.lz4, .tar.lz/.tlz, .tar.lzma, .tar.lzo
+    Tar,
     Cpio,
     Iso,
     Cab,
-    Compressed,  // one compressed file: .gz, .bz2, .xz, .zst
+    Ar,    // .ar, .a (static libraries), .deb (which holds data.tar.*)
+    Rpm,   // a cpio archive behind the package's header
+    Xar,   // .xar, .pkg
+    Lha,   // .lzh, .lha
+    Warc,  // web archives
+    // One compressed file: .gz, .bz2, .xz, .zst, .Z, .lz4, .lz, .lzma, .lzo
+    Compressed,
 };
 
 // The rule the directory listing and the archive search share: for a name as

@@ -16,6 +16,15 @@ bool endsWith(const QString &path, const char *suffix)
     return path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
 }
 
+bool endsWithAny(const QString &path, std::initializer_list<const char *> suffixes)
+{
+    for (const char *suffix : suffixes) {
+        if (endsWith(path, suffix))
+            return true;
+    }
+    return false;
+}
+
 // Sets the format and filter that the name's suffix stands for.
 void chooseFormat(archive *a, const QString &path)
 {
@@ -27,21 +36,34 @@ void chooseFormat(archive *a, const QString &path)
         archive_write_set_format_iso9660(a);
         archive_write_set_option(a, "iso9660", "joliet", "1");
         archive_write_set_option(a, "iso9660", "rockridge", "1");
-    } else if (endsWith(path, ".tar") || endsWith(path, ".tgz") || endsWith(path, ".tbz2")
-               || endsWith(path, ".txz") || endsWith(path, ".tzst")
+    } else if (endsWithAny(path, {".ar", ".a", ".deb"})) {
+        archive_write_set_format_ar_svr4(a);
+    } else if (endsWithAny(path, {".xar", ".pkg"})) {
+        archive_write_set_format_xar(a);
+    } else if (endsWith(path, ".warc")) {
+        archive_write_set_format_warc(a);
+    } else if (endsWithAny(path, {".tar", ".tgz", ".tbz2", ".tbz", ".txz", ".tzst", ".taz", ".tlz"})
                || path.contains(QLatin1String(".tar."), Qt::CaseInsensitive)) {
         archive_write_set_format_pax_restricted(a);
     } else {
         archive_write_set_format_raw(a);
     }
-    if (endsWith(path, ".gz") || endsWith(path, ".tgz"))
+    if (endsWithAny(path, {".gz", ".tgz"}))
         archive_write_add_filter_gzip(a);
-    else if (endsWith(path, ".bz2") || endsWith(path, ".tbz2"))
+    else if (endsWithAny(path, {".bz2", ".tbz2", ".tbz"}))
         archive_write_add_filter_bzip2(a);
-    else if (endsWith(path, ".xz") || endsWith(path, ".txz"))
+    else if (endsWithAny(path, {".xz", ".txz"}))
         archive_write_add_filter_xz(a);
-    else if (endsWith(path, ".zst") || endsWith(path, ".tzst"))
+    else if (endsWithAny(path, {".zst", ".tzst"}))
         archive_write_add_filter_zstd(a);
+    else if (endsWithAny(path, {".Z", ".taz"}))
+        archive_write_add_filter_compress(a);
+    else if (endsWith(path, ".lz4"))
+        archive_write_add_filter_lz4(a);
+    else if (endsWithAny(path, {".lz", ".tlz"}))
+        archive_write_add_filter_lzip(a);
+    else if (endsWith(path, ".lzma"))
+        archive_write_add_filter_lzma(a);
 }
 
 void check(int status, archive *a, const QString &path)
