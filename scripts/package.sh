@@ -24,7 +24,7 @@ cmake --build "$build" -j"$(nproc)" >/dev/null
 rm -rf "$stage"
 DESTDIR=$stage cmake --install "$build" --strip >/dev/null
 # As dh_strip does: the compiler's notes are of no use in the package.
-strip --remove-section=.comment --remove-section=.note "$stage"/usr/bin/*
+strip --remove-section=.comment --remove-section=.note "$stage"/usr/bin/* "$stage"/usr/libexec/velto/*
 
 doc=$stage/usr/share/doc/velto
 install -d -m 0755 "$doc"
@@ -35,7 +35,8 @@ gzip -9n <"$top/packaging/changelog" >"$doc/changelog.gz"
 # knows the package's root by its DEBIAN folder.
 install -d -m 0755 "$stage/DEBIAN"
 printf 'Source: velto\n\nPackage: velto\nArchitecture: any\n' >"$build/debian/control"
-shlibs=$(cd "$build" && dpkg-shlibdeps -O debian/velto/usr/bin/velto-search debian/velto/usr/bin/velto-find |
+shlibs=$(cd "$build" && dpkg-shlibdeps -O debian/velto/usr/bin/velto-search debian/velto/usr/bin/velto-find \
+  debian/velto/usr/libexec/velto/velto-worker |
   sed -n 's/^shlibs:Depends=//p')
 
 cat >"$stage/DEBIAN/control" <<CONTROL

@@ -10,6 +10,7 @@
 #include "namefilter.h"
 #include "ordereddelivery.h"
 #include "pathcodec.h"
+#include "readerjobs.h"
 #include "searchrequest.h"
 #include "threadhandover.h"
 #include "uniquefd.h"
@@ -24,7 +25,8 @@
 #include <vector>
 
 searchThread::searchThread(QObject *parent)
-    : QThread(parent), matcher(new ContentMatcher), emitMutex(QMutex::Recursive)
+    : QThread(parent), matcher(new ContentMatcher), archiveReaders(sharedReaderProcesses()),
+      emitMutex(QMutex::Recursive)
 {
     matcher->cancelFlag = &cancelRequested;
     matcher->localeCodec = systemCodec();
@@ -43,16 +45,9 @@ void searchThread::setParameters(const SearchRequest &request)
     setWorkerCount(request.workers);
     setParameters(request.startFolders(), request.namePatterns(), request.text,
                   request.caseSensitivity, request.recursive, request.exact, request.deep);
-    matcher->textQuery = request.lineQuery();
-    matcher->requiredTexts = request.requiredQueries();
-    matcher->excludedTexts = request.excludedQueries();
-    matcher->binaryFiles = request.skipBinary ? ContentMatcher::BinaryFiles::WithoutMatch
-                                              : ContentMatcher::BinaryFiles::Text;
-    matcher->limits = request.limits;
-    // An expression's codecs are those that can hold the text every match holds.
-    if (deepSearch && !matcher->textQuery.isLiteral())
-        matcher->codecPatterns = codecPatterns
-                = buildCodecPatterns(matcher->textQuery.anchorText());
+    settings.request = request;
+    settings.fromRequest = true;
+    settings.configure(*matcher);
 }
 
 void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &patterns,
@@ -61,33 +56,21 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
 {
     takeOver(this);  // the thread is idle: what its last run left is ours
     dirList = dirs;
-    grepText = text;
     this->recursive = recursive;
-    exactMatch = exact;
-    deepSearch = deep;
-    caseSensitivity = cs;
 
-    codecPatterns.clear();
-
-    const QStringList filters = nameFilters(patterns, exactMatch);
+    const QStringList filters = nameFilters(patterns, exact);
     nameFilter = std::make_shared<const NameFilter>(filters);
 
-    if (deepSearch)
-        codecPatterns = buildCodecPatterns(grepText);
-
+    settings = MatchSettings();
+    settings.request.text = text;
+    settings.request.caseSensitivity = cs;
+    settings.request.exact = exact;
+    settings.request.deep = deep;
+    settings.request.archiveNameCodec = archiveNames.forcedCodec;
     // With no pattern no archive member is one the user asked for.
-    memberNames = filters.isEmpty() ? nullptr : nameFilter;
-    matcher->grepText = grepText;
-    matcher->codecPatterns = codecPatterns;
-    matcher->caseSensitivity = caseSensitivity;
-    matcher->exactMatch = exactMatch;
-    matcher->deepSearch = deepSearch;
-    matcher->localeCodec = systemCodec();
-    matcher->textQuery = TextQuery();
-    matcher->requiredTexts.clear();
-    matcher->excludedTexts.clear();
-    matcher->binaryFiles = ContentMatcher::BinaryFiles::Text;
-    matcher->limits = HitLimits();
+    settings.memberFilters = filters;
+    memberNames = settings.memberNames();
+    settings.configure(*matcher);
 
     cancelRequested = false;
     walkCounts.folders = 0;
@@ -98,6 +81,12 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
 void searchThread::setArchiveNameCodec(QTextCodec *codec)
 {
     archiveNames.forcedCodec = codec;
+    settings.request.archiveNameCodec = codec;
+}
+
+void searchThread::setArchiveReaders(ReaderProcessPool *readers)
+{
+    archiveReaders = readers;
 }
 
 void searchThread::stop()
@@ -152,12 +141,14 @@ private:
                      std::shared_ptr<UniqueFd> &folder);
 
     searchThread &search;
+    const QByteArray settingsBytes;             // for the reader processes
     std::vector<std::unique_ptr<Tools>> tools;  // one per worker
     std::unique_ptr<Walker> walker;             // its jobs end with the pool, before it goes
     WorkerPool pool;
 };
 
-searchThread::Run::Run(searchThread &search, int threads) : search(search), pool(threads)
+searchThread::Run::Run(searchThread &search, int threads)
+    : search(search), settingsBytes(search.settings.encode()), pool(threads)
 {
     delivery = std::make_unique<OrderedDelivery>(
             kPieceSize,
@@ -218,7 +209,7 @@ bool searchThread::deliver(const QString &dirName, const QList<TFileInfo> &piece
 // archives, as jobs of the workers, handed on in the same order.
 void searchThread::Run::visitFolder(Walker &walker, const DirectoryListing &listing)
 {
-    const bool names = search.grepText.isEmpty();
+    const bool names = search.matcher->grepText.isEmpty();
     // A folder with nothing to hand on costs no copy of its path, which
     // grows with the depth of the tree.
     if (!listing.matches.isEmpty() || !listing.archives.isEmpty()) {
@@ -248,7 +239,11 @@ void searchThread::Run::visitFolder(Walker &walker, const DirectoryListing &list
                     [this, job](Tools &tools, int fd, HitSink &hits) {
                         ArchiveJob in = job;
                         in.folderFd = fd;  // open in the walk's folder or the worker's share of it
-                        if (!searchArchiveAt(in, tools.members, hits))
+                        const bool read = search.archiveReaders
+                                ? searchArchiveApart(*search.archiveReaders, in, settingsBytes,
+                                                     hits, &search.cancelRequested)
+                                : searchArchiveAt(in, tools.members, hits);
+                        if (!read)
                             search.unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
                     },
                     folder);

@@ -4,6 +4,7 @@
 #include "archivescope.h"
 #include "codecpattern.h"
 #include "hitsink.h"
+#include "matchsettings.h"
 #include "ordereddelivery.h"
 #include "searchrequest.h"
 #include "tfileinfo.h"
@@ -19,6 +20,7 @@
 #include <memory>
 
 class ContentMatcher;
+class ReaderProcessPool;
 
 // The search: the glue between the request, the walker, the workers and the
 // ordered delivery. Its thread walks the start directories depth first and
@@ -49,6 +51,12 @@ public:
     // walk's own thread reads every file. The order of delivery is the same
     // for any number.
     void setWorkerCount(int count);
+
+    // Archives are read in the processes of `readers`, where a reader that
+    // fails costs its archive only; null reads them in this process (tests
+    // comparing the two). By default the shared ones, where the reader
+    // program is installed.
+    void setArchiveReaders(ReaderProcessPool *readers);
 
     // Asks a running search to end. Returns at once; nothing is emitted after
     // this call, and finished() follows promptly.
@@ -103,13 +111,11 @@ private:
     // The same for archive members; null without patterns, when none is wanted.
     std::shared_ptr<const NameFilter> memberNames;
     bool recursive = true;
-    Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
-    QString grepText;
-    QList<CodecPattern> codecPatterns;
-    bool exactMatch = false;
-    bool deepSearch = false;
+    // What the matcher and the member filter are made of, also in a reader.
+    MatchSettings settings;
     std::unique_ptr<ContentMatcher> matcher;
     ArchiveNameRules archiveNames;
+    ReaderProcessPool *archiveReaders;
 
     WalkCounts walkCounts;
     std::atomic<quint64> unreadableFileCount {0};

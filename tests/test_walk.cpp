@@ -1,5 +1,6 @@
 // The directory walk: what is listed, in which order, and how a search stops.
 #include "archivebuilder.h"
+#include "diagnostics.h"
 #include "directorylister.h"
 #include "folderstack.h"
 #include "namefilter.h"
@@ -18,6 +19,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <functional>
 #include <memory>
 
 #include <climits>
@@ -40,12 +43,15 @@ bool operator==(const Batch &a, const Batch &b)
 }
 
 // Runs one search to its end and returns its batches in emission order.
+// With `inProcess`, archives are read in the test's own process.
 QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
                        const QString &text = QString(), bool recursive = true, bool exact = false,
-                       int workers = 1, bool deep = false)
+                       int workers = 1, bool deep = false, bool inProcess = false)
 {
     searchThread thread;
     thread.setWorkerCount(workers);
+    if (inProcess)
+        thread.setArchiveReaders(nullptr);
     QList<Batch> batches;
     QObject::connect(&thread, &searchThread::PushGotFiles,
                      [&batches](const QString &dir, const QList<TFileInfo> &hits) {
@@ -111,6 +117,61 @@ void randomTree(TreeBuilder &tree, quint32 seed)
     tree.link(QStringLiteral("l/up"), tree.root());
 }
 
+// The archive formats the search reads, each in a folder of its own beside
+// files, with a nested archive and damaged ones, and the RAR fixtures.
+void archivesOfEveryFormat(TreeBuilder &tree)
+{
+    const ArchiveBuilder::Members members {{"d/", ""},
+                                           {"d/needle.txt", "one\nneedle two\n"},
+                                           {"n\xc3\xa9"
+                                            "edle.log",
+                                            "needle\n"},
+                                           {"empty", ""}};
+    const auto read = [&tree](const QString &relative) {
+        QFile file(tree.path(relative));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    {
+        ZipBuilder zip(tree.path("formats/nested.zip"));
+        zip.add("inner/needle.txt", "needle inside\n");
+    }
+    const QByteArray nested = read("formats/nested.zip");
+    const QStringList suffixes {".tar", ".tgz", ".tar.bz2", ".txz",    ".tzst",   ".cpio",
+                                ".7z",  ".iso", ".cab",     ".txt.gz", ".txt.bz2"};
+    for (int i = 0; i < suffixes.size(); ++i) {
+        const QString folder = QStringLiteral("formats/%1").arg(i);
+        tree.file(folder + "/needle.txt", "needle\n");
+        ArchiveBuilder::Members these = members;
+        if (!suffixes.at(i).startsWith(".txt"))
+            these.append({"nested.zip", nested});
+        else
+            these = {{"a.txt", "needle in a compressed file\n"}};
+        ArchiveBuilder::write(tree.path(folder + "/a" + suffixes.at(i)), these);
+    }
+    tree.file("formats/damaged/cut.7z", read("formats/6/a.7z").left(100));
+    tree.file("formats/damaged/cut.tgz", read("formats/1/a.tgz").left(60));
+    tree.folder("rar");
+    for (const QString &name :
+         QDir(QStringLiteral(VELTO_FIXTURES_DIR "/rar")).entryList(QDir::Files))
+        QFile::copy(QStringLiteral(VELTO_FIXTURES_DIR "/rar/") + name, tree.path("rar/" + name));
+}
+
+// The diagnostics the engine writes while `run` runs.
+QByteArray diagnosticsOf(const std::function<void()> &run)
+{
+    FILE *stream = std::tmpfile();
+    setDiagnosticStream(stream);
+    run();
+    setDiagnosticStream(nullptr);
+    QFile text;
+    text.open(stream, QIODevice::ReadOnly);
+    text.seek(0);
+    const QByteArray written = text.readAll();
+    text.close();
+    std::fclose(stream);
+    return written;
+}
+
 // "relative dir: name name ..." per batch, paths relative to `root`.
 QStringList describe(const QList<Batch> &batches, const QString &root)
 {
@@ -166,6 +227,8 @@ private slots:
     void workersDeliverWhatOneThreadDelivers_data();
     void workersDeliverWhatOneThreadDelivers();
     void aSmallFolderWaitsForItsBigSibling();
+    void readerProcessesDeliverWhatTheSearchFinds_data();
+    void readerProcessesDeliverWhatTheSearchFinds();
     void cleanupTestCase() { deepChain.reset(); }
 
 private:
@@ -883,6 +946,46 @@ void TestWalk::workersDeliverWhatOneThreadDelivers()
         QCOMPARE(describe(many, tree.root()), describe(one, tree.root()));
         QVERIFY(many == one);
     }
+}
+
+// Archives read in reader processes give what they give read in the search's
+// own process: the same batches in the same order, the same diagnostics.
+void TestWalk::readerProcessesDeliverWhatTheSearchFinds_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("workers");
+    QTest::newRow("readers/names, one thread") << quint32(6) << QString() << 1;
+    QTest::newRow("readers/names, three workers") << quint32(7) << QString() << 3;
+    QTest::newRow("readers/content, one thread") << quint32(8) << QStringLiteral("needle") << 1;
+    QTest::newRow("readers/content, three workers") << quint32(9) << QStringLiteral("needle") << 3;
+}
+
+void TestWalk::readerProcessesDeliverWhatTheSearchFinds()
+{
+    QFETCH(quint32, seed);
+    QFETCH(QString, text);
+    QFETCH(int, workers);
+    TreeBuilder tree;
+    randomTree(tree, seed);
+    archivesOfEveryFormat(tree);
+    QList<Batch> here;
+    const QByteArray hereDiagnostics = diagnosticsOf([&] {
+        here = runSearch({tree.root()}, {"*"}, text, true, false, workers, false, true);
+    });
+    QList<Batch> apart;
+    const QByteArray apartDiagnostics = diagnosticsOf(
+            [&] { apart = runSearch({tree.root()}, {"*"}, text, true, false, workers); });
+    QCOMPARE(describe(apart, tree.root()), describe(here, tree.root()));
+    QVERIFY(apart == here);
+    QCOMPARE(apartDiagnostics, hereDiagnostics);
+    QVERIFY(hereDiagnostics.contains("cut.7z"));
+    int inArchives = 0;
+    for (const Batch &batch : qAsConst(here)) {
+        for (const TFileInfo &hit : batch.hits)
+            inArchives += hit.fileName.contains(QLatin1Char('/')) ? 1 : 0;
+    }
+    QVERIFY2(inArchives > 25, qPrintable(QString::number(inArchives)));
 }
 
 // A folder whose file takes long is delivered before the small folder after

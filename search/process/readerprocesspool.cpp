@@ -1,0 +1,211 @@
+#include "readerprocesspool.h"
+
+#include "jobchannel.h"
+#include "readerprocess.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <poll.h>
+#include <sys/wait.h>
+
+namespace {
+
+// How often a running job's limits and the stop are looked at.
+constexpr int kTickMs = 20;
+
+// Why a reader process went.
+enum class Failure { Memory, Time, Forbidden, Died };
+
+QByteArray sizeText(qint64 bytes)
+{
+    constexpr qint64 kMiB = qint64(1) << 20;
+    if (bytes >= 1024 * kMiB && bytes % (1024 * kMiB) == 0)
+        return QByteArray::number(bytes / (1024 * kMiB)) + " GiB";
+    return QByteArray::number((bytes + kMiB - 1) / kMiB) + " MiB";
+}
+
+QByteArray durationText(std::chrono::milliseconds time)
+{
+    const qint64 seconds = (time.count() + 999) / 1000;
+    if (seconds >= 60 && seconds % 60 == 0)
+        return QByteArray::number(seconds / 60) + " min";
+    return QByteArray::number(seconds) + " s";
+}
+
+QByteArray failureLine(const QByteArray &displayPath, Failure failure, int status,
+                       const ReaderLimits &limits)
+{
+    QByteArray why;
+    switch (failure) {
+    case Failure::Memory:
+        why = "used more than " + sizeText(limits.memoryBytes);
+        break;
+    case Failure::Time:
+        why = "took more than " + durationText(limits.processorTime) + " of processor time";
+        break;
+    case Failure::Forbidden:
+        why = "tried to write a file, open a connection or start a program";
+        break;
+    case Failure::Died:
+        if (WIFSIGNALED(status)) {
+            const char *name = sigabbrev_np(WTERMSIG(status));
+            why = "crashed ("
+                    + (name ? "SIG" + QByteArray(name) : QByteArray::number(WTERMSIG(status)))
+                    + ')';
+        } else {
+            why = "ended with status " + QByteArray::number(WEXITSTATUS(status));
+        }
+        break;
+    }
+    return displayPath + " stopped: the reader " + why + '\n';
+}
+
+Failure failureOf(int status, bool saidOutOfMemory)
+{
+    if (saidOutOfMemory)
+        return Failure::Memory;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS)
+        return Failure::Forbidden;  // the system-call filter ended it
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
+        return Failure::Time;
+    return Failure::Died;
+}
+
+}  // namespace
+
+ReaderProcessPool::ReaderProcessPool(const QString &program, const ReaderLimits &limits)
+    : program(program), limits(limits)
+{
+}
+
+ReaderProcessPool::~ReaderProcessPool() = default;
+
+std::unique_ptr<ReaderProcess> ReaderProcessPool::acquire(QString *error)
+{
+    std::unique_ptr<ReaderProcess> process;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        while (!idle.empty() && !process) {
+            process = std::move(idle.back());
+            idle.pop_back();
+            if (!process->isIdleAndAlive())
+                process.reset();  // gone while it waited: a fresh one instead
+        }
+    }
+    if (!process)
+        process = ReaderProcess::start(program, limits, error);
+    if (process) {
+        std::lock_guard<std::mutex> lock(mutex);
+        busy.push_back(process->pid());
+    }
+    return process;
+}
+
+void ReaderProcessPool::forget(const ReaderProcess &process)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    busy.erase(std::remove(busy.begin(), busy.end(), process.pid()), busy.end());
+}
+
+void ReaderProcessPool::release(std::unique_ptr<ReaderProcess> process)
+{
+    forget(*process);
+    std::lock_guard<std::mutex> lock(mutex);
+    idle.push_back(std::move(process));
+}
+
+std::vector<pid_t> ReaderProcessPool::processIds() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    std::vector<pid_t> ids = busy;
+    for (const std::unique_ptr<ReaderProcess> &process : idle)
+        ids.push_back(process->pid());
+    return ids;
+}
+
+ReaderProcessPool::JobEnd ReaderProcessPool::run(const ReaderJob &job, ReaderJobOutput &output,
+                                                 const std::atomic_bool *cancel)
+{
+    QString error;
+    std::unique_ptr<ReaderProcess> process = acquire(&error);
+    if (!process) {
+        output.diagnostics += job.displayPath + " not searched: the reader could not be started ("
+                + error.toLocal8Bit() + ")\n";
+        return JobEnd::Failed;
+    }
+    const std::chrono::nanoseconds startTime = process->processorTime();
+    const qint64 startMemory = process->residentBytes();
+    bool outOfMemory = false;
+    bool overTime = false;
+    const auto fail = [&] {
+        process->kill();
+        const int status = process->reap();
+        forget(*process);
+        const Failure failure = overTime ? Failure::Time : failureOf(status, outOfMemory);
+        output.diagnostics += failureLine(job.displayPath, failure, status, limits);
+        return JobEnd::Failed;
+    };
+
+    const JobChannel &channel = process->channel();
+    if (!channel.send(MessageKind::Job, encodeJob(job), job.folderFd))
+        return fail();
+    ChannelMessage message;
+    for (;;) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            process->kill();
+            process->reap();
+            forget(*process);
+            return JobEnd::Abandoned;
+        }
+        pollfd ready {channel.fd(), POLLIN, 0};
+        const int polled = ::poll(&ready, 1, kTickMs);
+        if (polled < 0 && errno != EINTR)
+            return fail();
+        if (polled <= 0) {
+            // The kernel holds the address space; what a reader holds beyond
+            // its budget without asking for more (a sanitizer build's
+            // allocator) is stopped here, and so is one that runs too long.
+            if (process->processorTime() - startTime > limits.processorTime) {
+                overTime = true;
+                return fail();
+            }
+            if (process->residentBytes() - startMemory > limits.memoryBytes) {
+                outOfMemory = true;
+                return fail();
+            }
+            continue;
+        }
+        if (!channel.receive(message))
+            return fail();
+        switch (message.kind) {
+        case MessageKind::Hits: {
+            QList<TFileInfo> hits;
+            if (!decodeHits(message.payload, hits))
+                return fail();
+            for (TFileInfo &hit : hits)
+                output.hits.append(std::move(hit));
+            break;
+        }
+        case MessageKind::Diagnostics:
+            output.diagnostics += message.payload;
+            break;
+        case MessageKind::Unreadable:
+            if (output.unreadableFiles)
+                output.unreadableFiles->fetch_add(
+                        quint64(std::max<qint64>(0, decodeCount(message.payload))),
+                        std::memory_order_relaxed);
+            break;
+        case MessageKind::OutOfMemory:
+            outOfMemory = true;
+            break;
+        case MessageKind::Done:
+            release(std::move(process));
+            return JobEnd::Done;
+        case MessageKind::Job:
+        default:
+            return fail();  // a reader sends no jobs, nor anything unknown
+        }
+    }
+}

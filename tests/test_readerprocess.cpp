@@ -1,0 +1,206 @@
+// Reader processes with stand-in readers (support/standinreader.cpp): what a
+// job finds arrives whole and in order; a reader that goes past a limit, does
+// what the sandbox forbids or crashes costs its job only, with one line that
+// says so; stop and the death of the search leave no reader behind.
+#include "readerprocesspool.h"
+#include "timescale.h"
+#include "treebuilder.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <linux/landlock.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const QString kReader = QStringLiteral(VELTO_BIN_DIR "/velto-standin-reader");
+
+ReaderLimits testLimits()
+{
+    ReaderLimits limits;
+    limits.memoryBytes = qint64(64) << 20;
+    limits.processorTime = std::chrono::seconds(1);
+    return limits;
+}
+
+struct Outcome
+{
+    ReaderProcessPool::JobEnd end;
+    QList<TFileInfo> hits;
+    QByteArray diagnostics;
+    quint64 unreadable = 0;
+};
+
+Outcome runJob(ReaderProcessPool &pool, int folderFd, const QByteArray &kind,
+               const QByteArray &name, const QByteArray &request = QByteArray(),
+               const std::atomic_bool *cancel = nullptr)
+{
+    HitSink hits;
+    QByteArray diagnostics;
+    std::atomic<quint64> unreadable {0};
+    ReaderJobOutput output {hits, diagnostics, &unreadable};
+    const ReaderJob job {kind, folderFd, name, QString::fromUtf8(name), "/some/" + name, request};
+    const ReaderProcessPool::JobEnd end = pool.run(job, output, cancel);
+    return Outcome {end, hits.take(), diagnostics, unreadable.load()};
+}
+
+bool isGone(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";  // a zombie has ended
+}
+
+}  // namespace
+
+class TestReaderProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aFaultCostsItsJobOnly_data();
+    void aFaultCostsItsJobOnly();
+    void oneProcessServesJobAfterJob();
+    void stopAbandonsTheJobAtOnce();
+    void killedSearchLeavesNoReader();
+};
+
+void TestReaderProcess::aFaultCostsItsJobOnly_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QByteArray>("why");
+
+    QTest::newRow("memory/a reader that allocates with new without end")
+            << QByteArray("new") << QByteArray("used more than 64 MiB");
+    QTest::newRow("memory/a reader that ends the process when malloc fails")
+            << QByteArray("malloc") << QByteArray("used more than 64 MiB");
+    QTest::newRow("time/a reader that never ends")
+            << QByteArray("spin") << QByteArray("took more than 1 s of processor time");
+    QTest::newRow("crash/a reader that aborts")
+            << QByteArray("abort") << QByteArray("crashed (SIGABRT)");
+    QTest::newRow("sandbox/a reader that writes a file")
+            << QByteArray("write")
+            << QByteArray("tried to write a file, open a connection or start a program");
+    QTest::newRow("sandbox/a reader that opens a socket")
+            << QByteArray("connect")
+            << QByteArray("tried to write a file, open a connection or start a program");
+    QTest::newRow("sandbox/a reader that starts a program")
+            << QByteArray("exec")
+            << QByteArray("tried to write a file, open a connection or start a program");
+}
+
+void TestReaderProcess::aFaultCostsItsJobOnly()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QByteArray, why);
+    TreeBuilder tree;
+    tree.file("a.txt", "alpha\nbeta\n");
+    tree.file("b.txt", "gamma\n");
+    const int folder = ::open(QFile::encodeName(tree.root()).constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(folder >= 0);
+    ReaderProcessPool pool(kReader, testLimits());
+
+    const Outcome before = runJob(pool, folder, "lines", "a.txt");
+    QCOMPARE(before.end, ReaderProcessPool::JobEnd::Done);
+    QCOMPARE(before.hits, (QList<TFileInfo> {{"a.txt", 1, "alpha"}, {"a.txt", 2, "beta"}}));
+    const std::vector<pid_t> first = pool.processIds();
+    QCOMPARE(first.size(), size_t(1));
+
+    const Outcome fault = runJob(pool, folder, kind, "bad.zip");
+    QCOMPARE(fault.end, ReaderProcessPool::JobEnd::Failed);
+    QCOMPARE(fault.hits, (QList<TFileInfo> {{"bad.zip", 1, "before the fault"}}));
+    QCOMPARE(fault.diagnostics, "/some/bad.zip stopped: the reader " + why + '\n');
+    QVERIFY(pool.processIds().empty());
+    QVERIFY(isGone(first.front()));
+    QVERIFY(!QFile::exists(tree.path("written")));
+
+    const Outcome after = runJob(pool, folder, "lines", "b.txt");
+    QCOMPARE(after.end, ReaderProcessPool::JobEnd::Done);
+    QCOMPARE(after.hits, (QList<TFileInfo> {{"b.txt", 1, "gamma"}}));
+    QVERIFY(after.diagnostics.isEmpty());
+    QVERIFY(pool.processIds() != first);
+    ::close(folder);
+}
+
+void TestReaderProcess::oneProcessServesJobAfterJob()
+{
+    TreeBuilder tree;
+    tree.file("many.txt", "one\ntwo\nthree\n");
+    const int folder = ::open(QFile::encodeName(tree.root()).constData(), O_RDONLY | O_DIRECTORY);
+    ReaderProcessPool pool(kReader, testLimits());
+
+    // Many pieces of hits, in order; an entry that cannot be opened is counted.
+    const Outcome many = runJob(pool, folder, "lines", "many.txt", "2000");
+    QCOMPARE(many.hits.size(), 6000);
+    for (int i = 0; i < many.hits.size(); ++i)
+        QCOMPARE(many.hits.at(i).lineNo, qint64(i % 3 + 1));
+    const std::vector<pid_t> first = pool.processIds();
+    const Outcome missing = runJob(pool, folder, "lines", "missing.txt");
+    QCOMPARE(missing.unreadable, quint64(1));
+    QCOMPARE(missing.diagnostics, QByteArray("/some/missing.txt: cannot open\n"));
+    QCOMPARE(pool.processIds(), first);
+
+    // The sandbox this kernel gives: Landlock whenever the kernel has it.
+    const Outcome sandbox = runJob(pool, -1, "sandbox", "sandbox");
+    const long kernelAbi
+            = ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    qInfo("reader sandbox: %s, Landlock version %lld (the kernel's: %ld)",
+          qPrintable(sandbox.hits.value(0).lineText), sandbox.hits.value(0).lineNo, kernelAbi);
+    QCOMPARE(sandbox.hits.value(0).lineText, QStringLiteral("seccomp"));
+    QCOMPARE(sandbox.hits.value(0).lineNo, qint64(qMax(0L, kernelAbi)));
+    QCOMPARE(pool.processIds(), first);
+    ::close(folder);
+}
+
+void TestReaderProcess::stopAbandonsTheJobAtOnce()
+{
+    ReaderLimits limits = testLimits();
+    limits.processorTime = std::chrono::minutes(1);
+    ReaderProcessPool pool(kReader, limits);
+    std::atomic_bool cancel {false};
+    Outcome stopped;
+    std::thread job([&] { stopped = runJob(pool, -1, "spin", "spin", {}, &cancel); });
+    while (pool.processIds().empty())
+        QThread::msleep(1);
+    const pid_t spinning = pool.processIds().front();
+    QThread::msleep(100);
+    QElapsedTimer timer;
+    timer.start();
+    cancel = true;
+    job.join();
+    QVERIFY2(timer.elapsed() < 100 * kTimeScale, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(stopped.end, ReaderProcessPool::JobEnd::Abandoned);
+    QVERIFY(stopped.diagnostics.isEmpty());
+    QVERIFY(pool.processIds().empty());
+    QVERIFY(isGone(spinning));
+}
+
+void TestReaderProcess::killedSearchLeavesNoReader()
+{
+    QProcess search;
+    search.start(kReader, {"--pool-parent"});
+    QVERIFY(search.waitForStarted());
+    QList<pid_t> readers;
+    while (readers.size() < 2 && search.waitForReadyRead(10000 * kTimeScale)) {
+        while (search.canReadLine())
+            readers.append(pid_t(search.readLine().trimmed().toInt()));
+    }
+    QCOMPARE(readers.size(), 2);
+    QVERIFY(!isGone(readers.at(0)) && !isGone(readers.at(1)));
+    ::kill(search.processId(), SIGKILL);
+    QVERIFY(search.waitForFinished());
+    for (const pid_t reader : readers)
+        QTRY_VERIFY_WITH_TIMEOUT(isGone(reader), 5000 * kTimeScale);
+}
+
+QTEST_GUILESS_MAIN(TestReaderProcess)
+#include "test_readerprocess.moc"

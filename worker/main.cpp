@@ -1,0 +1,18 @@
+// velto-worker: the process the search reads archives in, so that a reader
+// that crashes, loops or takes all memory costs one archive, never the search.
+// Started by the search with its end of a socket; never by hand.
+#include "localecodec.h"
+#include "readerjobs.h"
+
+#include <QTextCodec>
+
+#include <clocale>
+
+int main(int argc, char **argv)
+{
+    // As the search's own process: libarchive gives names in the locale's
+    // encoding, and the codecs follow it.
+    std::setlocale(LC_ALL, "");
+    QTextCodec::setCodecForLocale(localeCodec());
+    return runReaderProcess(argc, argv, readerHandlers());
+}
