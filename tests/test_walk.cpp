@@ -5,6 +5,8 @@
 #include "folderstack.h"
 #include "namefilter.h"
 #include "pathcodec.h"
+#include "readerjobs.h"
+#include "readerprocesspool.h"
 #include "searchthread.h"
 #include "threadhandover.h"
 #include "timescale.h"
@@ -43,15 +45,15 @@ bool operator==(const Batch &a, const Batch &b)
 }
 
 // Runs one search to its end and returns its batches in emission order.
-// With `inProcess`, archives are read in the test's own process.
+// Archives are read in the processes of `readers`; null: in the test's own.
 QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
                        const QString &text = QString(), bool recursive = true, bool exact = false,
-                       int workers = 1, bool deep = false, bool inProcess = false)
+                       int workers = 1, bool deep = false,
+                       ReaderProcessPool *readers = sharedReaderProcesses())
 {
     searchThread thread;
     thread.setWorkerCount(workers);
-    if (inProcess)
-        thread.setArchiveReaders(nullptr);
+    thread.setArchiveReaders(readers);
     QList<Batch> batches;
     QObject::connect(&thread, &searchThread::PushGotFiles,
                      [&batches](const QString &dir, const QList<TFileInfo> &hits) {
@@ -229,6 +231,7 @@ private slots:
     void aSmallFolderWaitsForItsBigSibling();
     void readerProcessesDeliverWhatTheSearchFinds_data();
     void readerProcessesDeliverWhatTheSearchFinds();
+    void anArchiveThatTakesAllMemoryCostsItselfOnly();
     void cleanupTestCase() { deepChain.reset(); }
 
 private:
@@ -971,7 +974,7 @@ void TestWalk::readerProcessesDeliverWhatTheSearchFinds()
     archivesOfEveryFormat(tree);
     QList<Batch> here;
     const QByteArray hereDiagnostics = diagnosticsOf([&] {
-        here = runSearch({tree.root()}, {"*"}, text, true, false, workers, false, true);
+        here = runSearch({tree.root()}, {"*"}, text, true, false, workers, false, nullptr);
     });
     QList<Batch> apart;
     const QByteArray apartDiagnostics = diagnosticsOf(
@@ -986,6 +989,32 @@ void TestWalk::readerProcessesDeliverWhatTheSearchFinds()
             inArchives += hit.fileName.contains(QLatin1Char('/')) ? 1 : 0;
     }
     QVERIFY2(inArchives > 25, qPrintable(QString::number(inArchives)));
+}
+
+// libarchive loops on an ISO whose Rock Ridge continuation points at itself
+// until memory runs out, and then ends the process it runs in: in a reader
+// process, that costs the ISO and one line, and the search goes on.
+void TestWalk::anArchiveThatTakesAllMemoryCostsItselfOnly()
+{
+    TreeBuilder tree;
+    tree.file("a/before.txt", "needle\n");
+    QVERIFY(QFile::copy(QStringLiteral(VELTO_FIXTURES_DIR "/iso/rockridge-ce-loop.iso"),
+                        tree.path("a/loop.iso")));
+    tree.file("a/z.txt", "needle\n");
+    ArchiveBuilder::write(tree.path("a/z.tgz"), {{"m.txt", "needle\n"}});
+    tree.file("b/after.txt", "needle\n");
+    ReaderLimits limits;
+    limits.memoryBytes = qint64(64) << 20;
+    ReaderProcessPool readers(QStringLiteral(VELTO_BIN_DIR "/velto-worker"), limits);
+    QList<Batch> batches;
+    const QByteArray diagnostics = diagnosticsOf([&] {
+        batches = runSearch({tree.root()}, {"*"}, QStringLiteral("needle"), true, false, 2, false,
+                            &readers);
+    });
+    QCOMPARE(describe(batches, tree.root()),
+             QStringList({"a: before.txt:1 z.txt:1 z.tgz/m.txt:1", "b: after.txt:1"}));
+    QCOMPARE(diagnostics,
+             encodePath(tree.path("a/loop.iso")) + " stopped: the reader used more than 64 MiB\n");
 }
 
 // A folder whose file takes long is delivered before the small folder after

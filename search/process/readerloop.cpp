@@ -15,6 +15,10 @@
 #include <thread>
 #include <unistd.h>
 
+#ifdef VELTO_SANITIZED
+#include <sanitizer/common_interface_defs.h>
+#endif
+
 namespace {
 
 // Hits go to the search in pieces of this many.
@@ -156,6 +160,11 @@ int runReaderProcess(int argc, char **argv, const QHash<QByteArray, ReaderHandle
     if (!readArguments(argc, argv, &fd, &memory))
         return 2;
     std::signal(SIGPIPE, SIG_IGN);
+#ifdef VELTO_SANITIZED
+    // The sandbox opens no log file: a sanitizer's reports go to standard
+    // error, which the search leaves open in these builds.
+    __sanitizer_set_report_path("stderr");
+#endif
     if (!enterReaderSandbox(memory, &sandbox))
         return 3;
     const JobChannel channel(fd);

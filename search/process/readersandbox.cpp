@@ -33,6 +33,7 @@ struct LandlockRuleset
     quint64 scoped = 0;
 };
 
+#ifndef VELTO_SANITIZED
 qint64 addressSpaceInUse()
 {
     FILE *statm = std::fopen("/proc/self/statm", "re");
@@ -44,19 +45,27 @@ qint64 addressSpaceInUse()
     std::fclose(statm);
     return qint64(pages) * sysconf(_SC_PAGESIZE);
 }
+#endif
 
 bool limitResources(qint64 memoryBytes, SandboxReport *report)
 {
     const rlimit noCore {0, 0};
     if (::setrlimit(RLIMIT_CORE, &noCore) != 0)
         return false;
-    // What the program mapped to start (libraries, and a sanitizer's shadow
-    // in test builds) is not the reader's: the budget comes on top of it.
+#ifndef VELTO_SANITIZED
+    // What the program mapped to start (its libraries) is not the reader's:
+    // the budget comes on top of it. A sanitizer's allocator dies at the
+    // limit in its own way: there the search's watch of the resident memory
+    // is the limit.
     const qint64 limit = addressSpaceInUse() + memoryBytes;
     const rlimit addressSpace {rlim_t(limit), rlim_t(limit)};
     if (::setrlimit(RLIMIT_AS, &addressSpace) != 0)
         return false;
     report->addressSpace = limit;
+#else
+    Q_UNUSED(memoryBytes)
+    Q_UNUSED(report)
+#endif
     return ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0
             && ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0;
 }

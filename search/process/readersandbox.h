@@ -12,7 +12,8 @@ struct SandboxReport
 };
 
 // Closes the calling process to everything a reader has no business with,
-// for good: its address space may grow by `memoryBytes` at most; it writes
+// for good: its address space may grow by `memoryBytes` at most (in
+// sanitizer builds the search watches its resident memory instead); it writes
 // no file (none may be opened for writing, created, removed or changed),
 // opens no network or socket, starts no program, signals no other process
 // and leaves no core dump. Reading files stays open: the readers open the
