@@ -39,6 +39,18 @@ const char *const helpText
           "line \"--\" between groups; in --json every object then has \"type\":\n"
           "\"match\" or \"context\". -l, -L and --count print DIR/FILE or\n"
           "DIR/FILE:COUNT instead of lines (in --json an object with \"count\").\n"
+          "Hidden names (starting with \".\") are passed over unless --hidden is\n"
+          "given. Links to folders are entered and links to files passed over;\n"
+          "--follow takes every link as what it points to, --no-follow none. Each\n"
+          "folder is walked once below a start directory, by the first path that\n"
+          "leads to it. --exclude and --exclude-dir take wildcards as --name does,\n"
+          "matching whole names. --ignore-files passes over what the .gitignore and\n"
+          ".ignore files from a start directory down list, as git reads them. --size +N or -N "
+          "(units k, M, G, T, powers of 1024;\n"
+          "repeatable) keeps the files larger or smaller than N; --newer and --older\n"
+          "take a date (2026-01-01, 2026-01-01 08:30) or a duration back from now\n"
+          "(30m, 12h, 7d, 2w) and keep what was modified after or before it.\n"
+          "\n"
           "On a terminal, control characters of names and lines are shown as\n"
           "symbols (ESC as U+241B), never sent; pipes and --json get the bytes.\n"
           "\n"
@@ -52,7 +64,11 @@ const char *const usageLine
           "                  [--and TEXT]... [--not TEXT]... [-x|--exact] [--no-recursive]\n"
           "                  [-i|--ignore-case] [-d|--deep] [-I|--binary-files=TYPE]\n"
           "                  [-l|-L|--count] [-m N] [-A N] [-B N] [-C N] [--color[=WHEN]]\n"
-          "                  [-0] [-s] [-q] [-H|-h] [--json] [-j|--jobs N] [--dirs TEXT]\n"
+          "                  [-0] [-s] [-q] [-H|-h] [--hidden] [--ignore-files]\n"
+          "                  [--follow|--no-follow]\n"
+          "                  [--exclude GLOB]... [--exclude-dir GLOB]... [--max-depth N]\n"
+          "                  [--size +N|-N]... [--newer WHEN] [--older WHEN]\n"
+          "                  [--json] [-j|--jobs N] [--dirs TEXT]\n"
           "                  [--name-encoding CODEPAGE] [DIR ...]\n"
           "Try 'velto-find --help' for more information.\n";
 
@@ -100,7 +116,13 @@ QStringList withColourValues(QStringList arguments)
                                          "--jobs",
                                          "--dirs",
                                          "--name-encoding",
-                                         "--binary-files"};
+                                         "--binary-files",
+                                         "--exclude",
+                                         "--exclude-dir",
+                                         "--max-depth",
+                                         "--size",
+                                         "--newer",
+                                         "--older"};
     for (int i = 1; i < arguments.size(); ++i) {
         QString &argument = arguments[i];
         if (argument == QLatin1String("--"))
@@ -167,6 +189,18 @@ ParsedArguments refusal(const RequestError &error)
                                              "character %3.")
                                       .arg(error.part, error.detail)
                                       .arg(error.offset + 1));
+    case RequestError::Kind::InvalidExclusion:
+        return refusedRequest(
+                QStringLiteral("the exclusion \"%1\" is not a valid wildcard.").arg(error.part));
+    case RequestError::Kind::InvalidSize:
+        return usageError(QStringLiteral("--size takes +N or -N with an optional unit k, M, G "
+                                         "or T, not \"%1\"")
+                                  .arg(error.part));
+    case RequestError::Kind::InvalidTime:
+        return usageError(QStringLiteral("--newer and --older take a date (2026-01-01, "
+                                         "2026-01-01 08:30) or a duration (30m, 12h, 7d, 2w), "
+                                         "not \"%1\"")
+                                  .arg(error.part));
     case RequestError::Kind::MissingFolder:
         return refusedRequest(
                 QStringLiteral("the start directory \"%1\" does not exist.").arg(error.part));
@@ -316,6 +350,30 @@ ParsedArguments parseArguments(const QStringList &givenArguments,
                                             "Print the path before each line (the default).");
     const QCommandLineOption noNameOption({"h", "no-filename"},
                                           "Print no path before lines and counts.");
+    const QCommandLineOption hiddenOption(
+            "hidden", "Search hidden files and folders too (names starting with \".\").");
+    const QCommandLineOption ignoreFilesOption(
+            "ignore-files", "Pass over what .gitignore and .ignore files list, as git does.");
+    const QCommandLineOption followOption("follow",
+                                          "Take every link as the file or folder it points to.");
+    const QCommandLineOption noFollowOption(
+            "no-follow", "Follow no link (by default links to folders are entered).");
+    const QCommandLineOption excludeOption(
+            "exclude", "Leave out files whose names match GLOB (repeatable).", "GLOB");
+    const QCommandLineOption excludeDirOption(
+            "exclude-dir", "Leave out folders whose names match GLOB (repeatable).", "GLOB");
+    const QCommandLineOption maxDepthOption(
+            "max-depth", "Search at most N levels below each start directory (1: its own files).",
+            "N");
+    const QCommandLineOption sizeOption(
+            "size", "Keep files larger (+N) or smaller (-N) than N (k, M, G, T; repeatable).",
+            "SIZE");
+    const QCommandLineOption newerOption(
+            "newer", "Keep what was modified after WHEN (a date, or a duration such as 7d).",
+            "WHEN");
+    const QCommandLineOption olderOption(
+            "older", "Keep what was modified before WHEN (a date, or a duration such as 7d).",
+            "WHEN");
     parser.addOptions({nameOption,       contentOption,     moreTextOption,    regexOption,
                        fixedOption,      wordOption,        andOption,         notOption,
                        exactOption,      noRecursiveOption, ignoreCaseOption,  deepOption,
@@ -324,6 +382,8 @@ ParsedArguments parseArguments(const QStringList &givenArguments,
                        contextOption,    colourOption,      nullOption,        silentOption,
                        quietOption,      withNameOption,    noNameOption,      jsonOption,
                        jobsOption,       dirsOption,        nameEncodingOption});
+    parser.addOptions({hiddenOption, ignoreFilesOption, followOption, noFollowOption, excludeOption,
+                       excludeDirOption, maxDepthOption, sizeOption, newerOption, olderOption});
     // -h is grep's --no-filename here, so help has only its long name and -?.
     const QCommandLineOption helpOption({"?", "help"}, "Displays this help.");
     parser.addOption(helpOption);
@@ -384,6 +444,20 @@ ParsedArguments parseArguments(const QStringList &givenArguments,
     request.exact = parser.isSet(exactOption);
     request.deep = parser.isSet(deepOption);
     parsed.json = parser.isSet(jsonOption);
+    request.hidden = parser.isSet(hiddenOption);
+    request.ignoreFiles = parser.isSet(ignoreFilesOption);
+    const QString linkChoice = lastOf(given, {"follow", "no-follow"});
+    request.links = linkChoice == QLatin1String("follow") ? WalkRules::Links::All
+            : linkChoice.isEmpty()                        ? WalkRules::Links::FoldersOnly
+                                                          : WalkRules::Links::None;
+    request.excludedNames = parser.values(excludeOption);
+    request.excludedFolders = parser.values(excludeDirOption);
+    if (parser.isSet(maxDepthOption)
+        && (!readCount(parser.value(maxDepthOption), &request.maxDepth) || request.maxDepth < 1))
+        return usageError(QStringLiteral("--max-depth takes a number of at least 1"));
+    request.sizes = parser.values(sizeOption);
+    request.newer = parser.value(newerOption);
+    request.older = parser.value(olderOption);
     if (parser.isSet(nameEncodingOption)) {
         const QString codePage = parser.value(nameEncodingOption);
         request.archiveNameCodec = QTextCodec::codecForName(codePage.toLatin1());

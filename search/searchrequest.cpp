@@ -71,6 +71,22 @@ RequestError SearchRequest::check() const
                 return {Kind::InvalidExpression, one, error.what.message, error.what.offset};
         }
     }
+    for (const QString &pattern : excludedNames + excludedFolders) {
+        if (!NameFilter::isValidPattern(pattern))
+            return {Kind::InvalidExclusion, pattern};
+    }
+    for (const QString &size : sizes) {
+        bool larger;
+        qint64 bytes;
+        if (!parseSizeCondition(size, &larger, &bytes))
+            return {Kind::InvalidSize, size};
+    }
+    for (const QString &time : {newer, older}) {
+        qint64 seconds;
+        if (!time.trimmed().isEmpty()
+            && !parseTimeCondition(time, QDateTime::currentDateTime(), &seconds))
+            return {Kind::InvalidTime, time};
+    }
     for (const QString &folder : folders) {
         if (!isExistingFolder(folder))
             return {Kind::MissingFolder, folder};
@@ -110,6 +126,35 @@ QList<TextQuery> SearchRequest::requiredQueries() const
 QList<TextQuery> SearchRequest::excludedQueries() const
 {
     return queriesOf(excludedTexts, *this);
+}
+
+WalkRules SearchRequest::walkRules() const
+{
+    WalkRules rules;
+    rules.hidden = hidden;
+    rules.ignoreFiles = ignoreFiles;
+    rules.links = links;
+    if (!excludedNames.isEmpty())
+        rules.excludedFiles = std::make_shared<const NameFilter>(excludedNames);
+    if (!excludedFolders.isEmpty())
+        rules.excludedFolders = std::make_shared<const NameFilter>(excludedFolders);
+    rules.maxDepth = recursive ? maxDepth : 1;
+    for (const QString &size : sizes) {
+        bool larger = false;
+        qint64 bytes = 0;
+        if (!parseSizeCondition(size, &larger, &bytes))
+            continue;
+        if (larger)
+            rules.minSize = std::max(rules.minSize, bytes);
+        else
+            rules.maxSize = std::min(rules.maxSize, bytes);
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    if (!newer.trimmed().isEmpty())
+        parseTimeCondition(newer, now, &rules.newerThan);
+    if (!older.trimmed().isEmpty())
+        parseTimeCondition(older, now, &rules.olderThan);
+    return rules;
 }
 
 bool isExistingFolder(const QString &part)

@@ -3,6 +3,7 @@
 
 #include "filehits.h"
 #include "textquery.h"
+#include "walkrules.h"
 
 #include <QDir>
 #include <QList>
@@ -21,6 +22,9 @@ struct RequestError
         InvalidNamePattern,  // a wildcard that cannot be compiled matches no name
         LineBreakInText,     // lines are searched without their line feeds
         InvalidExpression,   // a content text that does not compile as an expression
+        InvalidExclusion,    // a wildcard of names or folders to leave out that cannot be compiled
+        InvalidSize,         // a size condition that cannot be read
+        InvalidTime,         // a date or duration that cannot be read
         MissingFolder,       // a start folder that does not exist
     };
 
@@ -71,6 +75,9 @@ public:
     // as the switches say.
     QList<TextQuery> requiredQueries() const;
     QList<TextQuery> excludedQueries() const;
+    // What the walk takes in, times read against the current time. Of a
+    // request that passed its check.
+    WalkRules walkRules() const;
 
     QString names;  // file-name patterns separated by ";"
     QString text;   // the content text, untrimmed; empty: a name search
@@ -89,6 +96,21 @@ public:
     QStringList excludedTexts;  // the file must hold none of these
     bool skipBinary = false;    // files with a NUL among their first bytes are passed over
     HitLimits limits;           // per file: a limit, lines around hits, counts only
+    // What the walk takes in (WalkRules): hidden names, links, names and
+    // folders left out (wildcards as the name patterns, matching whole
+    // names), levels below a start folder (0: all), size conditions
+    // ("+10M", "-1k"; all must hold) and the times of modification after and
+    // before which entries pass (a date or a duration back from now; empty:
+    // any).
+    bool hidden = false;
+    bool ignoreFiles = false;  // .gitignore and .ignore files honoured
+    WalkRules::Links links = WalkRules::Links::FoldersOnly;
+    QStringList excludedNames;
+    QStringList excludedFolders;
+    int maxDepth = 0;
+    QStringList sizes;
+    QString newer;
+    QString older;
     // Code page of archive member names that say nothing of their encoding;
     // null: the one of the locale's language.
     QTextCodec *archiveNameCodec = nullptr;

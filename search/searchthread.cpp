@@ -48,6 +48,7 @@ void searchThread::setParameters(const SearchRequest &request)
     settings.request = request;
     settings.fromRequest = true;
     settings.configure(*matcher);
+    walkRules = std::make_shared<const WalkRules>(request.walkRules());
 }
 
 void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &patterns,
@@ -71,6 +72,7 @@ void searchThread::setParameters(const QList<QDir> &dirs, const QStringList &pat
     settings.memberFilters = filters;
     memberNames = settings.memberNames();
     settings.configure(*matcher);
+    walkRules = nullptr;
 
     cancelRequested = false;
     walkCounts.folders = 0;
@@ -101,7 +103,8 @@ namespace {
 constexpr int kFilesPerJob = 16;
 
 // At most this many jobs wait to be handed on; the walk waits
-// for the head of the delivery beyond it, so memory stays bounded.
+// for the head of the delivery beyond it, so memory stays bounded. Each may
+// hold its folder open, so fewer wait when descriptors are few.
 constexpr int kPendingJobs = 64;
 
 }  // namespace
@@ -117,6 +120,7 @@ public:
     void walk(const QString &root) { walker->walk(root, *this); }
     void visitFolder(Walker &walker, const DirectoryListing &listing) override;
     void whileWaiting() override { delivery->deliverReady(); }
+    void unreadableFolder(const QByteArray &path) override;
 
     std::unique_ptr<OrderedDelivery> delivery;
     // Ends the workers once their jobs are done; after a stop they end at once.
@@ -161,8 +165,9 @@ searchThread::Run::Run(searchThread &search, int threads)
     WalkWorkers workers;
     workers.threads = pool.threadCount();
     workers.submit = [this](std::function<void(int)> job) { pool.submit(std::move(job)); };
-    walker = std::make_unique<Walker>(search.nameFilter, search.recursive, &search.cancelRequested,
-                                      std::move(workers), search.walkCounts);
+    walker = std::make_unique<Walker>(search.nameFilter, search.walkRules, search.recursive,
+                                      &search.cancelRequested, std::move(workers),
+                                      search.walkCounts);
 }
 
 void searchThread::setWorkerCount(int count)
@@ -251,8 +256,24 @@ void searchThread::Run::visitFolder(Walker &walker, const DirectoryListing &list
         delivery->endFolder();
     }
     delivery->deliverReady();
-    if (delivery->pendingJobs() > kPendingJobs)
-        delivery->deliverUntilPending(kPendingJobs / 2);
+    const int pendingJobs = std::clamp(walker.descriptorBudget() / 4, 4, kPendingJobs);
+    if (delivery->pendingJobs() > pendingJobs)
+        delivery->deliverUntilPending(pendingJobs / 2);
+}
+
+// Named in the walk's order, among the diagnostics of the jobs, whatever
+// the number of workers.
+void searchThread::Run::unreadableFolder(const QByteArray &path)
+{
+    auto note = std::make_shared<JobOutput>(&search.cancelRequested);
+    {
+        DiagnosticsCapture capture(note->diagnostics());
+        diagnostic("%s: the folder could not be read", path.constData());
+    }
+    note->finish();
+    delivery->beginFolder(QString());
+    delivery->addJob(note);
+    delivery->endFolder();
 }
 
 void searchThread::Run::submit(Walker &walker, const Search &search,

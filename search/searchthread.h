@@ -110,6 +110,7 @@ private:
             = std::make_shared<const NameFilter>(QStringList());
     // The same for archive members; null without patterns, when none is wanted.
     std::shared_ptr<const NameFilter> memberNames;
+    std::shared_ptr<const WalkRules> walkRules;  // null: the defaults
     bool recursive = true;
     // What the matcher and the member filter are made of, also in a reader.
     MatchSettings settings;

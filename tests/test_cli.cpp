@@ -8,6 +8,7 @@
 #include "rawzip.h"
 #include "timescale.h"
 #include "treebuilder.h"
+#include "walkrows.h"
 #include "zipbuilder.h"
 
 #include <QElapsedTimer>
@@ -277,6 +278,8 @@ private slots:
     void controlsOnATerminalAreShownNotSent();
     void queryRowsAsTheWindow_data();
     void queryRowsAsTheWindow();
+    void walkRowsAsTheWindow_data();
+    void walkRowsAsTheWindow();
     void helpWrapsEachOptionAsOneParagraph();
     void jsonOutput_data();
     void jsonOutput();
@@ -302,6 +305,8 @@ private slots:
     void millionHitsOfOneFolderLeaveInBoundedMemory();
     void unreadableFoldersAndFilesAreCounted_data();
     void unreadableFoldersAndFilesAreCounted();
+    void fewDescriptorsLoseNoFolder_data();
+    void fewDescriptorsLoseNoFolder();
     void workersPrintWhatOneThreadPrints();
 
 private:
@@ -554,6 +559,29 @@ void TestCli::queryRowsAsTheWindow()
     }
     hits.sort();
     QCOMPARE(hits, query.hits);
+}
+
+void TestCli::walkRowsAsTheWindow_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < walkRows().size(); ++i)
+        QTest::newRow(walkRows()[i].name) << i;
+}
+
+// The rows test_searchrequest runs through the window.
+void TestCli::walkRowsAsTheWindow()
+{
+    QFETCH(int, row);
+    static TreeBuilder walkTree;
+    static const QString start = buildWalkTree(walkTree);
+    const WalkRow &walk = walkRows()[row];
+    const FindResult result = runFind(walkArguments(walk, start), root);
+    QCOMPARE(result.exitCode, walk.hits.isEmpty() ? 1 : 0);
+    QStringList hits;
+    for (const QString &line : outputLines(result.out))
+        hits << QDir(start).relativeFilePath(line);
+    hits.sort();
+    QCOMPARE(hits, walk.hits);
 }
 
 // A file name and a line holding ESC sequences (one sets the window title,
@@ -1163,11 +1191,14 @@ void TestCli::unreadableFoldersAndFilesAreCounted_data()
     QTest::newRow("nothing locked, no line") << QStringList() << QByteArray();
     QTest::newRow("a locked folder and a locked file")
             << QStringList {"closed", "secret.txt"}
-            << QByteArray("velto-find: 1 folder and 1 file could not be read\n");
+            << QByteArray("ROOT/closed: the folder could not be read\n"
+                          "velto-find: 1 folder and 1 file could not be read\n");
     QTest::newRow("locked files only") << QStringList {"secret.txt", "open/also.txt"}
                                        << QByteArray("velto-find: 2 files could not be read\n");
     QTest::newRow("a locked start folder")
-            << QStringList {"."} << QByteArray("velto-find: 1 folder could not be read\n");
+            << QStringList {"."}
+            << QByteArray("ROOT: the folder could not be read\n"
+                          "velto-find: 1 folder could not be read\n");
 }
 
 void TestCli::unreadableFoldersAndFilesAreCounted()
@@ -1189,8 +1220,41 @@ void TestCli::unreadableFoldersAndFilesAreCounted()
 
     const FindResult result = runFindAsNobody({"-c", "NEEDLE", tree.root()});
     QVERIFY(result.exitCode >= 0);
-    QCOMPARE(result.err, err);
+    QCOMPARE(result.err, QByteArray(err).replace("ROOT", QFile::encodeName(tree.root())));
     QCOMPARE(result.out.contains("open/seen.txt:1:NEEDLE"), !locked.contains("."));
+}
+
+void TestCli::fewDescriptorsLoseNoFolder_data()
+{
+    QTest::addColumn<QStringList>("search");
+    QTest::newRow("a name search") << QStringList {"-n", "hit"};
+    QTest::newRow("a content search") << QStringList {"-c", "needle"};
+    QTest::newRow("a content search on one thread") << QStringList {"-c", "needle", "-j", "1"};
+}
+
+// Under a low limit of open descriptors (ulimit -n 64, in a child process),
+// a tree 80 folders deep gives every one of its 80 hits and says nothing of
+// folders it could not read.
+void TestCli::fewDescriptorsLoseNoFolder()
+{
+    QFETCH(QStringList, search);
+    static TreeBuilder deep;
+    static const int levels = [] {
+        QString folder;
+        for (int i = 0; i < 80; ++i) {
+            folder += QStringLiteral("level%1/").arg(i);
+            deep.file(folder + QStringLiteral("hit.txt"), "needle\n");
+        }
+        return 80;
+    }();
+    QProcess shell;
+    shell.start(QStringLiteral("sh"),
+                QStringList {"-c", "ulimit -n 64 && exec \"$0\" \"$@\"", program, "-j", "4"}
+                        + search + QStringList {deep.root()});
+    QVERIFY(shell.waitForFinished(60000 * kTimeScale));
+    QCOMPARE(shell.readAllStandardError(), QByteArray());
+    QCOMPARE(shell.exitCode(), 0);
+    QCOMPARE(outputLines(shell.readAllStandardOutput()).size(), levels);
 }
 
 // The workers change nothing a user sees: the same lines in the same order

@@ -6,6 +6,7 @@
 #include "pathcodec.h"
 #include "queryrows.h"
 #include "treebuilder.h"
+#include "walkrows.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <linux/capability.h>
@@ -76,6 +78,8 @@ private slots:
     void patternsAndContent();
     void queryRowsAsVeltoFind_data();
     void queryRowsAsVeltoFind();
+    void walkRowsAsVeltoFind_data();
+    void walkRowsAsVeltoFind();
     void moreConditionsAreFoldedAway();
     void startFoldersGoIntoTheField_data();
     void startFoldersGoIntoTheField();
@@ -185,6 +189,47 @@ void SearchRequestTest::queryRowsAsVeltoFind()
                         + model->index(r, 2).data().toString();
     hits.sort();
     QCOMPARE(hits, query.hits);
+}
+
+void SearchRequestTest::walkRowsAsVeltoFind_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < walkRows().size(); ++i)
+        QTest::newRow(walkRows()[i].name) << i;
+}
+
+// The rows test_cli runs through velto-find, set in the unfolded "更多条件".
+void SearchRequestTest::walkRowsAsVeltoFind()
+{
+    QFETCH(int, row);
+    const WalkRow &walk = walkRows()[row];
+    TreeBuilder tree;
+    const QString start = buildWalkTree(tree);
+    window->findChild<QToolButton *>(QStringLiteral("toolButton_moreConditions"))->click();
+    window->findChild<QCheckBox *>(QStringLiteral("checkBox_hidden"))->setChecked(walk.hidden);
+    window->findChild<QCheckBox *>(QStringLiteral("checkBox_ignoreFiles"))
+            ->setChecked(walk.ignoreFiles);
+    window->findChild<QCheckBox *>(QStringLiteral("checkBox_followLinks"))
+            ->setCheckState(walk.links == WalkRow::Links::Follow ? Qt::Checked
+                                    : walk.links == WalkRow::Links::NoFollow
+                                    ? Qt::Unchecked
+                                    : Qt::PartiallyChecked);
+    window->findChild<QLineEdit *>(QStringLiteral("lineEdit_excluded"))
+            ->setText(walk.excluded.join(QLatin1Char(';')));
+    window->findChild<QSpinBox *>(QStringLiteral("spinBox_maxDepth"))->setValue(walk.maxDepth);
+    window->findChild<QLineEdit *>(QStringLiteral("lineEdit_sizes"))->setText(walk.size);
+    window->findChild<QLineEdit *>(QStringLiteral("lineEdit_newer"))->setText(walk.newer);
+    window->findChild<QLineEdit *>(QStringLiteral("lineEdit_older"))->setText(walk.older);
+    request(QStringLiteral("txt"), QString(), start);
+    waitUntilIdle();
+    QStringList hits;
+    const QAbstractItemModel *model = parts->table->model();
+    QTRY_COMPARE(model->rowCount(), walk.hits.size());
+    for (int r = 0; r < model->rowCount(); ++r)
+        hits << QDir(start).relativeFilePath(model->index(r, 1).data().toString() + QLatin1Char('/')
+                                             + model->index(r, 0).data().toString());
+    hits.sort();
+    QCOMPARE(hits, walk.hits);
 }
 
 // Unfolded, the form shows the conditions; folded (as it starts), none of them.
@@ -302,6 +347,18 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike_data()
             << QStringList {"*", "[x", "@/missing", "-E"} << false
             << QStringList {"expression", "[x", "missing terminating ] for character class", "3"}
             << QString();
+    // Or "size:", "newer:" or "exclude:" and a value for 更多条件's fields.
+    QTest::newRow("a size without its sign is named")
+            << QStringList {"*", "", "@", "size:10M"} << false << QStringList {"size", "10M"}
+            << QString();
+    QTest::newRow("a time neither a date nor a duration is named")
+            << QStringList {"*", "", "@", "newer:yesterday"} << false
+            << QStringList {"time", "yesterday"} << QString();
+    QTest::newRow("an exclusion that is no wildcard is named before a missing folder")
+            << QStringList {"*", "", "@/missing", "exclude:[a"} << false
+            << QStringList {"exclusion", "[a"} << QString();
+    QTest::newRow("a size with its sign and unit is searched")
+            << QStringList {"*", "", "@", "size:-1k"} << false << searched << "hidden";
     QTest::newRow("a valid expression is searched")
             << QStringList {"*", "a(b|c)+", "@", "-E"} << false << searched << "shown";
     QTest::newRow("a lone carriage return stays inside its line and is searched")
@@ -332,6 +389,11 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
     const QString reason = refusal.value(0);
     const QString part = refusal.value(1).replace('@', QDir::toNativeSeparators(tree.root()));
     const bool regex = fields.value(3) == QLatin1String("-E");
+    const QString condition = fields.value(3).section(QLatin1Char(':'), 0, 0);
+    const QString conditionValue = fields.value(3).section(QLatin1Char(':'), 1);
+    const QMap<QString, QString> conditionFields {{"size", "lineEdit_sizes"},
+                                                  {"newer", "lineEdit_newer"},
+                                                  {"exclude", "lineEdit_excluded"}};
 
     const QMap<QString, QString> notices {
             {"nothing", nothingToSearchText},
@@ -340,7 +402,10 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
             {"expression",
              QStringLiteral("正则表达式:%1 有误：%2（第%3个字符）")
                      .arg(part, refusal.value(2), refusal.value(3))},
-            {"folder", QStringLiteral("目录名:%1 不存在").arg(part)}};
+            {"folder", QStringLiteral("目录名:%1 不存在").arg(part)},
+            {"size", QStringLiteral("文件大小:%1 格式不正确，应如 +10M 或 -1k").arg(part)},
+            {"time", QStringLiteral("修改时间:%1 格式不正确，应如 2026-01-01 或 7d").arg(part)},
+            {"exclusion", QStringLiteral("排除:%1 格式不正确").arg(part)}};
     const QMap<QString, QString> sentences {
             {"nothing",
              "velto-find: give a file-name pattern (--name), a content text (--content) or both\n"
@@ -355,7 +420,18 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
              QStringLiteral("velto-find: the expression \"%1\" is not valid: %2 at character %3.\n")
                      .arg(part, refusal.value(2), refusal.value(3))},
             {"folder",
-             QStringLiteral("velto-find: the start directory \"%1\" does not exist.\n").arg(part)}};
+             QStringLiteral("velto-find: the start directory \"%1\" does not exist.\n").arg(part)},
+            {"size",
+             QStringLiteral("velto-find: --size takes +N or -N with an optional unit k, M, G or "
+                            "T, not \"%1\"\n")
+                     .arg(part)},
+            {"time",
+             QStringLiteral("velto-find: --newer and --older take a date (2026-01-01, "
+                            "2026-01-01 08:30) or a duration (30m, 12h, 7d, 2w), not \"%1\"\n")
+                     .arg(part)},
+            {"exclusion",
+             QStringLiteral("velto-find: the exclusion \"%1\" is not a valid wildcard.\n")
+                     .arg(part)}};
 
     // The window, with a previous result, which the request clears before
     // it checks anything.
@@ -365,6 +441,8 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
     const int grepHistory = parts->grep->count();
     parts->exact->setChecked(exact);
     window->findChild<QCheckBox *>(QStringLiteral("checkBox_regex"))->setChecked(regex);
+    if (conditionFields.contains(condition))
+        window->findChild<QLineEdit *>(conditionFields.value(condition))->setText(conditionValue);
     {
         MessageBoxAnswerer answerer(QMessageBox::Ok, reason.isEmpty() ? 300 : 5000);
         request(find, grep, dirs);
@@ -396,6 +474,8 @@ void SearchRequestTest::bothFrontEndsJudgeARequestAlike()
         arguments << "-x";
     if (regex)
         arguments << "-E";
+    if (conditionFields.contains(condition))
+        arguments << QLatin1String("--") + condition << conditionValue;
     QProcess process;
     process.setWorkingDirectory(tree.root());
     process.start(QStringLiteral(VELTO_BIN_DIR "/velto-find"), arguments);

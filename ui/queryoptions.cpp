@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -15,7 +16,12 @@ QueryOptionsPanel::QueryOptionsPanel(QWidget *parent)
       regex(new QCheckBox(MainWindow::tr("正则表达式"), folded)),
       wholeWords(new QCheckBox(MainWindow::tr("全字匹配"), folded)),
       skipBinary(new QCheckBox(MainWindow::tr("跳过二进制文件"), folded)),
-      requiredTexts(new QLineEdit(folded)), excludedTexts(new QLineEdit(folded))
+      requiredTexts(new QLineEdit(folded)), excludedTexts(new QLineEdit(folded)),
+      hidden(new QCheckBox(MainWindow::tr("包含隐藏文件"), folded)),
+      ignoreFiles(new QCheckBox(MainWindow::tr("遵循 .gitignore"), folded)),
+      followLinks(new QCheckBox(MainWindow::tr("跟随链接"), folded)),
+      excluded(new QLineEdit(folded)), maxDepth(new QSpinBox(folded)), sizes(new QLineEdit(folded)),
+      newer(new QLineEdit(folded)), older(new QLineEdit(folded))
 {
     foldButton->setObjectName(QStringLiteral("toolButton_moreConditions"));
     foldButton->setText(MainWindow::tr("更多条件"));
@@ -35,18 +41,53 @@ QueryOptionsPanel::QueryOptionsPanel(QWidget *parent)
     excludedTexts->setObjectName(QStringLiteral("lineEdit_excludedTexts"));
     excludedTexts->setToolTip(MainWindow::tr("文件不能含有的词，用“;”分隔"));
 
+    hidden->setObjectName(QStringLiteral("checkBox_hidden"));
+    hidden->setToolTip(MainWindow::tr("也搜索名称以“.”开头的文件和文件夹"));
+    ignoreFiles->setObjectName(QStringLiteral("checkBox_ignoreFiles"));
+    ignoreFiles->setToolTip(MainWindow::tr("跳过 .gitignore 和 .ignore 文件列出的文件和文件夹"));
+    followLinks->setObjectName(QStringLiteral("checkBox_followLinks"));
+    followLinks->setTristate(true);
+    followLinks->setCheckState(Qt::PartiallyChecked);
+    followLinks->setToolTip(
+            MainWindow::tr("部分选中（默认）：进入链接到的文件夹，跳过链接到的文件；"
+                           "选中：跟随所有链接；不选：不跟随链接"));
+    excluded->setObjectName(QStringLiteral("lineEdit_excluded"));
+    excluded->setToolTip(MainWindow::tr("跳过名称符合这些通配符的文件和文件夹，用“;”分隔"));
+    maxDepth->setObjectName(QStringLiteral("spinBox_maxDepth"));
+    maxDepth->setRange(0, 9999);
+    maxDepth->setSpecialValueText(MainWindow::tr("不限"));
+    maxDepth->setToolTip(MainWindow::tr("最多搜索到起始目录下的第几层；1：只搜索起始目录本身"));
+    sizes->setObjectName(QStringLiteral("lineEdit_sizes"));
+    sizes->setPlaceholderText(QStringLiteral("+10M;-1G"));
+    sizes->setToolTip(MainWindow::tr("+N：大于 N；-N：小于 N；单位 k、M、G、T，用“;”分隔"));
+    newer->setObjectName(QStringLiteral("lineEdit_newer"));
+    newer->setPlaceholderText(QStringLiteral("2026-01-01"));
+    older->setObjectName(QStringLiteral("lineEdit_older"));
+    older->setPlaceholderText(QStringLiteral("7d"));
+    for (QLineEdit *time : {newer, older})
+        time->setToolTip(MainWindow::tr("日期（2026-01-01、2026-01-01 08:30）或距今的时长"
+                                        "（30m、12h、7d、2w）"));
+
     auto *foldedColumn = new QVBoxLayout(folded);
     foldedColumn->setContentsMargins(0, 0, 0, 0);
     auto *grid = new QGridLayout;
     // Two columns, as the options above: unfolding widens nothing.
     grid->addWidget(regex, 0, 0);
     grid->addWidget(wholeWords, 0, 1);
-    grid->addWidget(skipBinary, 1, 0, 1, 2);
+    grid->addWidget(skipBinary, 1, 0);
+    grid->addWidget(hidden, 1, 1);
+    grid->addWidget(followLinks, 2, 0);
+    grid->addWidget(ignoreFiles, 2, 1);
     auto *fields = new QFormLayout;
-    for (QLineEdit *field : {requiredTexts, excludedTexts})
+    for (QLineEdit *field : {requiredTexts, excludedTexts, excluded, sizes, newer, older})
         field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     fields->addRow(MainWindow::tr("同时包含"), requiredTexts);
     fields->addRow(MainWindow::tr("不包含"), excludedTexts);
+    fields->addRow(MainWindow::tr("排除"), excluded);
+    fields->addRow(MainWindow::tr("最大深度"), maxDepth);
+    fields->addRow(MainWindow::tr("文件大小"), sizes);
+    fields->addRow(MainWindow::tr("修改时间晚于"), newer);
+    fields->addRow(MainWindow::tr("修改时间早于"), older);
     foldedColumn->addLayout(grid);
     foldedColumn->addLayout(fields);
     folded->hide();
@@ -77,4 +118,22 @@ void QueryOptionsPanel::fillRequest(SearchRequest &request) const
     request.skipBinary = skipBinary->isChecked();
     request.requiredTexts = SearchRequest::partsOfField(requiredTexts->text());
     request.excludedTexts = SearchRequest::partsOfField(excludedTexts->text());
+    request.hidden = hidden->isChecked();
+    request.ignoreFiles = ignoreFiles->isChecked();
+    switch (followLinks->checkState()) {
+    case Qt::PartiallyChecked:
+        request.links = WalkRules::Links::FoldersOnly;
+        break;
+    case Qt::Checked:
+        request.links = WalkRules::Links::All;
+        break;
+    case Qt::Unchecked:
+        request.links = WalkRules::Links::None;
+        break;
+    }
+    request.excludedNames = request.excludedFolders = SearchRequest::partsOfField(excluded->text());
+    request.maxDepth = maxDepth->value();
+    request.sizes = SearchRequest::partsOfField(sizes->text());
+    request.newer = newer->text();
+    request.older = older->text();
 }

@@ -5,6 +5,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 class QToolButton;
 class SearchRequest;
 
@@ -33,6 +34,16 @@ private:
     QCheckBox *skipBinary;
     QLineEdit *requiredTexts;
     QLineEdit *excludedTexts;
+    QCheckBox *hidden;
+    QCheckBox *ignoreFiles;
+    // Partly checked (the default): links to folders are entered, links to
+    // files passed over; checked: every link followed; unchecked: none.
+    QCheckBox *followLinks;
+    QLineEdit *excluded;  // names of files and folders alike
+    QSpinBox *maxDepth;   // 0: no limit
+    QLineEdit *sizes;
+    QLineEdit *newer;
+    QLineEdit *older;
 };
 
 #endif  // QUERYOPTIONS_H

@@ -51,6 +51,12 @@ QString refusalNotice(const RequestError &error)
         return MainWindow::tr("正则表达式:%1 有误：%2（第%3个字符）")
                 .arg(error.part, error.detail)
                 .arg(error.offset + 1);
+    case RequestError::Kind::InvalidExclusion:
+        return MainWindow::tr("排除:%1 格式不正确").arg(error.part);
+    case RequestError::Kind::InvalidSize:
+        return MainWindow::tr("文件大小:%1 格式不正确，应如 +10M 或 -1k").arg(error.part);
+    case RequestError::Kind::InvalidTime:
+        return MainWindow::tr("修改时间:%1 格式不正确，应如 2026-01-01 或 7d").arg(error.part);
     case RequestError::Kind::MissingFolder:
         return MainWindow::tr("目录名:%1 不存在").arg(displayPath(error.part));
     }

@@ -12,7 +12,7 @@
 
 namespace {
 
-enum class Kind { Directory, File, LinkToDirectory, OtherLink, System };
+enum class Kind { Directory, File, LinkToDirectory, LinkToFile, OtherLink, System };
 
 Kind kindOf(int dirFd, const char *name, unsigned char type)
 {
@@ -31,14 +31,27 @@ Kind kindOf(int dirFd, const char *name, unsigned char type)
     case DT_REG:
         return Kind::File;
     case DT_LNK:
-        // A broken link counts as a system entry; the link itself is never listed
-        // as a match, but a link to a folder is entered.
+        // A broken link counts as a system entry; what a link points to
+        // decides what the rules make of it.
         if (fstatat(dirFd, name, &info, 0) != 0)
             return Kind::System;
-        return S_ISDIR(info.st_mode) ? Kind::LinkToDirectory : Kind::OtherLink;
+        return S_ISDIR(info.st_mode)    ? Kind::LinkToDirectory
+                : S_ISREG(info.st_mode) ? Kind::LinkToFile
+                                        : Kind::OtherLink;
     default:
         return Kind::System;
     }
+}
+
+bool excludes(const std::shared_ptr<const NameFilter> &filter, const QByteArray &bytes,
+              QString &decoded)
+{
+    return filter && filter->accepts(bytes, decoded);
+}
+
+bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
 }
 
 }  // namespace
@@ -67,13 +80,19 @@ void sortLikeQDir(QVector<ListedEntry> &entries)
 }
 
 DirectoryLister::DirectoryLister(std::shared_ptr<const NameFilter> names,
-                                 const std::atomic_bool *cancel)
-    : names(std::move(names)), cancel(cancel)
+                                 const std::atomic_bool *cancel,
+                                 std::shared_ptr<const WalkRules> rules)
+    : names(std::move(names)), cancel(cancel),
+      rules(rules ? std::move(rules) : std::make_shared<const WalkRules>())
 {
 }
 
-bool DirectoryLister::list(int folderFd, dev_t device, bool wantSubdirs, DirectoryListing *out)
+bool DirectoryLister::list(int folderFd, dev_t device, bool wantSubdirs, DirectoryListing *out,
+                           const std::shared_ptr<const IgnoreRules> &parentIgnore,
+                           const QByteArray &name)
 {
+    if (rules->ignoreFiles)
+        out->ignore = IgnoreRules::forFolder(parentIgnore, name, folderFd);
     const FileSystemKind fileSystem = fileSystemKindOf(folderFd, device);
     out->procOrSysfs = fileSystem.procOrSysfs;
     out->pseudoFileSystem = fileSystem.pseudo;
@@ -104,32 +123,53 @@ bool DirectoryLister::list(int folderFd, dev_t device, bool wantSubdirs, Directo
 void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char type, bool wantSubdirs,
                                DirectoryListing *out, QByteArray &bytes) const
 {
-    if (name[0] == '.')
-        return;  // hidden, and "." and ".."
+    if (isDotOrDotDot(name) || (name[0] == '.' && !rules->hidden))
+        return;
     const Kind kind = kindOf(folderFd, name, type);
+    if (kind == Kind::LinkToDirectory || kind == Kind::LinkToFile) {
+        if (rules->links == WalkRules::Links::None
+            || (kind == Kind::LinkToFile && rules->links == WalkRules::Links::FoldersOnly))
+            return;
+    }
     if (kind == Kind::System || kind == Kind::OtherLink)
         return;
     bytes = QByteArray(name, int(strlen(name)));
     QString decoded;
-    if (kind == Kind::Directory || kind == Kind::LinkToDirectory) {
+    const bool isFolder = kind == Kind::Directory || kind == Kind::LinkToDirectory;
+    if (excludes(isFolder ? rules->excludedFolders : rules->excludedFiles, bytes, decoded)
+        || (out->ignore && out->ignore->ignores(bytes, isFolder)))
+        return;
+    if (isFolder) {
         if (wantSubdirs && !(kind == Kind::LinkToDirectory && out->procOrSysfs)) {
-            decoded = decodePath(bytes);
+            if (decoded.isNull())
+                decoded = decodePath(bytes);
             out->subdirs.append(ListedEntry {decoded, bytes, true});
         }
-        if (kind == Kind::LinkToDirectory)
+        // A link to a folder is a hit only when links are taken as what
+        // they point to.
+        if (kind == Kind::LinkToDirectory && rules->links != WalkRules::Links::All)
             return;
     }
-    const bool isFolder = kind == Kind::Directory;
-    if (names->accepts(bytes, decoded)) {
-        if (decoded.isNull())
-            decoded = decodePath(bytes);
+    const bool isMatch = names->accepts(bytes, decoded);
+    const bool isArchive = !isFolder && isArchiveName(bytes);
+    if ((!isMatch && !isArchive) || !passesStatus(folderFd, name, isFolder))
+        return;
+    if (decoded.isNull())
+        decoded = decodePath(bytes);
+    if (isMatch)
         out->matches.append(ListedEntry {decoded, bytes, isFolder});
-    }
-    if (kind == Kind::File && isArchiveName(bytes)) {
-        if (decoded.isNull())
-            decoded = decodePath(bytes);
+    if (isArchive)
         out->archives.append(ListedEntry {decoded, bytes, false});
-    }
+}
+
+bool DirectoryLister::passesStatus(int folderFd, const char *name, bool isFolder) const
+{
+    if (!rules->needsStatus())
+        return true;
+    struct stat info;
+    if (::fstatat(folderFd, name, &info, 0) != 0)
+        return false;  // gone since the folder was read
+    return rules->passes(isFolder, info.st_size, info.st_mtim.tv_sec);
 }
 
 // All folders of one file system are of its kind: asked once per device.

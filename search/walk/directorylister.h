@@ -1,8 +1,10 @@
 #ifndef DIRECTORYLISTER_H
 #define DIRECTORYLISTER_H
 
+#include "ignorerules.h"
 #include "namefilter.h"
 #include "pseudofs.h"
+#include "walkrules.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,7 +23,7 @@ struct ListedEntry
 {
     QString name;
     QByteArray bytes;
-    bool isFolder = false;  // a folder (never a link: links are not matches)
+    bool isFolder = false;  // a folder (a link to one only when the rules follow links)
 };
 
 // One reading of a directory that yields the three listings the walk needs,
@@ -32,12 +34,16 @@ struct ListedEntry
 //   matches  - the name filters, Dirs | Files | NoSymLinks | NoDotAndDotDot
 //   archives - the files whose names isArchiveName accepts (Files | NoSymLinks
 //              | NoDotAndDotDot), whatever the name filters
-// Entry types come from the folder's entries; only links and entries of
-// unknown type are looked at with stat.
+// That is with the default WalkRules; other rules take in hidden names and
+// links, and leave out what they exclude, from all three. Entry types come
+// from the folder's entries; only links, entries of unknown type and, when
+// the rules ask for size or time, the entries listed are looked at with stat.
 struct DirectoryListing
 {
     bool procOrSysfs = false;       // links to folders are left out of subdirs here
     bool pseudoFileSystem = false;  // kernel files: never read as content
+    // The ignore files' rules for its entries, when the rules honour them.
+    std::shared_ptr<const IgnoreRules> ignore;
     QVector<ListedEntry> subdirs;
     QVector<ListedEntry> matches;
     QVector<ListedEntry> archives;
@@ -47,15 +53,20 @@ struct DirectoryListing
 class DirectoryLister
 {
 public:
-    // Matches names with `names` (shared with other listers). Reading stops
-    // early, leaving the listing incomplete, once `cancel` is set.
-    DirectoryLister(std::shared_ptr<const NameFilter> names, const std::atomic_bool *cancel);
+    // Matches names with `names` and takes in what `rules` say (both shared
+    // with other listers; null rules: the defaults). Reading stops early,
+    // leaving the listing incomplete, once `cancel` is set.
+    DirectoryLister(std::shared_ptr<const NameFilter> names, const std::atomic_bool *cancel,
+                    std::shared_ptr<const WalkRules> rules = nullptr);
 
     // Lists the folder `folderFd` on device `device`, reading from the
     // descriptor's position (a folder just opened: from its start) to its
     // end; the descriptor stays open. `wantSubdirs` false leaves subdirs
-    // empty. False when it cannot be read.
-    bool list(int folderFd, dev_t device, bool wantSubdirs, DirectoryListing *out);
+    // empty. `parentIgnore` holds the ignore files' rules of the folder's
+    // parent, where it is `name`. False when it cannot be read.
+    bool list(int folderFd, dev_t device, bool wantSubdirs, DirectoryListing *out,
+              const std::shared_ptr<const IgnoreRules> &parentIgnore = nullptr,
+              const QByteArray &name = QByteArray());
 
 private:
     static constexpr size_t kReadSize = 32 * 1024;
@@ -64,8 +75,11 @@ private:
                   DirectoryListing *out, QByteArray &bytes) const;
     FileSystemKind fileSystemKindOf(int folderFd, dev_t device);
 
+    bool passesStatus(int folderFd, const char *name, bool isFolder) const;
+
     std::shared_ptr<const NameFilter> names;
     const std::atomic_bool *cancel;
+    std::shared_ptr<const WalkRules> rules;
     std::vector<char> buffer;
     std::optional<dev_t> knownDevice;  // the device whose kind knownKind holds
     FileSystemKind knownKind;

@@ -16,24 +16,25 @@ bool isFolder(int fd, dev_t device, ino_t inode)
 
 }  // namespace
 
-FolderStack::FolderStack(WalkStack &frames) : frames(frames) { }
+FolderStack::FolderStack(WalkStack &frames, int maxOpen) : frames(frames), maxOpen(maxOpen) { }
 
 Entered FolderStack::enterRoot(const QByteArray &path)
 {
-    return push(AT_FDCWD, path);
+    entered.clear();
+    return push(AT_FDCWD, path, 0);
 }
 
 Entered FolderStack::enter(const QByteArray &name)
 {
     const int parent = topFd();
     if (parent < 0)
-        return Entered::Vanished;
-    return push(parent, name);
+        return reopenFailure;
+    return push(parent, name, frames.size() - 1);
 }
 
-Entered FolderStack::push(int parentFd, const QByteArray &name)
+Entered FolderStack::push(int parentFd, const QByteArray &name, size_t keep)
 {
-    const int fd = ::openat(parentFd, name.constData(), kFolderOpenFlags);
+    const int fd = openFolder(parentFd, name.constData(), keep);
     if (fd < 0)
         return enteredAfterFailure(errno);
     struct stat info;
@@ -46,9 +47,9 @@ Entered FolderStack::push(int parentFd, const QByteArray &name)
 
 Entered FolderStack::adopt(const QByteArray &name, int fd, dev_t device, ino_t inode)
 {
-    if (!onDescent.insert(Identity {device, inode}).second) {
+    if (!entered.insert(Identity {device, inode}).second) {
         ::close(fd);
-        return Entered::AlreadyOnDescent;
+        return Entered::AlreadyWalked;
     }
     WalkFrame &frame = frames.emplace_back();
     frame.name = name;
@@ -62,7 +63,6 @@ std::shared_ptr<UniqueFd> FolderStack::leave()
 {
     WalkFrame &top = frames.back();
     std::shared_ptr<UniqueFd> folder = top.fd;
-    onDescent.erase(Identity {top.device, top.inode});
     const size_t parent = frames.size() - 2;
     if (frames.size() >= 2 && !frames[parent].fd && folder)
         reopenThroughChild(parent, folder->get());
@@ -90,7 +90,7 @@ std::shared_ptr<UniqueFd> FolderStack::topFolder()
 // it leaves is that folder unless a link led down, which the check tells.
 bool FolderStack::reopenThroughChild(size_t index, int childFd)
 {
-    const int fd = ::openat(childFd, "..", kFolderOpenFlags);
+    const int fd = openFolder(childFd, "..", index);
     if (fd < 0)
         return false;
     if (!isFolder(fd, frames[index].device, frames[index].inode)) {
@@ -113,11 +113,14 @@ bool FolderStack::reopen(size_t index)
         if (frame.fd)
             continue;
         const int parentFd = i == 0 ? AT_FDCWD : frames[i - 1].fd->get();
-        const int fd = ::openat(parentFd, frame.name.constData(), kFolderOpenFlags);
-        if (fd < 0)
+        const int fd = openFolder(parentFd, frame.name.constData(), i == 0 ? 0 : i - 1);
+        if (fd < 0) {
+            reopenFailure = enteredAfterFailure(errno);
             return false;
+        }
         if (!isFolder(fd, frame.device, frame.inode)) {
             ::close(fd);
+            reopenFailure = Entered::Vanished;
             return false;
         }
         opened(i, fd);
@@ -133,14 +136,37 @@ void FolderStack::opened(size_t index, int fd)
     makeRoom(index);
 }
 
-// Closes the shallowest open frames above `keep` until at most kMaxOpen stay
+// Closes the shallowest open frames above `keep` until at most maxOpen stay
 // open: the deepest ones are those the walk uses next.
 void FolderStack::makeRoom(size_t keep)
 {
     size_t i = firstOpen;
-    for (; openCount > kMaxOpen && i + 1 < keep; ++i)
+    for (; openCount > maxOpen && i + 1 < keep; ++i)
         close(frames[i]);
     firstOpen = i;
+}
+
+int FolderStack::openFolder(int parentFd, const char *name, size_t keep)
+{
+    for (;;) {
+        const int fd = ::openat(parentFd, name, kFolderOpenFlags);
+        if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || !closeShallowest(keep))
+            return fd;
+    }
+}
+
+// Out of descriptors: the shallowest open frame above `keep` is closed, and
+// the stack keeps to fewer open folders from now on.
+bool FolderStack::closeShallowest(size_t keep)
+{
+    while (firstOpen < keep && firstOpen < frames.size() && !frames[firstOpen].fd)
+        ++firstOpen;
+    if (firstOpen >= keep || firstOpen >= frames.size())
+        return false;
+    close(frames[firstOpen]);
+    ++firstOpen;
+    maxOpen = std::max(1, openCount);
+    return true;
 }
 
 void FolderStack::close(WalkFrame &frame)

@@ -54,7 +54,8 @@ std::shared_ptr<PrefetchedFolder> ListingPrefetch::take(int index, int parentFd,
         return nullptr;
     refill();
     if (folder->claim())
-        folder->read(parentFd, top.listing().subdirs.at(index).bytes, lister, wantSubdirs);
+        folder->read(parentFd, top.listing().subdirs.at(index).bytes, lister, wantSubdirs,
+                     top.listing().ignore);
     else
         folder->waitUntilDone(whileWaiting);
     return folder;
@@ -90,15 +91,21 @@ void ListingPrefetch::submit(WalkFrame &frame, const std::shared_ptr<UniqueFd> &
     ++kept;
     reading.fetch_add(1, std::memory_order_relaxed);
     const QByteArray name = frame.listing().subdirs.at(index).bytes;
-    submitJob([this, folder, parent, name](int worker) {
+    submitJob([this, folder, parent, name, ignore = frame.listing().ignore](int worker) {
         if (folder->claim()) {
             if (cancel->load(std::memory_order_relaxed)) {
                 folder->opened = Entered::Vanished;  // not read: the search stopped
                 folder->markDone();
             } else {
-                folder->read(parent->get(), name, *listers[size_t(worker)], wantSubdirs);
+                folder->read(parent->get(), name, *listers[size_t(worker)], wantSubdirs, ignore);
             }
         }
         reading.fetch_sub(1, std::memory_order_relaxed);
     });
+}
+
+void ListingPrefetch::shrink()
+{
+    keptLimit = std::max(1, keptLimit / 2);
+    busyLimit = std::max(1, std::min(busyLimit, keptLimit));
 }

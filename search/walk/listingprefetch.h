@@ -44,6 +44,9 @@ public:
                                            const std::function<void()> &whileWaiting);
     // Gives the workers the next folders in the walk's order, up to the limits.
     void refill();
+    // A worker found no descriptor to open a folder with: fewer folders are
+    // read and kept ahead from now on.
+    void shrink();
 
 private:
     void submit(WalkFrame &frame, const std::shared_ptr<UniqueFd> &parent, int index);
@@ -54,8 +57,8 @@ private:
     const Submit submitJob;
     const std::vector<std::unique_ptr<DirectoryLister>> &listers;
     const bool wantSubdirs;
-    const int busyLimit;
-    const int keptLimit;
+    int busyLimit;
+    int keptLimit;
     const std::atomic_bool *cancel;
     // The frames that may have subfolders not given to the workers, deepest
     // last, so that a refill looks at those with work only, however deep the

@@ -15,11 +15,14 @@ Entered enteredAfterFailure(int error)
 {
     if (error == ENOENT || error == ENOTDIR)
         return Entered::Vanished;
+    if (error == EMFILE || error == ENFILE)
+        return Entered::NoDescriptor;
     return Entered::Unreadable;
 }
 
 void PrefetchedFolder::read(int parentFd, const QByteArray &name, DirectoryLister &lister,
-                            bool wantSubdirs)
+                            bool wantSubdirs,
+                            const std::shared_ptr<const IgnoreRules> &parentIgnore)
 {
     UniqueFd folder(::openat(parentFd, name.constData(), kFolderOpenFlags));
     struct stat info;
@@ -31,7 +34,7 @@ void PrefetchedFolder::read(int parentFd, const QByteArray &name, DirectoryListe
         device = info.st_dev;
         inode = info.st_ino;
         opened = Entered::Yes;
-        listed = lister.list(folder.get(), info.st_dev, wantSubdirs, &listing);
+        listed = lister.list(folder.get(), info.st_dev, wantSubdirs, &listing, parentIgnore, name);
         fd = std::move(folder);
     }
     markDone();

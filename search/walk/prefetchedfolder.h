@@ -29,8 +29,10 @@ public:
 
     // True for the one caller that is to read the folder.
     bool claim() { return !claimed.exchange(true, std::memory_order_acq_rel); }
-    // Opens `name` of the folder `parentFd`, lists it and marks it done.
-    void read(int parentFd, const QByteArray &name, DirectoryLister &lister, bool wantSubdirs);
+    // Opens `name` of the folder `parentFd` (whose ignore files' rules are
+    // `parentIgnore`), lists it and marks it done.
+    void read(int parentFd, const QByteArray &name, DirectoryLister &lister, bool wantSubdirs,
+              const std::shared_ptr<const IgnoreRules> &parentIgnore);
     // Marks it done unread (the search stopped).
     void markDone();
     // Waits until the reader is done, calling `whileWaiting` between short

@@ -43,23 +43,28 @@ public:
     // a stop came, when this is not called): its own entries now. The
     // listing stays valid until the call returns.
     virtual void visitFolder(Walker &walker, const DirectoryListing &listing) = 0;
-    // The walk waits for a worker that reads the folder it enters next.
+    // The walk waits for a worker that reads the folder it enters next, or
+    // for descriptors the workers hold.
     virtual void whileWaiting() = 0;
+    // The folder `path` (as bytes) cannot be opened or read; it is counted.
+    virtual void unreadableFolder(const QByteArray &path) = 0;
 };
 
 // Walks a tree depth first, each folder after its subfolders, entries in
 // QDir's order, as a loop over one explicit stack of frames (WalkFrame), so
-// no depth of tree can exhaust the thread's stack. Links to folders are
-// followed, but never back up to a folder on the way down. One walker serves
+// no depth of tree can exhaust the thread's stack. Each folder is walked
+// once below a start folder, by the first path in walk order that leads to
+// it, however many links lead there too. One walker serves
 // one thread; the jobs it gives the workers end before `workers` does, which
 // must outlive the walker's last job (the search's pool ends first).
 class Walker
 {
 public:
-    // `names` is the name filter of every listing; with `recursive` false
-    // only the start folders are read. A set `cancel` ends the walk.
-    Walker(std::shared_ptr<const NameFilter> names, bool recursive, const std::atomic_bool *cancel,
-           WalkWorkers workers, WalkCounts &counts);
+    // `names` is the name filter of every listing, `rules` what else the
+    // listings take in (null: the defaults); with `recursive` false only the
+    // start folders are read. A set `cancel` ends the walk.
+    Walker(std::shared_ptr<const NameFilter> names, std::shared_ptr<const WalkRules> rules,
+           bool recursive, const std::atomic_bool *cancel, WalkWorkers workers, WalkCounts &counts);
     ~Walker();
     Walker(const Walker &) = delete;
     Walker &operator=(const Walker &) = delete;
@@ -74,8 +79,12 @@ public:
     // it cannot be had).
     QString folderPath() const;
     const QString &folderPathWithSeparator() const { return path; }
-    int folderFd() { return folders.topFd(); }
-    std::shared_ptr<UniqueFd> folder() { return folders.topFolder(); }
+    int folderFd();
+    std::shared_ptr<UniqueFd> folder();
+
+    // The descriptors the walk and the jobs it gives out may hold at once:
+    // what the process may open (RLIMIT_NOFILE) but a reserve for the rest.
+    int descriptorBudget() const { return descriptors; }
 
 private:
     // The folder just pushed by `folders` is listed (by the walk, or given
@@ -86,22 +95,31 @@ private:
     // Visits the top frame's folder and leaves it.
     void finishTop(WalkVisitor &visitor);
     void leaveTop();
+    // Runs `attempt` (an open) again while it finds no descriptor, freeing
+    // what the walk holds and waiting for the workers to give theirs back;
+    // gives up after a while.
+    Entered whenDescriptorsFree(const std::function<Entered()> &attempt);
+    void unreadable(const QByteArray &name);
     void closeOnWorkers(std::shared_ptr<UniqueFd> folder);
     bool cancelled() const { return cancel->load(std::memory_order_relaxed); }
 
     const bool recursive;
+    const int maxDepth;  // of the folders entered, 1 the start folder; 0: no limit
     const std::atomic_bool *const cancel;
     const WalkWorkers workers;
     WalkCounts &counts;
+    const int descriptors;
+    WalkVisitor *visitor = nullptr;  // of the current walk
     DirectoryLister lister;
     // The workers' own listers (none when the walk's thread does everything).
     std::vector<std::unique_ptr<DirectoryLister>> listers;
     WalkStack frames;  // the one stack: the folders on the current way down
-    FolderStack folders {frames};
+    FolderStack folders;
     std::unique_ptr<ListingPrefetch> prefetch;
     // The path of the top folder; grows and shrinks with the descent, so a
     // deep tree holds its path once, not once per level.
     QString path;
+    const size_t closedTogether;                         // folders a worker closes at once
     std::vector<std::shared_ptr<UniqueFd>> leftFolders;  // not yet given to a worker to close
     std::atomic_int closingGroups {0};                   // given to the workers and not yet closed
 };

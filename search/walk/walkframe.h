@@ -32,6 +32,7 @@ struct WalkFrame
     DirectoryListing ownListing;
     std::shared_ptr<PrefetchedFolder> readAhead;
     const DirectoryListing &listing() const { return readAhead ? readAhead->listing : ownListing; }
+    DirectoryListing &listing() { return readAhead ? readAhead->listing : ownListing; }
 
     int pathLength = 0;  // the walk's path up to and with this folder's separator
     int nextSubdir = 0;  // the subfolder the walk enters next
