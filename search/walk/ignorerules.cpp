@@ -54,7 +54,8 @@ void IgnoreRules::read(int folderFd, const char *fileName)
     QByteArray text;
     char buffer[8192];
     ssize_t got;
-    while (text.size() < kLargestIgnoreFile && (got = ::read(file.get(), buffer, sizeof buffer)) > 0)
+    while (text.size() < kLargestIgnoreFile
+           && (got = ::read(file.get(), buffer, sizeof buffer)) > 0)
         text.append(buffer, int(got));
     for (QByteArray line : text.split('\n')) {
         if (line.endsWith('\r'))

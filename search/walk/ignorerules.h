@@ -23,7 +23,7 @@ public:
     // parent's and those of the folder's own .gitignore, then .ignore. Null
     // when no rule applies there.
     static std::shared_ptr<const IgnoreRules> forFolder(std::shared_ptr<const IgnoreRules> parent,
-                                                       const QByteArray &name, int folderFd);
+                                                        const QByteArray &name, int folderFd);
 
     // True when the entry `name` of the folder (itself a folder when
     // `isFolder`) is to be passed over.

@@ -11,9 +11,8 @@ bool WalkRules::passes(bool isFolder, qint64 size, qint64 modified) const
 
 bool parseSizeCondition(const QString &text, bool *larger, qint64 *bytes)
 {
-    static const QRegularExpression form(
-            QStringLiteral("^([+-])(\\d{1,15})([kmgt]?)b?$"),
-            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression form(QStringLiteral("^([+-])(\\d{1,15})([kmgt]?)b?$"),
+                                         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = form.match(text.trimmed());
     if (!match.hasMatch())
         return false;
@@ -37,17 +36,16 @@ bool parseTimeCondition(const QString &text, const QDateTime &now, qint64 *secon
     const QRegularExpressionMatch match = duration.match(trimmed);
     if (match.hasMatch()) {
         const QString unit = match.captured(2);
-        const qint64 each = unit == QLatin1String("s")   ? 1
-                : unit == QLatin1String("h")             ? 3600
-                : unit == QLatin1String("d")             ? 86400
-                : unit == QLatin1String("w")             ? 7 * 86400
-                                                         : 60;
+        const qint64 each = unit == QLatin1String("s") ? 1
+                : unit == QLatin1String("h")           ? 3600
+                : unit == QLatin1String("d")           ? 86400
+                : unit == QLatin1String("w")           ? 7 * 86400
+                                                       : 60;
         *seconds = now.toSecsSinceEpoch() - match.captured(1).toLongLong() * each;
         return true;
     }
-    for (const char *format :
-         {"yyyy-MM-dd", "yyyy-MM-dd hh:mm", "yyyy-MM-dd hh:mm:ss", "yyyy-MM-ddThh:mm",
-          "yyyy-MM-ddThh:mm:ss"}) {
+    for (const char *format : {"yyyy-MM-dd", "yyyy-MM-dd hh:mm", "yyyy-MM-dd hh:mm:ss",
+                               "yyyy-MM-ddThh:mm", "yyyy-MM-ddThh:mm:ss"}) {
         const QDateTime when = QDateTime::fromString(trimmed, QLatin1String(format));
         if (when.isValid()) {
             *seconds = when.toSecsSinceEpoch();

@@ -23,7 +23,7 @@ struct WalkRules
         None          // no link is entered or listed
     };
 
-    bool hidden = false;  // names starting with "." are listed and entered
+    bool hidden = false;       // names starting with "." are listed and entered
     bool ignoreFiles = false;  // what .gitignore and .ignore files list is passed over
     Links links = Links::FoldersOnly;
     // Files and folders whose names these match are neither listed nor
