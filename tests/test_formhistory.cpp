@@ -3,7 +3,9 @@
 #include "treebuilder.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -31,6 +33,8 @@ private slots:
     void init();
     void cleanup();
     void historySurvivesARestart();
+    void moreConditionsChoicesSurviveARestart_data();
+    void moreConditionsChoicesSurviveARestart();
     void historyKeepsTheLastTwentyOfEachField();
     void clearedHistoryStaysCleared();
     void windowWithoutSettingsRemembersNothing();
@@ -112,6 +116,37 @@ void FormHistoryTest::historySurvivesARestart()
     QCOMPARE(window->size(), QSize(700, 500));
     QVERIFY(window->findChild<QAction *>("previewAction")->isChecked());
     QCOMPARE(parts->table->columnWidth(1), 123);
+}
+
+void FormHistoryTest::moreConditionsChoicesSurviveARestart_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("unfolded");  // after the restart
+    QTest::newRow("hidden files ticked unfold the panel") << "checkBox_hidden" << 2 << true;
+    QTest::newRow("links followed, all of them") << "checkBox_followLinks" << 2 << true;
+    QTest::newRow("links followed, none") << "checkBox_followLinks" << 0 << true;
+    QTest::newRow("links as they start leave the panel folded")
+            << "checkBox_followLinks" << 1 << false;
+    QTest::newRow("binary files skipped") << "checkBox_skipBinary" << 2 << true;
+    QTest::newRow("ignore files honoured") << "checkBox_ignoreFiles" << 2 << true;
+}
+
+// A tick box of the folded part keeps its state; one that differs from how
+// it starts shows itself, while the fields (here an exclusion) start empty.
+void FormHistoryTest::moreConditionsChoicesSurviveARestart()
+{
+    QFETCH(QString, box);
+    QFETCH(int, state);
+    QFETCH(bool, unfolded);
+    window->findChild<QCheckBox *>(box)->setCheckState(Qt::CheckState(state));
+    window->findChild<QLineEdit *>("lineEdit_excluded")->setText("*.log");
+    search("*.txt", QString());
+    restart();
+    window->show();
+    QCOMPARE(int(window->findChild<QCheckBox *>(box)->checkState()), state);
+    QCOMPARE(window->findChild<QCheckBox *>(box)->isVisible(), unfolded);
+    QCOMPARE(window->findChild<QLineEdit *>("lineEdit_excluded")->text(), QString());
 }
 
 void FormHistoryTest::historyKeepsTheLastTwentyOfEachField()

@@ -429,6 +429,82 @@ Version %1</translation>
         <source>正则表达式:%1 有误：%2（第%3个字符）</source>
         <translation>Regular expression: %1 is wrong: %2 (character %3)</translation>
     </message>
+    <message>
+        <source>包含隐藏文件</source>
+        <translation>Include hidden files</translation>
+    </message>
+    <message>
+        <source>遵循 .gitignore</source>
+        <translation>Follow .gitignore</translation>
+    </message>
+    <message>
+        <source>跟随链接</source>
+        <translation>Follow links</translation>
+    </message>
+    <message>
+        <source>也搜索名称以“.”开头的文件和文件夹</source>
+        <translation>Also search files and folders whose names start with &quot;.&quot;</translation>
+    </message>
+    <message>
+        <source>跳过 .gitignore 和 .ignore 文件列出的文件和文件夹</source>
+        <translation>Skip the files and folders that .gitignore and .ignore files list</translation>
+    </message>
+    <message>
+        <source>部分选中（默认）：进入链接到的文件夹，跳过链接到的文件；选中：跟随所有链接；不选：不跟随链接</source>
+        <translation>Partly ticked (the default): enter linked folders, skip linked files; ticked: follow every link; unticked: follow none</translation>
+    </message>
+    <message>
+        <source>跳过名称符合这些通配符的文件和文件夹，用“;”分隔</source>
+        <translation>Skip files and folders whose names match these wildcards, separated by &quot;;&quot;</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <source>最多搜索到起始目录下的第几层；1：只搜索起始目录本身</source>
+        <translation>How many levels below a start folder to search; 1: the start folder's own entries only</translation>
+    </message>
+    <message>
+        <source>+N：大于 N；-N：小于 N；单位 k、M、G、T，用“;”分隔</source>
+        <translation>+N: larger than N; -N: smaller than N; units k, M, G, T; several separated by &quot;;&quot;</translation>
+    </message>
+    <message>
+        <source>日期（2026-01-01、2026-01-01 08:30）或距今的时长（30m、12h、7d、2w）</source>
+        <translation>A date (2026-01-01, 2026-01-01 08:30) or a time back from now (30m, 12h, 7d, 2w)</translation>
+    </message>
+    <message>
+        <source>排除</source>
+        <translation>Exclude</translation>
+    </message>
+    <message>
+        <source>最大深度</source>
+        <translation>Maximum depth</translation>
+    </message>
+    <message>
+        <source>文件大小</source>
+        <translation>File size</translation>
+    </message>
+    <message>
+        <source>修改时间晚于</source>
+        <translation>Modified after</translation>
+    </message>
+    <message>
+        <source>修改时间早于</source>
+        <translation>Modified before</translation>
+    </message>
+    <message>
+        <source>排除:%1 格式不正确</source>
+        <translation>Exclude: %1 is not a valid wildcard</translation>
+    </message>
+    <message>
+        <source>文件大小:%1 格式不正确，应如 +10M 或 -1k</source>
+        <translation>File size: %1 is not valid; write it as +10M or -1k</translation>
+    </message>
+    <message>
+        <source>修改时间:%1 格式不正确，应如 2026-01-01 或 7d</source>
+        <translation>Modified: %1 is not valid; write it as 2026-01-01 or 7d</translation>
+    </message>
 </context>
 <context>
     <name>PreviewPane</name>

@@ -1,10 +1,12 @@
 // What the window keeps between runs: the last folders, name patterns and
-// texts searched (the drop-down history of the three fields), the options,
-// the window's size and the widths of the columns.
+// texts searched (the drop-down history of the three fields), the options
+// and the tick boxes of 更多条件, the window's size and the widths of the
+// columns.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "previewpane.h"
+#include "queryoptions.h"
 #include "resultmodel.h"
 
 #include <QSettings>
@@ -69,6 +71,7 @@ void MainWindow::useSettings(QSettings *kept)
         if (checked.isValid())
             (ui->*option.box)->setChecked(checked.toBool());
     }
+    queryOptions->restore(*settings);
     restoreGeometry(settings->value(geometryKey).toByteArray());
     do_showPreview(settings->value(previewKey, false).toBool());
     ui->splitter->restoreState(settings->value(splitterKey).toByteArray());
@@ -88,6 +91,7 @@ void MainWindow::rememberSearch(const QString &names, const QString &text, const
     pushEntry(*settings, foldersKey, folders);
     for (const Option &option : options)
         settings->setValue(QLatin1String(option.key), (ui->*option.box)->isChecked());
+    queryOptions->remember(*settings);
     settings->sync();
 }
 

@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QSettings>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -136,4 +137,38 @@ void QueryOptionsPanel::fillRequest(SearchRequest &request) const
     request.sizes = SearchRequest::partsOfField(sizes->text());
     request.newer = newer->text();
     request.older = older->text();
+}
+
+QList<QueryOptionsPanel::KeptBox> QueryOptionsPanel::keptBoxes() const
+{
+    return {{"options/regex", regex, Qt::Unchecked},
+            {"options/wholeWords", wholeWords, Qt::Unchecked},
+            {"options/skipBinary", skipBinary, Qt::Unchecked},
+            {"options/hidden", hidden, Qt::Unchecked},
+            {"options/ignoreFiles", ignoreFiles, Qt::Unchecked},
+            {"options/followLinks", followLinks, Qt::PartiallyChecked}};
+}
+
+void QueryOptionsPanel::restore(const QSettings &settings)
+{
+    bool changed = false;
+    for (const KeptBox &kept : keptBoxes()) {
+        const QVariant state = settings.value(QLatin1String(kept.key));
+        if (!state.isValid())
+            continue;
+        const int value = state.toInt();
+        if (value != Qt::Unchecked && value != Qt::Checked
+            && !(value == Qt::PartiallyChecked && kept.box->isTristate()))
+            continue;  // not a state this box takes
+        kept.box->setCheckState(Qt::CheckState(value));
+        changed = changed || kept.box->checkState() != kept.byDefault;
+    }
+    if (changed)
+        setUnfolded(true);
+}
+
+void QueryOptionsPanel::remember(QSettings &settings) const
+{
+    for (const KeptBox &kept : keptBoxes())
+        settings.setValue(QLatin1String(kept.key), int(kept.box->checkState()));
 }

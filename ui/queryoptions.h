@@ -1,10 +1,12 @@
 #ifndef QUERYOPTIONS_H
 #define QUERYOPTIONS_H
 
+#include <QList>
 #include <QWidget>
 
 class QCheckBox;
 class QLineEdit;
+class QSettings;
 class QSpinBox;
 class QToolButton;
 class SearchRequest;
@@ -26,7 +28,22 @@ public:
     bool isUnfolded() const;
     void setUnfolded(bool unfolded);
 
+    // The tick boxes' choices, kept in the window's settings after a search
+    // and restored at the next start; a restored choice other than its
+    // default unfolds the panel, so that none acts unseen. The fields are
+    // not kept: they are asked anew for each search.
+    void restore(const QSettings &settings);
+    void remember(QSettings &settings) const;
+
 private:
+    struct KeptBox
+    {
+        const char *key;
+        QCheckBox *box;
+        Qt::CheckState byDefault;
+    };
+    QList<KeptBox> keptBoxes() const;
+
     QToolButton *foldButton;
     QWidget *folded;
     QCheckBox *regex;
