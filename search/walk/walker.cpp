@@ -34,7 +34,7 @@ constexpr rlim_t kDescriptorsKept = 32;
 constexpr std::chrono::milliseconds kDescriptorWait {10};
 constexpr int kDescriptorWaits = 300;
 
-int descriptorBudget()
+int descriptorsAllowed()
 {
     struct rlimit limit;
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
@@ -51,8 +51,8 @@ Walker::Walker(std::shared_ptr<const NameFilter> names, std::shared_ptr<const Wa
     : recursive(recursive), maxDepth(!recursive      ? 1
                                              : rules ? rules->maxDepth
                                                      : 0),
-      cancel(cancel), workers(std::move(workers)), counts(counts), descriptors(descriptorBudget()),
-      lister(names, cancel, rules),
+      cancel(cancel), workers(std::move(workers)), counts(counts),
+      descriptors(descriptorsAllowed()), lister(names, cancel, rules),
       folders(frames, std::clamp(descriptors / 8, 2, FolderStack::kMaxOpen)),
       closedTogether(std::clamp<size_t>(size_t(descriptors) / 16, 1, kFoldersClosedTogether))
 {
