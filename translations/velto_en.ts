@@ -463,7 +463,7 @@ Version %1</translation>
     </message>
     <message>
         <source>最多搜索到起始目录下的第几层；1：只搜索起始目录本身</source>
-        <translation>How many levels below a start folder to search; 1: the start folder's own entries only</translation>
+        <translation>How many levels below a start folder to search; 1: the start folder&apos;s own entries only</translation>
     </message>
     <message>
         <source>+N：大于 N；-N：小于 N；单位 k、M、G、T，用“;”分隔</source>
