@@ -589,8 +589,7 @@ void TestWalk::linksLeadingManyWaysToAFolderCostOneWalk()
     for (const int workers : {1, 3}) {
         quint64 folders = 0;
         const QList<Batch> batches = runSearch({tree.path("f0")}, {"x"}, QString(), true, false,
-                                               workers, false, sharedReaderProcesses(),
-                                               &folders);
+                                               workers, false, sharedReaderProcesses(), &folders);
         QCOMPARE(folders, quint64(kFolders));
         QCOMPARE(describe(batches, tree.path("f0")),
                  QStringList {QStringLiteral("a/").repeated(kFolders - 1).chopped(1) + ": x"});
