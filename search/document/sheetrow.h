@@ -1,0 +1,33 @@
+#ifndef SHEETROW_H
+#define SHEETROW_H
+
+#include <QString>
+
+class DocumentLines;
+
+// Builds a spreadsheet row's line: cells joined by a tab in column order,
+// a tab for each empty cell between two that hold text, nothing for empty
+// cells at the end.
+class SheetRow
+{
+public:
+    // Columns beyond the widest sheet any spreadsheet program makes are dropped.
+    static constexpr int kMaxColumns = 16384;
+
+    explicit SheetRow(DocumentLines &lines) : lines(lines) { }
+
+    // The cell at 0-based `column` (-1: the one after the last) holds `text`.
+    void setCell(int column, const QString &text);
+    // `count` cells in a row hold `text` (a repeated cell).
+    void addCells(const QString &text, int count);
+    // Ends the row: its line goes out when it holds text.
+    void end();
+
+private:
+    DocumentLines &lines;
+    int next = 0;     // the column after the last cell given
+    int written = 0;  // the last column with text
+    bool any = false;
+};
+
+#endif  // SHEETROW_H
