@@ -104,6 +104,8 @@ private slots:
     void badDocumentsGiveOneDiagnostic();
     void hostileXmlCostsBoundedMemory_data();
     void hostileXmlCostsBoundedMemory();
+    void packagesAsTheirFormatsLayThemOut_data();
+    void packagesAsTheirFormatsLayThemOut();
     void rtfCodePagesAndEscapes_data();
     void rtfCodePagesAndEscapes();
     void readingStopsWhenAsked();
@@ -386,6 +388,267 @@ void TestDocuments::hostileXmlCostsBoundedMemory()
     QVERIFY2(peakKilobytes() - before < 64 * 1024,
              qPrintable(QString::number(peakKilobytes() - before)));
 #endif
+}
+
+using Parts = QList<QPair<QByteArray, QByteArray>>;
+Q_DECLARE_METATYPE(Parts)
+
+// A line as "place|text": "-" for no place, "page 2", "slide 1", "sheet 1 Name".
+QString describe(const DocumentLine &line)
+{
+    QString place;
+    switch (line.place.kind) {
+    case DocumentPlace::Kind::None:
+        place = QStringLiteral("-");
+        break;
+    case DocumentPlace::Kind::Page:
+        place = QStringLiteral("page %1").arg(line.place.number);
+        break;
+    case DocumentPlace::Kind::Slide:
+        place = QStringLiteral("slide %1").arg(line.place.number);
+        break;
+    case DocumentPlace::Kind::Sheet:
+        place = QStringLiteral("sheet %1 %2").arg(line.place.number).arg(line.place.name);
+        break;
+    }
+    return place + QLatin1Char('|') + line.text;
+}
+
+void TestDocuments::packagesAsTheirFormatsLayThemOut_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<Parts>("parts");
+    QTest::addColumn<QStringList>("lines");
+
+    const QByteArray w = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
+                         "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\"";
+    const QByteArray rels
+            = "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"";
+    const QByteArray r = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    QTest::newRow("docx/body, text box, header and footnote in their order")
+            << "a.docx"
+            << Parts {{"_rels/.rels",
+                       "<Relationships " + rels + "><Relationship Id=\"rId1\" Type=\"" + r
+                               + "officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
+                      {"word/_rels/document.xml.rels",
+                       "<Relationships " + rels + "><Relationship Id=\"a\" Type=\"" + r
+                               + "footnotes\" Target=\"footnotes.xml\"/><Relationship Id=\"b\" "
+                                 "Type=\""
+                               + r
+                               + "header\" Target=\"/word/header1.xml\"/><Relationship Id=\"c\" "
+                                 "Type=\""
+                               + r
+                               + "hyperlink\" Target=\"http://x\" "
+                                 "TargetMode=\"External\"/></Relationships>"},
+                      {"word/document.xml",
+                       "<w:document " + w
+                               + "><w:body><w:p><w:pPr><w:tabs><w:tab "
+                                 "w:val=\"left\"/></w:tabs></w:pPr>"
+                                 "<w:r><w:t>before</w:t></"
+                                 "w:r><w:r><mc:AlternateContent><mc:Choice><w:txbxContent>"
+                                 "<w:p><w:r><w:t>in the "
+                                 "box</w:t></w:r></w:p></w:txbxContent></mc:Choice>"
+                                 "<mc:Fallback><w:p><w:r><w:t>in the "
+                                 "box</w:t></w:r></w:p></mc:Fallback>"
+                                 "</mc:AlternateContent></w:r><w:r><w:t xml:space=\"preserve\"> "
+                                 "after</w:t><w:tab/>"
+                                 "<w:t>tab</w:t><w:br/><w:t>broken</w:t><w:delText>gone</"
+                                 "w:delText></w:r></w:p>"
+                                 "<w:p><w:r><w:instrText>PAGE</w:instrText><w:t>field "
+                                 "result</w:t></w:r></w:p>"
+                                 "<w:p/></w:body></w:document>"},
+                      {"word/header1.xml",
+                       "<w:hdr " + w + "><w:p><w:r><w:t>the header</w:t></w:r></w:p></w:hdr>"},
+                      {"word/footnotes.xml",
+                       "<w:footnotes " + w
+                               + "><w:footnote><w:p><w:r><w:t>a "
+                                 "note</w:t></w:r></w:p></w:footnote></w:footnotes>"}}
+            << QStringList {"-|before",       "-|in the box", "-| after\ttab", "-|broken",
+                            "-|field result", "-|the header", "-|a note"};
+    const QByteArray s
+            = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+              "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+    QTest::newRow("xlsx/sheets in the workbook's order, every kind of cell value")
+            << "a.xlsx"
+            << Parts {{"xl/workbook.xml",
+                       "<workbook " + s
+                               + "><sheets><sheet name=\"Two\" r:id=\"r2\"/>"
+                                 "<sheet name=\"One\" r:id=\"r1\"/></sheets></workbook>"},
+                      {"xl/_rels/workbook.xml.rels",
+                       "<Relationships " + rels + "><Relationship Id=\"r1\" Type=\"" + r
+                               + "worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship "
+                                 "Id=\"r2\" Type=\""
+                               + r
+                               + "worksheet\" Target=\"worksheets/sheet2.xml\"/><Relationship "
+                                 "Id=\"r3\" Type=\""
+                               + r
+                               + "sharedStrings\" Target=\"sharedStrings.xml\"/></Relationships>"},
+                      {"xl/sharedStrings.xml",
+                       "<sst " + s
+                               + "><si><t>plain</t></si><si><r><t>ri</t></r><r><rPr/><t>ch</t></r>"
+                                 "<rPh><t>guide</t></rPh></si></sst>"},
+                      {"xl/worksheets/sheet1.xml",
+                       "<worksheet " + s
+                               + "><sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>1</v></c>"
+                                 "<c r=\"C1\" t=\"b\"><v>1</v></c><c r=\"D1\" "
+                                 "t=\"e\"><v>#DIV/0!</v></c>"
+                                 "<c r=\"E1\"><f>1/3</f><v>0.33333333333333331</v></c>"
+                                 "<c r=\"F1\" t=\"inlineStr\"><is><t>inline</t></is></c></row>"
+                                 "<row r=\"4\"><c r=\"B4\" t=\"str\"><f>A1</f><v>formula "
+                                 "text</v></c>"
+                                 "</row><row r=\"5\"><c r=\"A5\"/></row></sheetData></worksheet>"},
+                      {"xl/worksheets/sheet2.xml",
+                       "<worksheet " + s
+                               + "><sheetData><row><c t=\"s\"><v>0</v></c><c><v>1E+20</v></c></row>"
+                                 "</sheetData></worksheet>"}}
+            << QStringList {"sheet 1 Two|plain\t1e+20",
+                            "sheet 2 One|rich\t\tTRUE\t#DIV/0!\t0.333333333333333\tinline",
+                            "sheet 2 One|\tformula text"};
+    const QByteArray p
+            = "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\" "
+              "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+              "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+    QTest::newRow("pptx/slides in the presentation's order with their notes")
+            << "a.pptx"
+            << Parts {{"ppt/presentation.xml",
+                       "<p:presentation " + p
+                               + "><p:sldIdLst><p:sldId id=\"257\" r:id=\"b\"/>"
+                                 "<p:sldId id=\"256\" r:id=\"a\"/></p:sldIdLst>"
+                                 "</p:presentation>"},
+                      {"ppt/_rels/presentation.xml.rels",
+                       "<Relationships " + rels + "><Relationship Id=\"a\" Type=\"" + r
+                               + "slide\" Target=\"slides/slide1.xml\"/><Relationship Id=\"b\" "
+                                 "Type=\""
+                               + r + "slide\" Target=\"slides/slide2.xml\"/></Relationships>"},
+                      {"ppt/slides/slide1.xml",
+                       "<p:sld " + p
+                               + "><a:p><a:r><a:t>first</a:t></a:r><a:fld><a:t>3</a:t>"
+                                 "</a:fld></a:p></p:sld>"},
+                      {"ppt/slides/slide2.xml",
+                       "<p:sld " + p
+                               + "><a:p><a:r><a:t>sec</a:t></a:r><a:r><a:t>ond</a:t>"
+                                 "</a:r><a:br/><a:r><a:t>line</a:t></a:r></a:p></p:sld>"},
+                      {"ppt/slides/_rels/slide2.xml.rels",
+                       "<Relationships " + rels + "><Relationship Id=\"n\" Type=\"" + r
+                               + "notesSlide\" "
+                                 "Target=\"../notesSlides/notesSlide1.xml\"/></Relationships>"},
+                      {"ppt/notesSlides/notesSlide1.xml",
+                       "<p:notes " + p
+                               + "><a:p><a:r><a:t>speaker note</a:t></a:r></a:p></p:notes>"}}
+            << QStringList {"slide 1|second", "slide 1|line", "slide 1|speaker note",
+                            "slide 2|first"};
+    const QByteArray o = "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                         "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+                         "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+                         "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\"";
+    QTest::newRow("ods/repeated rows and cells, trailing empties dropped")
+            << "a.ods"
+            << Parts {{"content.xml",
+                       "<office:document-content " + o
+                               + "><office:body><office:spreadsheet>"
+                                 "<table:table table:name=\"S\"><table:table-row "
+                                 "table:number-rows-repeated=\"2\">"
+                                 "<table:table-cell "
+                                 "table:number-columns-repeated=\"2\"><text:p>x</text:p>"
+                                 "</table:table-cell><table:table-cell/"
+                                 "><table:table-cell><text:p>a</text:p>"
+                                 "<text:p>b</text:p></table:table-cell>"
+                                 "<table:table-cell "
+                                 "table:number-columns-repeated=\"16000\"/></table:table-row>"
+                                 "<table:table-row "
+                                 "table:number-rows-repeated=\"1048000\"><table:table-cell "
+                                 "table:number-columns-repeated=\"1024\"/></table:table-row>"
+                                 "</table:table></office:spreadsheet></office:body></"
+                                 "office:document-content>"}}
+            << QStringList {"sheet 1 S|x\tx\t\ta b", "sheet 1 S|x\tx\t\ta b"};
+    QTest::newRow("odt/spaces, notes, annotations and tracked changes")
+            << "a.odt"
+            << Parts {{"content.xml",
+                       "<office:document-content " + o
+                               + "><office:body><office:text><text:tracked-changes>"
+                                 "<text:p>deleted</text:p></text:tracked-changes><text:h>Title</"
+                                 "text:h>"
+                                 "<text:p>a<text:s "
+                                 "text:c=\"3\"/>b<text:tab/>c<text:note><text:note-citation>1"
+                                 "</text:note-citation><text:note-body><text:p>the "
+                                 "note</text:p></text:note-body>"
+                                 "</text:note>d<text:line-break/>e</"
+                                 "text:p><text:p><office:annotation>"
+                                 "<dc:creator>me</dc:creator><text:p>remark</text:p></"
+                                 "office:annotation>"
+                                 "text</text:p></office:text></office:body></"
+                                 "office:document-content>"}}
+            << QStringList {"-|Title", "-|a   b\tc", "-|the note", "-|d",
+                            "-|e",     "-|remark",   "-|text"};
+    QTest::newRow("odp/one slide per page")
+            << "a.odp"
+            << Parts {{"content.xml",
+                       "<office:document-content " + o
+                               + "><office:body><office:presentation>"
+                                 "<draw:page><text:p>one</text:p></draw:page>"
+                                 "<draw:page><text:p>two</text:p></draw:page>"
+                                 "</office:presentation></office:body>"
+                                 "</office:document-content>"}}
+            << QStringList {"slide 1|one", "slide 2|two"};
+    QTest::newRow("odt/encrypted content")
+            << "a.odt"
+            << Parts {{"META-INF/manifest.xml",
+                       "<manifest:manifest "
+                       "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+                       "<manifest:file-entry "
+                       "manifest:full-path=\"content.xml\"><manifest:encryption-data/>"
+                       "</manifest:file-entry></manifest:manifest>"},
+                      {"content.xml",
+                       "\x93\x11"
+                       "binary"}}
+            << QStringList {"a.odt is encrypted: its text cannot be read"};
+    const QByteArray opf
+            = "<package xmlns=\"http://www.idpf.org/2007/opf\"><manifest>"
+              "<item id=\"c1\" href=\"text/chapter%201.xhtml\"/><item id=\"c2\" "
+              "href=\"text/c2.xhtml\"/>"
+              "</manifest><spine><itemref idref=\"c2\"/><itemref idref=\"c1\"/></spine></package>";
+    QTest::newRow("epub/spine order, blocks, white space, entities")
+            << "a.epub"
+            << Parts {{"META-INF/container.xml",
+                       "<container><rootfiles><rootfile "
+                       "full-path=\"OEBPS/content.opf\"/></rootfiles></container>"},
+                      {"OEBPS/content.opf", opf},
+                      {"OEBPS/text/chapter 1.xhtml",
+                       "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.1//EN\" "
+                       "\"http://www.w3.org/TR/xhtml11/DTD/xhtml11.dtd\"><html "
+                       "xmlns=\"http://www.w3.org/1999/xhtml\">"
+                       "<head><title>hidden</title></head><body><p>one&nbsp;two</p><pre>a\n  "
+                       "b</pre></body></html>"},
+                      {"OEBPS/text/c2.xhtml",
+                       "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><h1>First\n   "
+                       "chapter</h1>"
+                       "<p>x <em>y</em><br/>z</p><script>code()</script></body></html>"}}
+            << QStringList {"-|First chapter",
+                            "-|x y",
+                            "-|z",
+                            QStringLiteral("-|one\u00A0two"),
+                            "-|a",
+                            "-|  b"};
+}
+
+void TestDocuments::packagesAsTheirFormatsLayThemOut()
+{
+    QFETCH(QString, name);
+    QFETCH(Parts, parts);
+    QFETCH(QStringList, lines);
+
+    TreeBuilder tree;
+    ZipBuilder zip(tree.path(name));
+    for (const auto &part : parts)
+        zip.add(part.first, part.second);
+    const Reading reading = readFile(zip.close());
+    QStringList described;
+    for (const DocumentLine &line : reading.lines)
+        described << describe(line);
+    if (!reading.outcome.diagnostic.isEmpty())
+        described << reading.outcome.diagnostic;
+    QCOMPARE(described, lines);
 }
 
 void TestDocuments::rtfCodePagesAndEscapes_data()

@@ -49,6 +49,16 @@ void DocumentLines::setPlace(const DocumentPlace &place)
 
 void DocumentLines::append(QStringView text)
 {
+    // Most text needs no care: it goes in at once.
+    bool plain = current.text.size() + text.size() < kMaxLineChars;
+    for (int i = 0; plain && i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        plain = (u >= 0x20 || u == '\t') && u != 0xAD && (u < 0xFB00 || u > 0xFB06);
+    }
+    if (plain) {
+        current.text.append(text);
+        return;
+    }
     for (const QChar c : text)
         append(c);
 }

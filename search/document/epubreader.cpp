@@ -120,7 +120,7 @@ QByteArray packageDocument(PackageParts &parts)
     parts.read("META-INF/container.xml", [&](XmlStream &xml, QXmlStreamReader::TokenType token) {
         if (token == QXmlStreamReader::StartElement
             && xml.xml().name() == QLatin1String("rootfile"))
-            path = xml.attribute(QLatin1String("full-path")).toString().toUtf8();
+            path = xml.attribute(QLatin1String("full-path")).toUtf8();
         return path.isEmpty();
     });
     return path;
@@ -135,11 +135,12 @@ std::vector<QByteArray> spine(PackageParts &parts, const QByteArray &opf)
         if (token != QXmlStreamReader::StartElement)
             return true;
         if (xml.xml().name() == QLatin1String("item"))
-            manifest[xml.attribute(QLatin1String("id")).toString()]
-                    = PackageParts::resolve(opf, xml.attribute(QLatin1String("href")).toString());
+            manifest[xml.attribute(QLatin1String("id"))]
+                    = PackageParts::resolve(opf, xml.attribute(QLatin1String("href")));
         else if (xml.xml().name() == QLatin1String("itemref"))
-            order.push_back(xml.attribute(QLatin1String("idref")).toString());
-        return true;
+            order.push_back(xml.attribute(QLatin1String("idref")));
+        return manifest.size() < PackageParts::kMaxEntries
+                && order.size() < PackageParts::kMaxEntries;
     });
     std::vector<QByteArray> documents;
     for (const QString &id : order) {
@@ -160,8 +161,8 @@ QSet<QByteArray> encryptedParts(PackageParts &parts, ZipPackage &zip)
     parts.read("META-INF/encryption.xml", [&](XmlStream &xml, QXmlStreamReader::TokenType token) {
         if (token == QXmlStreamReader::StartElement
             && xml.xml().name() == QLatin1String("CipherReference"))
-            encrypted.insert(PackageParts::resolve(QByteArray(),
-                                                   xml.attribute(QLatin1String("URI")).toString()));
+            encrypted.insert(
+                    PackageParts::resolve(QByteArray(), xml.attribute(QLatin1String("URI"))));
         return true;
     });
     return encrypted;

@@ -88,6 +88,7 @@ struct OpenDocumentBody::State
         }
         cells.clear();
         columns = 0;
+        rowChars = 0;
     }
 
     DocumentLines &lines;
@@ -100,6 +101,7 @@ struct OpenDocumentBody::State
     int cellRepeats = 1;
     int rowRepeats = 1;
     int columns = 0;                             // cells of the row so far
+    qint64 rowChars = 0;                         // text of the row's cells so far
     std::vector<std::pair<QString, int>> cells;  // the row's cells and their repeats
 };
 
@@ -144,7 +146,7 @@ bool OpenDocumentBody::operator()(XmlStream &xml, QXmlStreamReader::TokenType to
                 DocumentPlace place;
                 place.kind = DocumentPlace::Kind::Sheet;
                 place.number = ++s.pages;
-                place.name = xml.attribute(QLatin1String("name")).toString();
+                place.name = xml.attribute(QLatin1String("name"));
                 s.lines.setPlace(place);
             } else if (name == QLatin1String("table-row")) {
                 s.rowRepeats = repeats(xml, "number-rows-repeated", kMaxRowRepeats);
@@ -164,7 +166,8 @@ bool OpenDocumentBody::operator()(XmlStream &xml, QXmlStreamReader::TokenType to
                    && (name == QLatin1String("table-cell")
                        || name == QLatin1String("covered-table-cell"))) {
             s.inCell = false;
-            if (s.columns < SheetRow::kMaxColumns)
+            s.rowChars += s.cell.size();
+            if (s.columns < SheetRow::kMaxColumns && s.rowChars <= SheetRow::kMaxRowChars)
                 s.cells.emplace_back(s.cell.trimmed(), s.cellRepeats);
             s.columns += s.cellRepeats;
         } else if (s.body == State::Body::Spreadsheet && name == QLatin1String("table-row")) {

@@ -45,14 +45,14 @@ std::vector<PackageParts::Relationship> PackageParts::relationships(const QByteA
         if (token == QXmlStreamReader::StartElement
             && xml.xml().name() == QLatin1String("Relationship")) {
             Relationship rel;
-            rel.id = xml.attribute(QLatin1String("Id")).toString();
-            const QString type = xml.attribute(QLatin1String("Type")).toString();
+            rel.id = xml.attribute(QLatin1String("Id"));
+            const QString type = xml.attribute(QLatin1String("Type"));
             rel.type = type.mid(type.lastIndexOf(QLatin1Char('/')) + 1);
             if (xml.attribute(QLatin1String("TargetMode")) != QLatin1String("External"))
-                rel.part = resolve(source, xml.attribute(QLatin1String("Target")).toString());
+                rel.part = resolve(source, xml.attribute(QLatin1String("Target")));
             found.push_back(rel);
         }
-        return true;
+        return found.size() < kMaxEntries;
     });
     return found;
 }

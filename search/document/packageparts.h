@@ -20,6 +20,10 @@ public:
     // Called with each token of a part; returns false to end that part.
     using TokenHandler = std::function<bool(XmlStream &xml, QXmlStreamReader::TokenType token)>;
 
+    // Lists read from a package (relationships, sheets, slides, a spine)
+    // keep at most this many entries: more than any document has.
+    static constexpr size_t kMaxEntries = 100000;
+
     struct Relationship
     {
         QString id;

@@ -14,6 +14,7 @@ namespace {
 constexpr int kMaxDepth = 4096;
 constexpr qint64 kPiece = 64 * 1024;
 constexpr size_t kMaxFonts = 4096;
+constexpr int kMaxPendingBytes = 64 * 1024;
 
 // The Windows code page of a font's \fcharset.
 int codePageOfCharset(int charset)
@@ -266,6 +267,24 @@ private:
             return;
         }
         bytes.append(c);
+        if (bytes.size() >= kMaxPendingBytes)
+            flushLongRun();
+    }
+
+    // Decodes most of a long run of code-page text: up to its last byte
+    // below 0x40, which ends a character in every code page (double-byte
+    // code pages have no such lead or trail bytes).
+    void flushLongRun()
+    {
+        int end = bytes.size();
+        while (end > 0 && quint8(bytes[end - 1]) >= 0x40)
+            --end;
+        if (end == 0)
+            end = bytes.size();
+        const QByteArray rest = bytes.mid(end);
+        bytes.truncate(end);
+        flushBytes();
+        bytes = rest;
     }
 
     // Decodes the bytes gathered so far together, so a double-byte

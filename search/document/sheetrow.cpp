@@ -16,6 +16,9 @@ void SheetRow::addCells(const QString &text, int count)
         return;
     }
     for (int i = 0; i < count && next < kMaxColumns && !lines.stopped(); ++i, ++next) {
+        rowChars += text.size();
+        if (rowChars > kMaxRowChars)
+            return;
         // A tab after each column before this one, from the last with text on
         // (a row's first cell keeps its column).
         const int tabs = any ? next - written : next;
@@ -33,4 +36,5 @@ void SheetRow::end()
     next = 0;
     written = 0;
     any = false;
+    rowChars = 0;
 }

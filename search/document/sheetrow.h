@@ -13,6 +13,9 @@ class SheetRow
 public:
     // Columns beyond the widest sheet any spreadsheet program makes are dropped.
     static constexpr int kMaxColumns = 16384;
+    // Text of a row beyond this many characters is dropped, so a row of
+    // huge repeated cells costs bounded time.
+    static constexpr qint64 kMaxRowChars = 4 << 20;
 
     explicit SheetRow(DocumentLines &lines) : lines(lines) { }
 
@@ -28,6 +31,7 @@ private:
     int next = 0;     // the column after the last cell given
     int written = 0;  // the last column with text
     bool any = false;
+    qint64 rowChars = 0;  // characters given to the row so far
 };
 
 #endif  // SHEETROW_H

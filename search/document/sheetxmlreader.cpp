@@ -27,10 +27,10 @@ std::vector<Sheet> sheetsOf(PackageParts &parts, const QByteArray &workbook)
                 continue;
             for (const PackageParts::Relationship &rel : rels) {
                 if (rel.id == attribute.value() && !rel.part.isEmpty())
-                    sheets.push_back({xml.attribute(QLatin1String("name")).toString(), rel.part});
+                    sheets.push_back({xml.attribute(QLatin1String("name")), rel.part});
             }
         }
-        return true;
+        return sheets.size() < PackageParts::kMaxEntries;
     });
     return sheets;
 }
@@ -87,7 +87,7 @@ bool readSharedStrings(PackageParts &parts, const QByteArray &part, StringTable 
 
 // A cell's column from its reference ("AB12" is column 27, 0-based); -1
 // when it has none.
-int columnOf(const QStringRef &reference)
+int columnOf(const QString &reference)
 {
     int column = 0;
     int letters = 0;
@@ -143,7 +143,7 @@ void readSheet(PackageParts &parts, const QByteArray &part, StringTable &strings
         if (token == QXmlStreamReader::StartElement) {
             const QStringRef name = reader.name();
             if (name == QLatin1String("c")) {
-                type = xml.attribute(QLatin1String("t")).toString();
+                type = xml.attribute(QLatin1String("t"));
                 column = columnOf(xml.attribute(QLatin1String("r")));
             } else if (name == QLatin1String("v") || name == QLatin1String("is")) {
                 valueEnd = name == QLatin1String("v") ? QLatin1String("v") : QLatin1String("is");

@@ -22,7 +22,7 @@ std::vector<QByteArray> slideParts(PackageParts &parts, const QByteArray &presen
                     slides.push_back(rel.part);
             }
         }
-        return true;
+        return slides.size() < PackageParts::kMaxEntries;
     });
     return slides;
 }

@@ -91,11 +91,13 @@ bool XmlStream::skipElement()
     return true;
 }
 
-QStringRef XmlStream::attribute(QLatin1String localName) const
+QString XmlStream::attribute(QLatin1String localName) const
 {
-    for (const QXmlStreamAttribute &attribute : reader.attributes()) {
+    // a copy: the attributes the reader hands out are a temporary list
+    const QXmlStreamAttributes attributes = reader.attributes();
+    for (const QXmlStreamAttribute &attribute : attributes) {
         if (attribute.name() == localName)
-            return attribute.value();
+            return attribute.value().toString();
     }
-    return QStringRef();
+    return QString();
 }

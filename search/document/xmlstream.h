@@ -33,8 +33,9 @@ public:
     const DocumentProblem &problem() const { return trouble; }
     // Reads on to the end of the current element (after a StartElement).
     bool skipElement();
-    // The local name of an attribute of the current element; empty when absent.
-    QStringRef attribute(QLatin1String localName) const;
+    // The value of the current element's attribute of that local name;
+    // empty when absent.
+    QString attribute(QLatin1String localName) const;
 
 private:
     bool feed();
