@@ -4,6 +4,11 @@
 #   fuzz_content  the content matcher against the QTextStream reading
 #   fuzz_rar      the RAR walker
 #   fuzz_zip      the ZIP walker
+#   fuzz_xmlzip   the document readers of XML in ZIP (OOXML, OpenDocument,
+#                 EPUB) and flat OpenDocument
+#   fuzz_rtf      the RTF reader
+#   fuzz_compound the Word, Excel and PowerPoint 97 readers (compound files)
+#   fuzz_pdf      the PDF reader through Poppler
 #   scripts/fuzz.sh [seconds] [build-dir] [target...]
 # Each target's log is <build-dir>/fuzz-<target>.log; a crash leaves its input
 # as <build-dir>/crash-<target>-*. The script fails when a target crashed.
@@ -11,17 +16,40 @@ set -eu
 seconds=${1:-600}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-${TMPDIR:-/tmp}/velto-build-fuzz}
-[ $# -gt 2 ] && shift 2 || set -- content rar zip
+[ $# -gt 2 ] && shift 2 || set -- content rar zip xmlzip rtf compound pdf
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVELTO_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 for kind in "$@"; do
   cmake --build "$build" --target "fuzz_$kind" -j2
 done
 
+# A document seed: the byte that picks the format in the family (see
+# bench/fuzz/fuzz_document.cpp), then a sample document.
+seed_document() {  # corpus format-byte sample
+  { printf "\\$(printf '%03o' "$2")"; cat "$root/tests/data/documents/$3"; } >"$1/$3"
+}
+
 seed_corpus() {
   corpus=$1
   [ -z "$(ls -A "$corpus")" ] || return 0
   case $2 in
+  xmlzip)
+    seed_document "$corpus" 0 sample.docx
+    seed_document "$corpus" 0 runs.docx
+    seed_document "$corpus" 1 sample.xlsx
+    seed_document "$corpus" 2 sample.pptx
+    seed_document "$corpus" 3 sample.odt
+    seed_document "$corpus" 3 sample.ods
+    seed_document "$corpus" 4 sample.epub
+    seed_document "$corpus" 5 sample.fods ;;
+  rtf)
+    seed_document "$corpus" 0 sample.rtf ;;
+  compound)
+    seed_document "$corpus" 0 sample.doc
+    seed_document "$corpus" 1 sample.xls
+    seed_document "$corpus" 2 sample.ppt ;;
+  pdf)
+    seed_document "$corpus" 0 sample.pdf ;;
   rar)
     cp "$root"/tests/data/rar/*.rar "$corpus"/ 2>/dev/null || true ;;
   zip)

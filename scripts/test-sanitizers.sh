@@ -5,13 +5,16 @@
 #   build-tsan/  ThreadSanitizer, the thread, stop and delivery tests only (the
 #                content matcher's own tests are single-threaded; it runs in
 #                the search thread in test_walk and test_cli);
+#   fuzz         the document readers' fuzz targets (bench/fuzz/), each
+#                family for $VELTO_FUZZ_SECONDS (default 15) from the sample
+#                documents, in build-fuzz/ (clang);
 #   valgrind     memcheck on the normal build (build/): the deep-search tests
 #                of texts outside the BMP and a velto-find run on a UTF-32
 #                file, where an uninitialised byte would change the output.
 # Every sanitizer report, also one from a program a test starts (velto-search,
 # velto-find), is written to a log file of its own; the script prints them and
 # fails when there is any, whatever the tests' own verdict.
-#   scripts/test-sanitizers.sh [asan|tsan|valgrind]...
+#   scripts/test-sanitizers.sh [asan|tsan|fuzz|valgrind]...
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 supp=$top/tests/sanitizers
@@ -68,6 +71,12 @@ tsan() {
     run_tests "$build" -R "$pattern"
 }
 
+fuzz() {
+  VELTO_WITH_CLANG=1 "$top/scripts/install-deps.sh"
+  "$top/scripts/fuzz.sh" "${VELTO_FUZZ_SECONDS:-15}" "${VELTO_FUZZ_BUILD_DIR:-$top/build-fuzz}" \
+    xmlzip rtf compound pdf
+}
+
 valgrind() {
   local build=${VELTO_BUILD_DIR:-$top/build} work status=0
   "$top/scripts/build.sh" >/dev/null
@@ -89,10 +98,10 @@ valgrind() {
 }
 
 kinds=("$@")
-[ ${#kinds[@]} -gt 0 ] || kinds=(asan tsan valgrind)
+[ ${#kinds[@]} -gt 0 ] || kinds=(asan tsan fuzz valgrind)
 status=0
 for kind in "${kinds[@]}"; do
-  case $kind in asan | tsan | valgrind) ;; *) echo "unknown build: $kind" >&2; exit 2 ;; esac
+  case $kind in asan | tsan | fuzz | valgrind) ;; *) echo "unknown build: $kind" >&2; exit 2 ;; esac
   echo "== $kind tests" >&2
   "$kind" || status=1
 done
