@@ -25,11 +25,11 @@ int main(int argc, char **argv)
         if (fd < 0)
             continue;
         const QString name = QFile::decodeName(argv[i]);
-        const DocumentOutcome outcome =
-                readDocument(fd, documentKindOf(name, fd), name, [&](const DocumentLine &line) {
-                    hits += line.text.contains(word) ? 1 : 0;
-                    return true;
-                });
+        const DocumentOutcome outcome
+                = readDocument(fd, documentKindOf(name, fd), name, [&](const DocumentLine &line) {
+                      hits += line.text.contains(word) ? 1 : 0;
+                      return true;
+                  });
         if (!outcome.diagnostic.isEmpty())
             std::fprintf(stderr, "%s\n", qPrintable(outcome.diagnostic));
         close(fd);

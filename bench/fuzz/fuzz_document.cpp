@@ -25,9 +25,10 @@ struct Format
 };
 
 #if FAMILY(VELTO_FUZZ_FAMILY) == FAMILY_xmlzip
-const Format formats[] = {{"input.docx", DocumentKind::WordXml},       {"input.xlsx", DocumentKind::SheetXml},
-                          {"input.pptx", DocumentKind::SlidesXml},     {"input.odt", DocumentKind::OpenDocument},
-                          {"input.epub", DocumentKind::Epub},          {"input.fods", DocumentKind::FlatOpenDocument}};
+const Format formats[]
+        = {{"input.docx", DocumentKind::WordXml},   {"input.xlsx", DocumentKind::SheetXml},
+           {"input.pptx", DocumentKind::SlidesXml}, {"input.odt", DocumentKind::OpenDocument},
+           {"input.epub", DocumentKind::Epub},      {"input.fods", DocumentKind::FlatOpenDocument}};
 #elif FAMILY(VELTO_FUZZ_FAMILY) == FAMILY_rtf
 const Format formats[] = {{"input.rtf", DocumentKind::Rtf}};
 #elif FAMILY(VELTO_FUZZ_FAMILY) == FAMILY_compound
