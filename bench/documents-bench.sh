@@ -18,7 +18,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 /usr/bin/python3 "$root/bench/make-documents.py" "$work" "$word"
 
-filters='pdf:pdftotext % -,docx,odt,xlsx:pandoc --wrap=preserve -t plain % -o -'
+# pandoc 2.17 cannot read .xlsx: given one it reads the ZIP as Markdown and
+# grew to 23 GB on a 19 KB workbook here, so .xlsx is left out of ugrep's
+# filters (its hits count is then short by the workbooks' hits).
+filters='pdf:pdftotext % -,docx,odt:pandoc --wrap=preserve -t plain % -o -'
 for set in pdf office; do
   dir=$work/$set
   echo "== $set: $(ls "$dir" | wc -l) files, $(du -sh "$dir" | cut -f1)"
