@@ -6,7 +6,7 @@
 #                content matcher's own tests are single-threaded; it runs in
 #                the search thread in test_walk and test_cli);
 #   fuzz         the document readers' fuzz targets (bench/fuzz/), each
-#                family for $VELTO_FUZZ_SECONDS (default 15) from the sample
+#                family for $VELTO_FUZZ_SECONDS (default 3) from the sample
 #                documents, in build-fuzz/ (clang);
 #   valgrind     memcheck on the normal build (build/): the deep-search tests
 #                of texts outside the BMP and a velto-find run on a UTF-32
@@ -73,7 +73,7 @@ tsan() {
 
 fuzz() {
   VELTO_WITH_CLANG=1 "$top/scripts/install-deps.sh"
-  "$top/scripts/fuzz.sh" "${VELTO_FUZZ_SECONDS:-15}" "${VELTO_FUZZ_BUILD_DIR:-$top/build-fuzz}" \
+  "$top/scripts/fuzz.sh" "${VELTO_FUZZ_SECONDS:-3}" "${VELTO_FUZZ_BUILD_DIR:-$top/build-fuzz}" \
     xmlzip rtf compound pdf
 }
 
