@@ -19,6 +19,8 @@
 #include <QTextCodec>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(HitLimits)
+
 namespace {
 
 TextQuery query(const QStringList &texts, bool regex, bool wholeWords = false,
@@ -191,6 +193,8 @@ private slots:
     void countsAsGrep();
     void controlsAreShownNotObeyed_data();
     void controlsAreShownNotObeyed();
+    void knownLinesGiveTheHitsOfAFileOfThem_data();
+    void knownLinesGiveTheHitsOfAFileOfThem();
 };
 
 void TestQuery::expressionsFindTheLinesGrepFinds_data()
@@ -633,3 +637,93 @@ void TestQuery::controlsAreShownNotObeyed()
 
 QTEST_GUILESS_MAIN(TestQuery)
 #include "test_query.moc"
+
+// A document's lines, searched as text that is known already, give exactly
+// the hits a UTF-8 file of the same lines gives, each with its line's place.
+void TestQuery::knownLinesGiveTheHitsOfAFileOfThem_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("regex");
+    QTest::addColumn<bool>("ignoreCase");
+    QTest::addColumn<QStringList>("required");
+    QTest::addColumn<QStringList>("excluded");
+    QTest::addColumn<HitLimits>("limits");
+    QTest::addColumn<int>("lineCount");
+    const HitLimits all;
+    QTest::newRow("a literal") << QStringList {"key"} << false << false << QStringList()
+                               << QStringList() << all << 300;
+    QTest::newRow("ignoring case, Chinese and Latin")
+            << QStringList {"KEY", "中文"} << false << true << QStringList() << QStringList() << all
+            << 300;
+    QTest::newRow("an expression with lines around and a limit")
+            << QStringList {"k.y"} << true << false << QStringList() << QStringList()
+            << HitLimits {3, 1, 2, false} << 300;
+    QTest::newRow("counts only") << QStringList {"key"} << false << false << QStringList()
+                                 << QStringList() << HitLimits {0, 0, 0, true} << 300;
+    QTest::newRow("a text it must hold, found late")
+            << QStringList {"key"} << false << false << QStringList {"last line"} << QStringList()
+            << all << 300;
+    QTest::newRow("a text it must not hold") << QStringList {"key"} << false << false
+                                             << QStringList() << QStringList {"中文"} << all << 300;
+    QTest::newRow("more hits than are held while the conditions are open")
+            << QStringList {"plain", "key"} << false << false << QStringList {"last line"}
+            << QStringList() << all << 9000;
+}
+
+void TestQuery::knownLinesGiveTheHitsOfAFileOfThem()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(bool, regex);
+    QFETCH(bool, ignoreCase);
+    QFETCH(QStringList, required);
+    QFETCH(QStringList, excluded);
+    QFETCH(HitLimits, limits);
+    QFETCH(int, lineCount);
+
+    QStringList lines;
+    QRandomGenerator gen(3);
+    for (int i = 0; i < lineCount; ++i) {
+        const int kind = gen.bounded(8);
+        lines << (kind == 0           ? QStringLiteral("a key line")
+                          : kind == 1 ? QStringLiteral("中文 KEY")
+                          : kind == 2 ? QString(100, QChar(0x6587))
+                                      : QStringLiteral("plain"));
+    }
+    lines << QStringLiteral("the last line");
+    TreeBuilder tree;
+    const QString path = tree.file(QStringLiteral("f.txt"), lines.join(QLatin1Char('\n')).toUtf8());
+    const Qt::CaseSensitivity cs = ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    ContentMatcher m = matcherFor(query(texts, regex, false, cs));
+    for (const QString &text : required)
+        m.requiredTexts.append(query({text}, false, false, cs));
+    for (const QString &text : excluded)
+        m.excludedTexts.append(query({text}, false, false, cs));
+    m.limits = limits;
+    m.localeCodec = QTextCodec::codecForName("UTF-8");
+
+    const auto placeOf
+            = [](qint64 number) { return QStringLiteral("page %1").arg(number / 50 + 1); };
+    int readings = 0;
+    HitSink known;
+    m.searchTextLines(
+            [&](const ContentMatcher::TextLineTaker &take) {
+                ++readings;
+                for (int i = 0; i < lines.size(); ++i) {
+                    if (!take(i + 1, lines[i], placeOf(i + 1)))
+                        return;
+                }
+            },
+            known, QStringLiteral("f"));
+    QList<TFileInfo> hits = known.take();
+    for (TFileInfo &hit : hits) {
+        if (hit.kind != TFileInfo::Kind::Count) {
+            QCOMPARE(hit.place, placeOf(hit.lineNo));
+            hit.place.clear();
+        }
+    }
+    QCOMPARE(hits, searchPath(m, path));
+    QCOMPARE(hits.isEmpty(), !excluded.isEmpty());
+    // Read once, unless more hits came than are held while the file's
+    // conditions are open.
+    QCOMPARE(readings, lineCount > 4096 ? 2 : 1);
+}

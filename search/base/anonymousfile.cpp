@@ -1,8 +1,13 @@
 #include "anonymousfile.h"
 
+#include "bytesource.h"
+#include "uniquefd.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+
+#include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <QUuid>
@@ -38,4 +43,25 @@ int createAnonymousFile()
         return fd;
     return ::memfd_create("velto-spool", MFD_CLOEXEC);
 #endif
+}
+
+int spoolToAnonymousFile(ByteSource &source)
+{
+    UniqueFd file(createAnonymousFile());
+    if (file.get() < 0)
+        return -1;
+    const char *data = nullptr;
+    for (qint64 got; (got = source.next(&data, qint64(1) << 20)) > 0;) {
+        for (qint64 done = 0; done < got;) {
+            const ssize_t written = ::write(file.get(), data + done, size_t(got - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return -1;
+            done += written;
+        }
+    }
+    if (source.failed() || ::lseek(file.get(), 0, SEEK_SET) != 0)
+        return -1;
+    return file.release();
 }

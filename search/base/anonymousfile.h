@@ -6,4 +6,10 @@
 // once and is too large to keep in memory. -1 when none can be made.
 int createAnonymousFile();
 
+class ByteSource;
+
+// Copies what is left of `source` to a new anonymous file, positioned at its
+// start; -1 when none can be made or written, or reading failed.
+int spoolToAnonymousFile(ByteSource &source);
+
 #endif  // ANONYMOUSFILE_H

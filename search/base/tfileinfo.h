@@ -25,14 +25,25 @@ struct TFileInfo
     // Last modification of the file, folder or archive member, in seconds
     // since the epoch; kNoTime when there is none to tell.
     qint64 modified = kNoTime;
+    // Where a document's line stands ("page 3", "sheet Totals", "slide 2");
+    // empty for other files' lines and for name hits.
+    QString place = QString();
 
     static constexpr qint64 kNoTime = std::numeric_limits<qint64>::min();
+
+    // The line as the front ends show it: behind its place in brackets and
+    // a tab, as deep search shows a line's codec.
+    QString shownLineText() const
+    {
+        return place.isEmpty() ? lineText
+                               : QLatin1Char('[') + place + QLatin1String("]\t") + lineText;
+    }
 };
 
 inline bool operator==(const TFileInfo &a, const TFileInfo &b)
 {
     return a.fileName == b.fileName && a.lineNo == b.lineNo && a.lineText == b.lineText
-            && a.kind == b.kind;
+            && a.kind == b.kind && a.place == b.place;
 }
 
 Q_DECLARE_METATYPE(TFileInfo)

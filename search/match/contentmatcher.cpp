@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QTextCodec>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,29 +72,6 @@ bool startsWithUnicodeMark(const char *data, qint64 size)
             || head.startsWith(QByteArray("\x00\x00\xfe\xff", 4));
 }
 
-// Copies what is left of `source` to a new anonymous file; -1 when none can
-// be made or written.
-int spool(ByteSource &source)
-{
-    UniqueFd file(createAnonymousFile());
-    if (file.get() < 0)
-        return -1;
-    const char *data = nullptr;
-    for (qint64 got; (got = source.next(&data, qint64(1) << 20)) > 0;) {
-        for (qint64 done = 0; done < got;) {
-            const ssize_t written = ::write(file.get(), data + done, size_t(got - done));
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                return -1;
-            done += written;
-        }
-    }
-    if (source.failed() || ::lseek(file.get(), 0, SEEK_SET) != 0)
-        return -1;
-    return file.release();
-}
-
 }  // namespace
 
 TextQuery ContentMatcher::lineQuery() const
@@ -135,6 +114,86 @@ ContentMatcher::FileOutcome ContentMatcher::searchFileAt(int folderFd, const QBy
     return FileOutcome::Searched;
 }
 
+void ContentMatcher::searchDescriptor(int fd, HitSink &hits, const QString &reportName) const
+{
+    if (isCancelled())
+        return;
+    ByteSource source(fd, readBlock);
+    searchSource(source, hits, reportName);
+}
+
+void ContentMatcher::searchTextLines(const TextLines &read, HitSink &hits,
+                                     const QString &reportName) const
+{
+    if (isCancelled())
+        return;
+    const TextQuery query = lineQuery();
+    qint64 found;
+    if (requiredTexts.isEmpty() && excludedTexts.isEmpty()) {
+        found = searchTextReading(read, query, hits, reportName, 0, nullptr, nullptr);
+    } else {
+        HitSink held;
+        bool overflowed = false;
+        std::vector<bool> conditions;
+        found = searchTextReading(read, query, held, reportName, kHeldHits, &overflowed,
+                                  &conditions);
+        const auto required = conditions.begin() + requiredTexts.size();
+        const bool qualified = std::all_of(conditions.begin(), required, [](bool b) { return b; })
+                && std::none_of(required, conditions.end(), [](bool b) { return b; });
+        if (found == 0 || isCancelled() || !qualified) {
+            found = 0;
+        } else if (!overflowed) {
+            for (TFileInfo &hit : held.take())
+                hits.append(std::move(hit));
+        } else {
+            found = searchTextReading(read, query, hits, reportName, 0, nullptr, nullptr);
+        }
+    }
+    if (limits.countOnly && !isCancelled())
+        hits.append(TFileInfo {reportName, found, QString(), TFileInfo::Kind::Count});
+}
+
+qint64 ContentMatcher::searchTextReading(const TextLines &read, const TextQuery &query,
+                                         HitSink &hits, const QString &reportName, int holdAtMost,
+                                         bool *overflowed, std::vector<bool> *conditionsHeld) const
+{
+    // A document's lines come whole, at most DocumentLines' million
+    // characters long: each is matched as it is.
+    QList<TextQuery> conditions;
+    if (conditionsHeld) {
+        conditions = requiredTexts + excludedTexts;
+        conditionsHeld->assign(size_t(conditions.size()), false);
+    }
+    const auto settled = [&] {
+        // An excluded text disqualifies at once; else only the end tells.
+        for (int i = requiredTexts.size(); i < conditions.size(); ++i) {
+            if ((*conditionsHeld)[size_t(i)])
+                return true;
+        }
+        return excludedTexts.isEmpty()
+                && std::all_of(conditionsHeld->begin(), conditionsHeld->end(),
+                               [](bool b) { return b; });
+    };
+    FileHits shaped(hits, reportName, limits, cancelFlag);
+    bool wanting = !(query.isLiteral() && query.literal().contains(QLatin1Char('\n')));
+    read([&](qint64 number, const QString &text, const QString &place) {
+        for (int i = 0; i < conditions.size(); ++i) {
+            if (!(*conditionsHeld)[size_t(i)])
+                (*conditionsHeld)[size_t(i)] = conditions[i].matches(text);
+        }
+        if (wanting) {
+            const bool matched = query.matches(text);
+            wanting = shaped.take(number, text.left(kMaxLineText), matched, place);
+            if (holdAtMost > 0 && hits.size() >= holdAtMost) {
+                *overflowed = true;
+                wanting = false;
+            }
+        }
+        return !isCancelled() && (wanting || (conditionsHeld && !settled()));
+    });
+    return shaped.hitCount();
+}
+
 void ContentMatcher::searchStream(ByteSource &source, HitSink &hits,
                                   const QString &reportName) const
 {
@@ -145,7 +204,7 @@ void ContentMatcher::searchStream(ByteSource &source, HitSink &hits,
         return;
     }
     // The conditions may need a second reading, which a stream cannot give.
-    const UniqueFd copy(spool(source));
+    const UniqueFd copy(spoolToAnonymousFile(source));
     if (copy.get() < 0 || isCancelled())
         return;
     std::vector<char> block;

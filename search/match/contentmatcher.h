@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 class ByteSource;
@@ -70,6 +71,24 @@ public:
     // (an archive member streamed from its decompressor).
     void searchStream(ByteSource &source, HitSink &hits, const QString &reportName) const;
 
+    // The file open at `fd`, read from its position, as searchFileAt reads
+    // one it opened.
+    void searchDescriptor(int fd, HitSink &hits, const QString &reportName) const;
+
+    // Takes a line of a text whose characters are known already (a
+    // document's): its number, its text without line end, and its place;
+    // false when no more lines are wanted.
+    using TextLineTaker
+            = std::function<bool(qint64 number, const QString &text, const QString &place)>;
+    // Gives the lines of one reading of such a text, in order, to the taker.
+    using TextLines = std::function<void(const TextLineTaker &take)>;
+    // Appends the hits of the text `read` gives, with their places, as
+    // searchFile does for a file's bytes. Deep search reads it once as it
+    // is: it is Unicode already. The conditions are looked at in the same
+    // reading; `read` is called again only when more hits were held
+    // meanwhile than a bound allows.
+    void searchTextLines(const TextLines &read, HitSink &hits, const QString &reportName) const;
+
     bool isCancelled() const { return cancelFlag && cancelFlag->load(std::memory_order_relaxed); }
 
     // The query that picks the lines shown.
@@ -91,6 +110,11 @@ private:
     // True when the file holds every required text and no excluded one.
     bool qualifies(ByteSource &source) const;
     bool holds(ByteSource &source, const TextQuery &query, DeepPlan &plan) const;
+    // One reading of a known text: its hits as `limits` say; with
+    // `conditionsHeld`, whether each required and then excluded text occurs.
+    qint64 searchTextReading(const TextLines &read, const TextQuery &query, HitSink &hits,
+                             const QString &reportName, int holdAtMost, bool *overflowed,
+                             std::vector<bool> *conditionsHeld) const;
     const ByteNeedle &anchorFor(const QString &text, Qt::CaseSensitivity cs) const;
 
     // The byte anchor of the last text searched, kept across files.

@@ -8,38 +8,39 @@ FileHits::FileHits(HitSink &sink, const QString &reportName, const HitLimits &li
         this->limits.before = this->limits.after = 0;
 }
 
-void FileHits::show(qint64 lineNo, const QString &text, TFileInfo::Kind kind)
+void FileHits::show(const Line &line, TFileInfo::Kind kind)
 {
     if (!limits.countOnly)
-        sink.append(TFileInfo {reportName, lineNo, text, kind});
-    lastShown = lineNo;
+        sink.append(TFileInfo {reportName, line.number, line.text, kind, TFileInfo::kNoTime,
+                               line.place});
+    lastShown = line.number;
 }
 
-bool FileHits::take(qint64 lineNo, const QString &text, bool matched)
+bool FileHits::take(qint64 lineNo, const QString &text, bool matched, const QString &place)
 {
     if (cancel && cancel->load(std::memory_order_relaxed))
         return false;
     const bool limitReached = limits.maxCount > 0 && matches >= limits.maxCount;
     if (matched && !limitReached) {
-        for (const auto &line : held) {
-            if (line.first > lastShown)
-                show(line.first, line.second, TFileInfo::Kind::Context);
+        for (const Line &line : held) {
+            if (line.number > lastShown)
+                show(line, TFileInfo::Kind::Context);
         }
         held.clear();
-        show(lineNo, text, TFileInfo::Kind::Hit);
+        show({lineNo, text, place}, TFileInfo::Kind::Hit);
         ++matches;
         afterLeft = limits.after;
         return !(limits.maxCount > 0 && matches >= limits.maxCount && afterLeft == 0);
     }
     if (afterLeft > 0) {
-        show(lineNo, text, TFileInfo::Kind::Context);
+        show({lineNo, text, place}, TFileInfo::Kind::Context);
         --afterLeft;
         return !(limitReached && afterLeft == 0);
     }
     if (limitReached)
         return false;
     if (limits.before > 0) {
-        held.append({lineNo, text});
+        held.append({lineNo, text, place});
         if (held.size() > limits.before)
             held.removeFirst();
     }

@@ -7,7 +7,6 @@
 #include <QVector>
 
 #include <atomic>
-#include <utility>
 
 // How many hits one file may report and how many lines around each hit
 // come with it. The defaults report every matching line and nothing else.
@@ -34,20 +33,27 @@ public:
     FileHits(HitSink &sink, const QString &reportName, const HitLimits &limits,
              const std::atomic_bool *cancel);
 
-    // Takes the line `lineNo` with its shown text; false once the file needs
-    // no more lines (the limit is reached, or the search was stopped).
-    bool take(qint64 lineNo, const QString &text, bool matched);
+    // Takes the line `lineNo` with its shown text and, in a document, its
+    // place; false once the file needs no more lines (the limit is reached,
+    // or the search was stopped).
+    bool take(qint64 lineNo, const QString &text, bool matched, const QString &place = QString());
 
     qint64 hitCount() const { return matches; }
 
 private:
-    void show(qint64 lineNo, const QString &text, TFileInfo::Kind kind);
+    struct Line
+    {
+        qint64 number;
+        QString text;
+        QString place;
+    };
+    void show(const Line &line, TFileInfo::Kind kind);
 
     HitSink &sink;
     const QString reportName;
     HitLimits limits;
     const std::atomic_bool *cancel;
-    QVector<std::pair<qint64, QString>> held;  // the last lines before the next hit
+    QVector<Line> held;  // the last lines before the next hit
     qint64 matches = 0;
     qint64 lastShown = 0;  // number of the last line shown
     int afterLeft = 0;     // lines still to show after the last hit
