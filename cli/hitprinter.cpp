@@ -163,6 +163,8 @@ void HitPrinter::appendLine(const QByteArray &prefix, const TFileInfo &hit)
             appendPath(prefix, hit.fileName, separator);
         appendColoured(QByteArray::number(hit.lineNo), kLineColour);
         appendColoured(QByteArray(1, separator), kSeparatorColour);
+        if (!hit.place.isEmpty())
+            buffer += shownBytes(QLatin1Char('[') + hit.place + QLatin1String("]\t"));
         appendText(hit.lineText, isHit);
         buffer += '\n';
     }
@@ -210,6 +212,10 @@ void HitPrinter::appendJson(const QByteArray &dirField, const TFileInfo &hit)
     buffer += QByteArray::number(hit.lineNo);
     buffer += ", \"text\": ";
     appendJsonString(buffer, hit.lineText);
+    if (!hit.place.isEmpty()) {
+        buffer += ", \"place\": ";
+        appendJsonString(buffer, hit.place);
+    }
     // Marked only when lines around hits were asked for, as ripgrep marks them.
     if (style.contextLines)
         buffer += hit.kind == TFileInfo::Kind::Context ? ", \"type\": \"context\""

@@ -24,6 +24,12 @@ const char *const helpText
           "line; the last line there counts the folders and files that could not be\n"
           "read, if any.\n"
           "\n"
+          "Documents (PDF, .docx/.xlsx/.pptx, OpenDocument, EPUB, RTF, .doc/.xls/.ppt),\n"
+          "also inside archives, are searched by their text: a paragraph, a table\n"
+          "cell or a spreadsheet row is a line, numbered through the document, and\n"
+          "its place comes before its text as [page 3], [sheet NAME] or [slide 2]\n"
+          "(in --json a \"place\" field). --no-documents searches their bytes.\n"
+          "\n"
           "Start directories: the parts of --dirs (split at \";\", an empty part is\n"
           "the current directory), then each DIR; neither given: the current directory.\n"
           "\n"
@@ -63,6 +69,7 @@ const char *const usageLine
         = "Usage: velto-find [-n|--name TEXT] [-c|--content TEXT] [-e TEXT]... [-E|-F] [-w]\n"
           "                  [--and TEXT]... [--not TEXT]... [-x|--exact] [--no-recursive]\n"
           "                  [-i|--ignore-case] [-d|--deep] [-I|--binary-files=TYPE]\n"
+          "                  [--no-documents]\n"
           "                  [-l|-L|--count] [-m N] [-A N] [-B N] [-C N] [--color[=WHEN]]\n"
           "                  [-0] [-s] [-q] [-H|-h] [--hidden] [--ignore-files]\n"
           "                  [--follow|--no-follow]\n"
@@ -293,6 +300,8 @@ ParsedArguments parseArguments(const QStringList &givenArguments,
     const QCommandLineOption ignoreCaseOption({"i", "ignore-case"},
                                               "Ignore case in the content text.");
     const QCommandLineOption deepOption({"d", "deep"}, "Deep search: try every text codec.");
+    const QCommandLineOption noDocumentsOption(
+            "no-documents", "Search documents by their bytes, not by their text.");
     const QCommandLineOption jsonOption("json", "One JSON object per hit and line.");
     const QCommandLineOption jobsOption(
             {"j", "jobs"},
@@ -383,7 +392,8 @@ ParsedArguments parseArguments(const QStringList &givenArguments,
                        quietOption,      withNameOption,    noNameOption,      jsonOption,
                        jobsOption,       dirsOption,        nameEncodingOption});
     parser.addOptions({hiddenOption, ignoreFilesOption, followOption, noFollowOption, excludeOption,
-                       excludeDirOption, maxDepthOption, sizeOption, newerOption, olderOption});
+                       excludeDirOption, maxDepthOption, sizeOption, newerOption, olderOption,
+                       noDocumentsOption});
     // -h is grep's --no-filename here, so help has only its long name and -?.
     const QCommandLineOption helpOption({"?", "help"}, "Displays this help.");
     parser.addOption(helpOption);
@@ -443,6 +453,7 @@ ParsedArguments parseArguments(const QStringList &givenArguments,
     request.recursive = !parser.isSet(noRecursiveOption);
     request.exact = parser.isSet(exactOption);
     request.deep = parser.isSet(deepOption);
+    request.documents = !parser.isSet(noDocumentsOption);
     parsed.json = parser.isSet(jsonOption);
     request.hidden = parser.isSet(hiddenOption);
     request.ignoreFiles = parser.isSet(ignoreFilesOption);

@@ -71,9 +71,9 @@ QByteArray MatchSettings::encode() const
     const HitLimits &limits = request.limits;
     out << request.text << request.moreTexts << quint8(request.caseSensitivity) << request.exact
         << request.deep << request.regex << request.wholeWords << request.requiredTexts
-        << request.excludedTexts << request.skipBinary << limits.maxCount << limits.before
-        << limits.after << limits.countOnly << codecName(request.archiveNameCodec) << fromRequest
-        << memberFilters << codecName(systemCodec());
+        << request.excludedTexts << request.skipBinary << request.documents << limits.maxCount
+        << limits.before << limits.after << limits.countOnly << codecName(request.archiveNameCodec)
+        << fromRequest << memberFilters << codecName(systemCodec());
     return bytes;
 }
 
@@ -87,9 +87,9 @@ bool MatchSettings::decode(const QByteArray &bytes, MatchSettings *settings)
     QByteArray locale;
     in >> request.text >> request.moreTexts >> cs >> request.exact >> request.deep >> request.regex
             >> request.wholeWords >> request.requiredTexts >> request.excludedTexts
-            >> request.skipBinary >> limits.maxCount >> limits.before >> limits.after
-            >> limits.countOnly >> archiveCodec >> settings->fromRequest >> settings->memberFilters
-            >> locale;
+            >> request.skipBinary >> request.documents >> limits.maxCount >> limits.before
+            >> limits.after >> limits.countOnly >> archiveCodec >> settings->fromRequest
+            >> settings->memberFilters >> locale;
     request.caseSensitivity = cs ? Qt::CaseSensitive : Qt::CaseInsensitive;
     request.archiveNameCodec = codecNamed(archiveCodec);
     if (QTextCodec *codec = codecNamed(locale))

@@ -1,10 +1,12 @@
 #include "membermatcher.h"
 
 #include "contentmatcher.h"
+#include "documentsearch.h"
 #include "namefilter.h"
 
-MemberMatcher::MemberMatcher(const ContentMatcher &matcher, std::shared_ptr<const NameFilter> names)
-    : matcher(matcher), names(std::move(names))
+MemberMatcher::MemberMatcher(const ContentMatcher &matcher, std::shared_ptr<const NameFilter> names,
+                             bool documents)
+    : matcher(matcher), names(std::move(names)), documents(documents)
 {
 }
 
@@ -26,6 +28,10 @@ bool MemberMatcher::wantsMember(const QString &name) const
 void MemberMatcher::searchMember(const ByteSource::Reader &read, HitSink &hits,
                                  const QString &hitName) const
 {
+    if (documents && isDocumentName(hitName)) {
+        searchDocumentMember(matcher, read, hits, hitName);
+        return;
+    }
     ByteSource source(read, block);
     matcher.searchStream(source, hits, hitName);
 }

@@ -16,7 +16,9 @@ class MemberMatcher : public MemberSearch
 {
 public:
     // `names` null: no pattern was given, and no member is wanted.
-    MemberMatcher(const ContentMatcher &matcher, std::shared_ptr<const NameFilter> names);
+    // `documents`: a member that is a document is searched by its text.
+    MemberMatcher(const ContentMatcher &matcher, std::shared_ptr<const NameFilter> names,
+                  bool documents = false);
 
     bool isCancelled() const override;
     bool searchesContent() const override;
@@ -27,6 +29,7 @@ public:
 private:
     const ContentMatcher &matcher;
     const std::shared_ptr<const NameFilter> names;
+    const bool documents;
     // The read buffer of members, kept across them. Members are read one at
     // a time: a nested archive reads its outer member without a buffer of
     // this kind.

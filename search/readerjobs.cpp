@@ -43,7 +43,8 @@ struct ReaderTools
         if (!MatchSettings::decode(bytes, &settings))
             return false;
         settings.configure(matcher);
-        members = std::make_unique<MemberMatcher>(matcher, settings.memberNames());
+        members = std::make_unique<MemberMatcher>(matcher, settings.memberNames(),
+                                                  settings.request.documents);
         settingsBytes = bytes;
         return true;
     }

@@ -95,6 +95,7 @@ public:
     QStringList requiredTexts;  // the file must also hold each of these, anywhere
     QStringList excludedTexts;  // the file must hold none of these
     bool skipBinary = false;    // files with a NUL among their first bytes are passed over
+    bool documents = true;      // PDF, Office, OpenDocument, EPUB, RTF files: their text
     HitLimits limits;           // per file: a limit, lines around hits, counts only
     // What the walk takes in (WalkRules): hidden names, links, names and
     // folders left out (wildcards as the name patterns, matching whole

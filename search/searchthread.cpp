@@ -5,6 +5,7 @@
 #include "codecs.h"
 #include "contentmatcher.h"
 #include "diagnostics.h"
+#include "documentsearch.h"
 #include "joboutput.h"
 #include "membermatcher.h"
 #include "namefilter.h"
@@ -131,8 +132,9 @@ private:
     // answers it gives the archive room.
     struct Tools
     {
-        Tools(const ContentMatcher &shared, std::shared_ptr<const NameFilter> memberNames)
-            : matcher(shared), members(matcher, std::move(memberNames))
+        Tools(const ContentMatcher &shared, std::shared_ptr<const NameFilter> memberNames,
+              bool documents)
+            : matcher(shared), members(matcher, std::move(memberNames), documents)
         {
         }
         ContentMatcher matcher;
@@ -161,7 +163,8 @@ searchThread::Run::Run(searchThread &search, int threads)
             },
             &search.cancelRequested);
     for (int i = 0; i < pool.workerCount(); ++i)
-        tools.push_back(std::make_unique<Tools>(*search.matcher, search.memberNames));
+        tools.push_back(std::make_unique<Tools>(*search.matcher, search.memberNames,
+                                                search.settings.request.documents));
     WalkWorkers workers;
     workers.threads = pool.threadCount();
     workers.submit = [this](std::function<void(int)> job) { pool.submit(std::move(job)); };
@@ -307,16 +310,23 @@ void searchThread::Run::searchFiles(Walker &walker, const DirectoryListing &list
                                     std::shared_ptr<UniqueFd> &folder)
 {
     std::vector<ListedEntry> group;
+    // A group that holds a document knows its folder, for the diagnostic.
+    QString documentFolder;
     const auto submitGroup = [&] {
         if (group.empty())
             return;
         submit(
                 walker,
-                [this, files = std::move(group)](Tools &tools, int fd, HitSink &hits) {
+                [this, files = std::move(group), documentFolder](Tools &tools, int fd,
+                                                                 HitSink &hits) {
                     const ContentMatcher &matcher = tools.matcher;
                     for (const ListedEntry &entry : files) {
                         if (matcher.isCancelled())
                             return;
+                        if (!documentFolder.isNull() && isDocumentName(entry.name)
+                            && searchDocumentFileAt(matcher, fd, entry.bytes,
+                                                    documentFolder + entry.name, hits, entry.name))
+                            continue;
                         if (matcher.searchFileAt(fd, entry.bytes, hits, entry.name)
                             == ContentMatcher::FileOutcome::Unreadable)
                             search.unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
@@ -324,6 +334,7 @@ void searchThread::Run::searchFiles(Walker &walker, const DirectoryListing &list
                 },
                 folder);
         group.clear();
+        documentFolder.clear();
     };
     for (const ListedEntry &entry : listing.matches) {
         if (search.cancelRequested)
@@ -332,6 +343,9 @@ void searchThread::Run::searchFiles(Walker &walker, const DirectoryListing &list
         // kernel files are never read as content.
         if (isArchiveName(entry.bytes) || entry.isFolder || listing.pseudoFileSystem)
             continue;
+        if (search.settings.request.documents && documentFolder.isNull()
+            && isDocumentName(entry.name))
+            documentFolder = QDir::toNativeSeparators(walker.folderPathWithSeparator());
         group.push_back(entry);
         if (int(group.size()) == kFilesPerJob)
             submitGroup();

@@ -1,5 +1,6 @@
 // Runs velto-find on trees built at run time and checks what it prints, its
 // exit status, its stop on signals, and that it writes no file of its own.
+#include "archivebuilder.h"
 #include "diagnostics.h"
 #include "hitprinter.h"
 #include "pathcodec.h"
@@ -283,6 +284,8 @@ private slots:
     void helpWrapsEachOptionAsOneParagraph();
     void jsonOutput_data();
     void jsonOutput();
+    void documentsAreSearchedByTheirText_data();
+    void documentsAreSearchedByTheirText();
     void damagedArchivesAreOneLineEachOnStandardError();
     void archiveMembersLeaveNoFile();
     void archiveNameEncoding_data();
@@ -320,6 +323,10 @@ private:
     // Files for grep's options, apart from the tree the other rows list.
     TreeBuilder grepTree;
     QString grepRoot;
+    // Documents made by real writers, a damaged and an encrypted one, one
+    // in a ZIP in a tar.gz, and a text file after them.
+    TreeBuilder documentTree;
+    QString documentRoot;
 };
 
 void TestCli::initTestCase()
@@ -342,6 +349,24 @@ void TestCli::initTestCase()
     grepTree.file("bin/data.bin", QByteArray("key\0 zz\nkey two\n", 16));
     grepTree.file("damaged/bad.zip", QByteArray("PK\x03\x04 not a zip at all"));
     grepTree.file("compressed/notes.conf.gz", "no gzip at all\n");
+
+    const auto sample = [](const char *name) {
+        QFile file(QStringLiteral(VELTO_FIXTURES_DIR "/documents/") + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    documentRoot = QDir(documentTree.root()).canonicalPath();
+    documentTree.file("a.docx", sample("sample.docx"));
+    documentTree.file("b.pdf", sample("sample.pdf"));
+    documentTree.file("c.pptx", sample("sample.pptx"));
+    documentTree.file("d.xlsx", sample("sample.xlsx"));
+    documentTree.file("e.docx", sample("sample.docx").left(900));
+    documentTree.file("f.pdf", sample("encrypted.pdf"));
+    documentTree.file("g.txt", "the QUICK brown fox in plain text\n");
+    ZipBuilder(documentTree.path("inner.zip")).add("s.odt", sample("sample.odt")).close();
+    QFile inner(documentTree.path("inner.zip"));
+    QVERIFY(inner.open(QIODevice::ReadOnly));
+    ArchiveBuilder::write(documentTree.path("nested.tar.gz"), {{"inner.zip", inner.readAll()}});
+    inner.remove();
 }
 
 void TestCli::searchRules_data()
@@ -689,6 +714,76 @@ void TestCli::jsonOutput()
     QCOMPARE(hit.value("file").toString(), fileName);
     QCOMPARE(hit.value("line").toInt(), 2);
     QCOMPARE(hit.value("text").toString(), expectedText);
+}
+
+void TestCli::documentsAreSearchedByTheirText_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("out");
+    QTest::addColumn<QStringList>("err");  // texts standard error holds
+
+    const QString fox = QStringLiteral("The quick brown fox jumps over the lazy dog.");
+    const QStringList bad {"e.docx is damaged", "f.pdf is encrypted"};
+    QTest::newRow("each document's line with its place; bad ones are named and passed")
+            << QStringList {"-i", "-c", "QUICK brown fox"} << 0
+            << QStringList {"ROOT/a.docx:3:" + fox,
+                            "ROOT/b.pdf:3:[page 1]\t" + fox,
+                            "ROOT/c.pptx:3:[slide 2]\t" + fox,
+                            "ROOT/d.xlsx:2:[sheet Summary]\tThe quick brown fox\t42",
+                            "ROOT/g.txt:1:the QUICK brown fox in plain text",
+                            "ROOT/nested.tar.gz/inner.zip/s.odt:3:" + fox}
+            << bad;
+    QTest::newRow("a Chinese phrase, on its own line of a spreadsheet's second sheet")
+            << QStringList {"-n", "*.xlsx;*.pptx", "-c", "棕色狐狸"} << 0
+            << QStringList {"ROOT/c.pptx:4:[slide 2]\t敏捷的棕色狐狸跳过了懒狗。",
+                            "ROOT/d.xlsx:5:[sheet 数据]\t敏捷的棕色狐狸\t7"}
+            << QStringList();
+    QTest::newRow("without documents their bytes are searched, the text file alone matches")
+            << QStringList {"--no-documents", "-i", "-c", "quick brown fox"} << 0
+            << QStringList {"ROOT/g.txt:1:the QUICK brown fox in plain text"} << QStringList();
+    QTest::newRow("deep search reads a document's text once and shows its place")
+            << QStringList {"-d", "-n", "b.pdf", "-c", "棕色狐狸"} << 0
+            << QStringList {"ROOT/b.pdf:4:[page 1]\t敏捷的棕色狐狸跳过了懒狗。"} << QStringList();
+    QTest::newRow("the place is a field of its own in JSON")
+            << QStringList {"--json", "-n", "d.xlsx", "-c", "Pi"} << 0
+            << QStringList {R"({"dir": "ROOT", "file": "d.xlsx", "line": 3, "text": "Pi\t3.25", )"
+                            R"("place": "sheet Summary"})"}
+            << QStringList();
+    QTest::newRow("a text the document must also hold chooses it")
+            << QStringList {"-n", "*.xlsx", "-c", "brown fox", "--and", "3.25"} << 0
+            << QStringList {"ROOT/d.xlsx:2:[sheet Summary]\tThe quick brown fox\t42"}
+            << QStringList();
+    QTest::newRow("a text the document must not hold passes it over")
+            << QStringList {"-n", "*.xlsx", "-c", "brown fox", "--not", "far cell"} << 1
+            << QStringList() << QStringList();
+    QTest::newRow("lines around a hit keep their places")
+            << QStringList {"-n", "c.pptx", "-c", "Split word", "-B", "1"} << 0
+            << QStringList {"ROOT/c.pptx-4-[slide 2]\t敏捷的棕色狐狸跳过了懒狗。",
+                            "ROOT/c.pptx:5:[slide 2]\tSplit word here."}
+            << QStringList();
+    QTest::newRow("a name search lists documents, never their parts")
+            << QStringList {"-n", "docx;odt"} << 0
+            << QStringList {"ROOT/a.docx", "ROOT/e.docx", "ROOT/nested.tar.gz/inner.zip/s.odt"}
+            << QStringList();
+}
+
+void TestCli::documentsAreSearchedByTheirText()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, out);
+    QFETCH(QStringList, err);
+
+    const FindResult result = runFind(args << "-j"
+                                           << "2",
+                                      documentRoot);
+    QCOMPARE(result.exitCode, exitCode);
+    QCOMPARE(outputLines(result.out), replaceRoot(out, documentRoot));
+    // One line for each bad document, naming it.
+    QCOMPARE(result.err.count('\n'), err.size());
+    for (const QString &text : err)
+        QVERIFY2(QString::fromUtf8(result.err).contains(text), result.err.constData());
 }
 
 // Each damaged archive is one line on standard error naming it, ended by its

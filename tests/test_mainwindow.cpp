@@ -156,6 +156,7 @@ void TestMainWindow::widgetTree_data()
     row("checkBox_recursive", "QCheckBox", "gridLayout_2", {0, 1, 1, 1});
     row("checkBox_Ignore", "QCheckBox", "gridLayout_2", {1, 0, 1, 1});
     row("checkBox_deepSearch", "QCheckBox", "gridLayout_2", {1, 1, 1, 1});
+    row("checkBox_documents", "QCheckBox", "gridLayout_2", {2, 0, 1, 2});
     row("splitter", "QSplitter", "gridLayout", {1, 0, 1, 2});
 }
 
@@ -224,6 +225,7 @@ void TestMainWindow::texts_data()
     row("deep search option text", "checkBox_deepSearch", "text", QStringLiteral("深度搜索"));
     row("deep search option tip", "checkBox_deepSearch", "toolTip",
         richTip(QStringLiteral("尝试多种文字编码，深度搜索")));
+    row("documents option text", "checkBox_documents", "text", QStringLiteral("搜索文档内容"));
 }
 
 void TestMainWindow::texts()
@@ -246,6 +248,7 @@ void TestMainWindow::optionsPreset_data()
     QTest::newRow("subfolders start on") << QStringLiteral("checkBox_recursive") << true;
     QTest::newRow("ignore case starts off") << QStringLiteral("checkBox_Ignore") << false;
     QTest::newRow("deep search starts off") << QStringLiteral("checkBox_deepSearch") << false;
+    QTest::newRow("documents start on") << QStringLiteral("checkBox_documents") << true;
 }
 
 void TestMainWindow::optionsPreset()

@@ -83,6 +83,7 @@ void MainWindow::do_search()
     request.recursive = ui->checkBox_recursive->isChecked();
     request.exact = ui->checkBox_searchExact->isChecked();
     request.deep = ui->checkBox_deepSearch->isChecked();
+    request.documents = ui->checkBox_documents->isChecked();
     queryOptions->fillRequest(request);
 
     resetResultDisplay();

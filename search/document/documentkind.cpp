@@ -1,6 +1,6 @@
 #include "documentkind.h"
 
-#include <QFileInfo>
+#include <QStringView>
 
 #include <cerrno>
 #include <unistd.h>
@@ -62,7 +62,11 @@ DocumentKind officeKind(const QByteArray &head, DocumentKind xml, DocumentKind b
 
 DocumentKind documentKindForName(const QString &name)
 {
-    const QString suffix = QFileInfo(name).suffix().toLower();
+    // Asked of every file a content search meets: no allocation.
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return DocumentKind::None;
+    const QStringView suffix = QStringView(name).mid(dot + 1);
     struct Entry
     {
         const char *suffix;
@@ -93,7 +97,7 @@ DocumentKind documentKindForName(const QString &name)
             {"dps", DocumentKind::PowerPoint97},
     };
     for (const Entry &entry : entries) {
-        if (suffix == QLatin1String(entry.suffix))
+        if (QLatin1String(entry.suffix).compare(suffix, Qt::CaseInsensitive) == 0)
             return entry.kind;
     }
     return DocumentKind::None;

@@ -1,0 +1,97 @@
+#include "documentsearch.h"
+
+#include "anonymousfile.h"
+#include "contentmatcher.h"
+#include "diagnostics.h"
+#include "documentreader.h"
+#include "uniquefd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+// How the front ends name a place: "page 3", "sheet Totals", "slide 2".
+QString placeLabel(const DocumentPlace &place)
+{
+    switch (place.kind) {
+    case DocumentPlace::Kind::None:
+        break;
+    case DocumentPlace::Kind::Page:
+        return QStringLiteral("page %1").arg(place.number);
+    case DocumentPlace::Kind::Sheet:
+        return place.name.isEmpty() ? QStringLiteral("sheet %1").arg(place.number)
+                                    : QStringLiteral("sheet ") + place.name;
+    case DocumentPlace::Kind::Slide:
+        return QStringLiteral("slide %1").arg(place.number);
+    }
+    return QString();
+}
+
+// The document open at `fd` searched by its lines; the one call of the
+// document room's reader. Each reading starts at the file's start.
+void searchDocument(const ContentMatcher &matcher, int fd, DocumentKind kind,
+                    const QString &shownName, HitSink &hits, const QString &reportName)
+{
+    DocumentOutcome outcome;
+    const auto read = [&](const ContentMatcher::TextLineTaker &take) {
+        DocumentPlace lastPlace;
+        QString label;
+        outcome = readDocument(
+                fd, kind, shownName,
+                [&](const DocumentLine &line) {
+                    if (!(line.place == lastPlace)) {
+                        lastPlace = line.place;
+                        label = placeLabel(line.place);
+                    }
+                    return take(line.number, line.text, label);
+                },
+                matcher.cancelFlag);
+    };
+    matcher.searchTextLines(read, hits, reportName);
+    if (outcome.status == DocumentOutcome::Status::Failed)
+        diagnostic("%s", outcome.diagnostic.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+bool isDocumentName(const QString &name)
+{
+    return documentKindForName(name) != DocumentKind::None;
+}
+
+bool searchDocumentFileAt(const ContentMatcher &matcher, int folderFd, const QByteArray &name,
+                          const QString &shownPath, HitSink &hits, const QString &reportName)
+{
+    // As the matcher opens a file: no link followed, no blocking open of a
+    // FIFO swapped in, regular files only; anything else goes back to it.
+    const UniqueFd file(::openat(folderFd, name.constData(),
+                                 O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+    struct stat info;
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    const DocumentKind kind = documentKindOf(reportName, file.get());
+    if (kind == DocumentKind::None)
+        return false;
+    searchDocument(matcher, file.get(), kind, shownPath, hits, reportName);
+    return true;
+}
+
+void searchDocumentMember(const ContentMatcher &matcher, const ByteSource::Reader &read,
+                          HitSink &hits, const QString &hitName)
+{
+    // The readers seek: the member goes to an anonymous file first.
+    std::vector<char> block;
+    ByteSource source(read, block);
+    const UniqueFd copy(spoolToAnonymousFile(source));
+    if (copy.get() < 0 || matcher.isCancelled())
+        return;
+    const DocumentKind kind = documentKindOf(hitName, copy.get());
+    if (kind != DocumentKind::None)
+        searchDocument(matcher, copy.get(), kind, hitName, hits, hitName);
+    else
+        matcher.searchDescriptor(copy.get(), hits, hitName);
+}
