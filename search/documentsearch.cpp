@@ -1,7 +1,6 @@
 #include "documentsearch.h"
 
 #include "anonymousfile.h"
-#include "contentmatcher.h"
 #include "diagnostics.h"
 #include "documentreader.h"
 #include "uniquefd.h"
@@ -31,29 +30,39 @@ QString placeLabel(const DocumentPlace &place)
     return QString();
 }
 
-// The document open at `fd` searched by its lines; the one call of the
-// document room's reader. Each reading starts at the file's start.
+// The one call of the document room's reader: the lines of the document of
+// `kind` open at `fd`, each with its place's label; the diagnostic, if any.
+QString readLines(int fd, DocumentKind kind, const QString &name,
+                  const ContentMatcher::TextLineTaker &take, const std::atomic_bool *stop)
+{
+    DocumentPlace lastPlace;
+    QString label;
+    const DocumentOutcome outcome = readDocument(
+            fd, kind, name,
+            [&](const DocumentLine &line) {
+                if (!(line.place == lastPlace)) {
+                    lastPlace = line.place;
+                    label = placeLabel(line.place);
+                }
+                return take(line.number, line.text, label);
+            },
+            stop);
+    return outcome.status == DocumentOutcome::Status::Failed ? outcome.diagnostic : QString();
+}
+
+// The document open at `fd` searched by its lines; each reading starts at
+// the file's start.
 void searchDocument(const ContentMatcher &matcher, int fd, DocumentKind kind,
                     const QString &shownName, HitSink &hits, const QString &reportName)
 {
-    DocumentOutcome outcome;
-    const auto read = [&](const ContentMatcher::TextLineTaker &take) {
-        DocumentPlace lastPlace;
-        QString label;
-        outcome = readDocument(
-                fd, kind, shownName,
-                [&](const DocumentLine &line) {
-                    if (!(line.place == lastPlace)) {
-                        lastPlace = line.place;
-                        label = placeLabel(line.place);
-                    }
-                    return take(line.number, line.text, label);
-                },
-                matcher.cancelFlag);
-    };
-    matcher.searchTextLines(read, hits, reportName);
-    if (outcome.status == DocumentOutcome::Status::Failed)
-        diagnostic("%s", outcome.diagnostic.toLocal8Bit().constData());
+    QString problem;
+    matcher.searchTextLines(
+            [&](const ContentMatcher::TextLineTaker &take) {
+                problem = readLines(fd, kind, shownName, take, matcher.cancelFlag);
+            },
+            hits, reportName);
+    if (!problem.isEmpty())
+        diagnostic("%s", problem.toLocal8Bit().constData());
 }
 
 }  // namespace
@@ -61,6 +70,16 @@ void searchDocument(const ContentMatcher &matcher, int fd, DocumentKind kind,
 bool isDocumentName(const QString &name)
 {
     return documentKindForName(name) != DocumentKind::None;
+}
+
+bool readDocumentLines(int fd, const QString &name, const ContentMatcher::TextLineTaker &take,
+                       const std::atomic_bool *stop, QString *problem)
+{
+    const DocumentKind kind = documentKindOf(name, fd);
+    if (kind == DocumentKind::None)
+        return false;
+    *problem = readLines(fd, kind, name, take, stop);
+    return true;
 }
 
 bool searchDocumentFileAt(const ContentMatcher &matcher, int folderFd, const QByteArray &name,

@@ -2,12 +2,13 @@
 #define DOCUMENTSEARCH_H
 
 #include "bytesource.h"
+#include "contentmatcher.h"
 #include "hitsink.h"
 
 #include <QByteArray>
 #include <QString>
 
-class ContentMatcher;
+#include <atomic>
 
 // The search's one road into the document room: a file or an archive member
 // whose name and first bytes make it a document (PDF, Office, OpenDocument,
@@ -23,6 +24,13 @@ bool isDocumentName(const QString &name);
 // opened as a regular file), and the caller searches its bytes.
 bool searchDocumentFileAt(const ContentMatcher &matcher, int folderFd, const QByteArray &name,
                           const QString &shownPath, HitSink &hits, const QString &reportName);
+
+// Gives the lines of the file open at `fd` (read from its start) to `take`
+// when its name `name` and first bytes make it a document, each with its
+// place ("page 3"); false when it is none and nothing was read. When the
+// document cannot be read whole, `problem` says why, naming it `name`.
+bool readDocumentLines(int fd, const QString &name, const ContentMatcher::TextLineTaker &take,
+                       const std::atomic_bool *stop, QString *problem);
 
 // Searches the archive member `read` streams as a document when it is one,
 // else its bytes as searchStream would.

@@ -48,6 +48,8 @@ private slots:
     void showsTheLinesAroundTheHit_data();
     void showsTheLinesAroundTheHit();
     void anArchiveMemberIsReadFromTheArchive();
+    void aDocumentShowsItsTextWithPlaces_data();
+    void aDocumentShowsItsTextWithPlaces();
     void aFileThatGrowsIsReadAsItWasOpened();
     void aFileThatLostTheLineSaysSo();
     void theWindowAnswersWhileAHugeFileIsRead();
@@ -130,6 +132,51 @@ void PreviewTest::anArchiveMemberIsReadFromTheArchive()
     pane.showHit(zip, QStringLiteral("doc/missing.txt"), 1, QString(), Qt::CaseSensitive,
                  QByteArray());
     QTRY_COMPARE(pane.statusText(), QStringLiteral("压缩包里没有这个文件"));
+}
+
+void PreviewTest::aDocumentShowsItsTextWithPlaces_data()
+{
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<bool>("inZip");
+    QTest::addColumn<bool>("documents");
+    QTest::addColumn<QString>("hitLine");  // the text of line 4, empty: not the document's text
+    QTest::newRow("a PDF on disk, its page before each line")
+            << "sample.pdf" << false << true
+            << QStringLiteral("[page 1]\t敏捷的棕色狐狸跳过了懒狗。");
+    QTest::newRow("a spreadsheet in a ZIP, its sheet before each row")
+            << "sample.xlsx" << true << true << QStringLiteral("[sheet Summary]\tPi\t3.25");
+    QTest::newRow("a Word document, no place")
+            << "sample.docx" << false << true << QStringLiteral("敏捷的棕色狐狸跳过了懒狗。");
+    QTest::newRow("documents searched by their bytes show their bytes")
+            << "sample.docx" << false << false << QString();
+}
+
+void PreviewTest::aDocumentShowsItsTextWithPlaces()
+{
+    QFETCH(QString, sample);
+    QFETCH(bool, inZip);
+    QFETCH(bool, documents);
+    QFETCH(QString, hitLine);
+
+    QFile file(QStringLiteral(VELTO_FIXTURES_DIR "/documents/") + sample);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QString name = QStringLiteral("doc.") + QFileInfo(sample).suffix();
+    const QString path = inZip
+            ? ZipBuilder(tree.path(QStringLiteral("docs.zip"))).add(name.toUtf8(), bytes).close()
+            : tree.file(name, bytes);
+    PreviewPane pane;
+    // Spreadsheets number rows: line 3 of the first sheet is a row of its own.
+    const qint64 lineNo = sample.endsWith(QLatin1String(".xlsx")) ? 3 : 4;
+    pane.showHit(path, inZip ? name : QString(), lineNo, QStringLiteral("3.25"), Qt::CaseSensitive,
+                 QByteArray(), documents);
+    QVERIFY(waitUntilShown(pane));
+    QCOMPARE(pane.textView()->firstLineNo(), qint64(1));
+    const QString shown = pane.textView()->document()->findBlockByNumber(int(lineNo - 1)).text();
+    if (hitLine.isEmpty())
+        QVERIFY2(!shown.contains(QStringLiteral("狐狸")), qPrintable(shown));
+    else
+        QCOMPARE(shown, hitLine);
 }
 
 void PreviewTest::aFileThatGrowsIsReadAsItWasOpened()

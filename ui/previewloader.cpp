@@ -1,7 +1,10 @@
 #include "previewloader.h"
 
+#include "anonymousfile.h"
 #include "codecs.h"
+#include "documentsearch.h"
 #include "pathcodec.h"
+#include "uniquefd.h"
 
 #include <QCoreApplication>
 #include <QTextCodec>
@@ -131,6 +134,54 @@ bool readArchiveMember(int fd, const QString &member, const std::function<bool()
     return false;
 }
 
+// The lines `first` to `last` of the document `request` names, open at `fd`
+// (a member is first copied to an anonymous file), each behind its place as
+// the table shows it; false when it is no document.
+bool readDocumentPreview(int fd, const PreviewRequest &request, qint64 first, qint64 last,
+                         const std::function<bool()> &stillWanted, PreviewText *result)
+{
+    UniqueFd copy;
+    if (!request.member.isEmpty()) {
+        copy = UniqueFd(createAnonymousFile());
+        bool written = copy.get() >= 0;
+        const bool found = written
+                && readArchiveMember(fd, request.member, stillWanted,
+                                     [&](const char *data, qint64 size) {
+                                         written = ::write(copy.get(), data, size_t(size)) == size;
+                                         return written;
+                                     });
+        if (!found || !written || ::lseek(copy.get(), 0, SEEK_SET) != 0)
+            return false;
+    }
+    qint64 lastNumber = 0;
+    QString problem;
+    const auto take = [&](qint64 number, const QString &text, const QString &place) {
+        if (number > last || !stillWanted())
+            return false;
+        if (number >= first) {
+            // A line longer than the reader's pieces comes in several.
+            if (number == lastNumber && !result->lines.isEmpty()) {
+                result->lines.last() += text;
+            } else {
+                if (result->lines.isEmpty())
+                    result->firstLineNo = number;
+                result->lines.append(place.isEmpty() ? text
+                                                     : QLatin1Char('[') + place
+                                                     + QLatin1String("]\t") + text);
+            }
+            result->lines.last().truncate(PreviewLoader::kMaxLineChars);
+        }
+        lastNumber = number;
+        return true;
+    };
+    const QString name = request.member.isEmpty() ? request.path : request.member;
+    if (!readDocumentLines(copy.get() >= 0 ? copy.get() : fd, name, take, nullptr, &problem))
+        return false;
+    if (result->lines.isEmpty())
+        result->problem = problem;
+    return true;
+}
+
 }  // namespace
 
 PreviewText readPreview(const PreviewRequest &request, const std::function<bool()> &stillWanted)
@@ -157,6 +208,12 @@ PreviewText readPreview(const PreviewRequest &request, const std::function<bool(
     const qint64 target = request.lineNo > 0 ? request.lineNo : 1;
     const qint64 first = request.lineNo > 0 ? qMax<qint64>(1, target - PreviewLoader::kContext) : 1;
     const qint64 last = request.lineNo > 0 ? target + PreviewLoader::kContext : nameHitLines;
+    if (request.documents
+        && isDocumentName(request.member.isEmpty() ? request.path : request.member)) {
+        if (readDocumentPreview(fd, request, first, last, stillWanted, &result))
+            return result;
+        ::lseek(fd, 0, SEEK_SET);  // not a document after all: its bytes, from the start
+    }
     LineWindow window(first, last);
     std::unique_ptr<QTextDecoder> decoder;
     // Takes the next bytes; false once the lines after the hit are in.

@@ -12,10 +12,11 @@
 // What the preview shows: the lines of a file around one line.
 struct PreviewRequest
 {
-    QString path;       // the file on disk (for an archive member: the archive)
-    QString member;     // the member's path inside the archive, empty for a file
-    qint64 lineNo = 0;  // the hit's line, 0 for a name hit (the file's start is shown)
-    QByteArray codec;   // the codec that found a deep-search hit; empty: the file's own
+    QString path;            // the file on disk (for an archive member: the archive)
+    QString member;          // the member's path inside the archive, empty for a file
+    qint64 lineNo = 0;       // the hit's line, 0 for a name hit (the file's start is shown)
+    QByteArray codec;        // the codec that found a deep-search hit; empty: the file's own
+    bool documents = false;  // a document shows its text, each line behind its place
     quint64 generation = 0;
 };
 

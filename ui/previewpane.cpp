@@ -111,9 +111,11 @@ PreviewPane::~PreviewPane()
 }
 
 void PreviewPane::showHit(const QString &path, const QString &member, qint64 lineNo,
-                          const QString &text, Qt::CaseSensitivity cs, const QByteArray &codec)
+                          const QString &text, Qt::CaseSensitivity cs, const QByteArray &codec,
+                          bool documents)
 {
     PreviewRequest request;
+    request.documents = documents;
     request.path = path;
     request.member = member;
     request.lineNo = lineNo;

@@ -48,9 +48,9 @@ public:
     // Shows the hit at `lineNo` (0 for a name hit) of `path`, or of the
     // member `member` of the archive `path`; `text` is the searched text,
     // highlighted as the search matched it; `codec` the codec that found a
-    // deep-search hit.
+    // deep-search hit; `documents`: a document shows its text, as searched.
     void showHit(const QString &path, const QString &member, qint64 lineNo, const QString &text,
-                 Qt::CaseSensitivity cs, const QByteArray &codec);
+                 Qt::CaseSensitivity cs, const QByteArray &codec, bool documents = false);
     // Shows nothing (no row selected).
     void clear();
 

@@ -158,7 +158,8 @@ void ResultModel::appendHits(const QString &dirName, const QList<TFileInfo> &hit
         order.push_back(int(rowFile.size()));
         rowFile.push_back(int(files.size() - 1));
         rowLine.push_back(hit.lineNo);
-        rowText.push_back(text.add(hit.lineText));
+        // A document's line shows its place before it, as a deep hit its codec.
+        rowText.push_back(text.add(hit.shownLineText()));
     }
     endInsertRows();
 }

@@ -45,6 +45,7 @@ public:
         QString text;
         Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
         bool deep = false;
+        bool documents = false;  // documents were searched by their text
     };
     void setSearchTerms(const SearchTerms &terms) { search = terms; }
     const SearchTerms &searchTerms() const { return search; }

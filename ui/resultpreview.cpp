@@ -67,5 +67,5 @@ void MainWindow::do_previewCurrentRow()
     const ResultModel::SearchTerms &terms = resultModel->searchTerms();
     const QByteArray codec = terms.deep ? deepHitCodec(resultModel->lineText(row)) : QByteArray();
     previewPane->showHit(path, member, resultModel->lineNo(row), terms.text, terms.caseSensitivity,
-                         codec);
+                         codec, terms.documents);
 }
