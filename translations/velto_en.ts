@@ -505,6 +505,18 @@ Version %1</translation>
         <source>修改时间:%1 格式不正确，应如 2026-01-01 或 7d</source>
         <translation>Modified: %1 is not valid; write it as 2026-01-01 or 7d</translation>
     </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;搜索 PDF、Word、Excel、PowerPoint、OpenDocument、EPUB 和 RTF 文档中的文字；不选则搜索其原始字节&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;Search the text of PDF, Word, Excel, PowerPoint, OpenDocument, EPUB and RTF documents; unticked, their raw bytes are searched&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>搜索文档内容</source>
+        <translation>Document text</translation>
+    </message>
+    <message>
+        <source>搜索 PDF、Office、OpenDocument、EPUB 和 RTF 文档里的文字，而不是它们的字节</source>
+        <translation>Search the text inside PDF, Office, OpenDocument, EPUB and RTF documents, not their bytes</translation>
+    </message>
 </context>
 <context>
     <name>PreviewPane</name>

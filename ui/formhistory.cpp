@@ -33,6 +33,7 @@ const Option options[] = {
         {"options/subfolders", &Ui::MainWindow::checkBox_recursive},
         {"options/ignoreCase", &Ui::MainWindow::checkBox_Ignore},
         {"options/deepSearch", &Ui::MainWindow::checkBox_deepSearch},
+        {"options/documents", &Ui::MainWindow::checkBox_documents},
 };
 
 // `entry` first, then the older entries without it, at most historyLength.

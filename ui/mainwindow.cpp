@@ -54,9 +54,10 @@ MainWindow::MainWindow(QWidget *parent)
     for (int i = 0; i < ui->comboBox_Dir->count(); ++i)
         baseFolderEntries << ui->comboBox_Dir->itemText(i);
 
-    // Below the options, folded: the form looks as it always did.
+    // Below the options, folded: the form looks as it always did, but for
+    // the row of documents.
     queryOptions = new QueryOptionsPanel(ui->groupBox);
-    ui->gridLayout_2->addWidget(queryOptions, 2, 0, 1, 2);
+    ui->gridLayout_2->addWidget(queryOptions, 3, 0, 1, 2);
 
     countLabel = new QLabel(this);
     countLabel->setMinimumSize(countLabel->sizeHint());

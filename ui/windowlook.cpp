@@ -67,6 +67,8 @@ void MainWindow::setUpLook()
             {ui->checkBox_recursive, tr("搜索子目录"), tr("也搜索子目录里的文件")},
             {ui->checkBox_Ignore, tr("忽略大小写"), tr("搜索文件内容时忽略大小写")},
             {ui->checkBox_deepSearch, tr("深度搜索"), tr("尝试多种文字编码，深度搜索")},
+            {ui->checkBox_documents, tr("搜索文档内容"),
+             tr("搜索 PDF、Office、OpenDocument、EPUB 和 RTF 文档里的文字，而不是它们的字节")},
             {ui->tableView_result, tr("搜索结果"),
              tr("找到的文件和行；右键打开、浏览或复制，双击打开")},
             {countLabel, tr("找到的数目"), QString()},
@@ -83,7 +85,8 @@ void MainWindow::setUpLook()
             ui->comboBoxForFind,      ui->comboBoxForGrep,    ui->toolButtonSearchST,
             ui->toolButtonHelp,       ui->comboBox_Dir,       ui->toolButtonGetDir,
             ui->checkBox_searchExact, ui->checkBox_recursive, ui->checkBox_Ignore,
-            ui->checkBox_deepSearch,  ui->tableView_result,   previewPane->textView(),
+            ui->checkBox_deepSearch,  ui->checkBox_documents, ui->tableView_result,
+            previewPane->textView(),
     };
     for (size_t i = 1; i < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
