@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/: the window in English and in Chinese with a
-# content search done and the preview open, on Xvfb with openbox as the window
-# manager, typed into with xdotool and taken with ImageMagick's import.
+# content search done and the preview open, and in English over documents
+# (the sample documents of tests/data, one in a ZIP), on Xvfb with openbox as
+# the window manager, typed into with xdotool and taken with ImageMagick's
+# import.
 #   scripts/screenshots.sh [build-dir]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
-"$top/scripts/install-deps.sh" xdotool openbox imagemagick
+"$top/scripts/install-deps.sh" xdotool openbox imagemagick zip
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -19,18 +21,30 @@ printf '季度报告\n本季度的 meeting 记录见附件\n销售增长百分�
 for i in $(seq 1 40); do printf 'line %d\n' "$i"; done >"$tree/src/log.txt"
 printf 'meeting room booked\n' >>"$tree/src/log.txt"
 
+# Documents made by real writers (tests/data/README.md).
+samples=$top/tests/data/documents
+papers=$work/papers
+mkdir -p "$papers/reports" "$work/zip"
+cp "$samples/sample.docx" "$papers/contract.docx"
+cp "$samples/sample.pdf" "$papers/reports/annual report.pdf"
+cp "$samples/sample.xlsx" "$papers/reports/budget.xlsx"
+cp "$samples/sample.pptx" "$papers/slides.pptx"
+cp "$samples/sample.doc" "$papers/old letter.doc"
+cp "$samples/sample.odt" "$work/zip/notes.odt"
+(cd "$work/zip" && zip -q "$papers/archive.zip" notes.odt)
+
 display=:77
 Xvfb $display -screen 0 1024x720x24 -nolisten tcp &
 sleep 1
 DISPLAY=$display openbox &
 sleep 1
 
-shoot() {  # language, output file
+shoot() {  # language, output file, folder, text, rows down
   local config=$work/config-$1
   mkdir -p "$config/velto"
   printf '[window]\npreview=true\n' >"$config/velto/velto-search.conf"
   DISPLAY=$display LANG=$1 LANGUAGE= LC_ALL= XDG_CONFIG_HOME=$config \
-    "$build/bin/velto-search" "$tree" &
+    "$build/bin/velto-search" "$3" &
   local app=$!
   local id=""
   for _ in $(seq 50); do
@@ -42,18 +56,19 @@ shoot() {  # language, output file
   sleep 0.5
   # The content field follows the name field; Return searches.
   xdotool key --window "$id" Tab
-  xdotool type --delay 40 meeting
+  xdotool type --delay 40 "$4"
   xdotool key Return
   sleep 2
   # Through the form to the table, then the second hit.
-  for _ in $(seq 9); do xdotool key Tab; done
-  xdotool key Down Down
+  for _ in $(seq 10); do xdotool key Tab; done
+  for _ in $(seq "$5"); do xdotool key Down; done
   sleep 1.5
   import -window root "$2"
   kill "$app"
   wait "$app" 2>/dev/null || true
 }
 
-shoot en_US.UTF-8 "$top/docs/screenshot-en.png"
-shoot zh_CN.UTF-8 "$top/docs/screenshot-zh.png"
-echo "docs/screenshot-en.png, docs/screenshot-zh.png"
+shoot en_US.UTF-8 "$top/docs/screenshot-en.png" "$tree" meeting 2
+shoot zh_CN.UTF-8 "$top/docs/screenshot-zh.png" "$tree" meeting 2
+shoot en_US.UTF-8 "$top/docs/screenshot-documents.png" "$papers" fox 2
+echo "docs/screenshot-en.png, docs/screenshot-zh.png, docs/screenshot-documents.png"
