@@ -105,7 +105,7 @@ void WindowLookTest::focusFollowsTheForm()
     const QStringList expected = {
             "comboBoxForFind", "comboBoxForGrep",     "toolButtonSearchST",   "toolButtonHelp",
             "comboBox_Dir",    "toolButtonGetDir",    "checkBox_searchExact", "checkBox_recursive",
-            "checkBox_Ignore", "checkBox_deepSearch", "tableView_result"};
+            "checkBox_Ignore", "checkBox_deepSearch", "checkBox_documents",   "tableView_result"};
     window.findChild<QWidget *>(expected.first())->setFocus();
     QTRY_VERIFY(QApplication::focusWidget());
     QStringList seen;
