@@ -4,6 +4,7 @@
 #include "bytesource.h"
 #include "codecs.h"
 #include "fileencoding.h"
+#include "hitline.h"
 #include "linematcher.h"
 #include "pathcodec.h"
 #include "pseudofs.h"
@@ -23,9 +24,6 @@
 
 namespace {
 
-constexpr int kMaxLineText = 80;
-// Characters kept of a matching line: the reported 80 and some to spare.
-constexpr int kHeadChars = 256;
 constexpr int kUtf8Mib = 106;
 // A NUL among a file's first bytes makes it binary.
 constexpr qint64 kBinaryProbe = 64 << 10;
@@ -56,13 +54,6 @@ int openRegularFileAt(int folderFd, const char *name, qint64 *size,
     *size = info.st_size;
     *outcome = ContentMatcher::FileOutcome::Searched;
     return fd;
-}
-
-QString cutToLineText(QString text)
-{
-    if (text.size() > kMaxLineText)
-        text.resize(kMaxLineText);
-    return text;
 }
 
 bool startsWithUnicodeMark(const char *data, qint64 size)

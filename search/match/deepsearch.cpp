@@ -5,6 +5,7 @@
 #include "codecprofile.h"
 #include "codecs.h"
 #include "fileencoding.h"
+#include "hitline.h"
 #include "linelayout.h"
 #include "linematcher.h"
 #include "utf8lines.h"
@@ -19,10 +20,6 @@
 
 namespace {
 
-constexpr int kMaxLineText = 80;
-// Characters kept of a matching line: the reported 80 and room for the hit's
-// conversion, which may change the length of what it converts.
-constexpr int kHeadChars = 256;
 // A hit's head grows while its conversion stays short: the conversion can
 // drop characters (lone surrogates through UTF-16, a "+" through UTF-7), and
 // the hit must read as the whole line converted. The bound keeps memory in
@@ -424,9 +421,8 @@ void FileSearch::appendHits(HitSink &hits, const QString &reportName) const
         convertThroughCodecs(item.second->head, entry.codec, converted,
                              hitCodec() ? hitCodec() : entry.codec);
         converted.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        if (converted.size() > kMaxLineText)
-            converted.resize(kMaxLineText);
-        hits.append(TFileInfo {reportName, item.first.second, entry.prefix + converted});
+        hits.append(
+                TFileInfo {reportName, item.first.second, entry.prefix + cutToLineText(converted)});
     }
 }
 
