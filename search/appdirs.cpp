@@ -72,7 +72,7 @@ QString perUserDirFor(const QString &programDir)
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.local/share");
     const QString velto = base + QStringLiteral("/velto");
-    const QString dir = velto + QLatin1Char('/') + QString::fromLatin1(hash);
+    QString dir = velto + QLatin1Char('/') + QString::fromLatin1(hash);
     QDir().mkpath(dir);
     // The hand-over file is nobody else's business; folders made by older
     // versions, which also held extracted archive members, are closed too.

@@ -57,7 +57,7 @@ void OrderedDelivery::deliver(Wait wait, int pendingLimit)
             });
             break;
         case Item::Kind::Hit:
-            current->append(std::move(front.hit));
+            current->append(front.hit);
             break;
         case Item::Kind::Job: {
             const bool mustWait
@@ -86,9 +86,9 @@ bool OrderedDelivery::drainHeadJob(bool wait)
         QByteArray text;
         const bool done = job.take(pieces, text, wait);
         writeDiagnostics(text);
-        for (QList<TFileInfo> &piece : pieces) {
-            for (TFileInfo &hit : piece)
-                current->append(std::move(hit));
+        for (const QList<TFileInfo> &piece : qAsConst(pieces)) {
+            for (const TFileInfo &hit : piece)
+                current->append(hit);
         }
         if (done)
             return true;
@@ -109,7 +109,7 @@ QList<ResultBatch> OrderedDelivery::takeUndelivered()
             folders.append(ResultBatch {item.dirName, {}});
             break;
         case Item::Kind::Hit:
-            folders.last().namelist.append(std::move(item.hit));
+            folders.last().namelist.append(item.hit);
             break;
         case Item::Kind::Job: {
             QList<QList<TFileInfo>> pieces;
@@ -126,9 +126,9 @@ QList<ResultBatch> OrderedDelivery::takeUndelivered()
     items.clear();
     jobsPending = 0;
     QList<ResultBatch> found;
-    for (ResultBatch &folder : folders) {
+    for (const ResultBatch &folder : qAsConst(folders)) {
         if (!folder.namelist.isEmpty())
-            found.append(std::move(folder));
+            found.append(folder);
     }
     return found;
 }

@@ -24,9 +24,9 @@ public:
     // rest on flush().
     HitSink(int pieceSize, Deliver deliver) : pieceSize(pieceSize), deliver(std::move(deliver)) { }
 
-    void append(TFileInfo hit)
+    void append(const TFileInfo &hit)
     {
-        kept.append(std::move(hit));
+        kept.append(hit);
         if (deliver && kept.size() >= pieceSize)
             flush();
     }

@@ -85,7 +85,7 @@ QString decodeUtf8(const char *bytes, int size)
 QString oneCharacter(QTextCodec *codec, const char *bytes, int size)
 {
     QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull);
-    const QString decoded = codec->toUnicode(bytes, size, &state);
+    QString decoded = codec->toUnicode(bytes, size, &state);
     const bool single = decoded.size() == 1
             || (decoded.size() == 2 && decoded.at(0).isHighSurrogate()
                 && decoded.at(1).isLowSurrogate());
@@ -102,7 +102,7 @@ QString oneCharacter(QTextCodec *codec, const char *bytes, int size)
 QString decodeWithCodec(QTextCodec *codec, const char *bytes, int size)
 {
     QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull);
-    const QString whole = codec->toUnicode(bytes, size, &state);
+    QString whole = codec->toUnicode(bytes, size, &state);
     if (state.invalidChars == 0 && state.remainingChars == 0 && !hasUndecodedBytes(whole)
         && codec->fromUnicode(whole) == QByteArray::fromRawData(bytes, size))
         return whole;

@@ -240,8 +240,8 @@ qint64 ContentMatcher::searchQualified(ByteSource &source, HitSink &hits,
     if (found == 0 || isCancelled() || !qualifies(source))
         return 0;
     if (!overflowed) {
-        for (TFileInfo &hit : held.take())
-            hits.append(std::move(hit));
+        for (const TFileInfo &hit : held.take())
+            hits.append(hit);
         return found;
     }
     return source.rewind() ? searchLines(source, query, deepPlan, limits, hits, reportName) : 0;

@@ -27,7 +27,7 @@ QString takeLeadingVerbs(QString *pattern)
             break;
         end = close + 1;
     }
-    const QString verbs = pattern->left(end);
+    QString verbs = pattern->left(end);
     pattern->remove(0, end);
     return verbs;
 }
