@@ -55,7 +55,7 @@ int main(int argc, char **argv)
     std::atomic_bool stopReturned {false};
     std::atomic<int> lateEmissions {0};
     std::atomic<long> hits {0};
-    // Direct connection: the slot runs on the worker thread inside the emission,
+    // Direct connection: the slot runs on the search thread inside the emission,
     // so an emission that begins after stop() returned is seen here.
     QObject::connect(
             &thread, &searchThread::PushGotFiles, &thread,

@@ -90,8 +90,9 @@ public:
     const QList<ResultBatch> &undelivered() const { return leftOver; }
 
 signals:
-    // Emitted from the worker thread: the hits of one directory, in pieces of
-    // at most kPieceSize while the directory is searched.
+    // Emitted from the search thread (never a worker): the hits of one
+    // directory, in pieces of at most kPieceSize while the directory is
+    // searched, in the order of the walk.
     void PushGotFiles(QString dirName, QList<TFileInfo> namelist);
 
 protected:
@@ -103,7 +104,8 @@ private:
     // Emits one piece of a directory's hits unless a stop came first.
     bool deliver(const QString &dirName, const QList<TFileInfo> &piece);
 
-    // Written by setParameters while the thread is idle, read by the worker.
+    // Written by setParameters while the thread is idle, read by the search
+    // thread and its workers while it runs.
     QList<QDir> dirList;
     // The name patterns compiled once, shared by every lister and matcher.
     std::shared_ptr<const NameFilter> nameFilter
@@ -120,7 +122,7 @@ private:
 
     WalkCounts walkCounts;
     std::atomic<quint64> unreadableFileCount {0};
-    QList<ResultBatch> leftOver;  // written by the worker, read once it has finished
+    QList<ResultBatch> leftOver;  // written by the search thread, read once it has finished
     int workerCount = 0;
     std::atomic_bool cancelRequested {false};  // set by stop() under emitMutex
     QMutex emitMutex;  // guards the check-then-emit against stop(); recursive for direct slots

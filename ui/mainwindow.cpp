@@ -99,7 +99,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->toolButtonGetDir, SIGNAL(clicked()), this, SLOT(do_brower_targetdir()));
     searchWorker = new searchThread(this);
     connect(searchWorker, SIGNAL(finished()), this, SLOT(do_resume_searchFileIcon()));
-    // Runs on the worker thread as it delivers: the files' times are read
+    // Runs on the search thread as it delivers: the files' times are read
     // there, never on the GUI thread; the hits arrive queued on the GUI thread.
     connect(
             searchWorker, &searchThread::PushGotFiles, this,
