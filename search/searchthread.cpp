@@ -372,6 +372,7 @@ QList<CodecPattern> searchThread::buildCodecPatterns(const QString &text)
         // characters; its pattern would match unrelated lines, so it has none.
         if (entry.text != text)
             continue;
+        entry.text = text;  // one copy of a long text for all codecs
         patterns.append(entry);
     }
     return patterns;

@@ -5,6 +5,7 @@
 #include "bytesource.h"
 #include "codecs.h"
 #include "contentmatcher.h"
+#include "deepsearch.h"
 #include "fileencoding.h"
 #include "referencereading.h"
 #include "searchthread.h"
@@ -16,7 +17,10 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstring>
+#include <ctime>
+#include <limits>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,6 +148,8 @@ private slots:
     void stopFlagEndsSearchAtOnce();
     void lineNumbersPass32Bits();
     void byteSearchAgreesWithAPlainScan();
+    void deepAnchorsOfALongTextCostLinearTime_data();
+    void deepAnchorsOfALongTextCostLinearTime();
 };
 
 // Every encoding case the reading must agree on.
@@ -848,6 +854,68 @@ void TestContentMatcher::byteSearchAgreesWithAPlainScan()
         QCOMPARE(countByte(data, size_t(length), '\n'),
                  size_t(std::count(data, data + length, '\n')));
     }
+}
+
+void TestContentMatcher::deepAnchorsOfALongTextCostLinearTime_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("bytesPerChar");
+    QTest::newRow("UTF-16 units, case kept") << 0 << 2;
+    QTest::newRow("UTF-32 units, case folded") << 1 << 4;
+    QTest::newRow("an ASCII run, case folded") << 2 << 1;
+}
+
+// A deep search's anchors for one text 32 times as long cost about what
+// they cost for 32 short texts, not 32 times that. The time is the thread's
+// CPU time, so other work on the machine does not count; the bound is loose.
+void TestContentMatcher::deepAnchorsOfALongTextCostLinearTime()
+{
+    QFETCH(int, kind);
+    QFETCH(int, bytesPerChar);
+    bool anchored[128];
+    std::fill(std::begin(anchored), std::end(anchored), true);
+    const auto anchor = [&](const QString &text) {
+        switch (kind) {
+        case 0:
+            return unitNeedleFor(text, Qt::CaseSensitive, 2, false, false);
+        case 1:
+            return unitNeedleFor(text, Qt::CaseInsensitive, 4, true, false);
+        default:
+            return asciiAnchorFor(text, Qt::CaseInsensitive, anchored);
+        }
+    };
+    const auto cpuSeconds = [] {
+        timespec now {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+    };
+    // No letter with a case variant outside ASCII ('k', 's'): the whole text
+    // is one run.
+    constexpr int kShort = 4096;
+    constexpr int kTimes = 32;
+    const QString shortText
+            = QStringLiteral("alpha beta gamma delta omega ").repeated(200).left(kShort);
+    const QString longText = shortText.repeated(kTimes);
+    double shortCost = std::numeric_limits<double>::max();
+    double longCost = shortCost;
+    // Another round only when the first ones were out of bounds: a busy
+    // machine may have slowed one of them.
+    bool linear = false;
+    for (int round = 0; round < 3 && !linear; ++round) {
+        double start = cpuSeconds();
+        for (int i = 0; i < kTimes; ++i)
+            QCOMPARE(anchor(shortText).size(), kShort * bytesPerChar);
+        shortCost = std::min(shortCost, cpuSeconds() - start);
+        start = cpuSeconds();
+        QCOMPARE(anchor(longText).size(), kShort * kTimes * bytesPerChar);
+        longCost = std::min(longCost, cpuSeconds() - start);
+        linear = longCost < 8 * shortCost;
+    }
+    QVERIFY2(linear,
+             qPrintable(QStringLiteral("one long text %1 s, %2 short ones %3 s")
+                                .arg(longCost)
+                                .arg(kTimes)
+                                .arg(shortCost)));
 }
 
 QTEST_GUILESS_MAIN(TestContentMatcher)

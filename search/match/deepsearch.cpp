@@ -466,53 +466,74 @@ QString lineWithoutEnd(QString decoded, bool endsFile)
 
 ByteNeedle asciiAnchorFor(const QString &text, Qt::CaseSensitivity cs, const bool *anchored)
 {
-    QByteArray best;
-    QByteArray run;
-    for (const QChar c : text) {
+    // The best run is kept as a range and copied once: copying it whenever it
+    // grew made a long text cost time in the square of its length.
+    int bestStart = 0;
+    int bestSize = 0;
+    int runStart = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         const ushort u = c.unicode();
         const bool letter = (u | 0x20) >= 'a' && (u | 0x20) <= 'z';
         if (u < 0x80 && anchored[u] && (cs == Qt::CaseSensitive || !letter || anchored[u ^ 0x20])
             && !utf8AnchorFor(QString(c), cs).isEmpty()) {
-            run += char(c.unicode());
-            if (run.size() > best.size())
-                best = run;
+            if (i + 1 - runStart > bestSize) {
+                bestStart = runStart;
+                bestSize = i + 1 - runStart;
+            }
         } else {
-            run.clear();
+            runStart = i + 1;
         }
     }
-    return ByteNeedle(best, cs == Qt::CaseInsensitive);
+    return ByteNeedle(text.mid(bestStart, bestSize).toLatin1(), cs == Qt::CaseInsensitive);
 }
 
 ByteNeedle unitNeedleFor(const QString &text, Qt::CaseSensitivity cs, int width, bool bigEndian,
                          bool bmpOnly)
 {
-    QByteArray best;
-    QByteArray bestMask;
-    QByteArray run;
-    QByteArray runMask;
-    for (const uint point : text.toUcs4()) {
+    const QVector<uint> points = text.toUcs4();
+    const auto unitsOf = [&](uint point) {
+        return width == 4 || point < 0x10000 ? unitBytes(point, width, bigEndian)
+                                             : unitBytes(QChar::highSurrogate(point), 2, bigEndian)
+                        + unitBytes(QChar::lowSurrogate(point), 2, bigEndian);
+    };
+    // The longest run by its bytes, kept as a range of points and made into
+    // bytes once, so that a long text costs time in its length.
+    int bestStart = 0;
+    int bestEnd = 0;
+    int bestBytes = 0;
+    int runStart = 0;
+    int runBytes = 0;
+    for (int i = 0; i < points.size(); ++i) {
+        const uint point = points[i];
         const bool bmp = point < 0x10000;
         const QString one = QString::fromUcs4(&point, 1);
         const bool searchable = (bmp || !bmpOnly)
                 && (cs == Qt::CaseSensitive || (bmp && !utf8AnchorFor(one, cs).isEmpty()));
         if (!searchable) {
-            run.clear();
-            runMask.clear();
+            runStart = i + 1;
+            runBytes = 0;
             continue;
         }
-        const QByteArray units = width == 4 || bmp
-                ? unitBytes(point, width, bigEndian)
-                : unitBytes(QChar::highSurrogate(point), 2, bigEndian)
-                        + unitBytes(QChar::lowSurrogate(point), 2, bigEndian);
+        runBytes += width == 4 || bmp ? width : 4;
+        if (runBytes > bestBytes) {
+            bestStart = runStart;
+            bestEnd = i + 1;
+            bestBytes = runBytes;
+        }
+    }
+    QByteArray best;
+    QByteArray bestMask;
+    best.reserve(bestBytes);
+    bestMask.reserve(bestBytes);
+    for (int i = bestStart; i < bestEnd; ++i) {
+        const uint point = points[i];
+        const QByteArray units = unitsOf(point);
         QByteArray mask(units.size(), '\0');
         if (cs == Qt::CaseInsensitive && point < 0x80 && QChar(point).isLetter())
             mask[bigEndian ? width - 1 : 0] = 0x20;
-        run += units;
-        runMask += mask;
-        if (run.size() > best.size()) {
-            best = run;
-            bestMask = runMask;
-        }
+        best += units;
+        bestMask += mask;
     }
     return ByteNeedle(best, bestMask);
 }

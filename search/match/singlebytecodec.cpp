@@ -125,27 +125,43 @@ bool SingleByteCodec::decodesByteByByte(const ByteSet &present) const
 SingleByteCodec::Needle SingleByteCodec::needleFor(const QString &text, Qt::CaseSensitivity cs,
                                                    ByteNeedle *needle) const
 {
-    QByteArray bytes;
-    QByteArray mask;
-    for (const QChar c : text) {
+    // The bytes of each character, looked up once per character the text
+    // holds: a long text costs time in its length, not in its length times
+    // the table's size.
+    struct Bytes
+    {
         int first = -1;
         int count = 0;
         int other = -1;
-        for (int b = 0; b < 256; ++b) {
-            if (trigger[b] || !sameFolded(decoded[b], c, cs))
-                continue;
-            if (count++ == 0)
-                first = b;
-            else
-                other = b;
+    };
+    QHash<QChar, Bytes> known;
+    QByteArray bytes;
+    QByteArray mask;
+    bytes.reserve(text.size());
+    mask.reserve(text.size());
+    for (const QChar c : text) {
+        auto found = known.constFind(c);
+        if (found == known.constEnd()) {
+            Bytes of;
+            for (int b = 0; b < 256; ++b) {
+                if (trigger[b] || !sameFolded(decoded[b], c, cs))
+                    continue;
+                if (of.count++ == 0)
+                    of.first = b;
+                else
+                    of.other = b;
+            }
+            found = known.insert(c, of);
         }
-        if (count == 0)
+        const Bytes &of = *found;
+        if (of.count == 0)
             return Needle::NeverMatches;
-        const bool letterPair = count == 2 && isAsciiLetter(first) && (first ^ 0x20) == other;
-        if (count > 2 || (count == 2 && !letterPair))
+        const bool letterPair
+                = of.count == 2 && isAsciiLetter(of.first) && (of.first ^ 0x20) == of.other;
+        if (of.count > 2 || (of.count == 2 && !letterPair))
             return Needle::NotByteSearchable;
-        bytes += char(first);
-        mask += char(count == 2 ? 0x20 : 0);
+        bytes += char(of.first);
+        mask += char(of.count == 2 ? 0x20 : 0);
     }
     *needle = ByteNeedle(bytes, mask);
     return Needle::Found;
