@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <memory>
 
 #include <climits>
@@ -661,17 +662,25 @@ void TestWalk::stopInsideHugeFileIsPromptAndSilent()
     tree.file("sub/hit.txt", "needle\n");
     for (const int workers : {1, 3}) {
         for (const bool deep : {false, true}) {
-            searchThread thread;
-            thread.setWorkerCount(workers);
-            thread.setParameters({QDir(tree.root())}, {"*"}, QStringLiteral("needle"),
-                                 Qt::CaseSensitive, true, false, deep);
-            QElapsedTimer since;
-            since.start();
-            bool late = false;
-            const qint64 ms = stopAndTime(
-                    thread, [&] { return since.elapsed() > 300; }, &late);
-            QVERIFY2(ms < 100 * kTimeScale, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
-            QVERIFY(!late);
+            // The fastest of up to three stops: on a machine busy with other
+            // work one may wait for a core, while a stop that is not seen
+            // takes seconds every time.
+            qint64 fastest = std::numeric_limits<qint64>::max();
+            for (int attempt = 0; attempt < 3 && fastest >= 100 * kTimeScale; ++attempt) {
+                searchThread thread;
+                thread.setWorkerCount(workers);
+                thread.setParameters({QDir(tree.root())}, {"*"}, QStringLiteral("needle"),
+                                     Qt::CaseSensitive, true, false, deep);
+                QElapsedTimer since;
+                since.start();
+                bool late = false;
+                fastest = std::min(fastest,
+                                   stopAndTime(
+                                           thread, [&] { return since.elapsed() > 300; }, &late));
+                QVERIFY(!late);
+            }
+            QVERIFY2(fastest < 100 * kTimeScale,
+                     qPrintable(QStringLiteral("took %1 ms").arg(fastest)));
         }
     }
 }
