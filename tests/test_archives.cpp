@@ -90,15 +90,23 @@ QByteArray encoded(const char *codec, const QString &text)
 
 const QByteArray kReadme = "one\ntwo\nthree\nfourth needle line\nfive\n";
 
+QString writeZip(const QString &path, const ArchiveBuilder::Members &members,
+                 qint64 extendedTime = 0)
+{
+    ZipBuilder zip(path);
+    if (extendedTime != 0)
+        zip.setExtendedTime(extendedTime);
+    for (const auto &member : members)
+        zip.add(member.first, member.second);
+    return zip.close();
+}
+
 // Writes an archive of any kind the search reads, by its name.
 QString writeArchive(const QString &path, const ArchiveBuilder::Members &members)
 {
     if (archiveFormatOf(QFile::encodeName(path)) != ArchiveFormat::Zip)
         return ArchiveBuilder::write(path, members);
-    ZipBuilder zip(path);
-    for (const auto &member : members)
-        zip.add(member.first, member.second);
-    return zip.close();
+    return writeZip(path, members);
 }
 
 // Sends the diagnostics sink into a temporary file while it lives.
@@ -503,6 +511,9 @@ void TestArchives::rarFixtures()
     hits = archiveHits(kFixtures + QLatin1Char('/') + fixture, makeMatcher(patterns, text));
     QCOMPARE(describe(hits), expected);
     QCOMPARE(capture.text(), diagnostics);
+    // Every member of the fixtures carries its time (they were made after 2000).
+    for (const TFileInfo &hit : hits)
+        QVERIFY2(hit.modified > 946684800, qPrintable(hit.fileName));
 }
 
 void TestArchives::fakeRarIsReported()
@@ -1060,6 +1071,8 @@ void TestArchives::everyFormatByNameAndContent_data()
 {
     QTest::addColumn<QString>("archiveName");
     QTest::addColumn<QByteArray>("memberPath");
+    QTest::addColumn<qint64>("extendedTime");  // of a ZIP's members; 0 for none
+    QTest::addColumn<qint64>("memberTime");    // the hits' time; -1: about when written
 
     for (const char *name :
          {"docs.tar",    "docs.tar.gz",   "docs.tgz",  "docs.tar.bz2", "docs.tbz2",
@@ -1070,35 +1083,53 @@ void TestArchives::everyFormatByNameAndContent_data()
           "docs.zipx",   "docs.whl",      "docs.xpi",  "docs.xar",     "docs.pkg",
           "docs.warc"})
         QTest::newRow(qPrintable(QStringLiteral("formats/%1").arg(name)))
-                << name << QByteArray("x/readme.txt");
+                << name << QByteArray("x/readme.txt") << qint64(0) << ArchiveBuilder::kMemberTime;
+    QTest::newRow("formats/a zip's extended timestamp comes before its DOS time")
+            << "docs.zip" << QByteArray("x/readme.txt") << qint64(1234567890) << qint64(1234567890);
+    // An ar archive keeps its members' times; of the single compressed files
+    // only gzip keeps one: when the file was compressed.
+    const auto topMemberTime = [](const QByteArray &name) {
+        if (name.endsWith(".ar") || name.endsWith(".a"))
+            return ArchiveBuilder::kMemberTime;
+        return name.endsWith(".gz") ? qint64(-1) : TFileInfo::kNoTime;
+    };
     for (const char *name : {"readme.txt.gz", "readme.txt.bz2", "readme.txt.xz", "readme.txt.zst",
                              "readme.txt.Z", "readme.txt.lz4", "readme.txt.lz", "readme.txt.lzma",
                              // ar holds no folders
                              "docs.ar", "libdocs.a"})
         QTest::newRow(
                 qPrintable(QStringLiteral("formats/%1 holding its member at the top").arg(name)))
-                << name << QByteArray("readme.txt");
+                << name << QByteArray("readme.txt") << qint64(0) << topMemberTime(name);
 }
 
 void TestArchives::everyFormatByNameAndContent()
 {
     QFETCH(QString, archiveName);
     QFETCH(QByteArray, memberPath);
+    QFETCH(qint64, extendedTime);
+    QFETCH(qint64, memberTime);
 
     TreeBuilder dir;
     ArchiveBuilder::Members members {{memberPath, kReadme}};
     if (memberPath.contains('/'))
         members.append(qMakePair(QByteArray("x/a.doc"), QByteArray("needle in a doc\n")));
-    const QString path = writeArchive(dir.path(archiveName), members);
+    const QString path = extendedTime != 0 ? writeZip(dir.path(archiveName), members, extendedTime)
+                                           : writeArchive(dir.path(archiveName), members);
     const QString hitName
             = archiveName + kSep + QDir::toNativeSeparators(QString::fromLatin1(memberPath));
 
     DiagnosticCapture capture;
-    QCOMPARE(describe(archiveHits(path, makeMatcher({"*.txt"}, QString(), true))),
-             QStringList {hitName + "|0|"});
-    QCOMPARE(describe(archiveHits(path, makeMatcher({"txt"}, "needle"))),
-             QStringList {hitName + "|4|fourth needle line"});
+    const QList<TFileInfo> named = archiveHits(path, makeMatcher({"*.txt"}, QString(), true));
+    QCOMPARE(describe(named), QStringList {hitName + "|0|"});
+    const QList<TFileInfo> found = archiveHits(path, makeMatcher({"txt"}, "needle"));
+    QCOMPARE(describe(found), QStringList {hitName + "|4|fourth needle line"});
     QCOMPARE(capture.text(), QByteArray());
+    if (memberTime == -1) {
+        memberTime = named.first().modified;
+        QVERIFY(qAbs(memberTime - QFileInfo(path).lastModified().toSecsSinceEpoch()) < 600);
+    }
+    QCOMPARE(named.first().modified, memberTime);
+    QCOMPARE(found.first().modified, memberTime);
 }
 
 void TestArchives::archivesInsideArchives_data()

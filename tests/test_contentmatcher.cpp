@@ -37,6 +37,12 @@ QList<TFileInfo> search(ContentMatcher &matcher, const QString &path)
     const QList<TFileInfo> fromFile = hits.take();
     QFile file(path);
     const QFileInfo info(path);
+    // A file's hits carry its time as it was opened; a stream's have none.
+    for (const TFileInfo &hit : fromFile) {
+        if (!QTest::qVerify(hit.modified == info.lastModified().toSecsSinceEpoch(), "hit.modified",
+                            "the file's time", __FILE__, __LINE__))
+            break;
+    }
     if (!info.isFile() || info.size() > (qint64(4) << 20) || !file.open(QIODevice::ReadOnly))
         return fromFile;
     static const qint64 pieces[] = {1, 7, 4096, 65537};
@@ -47,6 +53,11 @@ QList<TFileInfo> search(ContentMatcher &matcher, const QString &path)
                       block);
     matcher.searchStream(stream, hits, QStringLiteral("f"));
     const QList<TFileInfo> fromStream = hits.take();
+    for (const TFileInfo &hit : fromStream) {
+        if (!QTest::qVerify(hit.modified == TFileInfo::kNoTime, "hit.modified", "no time", __FILE__,
+                            __LINE__))
+            break;
+    }
     if (fromStream == fromFile)
         return fromFile;
     qWarning("a stream of the same bytes gave other hits:\n%s\n%s",

@@ -135,10 +135,16 @@ void ResultTableTest::rowCells_data()
     QTest::newRow("a folder hit shows the folder's time")
             << "sub/inner.txt"
             << "@" << TFileInfo {"sub", 0, QString()} << QStringList {"sub", "@", "", "", "<time>"};
-    QTest::newRow("a hit inside an archive has no time item")
+    QTest::newRow("a hit inside an archive that keeps no time has no time item")
             << "pack.zip"
             << "@" << TFileInfo {"pack.zip/member.txt", 3, "line"}
             << QStringList {"pack.zip/member.txt", "@", "3", "line", "<no item>"};
+    QTest::newRow("a hit inside an archive shows the time the archive gives its member")
+            << "pack.zip"
+            << "@"
+            << TFileInfo {"pack.zip/member.txt", 3, "line", TFileInfo::Kind::Hit,
+                          knownTime.toSecsSinceEpoch()}
+            << QStringList {"pack.zip/member.txt", "@", "3", "line", "<time>"};
     QTest::newRow("a directory with a trailing blank is shown as delivered")
             << "e /d.txt"
             << "@/e " << TFileInfo {"d.txt", 0, QString()}

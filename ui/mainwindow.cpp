@@ -99,12 +99,16 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->toolButtonGetDir, SIGNAL(clicked()), this, SLOT(do_brower_targetdir()));
     searchWorker = new searchThread(this);
     connect(searchWorker, SIGNAL(finished()), this, SLOT(do_resume_searchFileIcon()));
-    // Runs on the search thread as it delivers: the files' times are read
-    // there, never on the GUI thread; the hits arrive queued on the GUI thread.
+    // Runs on the search thread as it delivers: content hits and archive
+    // members come with their times from the search; the times of name hits
+    // are read there, never on the GUI thread. The hits arrive queued on the
+    // GUI thread.
     connect(
             searchWorker, &searchThread::PushGotFiles, this,
             [this](const QString &dirName, QList<TFileInfo> hits) {
                 for (TFileInfo &hit : hits) {
+                    if (hit.modified != TFileInfo::kNoTime)
+                        continue;
                     const QDateTime modified
                             = lastModified(dirName + QDir::separator() + hit.fileName);
                     if (modified.isValid())

@@ -123,7 +123,7 @@ void visitMember(const ArchiveScope &scope, const ArchiveMember &member)
     const bool wanted = searchWantsMember(search, member.name);
     const QString hitName = scope.hitPrefix + QDir::toNativeSeparators(member.name);
     if (wanted && !contentSearch)
-        scope.hits.append(TFileInfo {hitName, 0, QString()});
+        scope.hits.append(TFileInfo {hitName, 0, QString(), TFileInfo::Kind::Hit, member.modified});
     if (!member.hasData || !member.read)
         return;
     const ArchiveFormat format = archiveFormatOf(member.name);
@@ -136,6 +136,9 @@ void visitMember(const ArchiveScope &scope, const ArchiveMember &member)
             reportTooDeep(scope, member.name);
         return;
     }
-    if (wanted && contentSearch)
+    if (wanted && contentSearch) {
+        scope.hits.setFileTime(member.modified);
         search.searchMember(member.read, scope.hits, hitName);
+        scope.hits.setFileTime(TFileInfo::kNoTime);
+    }
 }

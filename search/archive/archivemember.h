@@ -13,6 +13,7 @@ struct ArchiveMember
 {
     QString name;         // as the archive names it, "/" between folders
     bool hasData = true;  // false for folders, links and other entries without content
+    qint64 modified = TFileInfo::kNoTime;  // seconds since the epoch, as the archive keeps it
     // Pulls the member's data; null when it must not be read (its data
     // repeats another member's, it is encrypted).
     ByteSource::Reader read;

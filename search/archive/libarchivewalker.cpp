@@ -333,9 +333,9 @@ qint64 LibarchiveWalk::readData(char *buffer, qint64 max)
 WalkEnd LibarchiveWalk::run()
 {
     if (emptyCompressedFile) {
-        visitMember(scope, ArchiveMember {memberName(nullptr), true, [](char *, qint64) {
-                                              return qint64(0);
-                                          }});
+        visitMember(scope,
+                    ArchiveMember {memberName(nullptr), true, TFileInfo::kNoTime,
+                                   [](char *, qint64) { return qint64(0); }});
         return WalkEnd::Complete;
     }
     WalkEnd end = WalkEnd::Complete;
@@ -360,6 +360,7 @@ WalkEnd LibarchiveWalk::run()
         ArchiveMember member;
         member.name = memberName(entry);
         member.hasData = carriesData(entry);
+        member.modified = memberTime(entry);
         lastName = member.name;
         beginMember();
         const bool ready = volumesReady(index, member.name);

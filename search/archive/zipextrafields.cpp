@@ -6,6 +6,7 @@ namespace {
 
 constexpr quint16 kZip64Field = 0x0001;
 constexpr quint16 kUnicodePathField = 0x7075;
+constexpr quint16 kExtendedTimestampField = 0x5455;
 
 quint64 littleEndian(const char *p, int bytes)
 {
@@ -63,5 +64,15 @@ bool zip64Values(const QByteArray &extra, const bool wanted[3], quint64 values[3
         values[i] = littleEndian(data.constData() + pos, 8);
         pos += 8;
     }
+    return true;
+}
+
+bool extendedTimestamp(const QByteArray &extra, qint64 *modified)
+{
+    // A flags byte, then the times it names: the modification time first.
+    const QByteArray data = fieldData(extra, kExtendedTimestampField);
+    if (data.size() < 5 || !(data.at(0) & 1))
+        return false;
+    *modified = qint32(quint32(littleEndian(data.constData() + 1, 4)));
     return true;
 }

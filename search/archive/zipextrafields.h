@@ -15,4 +15,8 @@ QByteArray unicodePathField(const QByteArray &extra, const QByteArray &rawName);
 // header marked; each present value is written to its slot of `values`.
 bool zip64Values(const QByteArray &extra, const bool wanted[3], quint64 values[3]);
 
+// The last modification in the Info-ZIP extended timestamp field (0x5455),
+// in seconds since the epoch (UTC); false when the field holds none.
+bool extendedTimestamp(const QByteArray &extra, qint64 *modified);
+
 #endif  // ZIPEXTRAFIELDS_H

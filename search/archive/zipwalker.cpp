@@ -11,6 +11,7 @@
 #include <unzip.h>
 
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <vector>
@@ -188,6 +189,26 @@ struct EntryInfo
                 && type != kUnixFolder;
     }
 };
+
+// The entry's last modification: the extended timestamp where the entry
+// has one, else its DOS date and time, which are the writer's local time.
+qint64 entryTime(const EntryInfo &entry)
+{
+    qint64 modified = TFileInfo::kNoTime;
+    if (extendedTimestamp(entry.extra, &modified) || entry.info.dosDate == 0)
+        return modified;
+    const tm_unz &dos = entry.info.tmu_date;
+    std::tm local {};
+    local.tm_year = int(dos.tm_year) - 1900;
+    local.tm_mon = int(dos.tm_mon);
+    local.tm_mday = int(dos.tm_mday);
+    local.tm_hour = int(dos.tm_hour);
+    local.tm_min = int(dos.tm_min);
+    local.tm_sec = int(dos.tm_sec);
+    local.tm_isdst = -1;  // the zone's rule for that day
+    const std::time_t seconds = std::mktime(&local);
+    return seconds == std::time_t(-1) ? TFileInfo::kNoTime : qint64(seconds);
+}
 
 class ZipWalk
 {
@@ -367,6 +388,7 @@ void ZipWalk::run()
         ArchiveMember member;
         member.name = memberName(entry);
         member.hasData = !member.name.endsWith(QLatin1Char('/')) && !entry.isSpecialFile();
+        member.modified = entryTime(entry);
         currentName = member.name;
         memberEnded = memberFailed = false;
         const bool wanted = memberWantsData(scope, member.name, member.hasData);

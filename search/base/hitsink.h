@@ -24,12 +24,18 @@ public:
     // rest on flush().
     HitSink(int pieceSize, Deliver deliver) : pieceSize(pieceSize), deliver(std::move(deliver)) { }
 
-    void append(const TFileInfo &hit)
+    void append(TFileInfo hit)
     {
+        if (hit.modified == TFileInfo::kNoTime)
+            hit.modified = fileTime;
         kept.append(hit);
         if (deliver && kept.size() >= pieceSize)
             flush();
     }
+
+    // The last modification of the file whose hits are appended next, given
+    // to each of them that comes without one; kNoTime once that file is done.
+    void setFileTime(qint64 modified) { fileTime = modified; }
 
     // Hands over what is kept, if anything.
     void flush()
@@ -47,6 +53,7 @@ private:
     int pieceSize = 0;
     Deliver deliver;
     QList<TFileInfo> kept;
+    qint64 fileTime = TFileInfo::kNoTime;
 };
 
 #endif  // HITSINK_H

@@ -34,7 +34,7 @@ constexpr int kHeldHits = 4096;
 // Opens the regular file `name` of `folderFd` for reading: no link is
 // followed, a FIFO or device swapped in since the listing does not block the
 // open, and only a regular file is kept.
-int openRegularFileAt(int folderFd, const char *name, qint64 *size,
+int openRegularFileAt(int folderFd, const char *name, qint64 *size, qint64 *modified,
                       ContentMatcher::FileOutcome *outcome)
 {
     const int fd
@@ -52,6 +52,7 @@ int openRegularFileAt(int folderFd, const char *name, qint64 *size,
         return -1;
     }
     *size = info.st_size;
+    *modified = info.st_mtime;
     *outcome = ContentMatcher::FileOutcome::Searched;
     return fd;
 }
@@ -96,12 +97,16 @@ ContentMatcher::FileOutcome ContentMatcher::searchFileAt(int folderFd, const QBy
     if (isCancelled())
         return FileOutcome::Searched;
     qint64 size = 0;
+    qint64 modified = TFileInfo::kNoTime;
     FileOutcome outcome;
-    const UniqueFd file(openRegularFileAt(folderFd, name.constData(), &size, &outcome));
+    const UniqueFd file(openRegularFileAt(folderFd, name.constData(), &size, &modified, &outcome));
     if (file.get() < 0)
         return outcome;
     ByteSource source(file.get(), readBlock);
+    // The hits carry the time of the file as it was opened.
+    hits.setFileTime(modified);
     searchSource(source, hits, reportName);
+    hits.setFileTime(TFileInfo::kNoTime);
     return FileOutcome::Searched;
 }
 

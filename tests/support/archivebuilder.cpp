@@ -1,5 +1,6 @@
 #include "archivebuilder.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -85,6 +86,10 @@ void writeTree(const QString &dir, const ArchiveBuilder::Members &members)
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(member.second) != member.second.size())
             qFatal("ArchiveBuilder: cannot write %s", qPrintable(path));
+        // The tools date each member by its file, as the other writers do.
+        file.flush();
+        file.setFileTime(QDateTime::fromSecsSinceEpoch(ArchiveBuilder::kMemberTime),
+                         QFileDevice::FileModificationTime);
     }
 }
 
@@ -134,7 +139,7 @@ QString ArchiveBuilder::write(const QString &path, const Members &members)
         archive_entry_set_filetype(entry, folder ? AE_IFDIR : AE_IFREG);
         archive_entry_set_perm(entry, folder ? 0755 : 0644);
         archive_entry_set_size(entry, folder ? 0 : member.second.size());
-        archive_entry_set_mtime(entry, 1700000000, 0);
+        archive_entry_set_mtime(entry, kMemberTime, 0);
         check(archive_write_header(a, entry), a, path);
         if (!folder
             && archive_write_data(a, member.second.constData(), size_t(member.second.size()))

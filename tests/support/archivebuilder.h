@@ -14,6 +14,8 @@ class ArchiveBuilder
 {
 public:
     using Members = QList<QPair<QByteArray, QByteArray>>;  // name, data
+    // The last modification every member is given.
+    static constexpr qint64 kMemberTime = 1700000000;
 
     // The format follows the suffix of `path` as the search reads it.
     static QString write(const QString &path, const Members &members);

@@ -1,5 +1,7 @@
 #include "zipbuilder.h"
 
+#include "archivebuilder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <zip.h>
 
 #include <cstring>
+#include <ctime>
 
 ZipBuilder::ZipBuilder(const QString &path) : archivePath(path)
 {
@@ -25,12 +28,19 @@ void ZipBuilder::begin(const QByteArray &name)
 {
     zip_fileinfo info;
     std::memset(&info, 0, sizeof info);
+    const std::time_t when = ArchiveBuilder::kMemberTime;
+    std::tm local {};
+    localtime_r(&when, &local);
+    info.tmz_date = {uInt(local.tm_sec),  uInt(local.tm_min), uInt(local.tm_hour),
+                     uInt(local.tm_mday), uInt(local.tm_mon), uInt(local.tm_year + 1900)};
+    const uInt fieldSize = uInt(timestampField.size());
     // Made on Unix, as zip and bsdtar write it here: a backslash in a name
     // is a character, not a folder separator as in a ZIP made on DOS.
     constexpr uLong kMadeOnUnix = (3 << 8) | 20;
-    if (zipOpenNewFileInZip4_64(zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8,
-                                Z_DEFAULT_STRATEGY, nullptr, 0, kMadeOnUnix, 0, 0)
+    if (zipOpenNewFileInZip4_64(zip, name.constData(), &info, timestampField.constData(), fieldSize,
+                                timestampField.constData(), fieldSize, nullptr, Z_DEFLATED,
+                                Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY,
+                                nullptr, 0, kMadeOnUnix, 0, 0)
         != ZIP_OK)
         qFatal("ZipBuilder: cannot add %s", name.constData());
 }
@@ -48,6 +58,15 @@ ZipBuilder &ZipBuilder::add(const QByteArray &name, const QByteArray &data)
         && zipWriteInFileInZip(zip, data.constData(), unsigned(data.size())) != ZIP_OK)
         qFatal("ZipBuilder: cannot write %s", name.constData());
     finish();
+    return *this;
+}
+
+ZipBuilder &ZipBuilder::setExtendedTime(qint64 seconds)
+{
+    // Field 0x5455, 5 bytes: flags (modification time only), the time.
+    timestampField = QByteArray("\x55\x54\x05\x00\x01", 5);
+    for (int i = 0; i < 4; ++i)
+        timestampField.append(char(quint32(seconds) >> (8 * i)));
     return *this;
 }
 

@@ -15,7 +15,10 @@ public:
     ZipBuilder(const ZipBuilder &) = delete;
     ZipBuilder &operator=(const ZipBuilder &) = delete;
 
+    // Members are dated ArchiveBuilder::kMemberTime in DOS form (local
+    // time), and also in an extended timestamp field once one is set.
     ZipBuilder &add(const QByteArray &name, const QByteArray &data = QByteArray());
+    ZipBuilder &setExtendedTime(qint64 seconds);
     // A member of `size` zero bytes, written in chunks.
     ZipBuilder &addZeros(const QByteArray &name, qint64 size);
     // Finishes the archive; returns its path.
@@ -27,6 +30,7 @@ private:
 
     QString archivePath;
     void *zip = nullptr;
+    QByteArray timestampField;
 };
 
 #endif  // ZIPBUILDER_H
