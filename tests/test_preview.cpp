@@ -47,6 +47,8 @@ class PreviewTest : public QObject
 private slots:
     void showsTheLinesAroundTheHit_data();
     void showsTheLinesAroundTheHit();
+    void marksWhatTheSearchMatched_data();
+    void marksWhatTheSearchMatched();
     void anArchiveMemberIsReadFromTheArchive();
     void aDocumentShowsItsTextWithPlaces_data();
     void aDocumentShowsItsTextWithPlaces();
@@ -106,14 +108,50 @@ void PreviewTest::showsTheLinesAroundTheHit()
 
     const QString path = tree.file(QStringLiteral("shown.txt"), bytes);
     PreviewPane pane;
-    pane.showHit(path, QString(), lineNo, text,
-                 caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive, codec);
+    pane.showHit(path, QString(), lineNo,
+                 TextQuery(text, caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive), codec);
     QVERIFY(waitUntilShown(pane));
     QCOMPARE(pane.textView()->firstLineNo(), firstShown);
     QCOMPARE(pane.textView()->blockCount(), linesShown);
     QCOMPARE(marks(pane), marked);
     if (lineNo > 0)
         QCOMPARE(pane.textView()->textCursor().blockNumber(), int(lineNo - firstShown));
+}
+
+void PreviewTest::marksWhatTheSearchMatched_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("regex");
+    QTest::addColumn<bool>("wholeWords");
+    QTest::addColumn<QStringList>("marked");  // in the line "errno 12, error 7, errors"
+
+    QTest::newRow("an expression marks each of its matches")
+            << QStringList {"err(or|no) \\d+"} << true << false
+            << QStringList {"errno 12", "error 7"};
+    QTest::newRow("whole words leave the word inside a longer one alone")
+            << QStringList {"error"} << false << true << QStringList {"error"};
+    QTest::newRow("more texts mark each of them")
+            << QStringList {"12", "7"} << false << false << QStringList {"12", "7"};
+    QTest::newRow("an expression that matches empty text marks nothing")
+            << QStringList {"x*"} << true << false << QStringList();
+}
+
+void PreviewTest::marksWhatTheSearchMatched()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(bool, regex);
+    QFETCH(bool, wholeWords);
+    QFETCH(QStringList, marked);
+
+    TextQuery query;
+    TextQuery::Error error;
+    QVERIFY(TextQuery::build(texts, {regex, wholeWords, Qt::CaseSensitive}, &query, &error));
+    const QString path
+            = tree.file(QStringLiteral("marks.txt"), "first\nerrno 12, error 7, errors\n");
+    PreviewPane pane;
+    pane.showHit(path, QString(), 2, query, QByteArray());
+    QVERIFY(waitUntilShown(pane));
+    QCOMPARE(marks(pane), QStringList {"line errno 12, error 7, errors"} + marked);
 }
 
 void PreviewTest::anArchiveMemberIsReadFromTheArchive()
@@ -123,14 +161,13 @@ void PreviewTest::anArchiveMemberIsReadFromTheArchive()
                                 .add("doc/x.txt", numberedLines(30, 12, "needle"))
                                 .close();
     PreviewPane pane;
-    pane.showHit(zip, QStringLiteral("doc/x.txt"), 12, QStringLiteral("needle"), Qt::CaseSensitive,
-                 QByteArray());
+    const TextQuery needle(QStringLiteral("needle"), Qt::CaseSensitive);
+    pane.showHit(zip, QStringLiteral("doc/x.txt"), 12, needle, QByteArray());
     QVERIFY(waitUntilShown(pane));
     QCOMPARE(pane.textView()->blockCount(), 30);
     QCOMPARE(marks(pane), QStringList({"line line 12 needle", "needle"}));
 
-    pane.showHit(zip, QStringLiteral("doc/missing.txt"), 1, QString(), Qt::CaseSensitive,
-                 QByteArray());
+    pane.showHit(zip, QStringLiteral("doc/missing.txt"), 1, TextQuery(), QByteArray());
     QTRY_COMPARE(pane.statusText(), QStringLiteral("压缩包里没有这个文件"));
 }
 
@@ -168,8 +205,8 @@ void PreviewTest::aDocumentShowsItsTextWithPlaces()
     PreviewPane pane;
     // Spreadsheets number rows: line 3 of the first sheet is a row of its own.
     const qint64 lineNo = sample.endsWith(QLatin1String(".xlsx")) ? 3 : 4;
-    pane.showHit(path, inZip ? name : QString(), lineNo, QStringLiteral("3.25"), Qt::CaseSensitive,
-                 QByteArray(), documents);
+    pane.showHit(path, inZip ? name : QString(), lineNo,
+                 TextQuery(QStringLiteral("3.25"), Qt::CaseSensitive), QByteArray(), documents);
     QVERIFY(waitUntilShown(pane));
     QCOMPARE(pane.textView()->firstLineNo(), qint64(1));
     const QString shown = pane.textView()->document()->findBlockByNumber(int(lineNo - 1)).text();
@@ -202,9 +239,9 @@ void PreviewTest::aFileThatLostTheLineSaysSo()
 {
     const QString path = tree.file(QStringLiteral("short.txt"), numberedLines(3, 0, ""));
     PreviewPane pane;
-    pane.showHit(path, QString(), 40, QStringLiteral("x"), Qt::CaseSensitive, QByteArray());
+    pane.showHit(path, QString(), 40, TextQuery("x", Qt::CaseSensitive), QByteArray());
     QTRY_COMPARE(pane.statusText(), QStringLiteral("文件已没有第40行"));
-    pane.showHit(tree.root(), QString(), 0, QString(), Qt::CaseSensitive, QByteArray());
+    pane.showHit(tree.root(), QString(), 0, TextQuery(), QByteArray());
     QTRY_COMPARE(pane.statusText(), QStringLiteral("这是一个目录"));
 }
 
@@ -214,7 +251,7 @@ void PreviewTest::theWindowAnswersWhileAHugeFileIsRead()
     const QString huge = tree.sparseFile(QStringLiteral("huge.bin"), qint64(1) << 30);
     const QString small = tree.file(QStringLiteral("small.txt"), numberedLines(5, 4, "found"));
     PreviewPane pane;
-    pane.showHit(huge, QString(), 2, QStringLiteral("x"), Qt::CaseSensitive, QByteArray());
+    pane.showHit(huge, QString(), 2, TextQuery("x", Qt::CaseSensitive), QByteArray());
     QCOMPARE(pane.statusText(), QStringLiteral("正在读取…"));
 
     // The event loop keeps running while the file is read ...
@@ -232,7 +269,7 @@ void PreviewTest::theWindowAnswersWhileAHugeFileIsRead()
     QVERIFY2(longestGap < 200 * kTimeScale, qPrintable(QString::number(longestGap)));
 
     // ... and another hit is shown without waiting for the first to be read.
-    pane.showHit(small, QString(), 4, QStringLiteral("found"), Qt::CaseSensitive, QByteArray());
+    pane.showHit(small, QString(), 4, TextQuery("found", Qt::CaseSensitive), QByteArray());
     QVERIFY(QTest::qWaitFor([&] { return pane.statusText().isEmpty(); }, 2000 * kTimeScale));
     QCOMPARE(marks(pane), QStringList({"line line 4 found", "found"}));
 }

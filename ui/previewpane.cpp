@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // The margin beside the text, painted by its view.
 class LineNumberMargin : public QWidget
 {
@@ -111,8 +113,7 @@ PreviewPane::~PreviewPane()
 }
 
 void PreviewPane::showHit(const QString &path, const QString &member, qint64 lineNo,
-                          const QString &text, Qt::CaseSensitivity cs, const QByteArray &codec,
-                          bool documents)
+                          const TextQuery &query, const QByteArray &codec, bool documents)
 {
     PreviewRequest request;
     request.documents = documents;
@@ -123,8 +124,7 @@ void PreviewPane::showHit(const QString &path, const QString &member, qint64 lin
     request.generation = ++generation;
     loader->supersede(generation);
     hitLine = lineNo;
-    searched = text;
-    searchedCase = cs;
+    searched = query;
     title->setText(member.isEmpty() ? path : path + QLatin1Char('/') + member);
     status->setText(tr("正在读取…"));
     status->show();
@@ -176,19 +176,20 @@ void PreviewPane::highlight()
         line.format.setProperty(QTextFormat::FullWidthSelection, true);
         line.cursor = QTextCursor(block);
         marks << line;
-        if (!searched.isEmpty()) {
-            const QString lineText = block.text();
-            for (int at = lineText.indexOf(searched, 0, searchedCase); at >= 0;
-                 at = lineText.indexOf(searched, at + searched.size(), searchedCase)) {
-                QTextEdit::ExtraSelection match;
-                match.format.setBackground(colours.color(QPalette::Highlight));
-                match.format.setForeground(colours.color(QPalette::HighlightedText));
-                match.cursor = QTextCursor(block);
-                match.cursor.setPosition(block.position() + at);
-                match.cursor.setPosition(block.position() + at + searched.size(),
-                                         QTextCursor::KeepAnchor);
-                marks << match;
-            }
+        const QString lineText = block.text();
+        int start = 0;
+        int end = 0;
+        for (int from = 0; from <= lineText.size() && searched.find(lineText, from, &start, &end);
+             from = std::max(end, start + 1)) {
+            if (end == start)
+                continue;  // an expression that matched nothing here marks nothing
+            QTextEdit::ExtraSelection match;
+            match.format.setBackground(colours.color(QPalette::Highlight));
+            match.format.setForeground(colours.color(QPalette::HighlightedText));
+            match.cursor = QTextCursor(block);
+            match.cursor.setPosition(block.position() + start);
+            match.cursor.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+            marks << match;
         }
         QTextCursor cursor(block);
         view->setTextCursor(cursor);

@@ -2,6 +2,7 @@
 #define PREVIEWPANE_H
 
 #include "previewloader.h"
+#include "textquery.h"
 
 #include <QPlainTextEdit>
 #include <QThread>
@@ -46,11 +47,12 @@ public:
     ~PreviewPane() override;
 
     // Shows the hit at `lineNo` (0 for a name hit) of `path`, or of the
-    // member `member` of the archive `path`; `text` is the searched text,
-    // highlighted as the search matched it; `codec` the codec that found a
-    // deep-search hit; `documents`: a document shows its text, as searched.
-    void showHit(const QString &path, const QString &member, qint64 lineNo, const QString &text,
-                 Qt::CaseSensitivity cs, const QByteArray &codec, bool documents = false);
+    // member `member` of the archive `path`; what `query` matches in the
+    // hit's line is highlighted, as the search matched it (an empty query
+    // marks nothing); `codec` is the codec that found a deep-search hit;
+    // `documents`: a document shows its text, as searched.
+    void showHit(const QString &path, const QString &member, qint64 lineNo, const TextQuery &query,
+                 const QByteArray &codec, bool documents = false);
     // Shows nothing (no row selected).
     void clear();
 
@@ -75,8 +77,7 @@ private:
     PreviewLoader *loader;  // lives on `thread`
     quint64 generation = 0;
     qint64 hitLine = 0;
-    QString searched;
-    Qt::CaseSensitivity searchedCase = Qt::CaseSensitive;
+    TextQuery searched;
 };
 
 #endif  // PREVIEWPANE_H

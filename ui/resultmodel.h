@@ -2,6 +2,7 @@
 #define RESULTMODEL_H
 
 #include "compacttext.h"
+#include "textquery.h"
 #include "tfileinfo.h"
 
 #include <QAbstractTableModel>
@@ -9,7 +10,7 @@
 #include <QString>
 #include <QVector>
 
-#include <vector>
+#include <deque>
 
 // The hits of one search as the result table shows them: five columns (name,
 // folder, line, content, modified), kept in columns of plain numbers and
@@ -42,8 +43,7 @@ public:
     // What the search these rows come from looked for (the preview marks it).
     struct SearchTerms
     {
-        QString text;
-        Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
+        TextQuery query;  // what picked the lines; empty in a name search
         bool deep = false;
         bool documents = false;  // documents were searched by their text
     };
@@ -80,14 +80,17 @@ private:
 
     SearchTerms search;
     QVector<QString> folders;  // exact folder texts, once for each run of deliveries from it
-    std::vector<File> files;
+    // Columns grow in blocks, never by moving what they hold: a vector
+    // doubling at half a million rows would fault in tens of megabytes of
+    // fresh pages at once and hold the window for a noticeable moment.
+    std::deque<File> files;
     CompactTextPool text;
     // One entry per stored row, in the order of arrival.
-    std::vector<int> rowFile;
-    std::vector<qint64> rowLine;
-    std::vector<CompactTextPool::Ref> rowText;
+    std::deque<int> rowFile;
+    std::deque<qint64> rowLine;
+    std::deque<CompactTextPool::Ref> rowText;
     // Row of the view -> stored row; the identity until sorted.
-    std::vector<int> order;
+    std::deque<int> order;
 };
 
 #endif  // RESULTMODEL_H

@@ -66,6 +66,6 @@ void MainWindow::do_previewCurrentRow()
     const QString member = separator < 0 ? QString() : name.mid(separator + 1);
     const ResultModel::SearchTerms &terms = resultModel->searchTerms();
     const QByteArray codec = terms.deep ? deepHitCodec(resultModel->lineText(row)) : QByteArray();
-    previewPane->showHit(path, member, resultModel->lineNo(row), terms.text, terms.caseSensitivity,
-                         codec, terms.documents);
+    previewPane->showHit(path, member, resultModel->lineNo(row), terms.query, codec,
+                         terms.documents);
 }

@@ -110,8 +110,8 @@ void MainWindow::do_search()
         ui->comboBoxForGrep->addItem(grepTrimmed);
     rememberSearch(findTrimmed, grepTrimmed, ui->comboBox_Dir->currentText().trimmed());
 
-    resultModel->setSearchTerms(
-            {request.text, request.caseSensitivity, request.deep, request.documents});
+    resultModel->setSearchTerms({request.text.isEmpty() ? TextQuery() : request.lineQuery(),
+                                 request.deep, request.documents});
     setSearchButtonRunning(true);
     searchWorker->setParameters(request);
     searchWorker->start(QThread::InheritPriority);
