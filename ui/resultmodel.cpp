@@ -9,6 +9,7 @@
 #include <ctime>
 #include <functional>
 #include <numeric>
+#include <unordered_map>
 
 namespace {
 
@@ -201,22 +202,40 @@ struct NameKey
 
 // Ranks of `keys` in the order of `less`: equal keys share a rank, the
 // first rank is 0. The keys are compared once each in a sort of their own,
-// so rows that share a file or a folder cost nothing more.
-template<typename Key, typename Less>
-std::vector<int> ranksOf(const std::vector<Key> &keys, Less less)
+// so rows that share a file or a folder cost nothing more. `head` gives each
+// key a number that orders them as `less` does where the numbers differ
+// (the first characters of a text): most comparisons are of these numbers,
+// side by side in memory, and only keys with the same number meet `less`.
+template<typename Keys, typename Head, typename Less>
+std::vector<int> ranksOf(const Keys &keys, Head head, Less less)
 {
-    std::vector<int> byKey(keys.size());
-    std::iota(byKey.begin(), byKey.end(), 0);
-    std::sort(byKey.begin(), byKey.end(),
-              [&](int a, int b) { return less(keys[size_t(a)], keys[size_t(b)]); });
+    std::vector<std::pair<quint64, int>> byKey(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i)
+        byKey[i] = {head(keys[i]), int(i)};
+    auto before = [&](const std::pair<quint64, int> &a, const std::pair<quint64, int> &b) {
+        if (a.first != b.first)
+            return a.first < b.first;
+        return less(keys[size_t(a.second)], keys[size_t(b.second)]);
+    };
+    std::sort(byKey.begin(), byKey.end(), before);
     std::vector<int> ranks(keys.size());
     int rank = 0;
     for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && less(keys[size_t(byKey[i - 1])], keys[size_t(byKey[i])]))
+        if (i > 0 && before(byKey[i - 1], byKey[i]))
             ++rank;
-        ranks[size_t(byKey[i])] = rank;
+        ranks[size_t(byKey[i].second)] = rank;
     }
     return ranks;
+}
+
+// The first four UTF-16 code units of `text` in one number (missing ones
+// are 0): texts whose numbers differ compare as the numbers do.
+template<typename Text> quint64 headOf(const Text &text)
+{
+    quint64 head = 0;
+    for (int i = 0; i < 4; ++i)
+        head = (head << 16) | (i < text.size() ? quint64(text.at(i).unicode()) : 0);
+    return head;
 }
 
 // `rows` reordered by `rankOf` (ascending, or descending when `descending`),
@@ -240,14 +259,17 @@ std::vector<int> orderedByRank(const std::vector<int> &rows, RankOf rankOf, bool
 
 // Ranks with the empty key after every other (the table's former order put
 // an empty cell after every filled one).
-template<typename Key, typename IsEmpty, typename Less>
-std::vector<int> ranksEmptyLast(const std::vector<Key> &keys, IsEmpty isEmpty, Less less)
+template<typename Keys, typename IsEmpty, typename Head, typename Less>
+std::vector<int> ranksEmptyLast(const Keys &keys, IsEmpty isEmpty, Head head, Less less)
 {
-    return ranksOf(keys, [&](const Key &a, const Key &b) {
-        if (isEmpty(a) || isEmpty(b))
-            return !isEmpty(a) && isEmpty(b);
-        return less(a, b);
-    });
+    using Key = typename Keys::value_type;
+    return ranksOf(
+            keys, [&](const Key &key) { return isEmpty(key) ? ~quint64(0) : quint64(head(key)); },
+            [&](const Key &a, const Key &b) {
+                if (isEmpty(a) || isEmpty(b))
+                    return !isEmpty(a) && isEmpty(b);
+                return less(a, b);
+            });
 }
 
 }  // namespace
@@ -301,7 +323,11 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
                                          [&](auto stored) { return stored.compare(other); });
             return a.shown >= 0 ? order > 0 : order < 0;
         };
-        const std::vector<int> ranks = ranksEmptyLast(names, isEmpty, less);
+        const auto head = [&](const NameKey &key) {
+            return key.shown >= 0 ? headOf(shown[size_t(key.shown)])
+                                  : text.visit(key.ref, [](auto stored) { return headOf(stored); });
+        };
+        const std::vector<int> ranks = ranksEmptyLast(names, isEmpty, head, less);
         rows = orderedByRank(
                 rows, [&](int s) { return ranks[size_t(rowFile[size_t(s)])]; }, descending);
         break;
@@ -310,7 +336,8 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
         std::vector<QString> dirs(size_t(folders.size()));
         for (int f = 0; f < folders.size(); ++f)
             dirs[size_t(f)] = dirText(folders.at(f));
-        const std::vector<int> ranks = ranksEmptyLast(dirs, isEmptyText, textLess);
+        const std::vector<int> ranks = ranksEmptyLast(
+                dirs, isEmptyText, [](const QString &dir) { return headOf(dir); }, textLess);
         rows = orderedByRank(
                 rows,
                 [&](int s) { return ranks[size_t(files[size_t(rowFile[size_t(s)])].folder)]; },
@@ -319,7 +346,7 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
     }
     case LineColumn: {
         const std::vector<int> ranks = ranksEmptyLast(
-                rowLine, [](qint64 line) { return line == 0; },
+                rowLine, [](qint64 line) { return line == 0; }, [](qint64) { return 0; },
                 [](qint64 a, qint64 b) { return compareAsDecimalText(a, b) < 0; });
         rows = orderedByRank(
                 rows, [&](int s) { return ranks[size_t(s)]; }, descending);
@@ -328,6 +355,9 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
     case ContentColumn: {
         const std::vector<int> ranks = ranksEmptyLast(
                 rowText, [](CompactTextPool::Ref ref) { return CompactTextPool::length(ref) == 0; },
+                [this](CompactTextPool::Ref ref) {
+                    return text.visit(ref, [](auto stored) { return headOf(stored); });
+                },
                 [this](CompactTextPool::Ref a, CompactTextPool::Ref b) {
                     return text.compare(a, b) < 0;
                 });
@@ -336,12 +366,22 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
         break;
     }
     case TimeColumn: {
+        // The seconds of one minute share its local digits (zones differ
+        // from UTC by whole minutes), so each minute is turned once.
         std::vector<qint64> minutes(files.size());
+        std::unordered_map<qint64, qint64> localMinutes;
         for (size_t f = 0; f < files.size(); ++f) {
-            if (files[f].modified != TFileInfo::kNoTime)
-                minutes[f] = localMinuteKey(files[f].modified);
+            const qint64 secs = files[f].modified;
+            if (secs == TFileInfo::kNoTime)
+                continue;
+            const auto known = localMinutes.try_emplace(secs / 60 - (secs % 60 < 0 ? 1 : 0));
+            if (known.second)
+                known.first->second = localMinuteKey(secs);
+            minutes[f] = known.first->second;
         }
-        const std::vector<int> ranks = ranksOf(minutes, std::less<qint64>());
+        const std::vector<int> ranks = ranksOf(
+                minutes, [](qint64 key) { return quint64(key) ^ (quint64(1) << 63); },
+                std::less<qint64>());
         rows = orderedByRank(
                 rows, [&](int s) { return ranks[size_t(rowFile[size_t(s)])]; }, descending);
         break;
@@ -359,7 +399,7 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
     for (const QModelIndex &index : before) {
         after << this->index(newRowOf[size_t(order[size_t(index.row())])], index.column());
     }
-    order = std::move(rows);
+    order.assign(rows.begin(), rows.end());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
