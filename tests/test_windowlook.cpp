@@ -2,6 +2,7 @@
 #include "language.h"
 #include "mainwindowparts.h"
 #include "previewpane.h"
+#include "queryoptions.h"
 #include "treebuilder.h"
 
 #include <QAction>
@@ -45,15 +46,20 @@ void WindowLookTest::fitsAnEightHundredBySixHundredScreen_data()
 {
     QTest::addColumn<bool>("english");
     QTest::addColumn<bool>("preview");
-    QTest::newRow("Chinese") << false << false;
-    QTest::newRow("English, whose words are longer") << true << false;
-    QTest::newRow("English with the preview shown") << true << true;
+    QTest::addColumn<bool>("moreConditions");
+    QTest::newRow("Chinese") << false << false << false;
+    QTest::newRow("English, whose words are longer") << true << false << false;
+    QTest::newRow("English with the preview shown") << true << true << false;
+    QTest::newRow("English with the more conditions unfolded and the preview shown")
+            << true << true << true;
+    QTest::newRow("Chinese with the more conditions unfolded") << false << false << true;
 }
 
 void WindowLookTest::fitsAnEightHundredBySixHundredScreen()
 {
     QFETCH(bool, english);
     QFETCH(bool, preview);
+    QFETCH(bool, moreConditions);
     if (english)
         QVERIFY(installTranslations(UiLanguage::English));
     const auto removeTranslators = qScopeGuard([] {
@@ -66,6 +72,7 @@ void WindowLookTest::fitsAnEightHundredBySixHundredScreen()
     window.initTargetDir(QStringLiteral("/a/long/folder/name/that/the/field/need/not/show/whole"));
     if (preview)
         window.findChild<QAction *>(QStringLiteral("previewAction"))->trigger();
+    window.findChild<QueryOptionsPanel *>()->setUnfolded(moreConditions);
     // A window frame and a title bar take some of the screen.
     const QSize least = window.minimumSizeHint().expandedTo(window.minimumSize());
     QVERIFY2(least.width() <= 790 && least.height() <= 560,

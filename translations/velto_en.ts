@@ -383,7 +383,7 @@ Version %1</translation>
     </message>
     <message>
         <source>正则表达式</source>
-        <translation>Regular expression</translation>
+        <translation>Regex</translation>
     </message>
     <message>
         <source>全字匹配</source>
