@@ -362,7 +362,10 @@ void TestCli::initTestCase()
     documentTree.file("e.docx", sample("sample.docx").left(900));
     documentTree.file("f.pdf", sample("encrypted.pdf"));
     documentTree.file("g.txt", "the QUICK brown fox in plain text\n");
-    ZipBuilder(documentTree.path("inner.zip")).add("s.odt", sample("sample.odt")).close();
+    ZipBuilder(documentTree.path("inner.zip"))
+            .add("s.odt", sample("sample.odt"))
+            .add("s.pptx", sample("sample.pptx"))
+            .close();
     QFile inner(documentTree.path("inner.zip"));
     QVERIFY(inner.open(QIODevice::ReadOnly));
     ArchiveBuilder::write(documentTree.path("nested.tar.gz"), {{"inner.zip", inner.readAll()}});
@@ -732,12 +735,15 @@ void TestCli::documentsAreSearchedByTheirText_data()
                             "ROOT/c.pptx:3:[slide 2]\t" + fox,
                             "ROOT/d.xlsx:2:[sheet Summary]\tThe quick brown fox\t42",
                             "ROOT/g.txt:1:the QUICK brown fox in plain text",
-                            "ROOT/nested.tar.gz/inner.zip/s.odt:3:" + fox}
+                            "ROOT/nested.tar.gz/inner.zip/s.odt:3:" + fox,
+                            "ROOT/nested.tar.gz/inner.zip/s.pptx:3:[slide 2]\t" + fox}
             << bad;
     QTest::newRow("a Chinese phrase, on its own line of a spreadsheet's second sheet")
             << QStringList {"-n", "*.xlsx;*.pptx", "-c", "棕色狐狸"} << 0
             << QStringList {"ROOT/c.pptx:4:[slide 2]\t敏捷的棕色狐狸跳过了懒狗。",
-                            "ROOT/d.xlsx:5:[sheet 数据]\t敏捷的棕色狐狸\t7"}
+                            "ROOT/d.xlsx:5:[sheet 数据]\t敏捷的棕色狐狸\t7",
+                            "ROOT/nested.tar.gz/inner.zip/s.pptx:4:[slide "
+                            "2]\t敏捷的棕色狐狸跳过了懒狗。"}
             << QStringList();
     QTest::newRow("without documents their bytes are searched, the text file alone matches")
             << QStringList {"--no-documents", "-i", "-c", "quick brown fox"} << 0

@@ -126,7 +126,8 @@ QByteArray encodeHits(const QList<TFileInfo> &hits)
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out << quint32(hits.size());
     for (const TFileInfo &hit : hits)
-        out << hit.fileName << hit.lineNo << hit.lineText << quint8(hit.kind);
+        out << hit.fileName << hit.lineNo << hit.lineText << quint8(hit.kind) << hit.modified
+            << hit.place;
     return bytes;
 }
 
@@ -138,7 +139,7 @@ bool decodeHits(const QByteArray &payload, QList<TFileInfo> &hits)
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
         TFileInfo hit;
         quint8 kind = 0;
-        in >> hit.fileName >> hit.lineNo >> hit.lineText >> kind;
+        in >> hit.fileName >> hit.lineNo >> hit.lineText >> kind >> hit.modified >> hit.place;
         if (kind > quint8(TFileInfo::Kind::Count))
             return false;
         hit.kind = TFileInfo::Kind(kind);
