@@ -50,9 +50,6 @@ void WindowLookTest::fitsAnEightHundredBySixHundredScreen_data()
     QTest::newRow("Chinese") << false << false << false;
     QTest::newRow("English, whose words are longer") << true << false << false;
     QTest::newRow("English with the preview shown") << true << true << false;
-    QTest::newRow("English with the more conditions unfolded and the preview shown")
-            << true << true << true;
-    QTest::newRow("Chinese with the more conditions unfolded") << false << false << true;
 }
 
 void WindowLookTest::fitsAnEightHundredBySixHundredScreen()
