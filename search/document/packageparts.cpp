@@ -34,6 +34,28 @@ bool PackageParts::read(const QByteArray &name, const TokenHandler &handler)
     return trouble.isNone() && !lines.stopped();
 }
 
+std::vector<PackageParts::ListedPart> PackageParts::listedParts(const QByteArray &source,
+                                                                QLatin1String element)
+{
+    const std::vector<Relationship> rels = relationships(source);
+    std::vector<ListedPart> listed;
+    read(source, [&](XmlStream &xml, QXmlStreamReader::TokenType token) {
+        if (token != QXmlStreamReader::StartElement || xml.xml().name() != element)
+            return true;
+        for (const QXmlStreamAttribute &attribute : xml.xml().attributes()) {
+            // r:id, the relationship; a plain id is only a number
+            if (attribute.name() != QLatin1String("id") || attribute.namespaceUri().isEmpty())
+                continue;
+            for (const Relationship &rel : rels) {
+                if (rel.id == attribute.value() && !rel.part.isEmpty())
+                    listed.push_back({xml.attribute(QLatin1String("name")), rel.part});
+            }
+        }
+        return listed.size() < kMaxEntries;
+    });
+    return listed;
+}
+
 std::vector<PackageParts::Relationship> PackageParts::relationships(const QByteArray &source)
 {
     const int slash = source.lastIndexOf('/');

@@ -39,6 +39,14 @@ public:
     // The relationships of part `source` (the package's own for an empty
     // name), targets resolved to part names; none when it has none.
     std::vector<Relationship> relationships(const QByteArray &source);
+    // A part listed by an element of part `source` through its r:id, in the
+    // list's order (a workbook's sheets, a presentation's slides).
+    struct ListedPart
+    {
+        QString name;     // the element's "name" attribute; empty when it has none
+        QByteArray part;  // the part its relationship targets
+    };
+    std::vector<ListedPart> listedParts(const QByteArray &source, QLatin1String element);
     // The target of the first relationship of `type` in `rels`; empty when none.
     static QByteArray target(const std::vector<Relationship> &rels, const QString &type);
     // The part named by `href` relative to part `source` (".." and "/"

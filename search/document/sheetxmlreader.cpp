@@ -8,33 +8,6 @@
 
 namespace {
 
-struct Sheet
-{
-    QString name;
-    QByteArray part;
-};
-
-// The workbook's sheets in its order, with their parts.
-std::vector<Sheet> sheetsOf(PackageParts &parts, const QByteArray &workbook)
-{
-    const std::vector<PackageParts::Relationship> rels = parts.relationships(workbook);
-    std::vector<Sheet> sheets;
-    parts.read(workbook, [&](XmlStream &xml, QXmlStreamReader::TokenType token) {
-        if (token != QXmlStreamReader::StartElement || xml.xml().name() != QLatin1String("sheet"))
-            return true;
-        for (const QXmlStreamAttribute &attribute : xml.xml().attributes()) {
-            if (attribute.name() != QLatin1String("id") || attribute.namespaceUri().isEmpty())
-                continue;
-            for (const PackageParts::Relationship &rel : rels) {
-                if (rel.id == attribute.value() && !rel.part.isEmpty())
-                    sheets.push_back({xml.attribute(QLatin1String("name")), rel.part});
-            }
-        }
-        return sheets.size() < PackageParts::kMaxEntries;
-    });
-    return sheets;
-}
-
 // Collects the text of <t> elements (outside phonetic guides) of an <si>
 // or <is>: a rich string's runs joined.
 class StringText
@@ -168,7 +141,8 @@ DocumentProblem readSheetXml(ZipPackage &zip, DocumentLines &lines)
                                                QStringLiteral("officeDocument"));
     if (workbook.isEmpty())
         workbook = "xl/workbook.xml";
-    const std::vector<Sheet> sheets = sheetsOf(parts, workbook);
+    const std::vector<PackageParts::ListedPart> sheets
+            = parts.listedParts(workbook, QLatin1String("sheet"));
     const QByteArray shared
             = PackageParts::target(parts.relationships(workbook), QStringLiteral("sharedStrings"));
     StringTable strings;
