@@ -4,6 +4,7 @@
 #include "codecs.h"
 #include "documentsearch.h"
 #include "pathcodec.h"
+#include "threadhandover.h"
 #include "uniquefd.h"
 
 #include <QCoreApplication>
@@ -250,6 +251,8 @@ void PreviewLoader::load(const PreviewRequest &request)
     if (!wanted(request.generation))
         return;
     const PreviewText text = readPreview(request, [&] { return wanted(request.generation); });
-    if (wanted(request.generation))
+    if (wanted(request.generation)) {
+        handOver(this);
         emit loaded(text);
+    }
 }

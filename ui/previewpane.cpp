@@ -1,5 +1,7 @@
 #include "previewpane.h"
 
+#include "threadhandover.h"
+
 #include <QLabel>
 #include <QPainter>
 #include <QTextBlock>
@@ -97,7 +99,10 @@ PreviewPane::PreviewPane(QWidget *parent)
     qRegisterMetaType<PreviewRequest>("PreviewRequest");
     qRegisterMetaType<PreviewText>("PreviewText");
     loader->moveToThread(&thread);
-    connect(&thread, &QThread::finished, loader, &QObject::deleteLater);
+    // The loader's last act on its thread; it is deleted here after the wait.
+    connect(
+            &thread, &QThread::finished, loader, [this] { handOver(loader); },
+            Qt::DirectConnection);
     connect(this, &PreviewPane::requested, loader, &PreviewLoader::load);
     // Emitted from the loader's thread.
     connect(loader, &PreviewLoader::loaded, this, &PreviewPane::showText);
@@ -110,6 +115,8 @@ PreviewPane::~PreviewPane()
     loader->supersede(~quint64(0));
     thread.quit();
     thread.wait();
+    takeOver(loader);
+    delete loader;
 }
 
 void PreviewPane::showHit(const QString &path, const QString &member, qint64 lineNo,
@@ -148,6 +155,7 @@ QString PreviewPane::statusText() const
 
 void PreviewPane::showText(const PreviewText &text)
 {
+    takeOver(loader);
     if (text.generation != generation)
         return;
     if (!text.problem.isEmpty()) {
