@@ -882,11 +882,13 @@ void TestArchives::overlappingEntriesAreDiagnosedOnce()
     timer.start();
     const QList<TFileInfo> hits = archiveHits(path, makeMatcher({"txt"}, "needle"));
     QCOMPARE(describe(hits), QStringList {"bomb.zip" + kSep + "m00000.txt|3|a needle line"});
-    QCOMPARE(capture.text(),
-             QFile::encodeName(path)
-                     + ": entries overlap; data already read is not expanded again\n");
-    // Every entry is still there by name.
+    const QByteArray overlap = QFile::encodeName(path)
+            + ": entries overlap; data already read is not expanded again\n";
+    QCOMPARE(capture.text(), overlap);
+    // Every entry is still there by name; a name search expands no data
+    // (nor reads where it starts), so it has nothing to say.
     QCOMPARE(archiveHits(path, makeMatcher({"txt"}, QString())).size(), kEntries);
+    QCOMPARE(capture.text(), overlap);
     QVERIFY2(timer.elapsed() < 10000 * kTimeScale, qPrintable(QString::number(timer.elapsed())));
 }
 

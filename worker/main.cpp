@@ -7,6 +7,7 @@
 #include <QTextCodec>
 
 #include <clocale>
+#include <cstdlib>
 
 int main(int argc, char **argv)
 {
@@ -14,5 +15,9 @@ int main(int argc, char **argv)
     // encoding, and the codecs follow it.
     std::setlocale(LC_ALL, "");
     QTextCodec::setCodecForLocale(localeCodec());
+    // While TZ is unset, glibc looks at the zone file again in every
+    // mktime: a stat per ZIP member whose time is the writer's local time.
+    // Named once, the same zone is read once.
+    ::setenv("TZ", ":/etc/localtime", 0);
     return runReaderProcess(argc, argv, readerHandlers());
 }

@@ -112,7 +112,7 @@ bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasDat
         return false;
     const ArchiveFormat format = archiveFormatOf(name);
     if (format != ArchiveFormat::None)
-        return looksInto(scope, format) && scope.depth < kMaxArchiveDepth;
+        return looksInto(scope, format);  // also to say it is nested too deep
     return scope.search.searchesContent() && searchWantsMember(scope.search, name);
 }
 

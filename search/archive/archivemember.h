@@ -25,8 +25,9 @@ struct ArchiveMember
 // patterns, down to kMaxArchiveDepth) instead of being read as text.
 void visitMember(const ArchiveScope &scope, const ArchiveMember &member);
 
-// True when visitMember reads the data of a member so named: to search it or
-// to look into it.
+// True when visitMember wants the data of a member so named: to search it,
+// to look into it, or to say it is nested too deep. A walker need not find
+// the data of any other member.
 bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasData);
 
 // True when the search wants the member `memberName` ("/" between folders):

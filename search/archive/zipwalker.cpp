@@ -395,7 +395,10 @@ void ZipWalk::run()
         const bool encrypted = entry.info.flag & kEncryptedFlag;
         quint64 dataStart = 0;
         quint64 compressedSize = 0;
-        const bool readable = openMember(entry, &dataStart, &compressedSize);
+        // Opening a member reads its local header, somewhere in the archive:
+        // a name search over a jar of thousands of classes would read all
+        // of them. Data never read cannot repeat another's.
+        const bool readable = wanted && openMember(entry, &dataStart, &compressedSize);
         const bool repeats
                 = readable && taken.overlapsOrTake(dataStart, dataStart + compressedSize);
         if (repeats)

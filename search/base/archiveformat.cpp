@@ -4,7 +4,20 @@ namespace {
 
 struct Suffix
 {
+    constexpr Suffix(const char *text, ArchiveFormat format)
+        : text(text), length(lengthOf(text)), format(format)
+    {
+    }
+    static constexpr int lengthOf(const char *text)
+    {
+        int length = 0;
+        while (text[length])
+            ++length;
+        return length;
+    }
+
     const char *text;  // lower case, with its leading dot
+    int length;
     ArchiveFormat format;
 };
 
@@ -70,26 +83,34 @@ uint unitAt(const QString &name, int i)
     return name.at(i).unicode();
 }
 
-// `Name` is a QByteArray or a QString: its units are compared as ASCII.
-template<typename Name> bool endsWithIgnoringCase(const Name &name, const char *suffix, int length)
+uint lowerAscii(uint c)
 {
-    if (name.size() < length)
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+// `Name` is a QByteArray or a QString: its units are compared as ASCII.
+template<typename Name> bool endsWithIgnoringCase(const Name &name, const Suffix &suffix)
+{
+    if (name.size() < suffix.length)
         return false;
-    const int tail = name.size() - length;
-    for (int i = 0; i < length; ++i) {
-        uint c = unitAt(name, tail + i);
-        if (c >= 'A' && c <= 'Z')
-            c = c - 'A' + 'a';
-        if (c != uint(uchar(suffix[i])))
+    const int tail = name.size() - suffix.length;
+    for (int i = 0; i < suffix.length; ++i) {
+        if (lowerAscii(unitAt(name, tail + i)) != uint(uchar(suffix.text[i])))
             return false;
     }
     return true;
 }
 
+// Asked of every name a walk lists: most names end in none of the suffixes'
+// last characters and cost one comparison per suffix.
 template<typename Name> const Suffix *suffixOf(const Name &name)
 {
+    if (name.isEmpty())
+        return nullptr;
+    const uint last = lowerAscii(unitAt(name, name.size() - 1));
     for (const Suffix &suffix : kSuffixes) {
-        if (endsWithIgnoringCase(name, suffix.text, int(qstrlen(suffix.text))))
+        if (uint(uchar(suffix.text[suffix.length - 1])) == last
+            && endsWithIgnoringCase(name, suffix))
             return &suffix;
     }
     return nullptr;
@@ -114,5 +135,5 @@ QString compressedMemberName(const QString &name)
     const Suffix *suffix = suffixOf(name);
     if (!suffix || suffix->format != ArchiveFormat::Compressed)
         return name;
-    return name.left(name.size() - int(qstrlen(suffix->text)));
+    return name.left(name.size() - suffix->length);
 }
