@@ -57,7 +57,7 @@ Description: find files by name and by content, also inside archives
  name, folder, line number, line and modification time. A deep search tries
  every text encoding the toolkit knows.
  .
- The window (velto-search) has a Chinese user interface, keeps an icon in
+ The window (velto-search) speaks Chinese or English, keeps an icon in
  the tray and can go on searching with its window hidden; velto-find runs
  the same search on the command line.
 CONTROL
