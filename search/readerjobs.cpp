@@ -2,8 +2,10 @@
 
 #include "contentmatcher.h"
 #include "diagnostics.h"
+#include "documentsearch.h"
 #include "matchsettings.h"
 #include "membermatcher.h"
+#include "pathcodec.h"
 #include "readerprocesspool.h"
 
 #include <QFile>
@@ -14,6 +16,7 @@
 namespace {
 
 const QByteArray kArchiveKind = QByteArrayLiteral("archive");
+const QByteArray kDocumentKind = QByteArrayLiteral("document");
 
 QString readerProgram()
 {
@@ -62,32 +65,68 @@ ReaderProcessPool *sharedReaderProcesses()
     return pool;
 }
 
-bool searchArchiveApart(ReaderProcessPool &readers, const ArchiveJob &job,
-                        const QByteArray &settings, HitSink &hits, const std::atomic_bool *cancel)
+namespace {
+
+// A file named as a document: searched by its text when its first bytes
+// agree, else by its bytes. False when it could not be read.
+bool searchDocumentOrBytes(const ContentMatcher &matcher, const ForeignFile &file, HitSink &hits)
 {
-    const ReaderJob reader {kArchiveKind,    job.folderFd,    job.name,
-                            job.displayName, job.displayPath, settings};
+    if (searchDocumentFileAt(matcher, file.folderFd, file.name, decodePath(file.displayPath), hits,
+                             file.hitName))
+        return true;
+    return matcher.searchFileAt(file.folderFd, file.name, hits, file.hitName)
+            != ContentMatcher::FileOutcome::Unreadable;
+}
+
+bool searchHere(const ForeignFile &file, const ParsingHere &here, HitSink &hits)
+{
+    if (file.kind == ForeignFile::Kind::Document)
+        return searchDocumentOrBytes(here.matcher, file, hits);
+    const ArchiveJob job {file.folderFd, file.name, file.hitName, file.displayPath,
+                          here.archiveNames};
+    return searchArchiveAt(job, here.members, hits);
+}
+
+bool searchApart(ReaderProcessPool &readers, const ForeignFile &file, const QByteArray &settings,
+                 HitSink &hits, const std::atomic_bool *cancel)
+{
+    const QByteArray &kind
+            = file.kind == ForeignFile::Kind::Document ? kDocumentKind : kArchiveKind;
+    const ReaderJob job {kind, file.folderFd, file.name, file.hitName, file.displayPath, settings};
     QByteArray diagnostics;
     std::atomic<quint64> unreadable {0};
     ReaderJobOutput output {hits, diagnostics, &unreadable};
-    if (readers.run(reader, output, cancel) != ReaderProcessPool::JobEnd::Abandoned
+    if (readers.run(job, output, cancel) != ReaderProcessPool::JobEnd::Abandoned
         && !diagnostics.isEmpty())
         diagnostic("%s", diagnostics.constData());
     return unreadable.load() == 0;
 }
 
+}  // namespace
+
+bool searchForeignFile(ReaderProcessPool *readers, const ForeignFile &file,
+                       const QByteArray &settings, const ParsingHere &here, HitSink &hits,
+                       const std::atomic_bool *cancel)
+{
+    return readers ? searchApart(*readers, file, settings, hits, cancel)
+                   : searchHere(file, here, hits);
+}
+
 namespace {
 
-void readArchive(const ReaderJob &job, ReaderReplies &replies)
+// The reader process's side of a job: the same search as searchHere, with
+// the matcher made from the job's settings.
+void readForeignFile(const ReaderJob &job, ReaderReplies &replies, ForeignFile::Kind kind)
 {
     static ReaderTools tools;
     if (!tools.take(job.request)) {
         diagnostic("%s: the reader cannot read this job", job.displayPath.constData());
         return;
     }
-    const ArchiveJob archive {job.folderFd, job.entryName, job.entryText, job.displayPath,
-                              tools.settings.archiveNames()};
-    if (!searchArchiveAt(archive, *tools.members, replies.hits()))
+    const ForeignFile file {kind, job.folderFd, job.entryName, job.entryText, job.displayPath};
+    const ArchiveNameRules archiveNames = tools.settings.archiveNames();
+    if (!searchHere(file, ParsingHere {tools.matcher, *tools.members, archiveNames},
+                    replies.hits()))
         replies.unreadable(1);
 }
 
@@ -95,5 +134,11 @@ void readArchive(const ReaderJob &job, ReaderReplies &replies)
 
 QHash<QByteArray, ReaderHandler> readerHandlers()
 {
-    return {{kArchiveKind, readArchive}};
+    return {{kArchiveKind,
+             [](const ReaderJob &job, ReaderReplies &replies) {
+                 readForeignFile(job, replies, ForeignFile::Kind::Archive);
+             }},
+            {kDocumentKind, [](const ReaderJob &job, ReaderReplies &replies) {
+                 readForeignFile(job, replies, ForeignFile::Kind::Document);
+             }}};
 }

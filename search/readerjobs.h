@@ -7,9 +7,12 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QString>
 
 #include <atomic>
 
+class ContentMatcher;
+class MemberMatcher;
 class ReaderProcessPool;
 
 // The reader processes of every search in this process, started on first
@@ -17,14 +20,38 @@ class ReaderProcessPool;
 // is neither beside the running program nor where the package installs it.
 ReaderProcessPool *sharedReaderProcesses();
 
-// Searches the archive of `job` in a reader process of `readers`, as
-// searchArchiveAt would here: the same hits, in order, into `hits`, the
-// same diagnostics, with one line more when the reader fails, and the same
-// answer (false: a part could not be read; a reader that failed read all
-// it could). `settings` is the search's MatchSettings, encoded. Returns
-// early, taking nothing more, once `cancel` is set.
-bool searchArchiveApart(ReaderProcessPool &readers, const ArchiveJob &job,
-                        const QByteArray &settings, HitSink &hits, const std::atomic_bool *cancel);
+// A file of a format from outside, whose parser must not take the search
+// down with it: an archive, or a file whose name makes it a document (and
+// whose bytes are searched when its first bytes say it is none).
+struct ForeignFile
+{
+    enum class Kind { Archive, Document };
+    Kind kind = Kind::Archive;
+    int folderFd = -1;       // the folder holding it, not owned
+    QByteArray name;         // its name in that folder, as bytes
+    QString hitName;         // the name its hits carry
+    QByteArray displayPath;  // the file as diagnostics name it, as bytes
+};
+
+// What a search parses with in its own process, when it has no readers.
+struct ParsingHere
+{
+    const ContentMatcher &matcher;
+    const MemberMatcher &members;
+    const ArchiveNameRules &archiveNames;
+};
+
+// The search's one choice of where a format from outside is parsed: in a
+// reader process of `readers`, where a crash, a hang or runaway memory costs
+// this file and one diagnostic line, or with `here` in this process when
+// `readers` is null (tests compare the two). Either way the same hits, in
+// order, into `hits`, and the same diagnostics; false when a part of the
+// file could not be read (a reader that failed read all it could).
+// `settings` is the search's MatchSettings, encoded. Returns early, taking
+// nothing more, once `cancel` is set.
+bool searchForeignFile(ReaderProcessPool *readers, const ForeignFile &file,
+                       const QByteArray &settings, const ParsingHere &here, HitSink &hits,
+                       const std::atomic_bool *cancel);
 
 // What a reader process reads, by the kind of job.
 QHash<QByteArray, ReaderHandler> readerHandlers();

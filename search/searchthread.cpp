@@ -1,7 +1,6 @@
 #include "searchthread.h"
 
 #include "archiveformat.h"
-#include "archivesearch.h"
 #include "codecs.h"
 #include "contentmatcher.h"
 #include "diagnostics.h"
@@ -26,7 +25,7 @@
 #include <vector>
 
 searchThread::searchThread(QObject *parent)
-    : QThread(parent), matcher(new ContentMatcher), archiveReaders(sharedReaderProcesses()),
+    : QThread(parent), matcher(new ContentMatcher), readers(sharedReaderProcesses()),
       emitMutex(QMutex::Recursive)
 {
     matcher->cancelFlag = &cancelRequested;
@@ -87,9 +86,9 @@ void searchThread::setArchiveNameCodec(QTextCodec *codec)
     settings.request.archiveNameCodec = codec;
 }
 
-void searchThread::setArchiveReaders(ReaderProcessPool *readers)
+void searchThread::setReaderProcesses(ReaderProcessPool *readers)
 {
-    archiveReaders = readers;
+    this->readers = readers;
 }
 
 void searchThread::stop()
@@ -141,6 +140,8 @@ private:
         MemberMatcher members;
     };
     using Search = std::function<void(Tools &, int folderFd, HitSink &)>;
+    // Searches an archive or a document where the search parses them.
+    void searchForeign(Tools &tools, const ForeignFile &file, HitSink &hits);
     // Searches on a worker, or at once on the walk's thread when there are none.
     void submit(Walker &walker, const Search &search, std::shared_ptr<UniqueFd> &folder);
     void searchFiles(Walker &walker, const DirectoryListing &listing,
@@ -240,19 +241,14 @@ void searchThread::Run::visitFolder(Walker &walker, const DirectoryListing &list
             // search has its hit from the listing, and nothing to open.
             if (names && archiveFormatOf(entry.bytes) == ArchiveFormat::Compressed)
                 continue;
-            const ArchiveJob job {-1, entry.bytes, entry.name, base + entry.bytes,
-                                  search.archiveNames};
+            const ForeignFile file {ForeignFile::Kind::Archive, -1, entry.bytes, entry.name,
+                                    base + entry.bytes};
             submit(
                     walker,
-                    [this, job](Tools &tools, int fd, HitSink &hits) {
-                        ArchiveJob in = job;
+                    [this, file](Tools &tools, int fd, HitSink &hits) {
+                        ForeignFile in = file;
                         in.folderFd = fd;  // open in the walk's folder or the worker's share of it
-                        const bool read = search.archiveReaders
-                                ? searchArchiveApart(*search.archiveReaders, in, settingsBytes,
-                                                     hits, &search.cancelRequested)
-                                : searchArchiveAt(in, tools.members, hits);
-                        if (!read)
-                            search.unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
+                        searchForeign(tools, in, hits);
                     },
                     folder);
         }
@@ -277,6 +273,14 @@ void searchThread::Run::unreadableFolder(const QByteArray &path)
     delivery->beginFolder(QString());
     delivery->addJob(note);
     delivery->endFolder();
+}
+
+void searchThread::Run::searchForeign(Tools &tools, const ForeignFile &file, HitSink &hits)
+{
+    const ParsingHere here {tools.matcher, tools.members, search.archiveNames};
+    if (!searchForeignFile(search.readers, file, settingsBytes, here, hits,
+                           &search.cancelRequested))
+        search.unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
 }
 
 void searchThread::Run::submit(Walker &walker, const Search &search,
@@ -310,8 +314,8 @@ void searchThread::Run::searchFiles(Walker &walker, const DirectoryListing &list
                                     std::shared_ptr<UniqueFd> &folder)
 {
     std::vector<ListedEntry> group;
-    // A group that holds a document knows its folder, for the diagnostic.
-    QString documentFolder;
+    // A group that holds a document knows its folder, for its job.
+    QByteArray documentFolder;
     const auto submitGroup = [&] {
         if (group.empty())
             return;
@@ -323,13 +327,15 @@ void searchThread::Run::searchFiles(Walker &walker, const DirectoryListing &list
                     for (const ListedEntry &entry : files) {
                         if (matcher.isCancelled())
                             return;
-                        if (!documentFolder.isNull() && isDocumentName(entry.name)
-                            && searchDocumentFileAt(matcher, fd, entry.bytes,
-                                                    documentFolder + entry.name, hits, entry.name))
-                            continue;
-                        if (matcher.searchFileAt(fd, entry.bytes, hits, entry.name)
-                            == ContentMatcher::FileOutcome::Unreadable)
+                        if (!documentFolder.isNull() && isDocumentName(entry.name)) {
+                            searchForeign(tools,
+                                          ForeignFile {ForeignFile::Kind::Document, fd, entry.bytes,
+                                                       entry.name, documentFolder + entry.bytes},
+                                          hits);
+                        } else if (matcher.searchFileAt(fd, entry.bytes, hits, entry.name)
+                                   == ContentMatcher::FileOutcome::Unreadable) {
                             search.unreadableFileCount.fetch_add(1, std::memory_order_relaxed);
+                        }
                     }
                 },
                 folder);
@@ -345,7 +351,7 @@ void searchThread::Run::searchFiles(Walker &walker, const DirectoryListing &list
             continue;
         if (search.settings.request.documents && documentFolder.isNull()
             && isDocumentName(entry.name))
-            documentFolder = QDir::toNativeSeparators(walker.folderPathWithSeparator());
+            documentFolder = encodePath(walker.folderPathWithSeparator());
         group.push_back(entry);
         if (int(group.size()) == kFilesPerJob)
             submitGroup();

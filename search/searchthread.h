@@ -52,11 +52,11 @@ public:
     // for any number.
     void setWorkerCount(int count);
 
-    // Archives are read in the processes of `readers`, where a reader that
-    // fails costs its archive only; null reads them in this process (tests
-    // comparing the two). By default the shared ones, where the reader
-    // program is installed.
-    void setArchiveReaders(ReaderProcessPool *readers);
+    // Archives and documents are parsed in the processes of `readers`, where
+    // a reader that fails costs its file only; null parses them in this
+    // process (tests comparing the two). By default the shared ones, where
+    // the reader program is installed.
+    void setReaderProcesses(ReaderProcessPool *readers);
 
     // Asks a running search to end. Returns at once; nothing is emitted after
     // this call, and finished() follows promptly.
@@ -118,7 +118,7 @@ private:
     MatchSettings settings;
     std::unique_ptr<ContentMatcher> matcher;
     ArchiveNameRules archiveNames;
-    ReaderProcessPool *archiveReaders;
+    ReaderProcessPool *readers;
 
     WalkCounts walkCounts;
     std::atomic<quint64> unreadableFileCount {0};

@@ -57,7 +57,7 @@ QList<Batch> runSearch(const QStringList &dirs, const QStringList &patterns,
 {
     searchThread thread;
     thread.setWorkerCount(workers);
-    thread.setArchiveReaders(readers);
+    thread.setReaderProcesses(readers);
     QList<Batch> batches;
     QObject::connect(&thread, &searchThread::PushGotFiles,
                      [&batches](const QString &dir, const QList<TFileInfo> &hits) {
@@ -168,6 +168,35 @@ void archivesOfEveryFormat(TreeBuilder &tree)
         QFile::copy(QStringLiteral(VELTO_FIXTURES_DIR "/rar/") + name, tree.path("rar/" + name));
 }
 
+QByteArray sampleDocument(const QString &name)
+{
+    QFile file(QStringLiteral(VELTO_FIXTURES_DIR "/documents/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A document of every family as a file, and one in a ZIP in a tar.gz; a
+// PDF and an Office file cut short, an encrypted PDF, and a text file whose
+// name lies that it is a PDF. The samples all hold "quick brown fox".
+void documentsOfEveryFamily(TreeBuilder &tree)
+{
+    const QStringList samples {"sample.pdf", "sample.docx",  "sample.xlsx", "sample.pptx",
+                               "sample.odt", "sample.ods",   "sample.fodt", "sample.epub",
+                               "sample.rtf", "sample.doc",   "sample.xls",  "sample.ppt",
+                               "runs.docx",  "encrypted.pdf"};
+    for (const QString &name : samples)
+        tree.file("documents/" + name, sampleDocument(name));
+    tree.file("documents/damaged/cut.pdf", sampleDocument("sample.pdf").left(2000));
+    tree.file("documents/damaged/cut.docx", sampleDocument("sample.docx").left(3000));
+    tree.file("documents/plain.pdf", "the quick brown fox as plain text\n");
+    QFile zip(ZipBuilder(tree.path("documents/nested/inner.zip"))
+                      .add("deep/sample.odt", sampleDocument("sample.odt"))
+                      .close());
+    zip.open(QIODevice::ReadOnly);
+    ArchiveBuilder::write(tree.path("documents/nested/outer.tar.gz"),
+                          {{"inner.zip", zip.readAll()}});
+    zip.remove();
+}
+
 // The diagnostics the engine writes while `run` runs.
 QByteArray diagnosticsOf(const std::function<void()> &run)
 {
@@ -243,6 +272,9 @@ private slots:
     void readerProcessesDeliverWhatTheSearchFinds_data();
     void readerProcessesDeliverWhatTheSearchFinds();
     void anArchiveThatTakesAllMemoryCostsItselfOnly();
+    void aDocumentWhoseReaderFailsCostsItselfOnly_data();
+    void aDocumentWhoseReaderFailsCostsItselfOnly();
+    void stopIsPromptWhileADocumentIsParsed();
     void cleanupTestCase() { deepChain.reset(); }
 
 private:
@@ -994,6 +1026,9 @@ void TestWalk::workersDeliverWhatOneThreadDelivers()
 
 // Archives read in reader processes give what they give read in the search's
 // own process: the same batches in the same order, the same diagnostics.
+// Archives and documents parsed in reader processes give what they give
+// parsed in the search's own process: the same batches in the same order,
+// with the same places and times, the same diagnostics.
 void TestWalk::readerProcessesDeliverWhatTheSearchFinds_data()
 {
     QTest::addColumn<quint32>("seed");
@@ -1003,6 +1038,9 @@ void TestWalk::readerProcessesDeliverWhatTheSearchFinds_data()
     QTest::newRow("readers/names, three workers") << quint32(7) << QString() << 3;
     QTest::newRow("readers/content, one thread") << quint32(8) << QStringLiteral("needle") << 1;
     QTest::newRow("readers/content, three workers") << quint32(9) << QStringLiteral("needle") << 3;
+    QTest::newRow("readers/documents, one thread") << quint32(10) << QStringLiteral("quick") << 1;
+    QTest::newRow("readers/documents, three workers")
+            << quint32(11) << QStringLiteral("quick") << 3;
 }
 
 void TestWalk::readerProcessesDeliverWhatTheSearchFinds()
@@ -1013,6 +1051,7 @@ void TestWalk::readerProcessesDeliverWhatTheSearchFinds()
     TreeBuilder tree;
     randomTree(tree, seed);
     archivesOfEveryFormat(tree);
+    documentsOfEveryFamily(tree);
     QList<Batch> here;
     const QByteArray hereDiagnostics = diagnosticsOf([&] {
         here = runSearch({tree.root()}, {"*"}, text, true, false, workers, false, nullptr);
@@ -1033,11 +1072,22 @@ void TestWalk::readerProcessesDeliverWhatTheSearchFinds()
     QCOMPARE(apartDiagnostics, hereDiagnostics);
     QVERIFY(hereDiagnostics.contains("cut.7z"));
     int inArchives = 0;
+    int placed = 0;
     for (const Batch &batch : qAsConst(here)) {
-        for (const TFileInfo &hit : batch.hits)
+        for (const TFileInfo &hit : batch.hits) {
             inArchives += hit.fileName.contains(QLatin1Char('/')) ? 1 : 0;
+            placed += hit.place.isEmpty() ? 0 : 1;
+        }
     }
-    QVERIFY2(inArchives > 25, qPrintable(QString::number(inArchives)));
+    if (text == QLatin1String("quick")) {
+        // Every family found, places kept, the damaged ones named.
+        QVERIFY2(placed >= 6, qPrintable(QString::number(placed)));
+        QVERIFY2(inArchives >= 1, qPrintable(QString::number(inArchives)));
+        QVERIFY(hereDiagnostics.contains("cut.pdf"));
+        QVERIFY(hereDiagnostics.contains("encrypted.pdf"));
+    } else {
+        QVERIFY2(inArchives > 25, qPrintable(QString::number(inArchives)));
+    }
 }
 
 // libarchive loops on an ISO whose Rock Ridge continuation points at itself
@@ -1064,6 +1114,79 @@ void TestWalk::anArchiveThatTakesAllMemoryCostsItselfOnly()
              QStringList({"a: before.txt:1 z.txt:1 z.tgz/m.txt:1", "b: after.txt:1"}));
     QCOMPARE(diagnostics,
              encodePath(tree.path("a/loop.iso")) + " stopped: the reader used more than 64 MiB\n");
+}
+
+// A document whose reader crashes or loops costs that document and one
+// line; its hits sent before the fault are kept, the files around it are
+// found, and the next document is read by a fresh reader.
+void TestWalk::aDocumentWhoseReaderFailsCostsItselfOnly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("why");
+    QTest::newRow("document fault/a reader that aborts")
+            << QStringLiteral("crash.pdf") << QByteArray("crashed (SIGABRT)");
+    QTest::newRow("document fault/a reader that spins")
+            << QStringLiteral("spin.docx") << QByteArray("took more than 1 s of processor time");
+}
+
+void TestWalk::aDocumentWhoseReaderFailsCostsItselfOnly()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, why);
+    TreeBuilder tree;
+    const QString suffix = name.mid(name.lastIndexOf(QLatin1Char('.')));
+    tree.file("a/before.txt", "quick\n");
+    tree.file("a/" + name, sampleDocument("sample" + suffix));
+    tree.file("a/zlast" + suffix, sampleDocument("sample" + suffix));
+    tree.file("b/after.txt", "quick\n");
+    ReaderLimits limits;
+    limits.processorTime = std::chrono::seconds(1);
+    ReaderProcessPool readers(QStringLiteral(VELTO_BIN_DIR "/velto-standin-worker"), limits);
+    for (const int workers : {1, 3}) {
+        QList<Batch> batches;
+        const QByteArray diagnostics = diagnosticsOf([&] {
+            batches = runSearch({tree.root()}, {"*"}, QStringLiteral("quick"), true, false, workers,
+                                false, &readers);
+        });
+        QCOMPARE(describe(batches, tree.root()),
+                 QStringList({"a: before.txt:1 " + name + ":3 zlast" + suffix + ":3",
+                              "b: after.txt:1"}));
+        QCOMPARE(diagnostics,
+                 encodePath(tree.path("a/" + name)) + " stopped: the reader " + why + '\n');
+    }
+}
+
+// Stop ends the search at once while a reader is deep in a document: its
+// process is killed, nothing more is delivered.
+void TestWalk::stopIsPromptWhileADocumentIsParsed()
+{
+    TreeBuilder tree;
+    tree.file("spin.pdf", sampleDocument("sample.pdf"));
+    ReaderLimits limits;
+    limits.processorTime = std::chrono::minutes(10);
+    ReaderProcessPool readers(QStringLiteral(VELTO_BIN_DIR "/velto-standin-worker"), limits);
+    searchThread thread;
+    thread.setWorkerCount(1);
+    thread.setReaderProcesses(&readers);
+    int pieces = 0;
+    QObject::connect(&thread, &searchThread::PushGotFiles,
+                     [&pieces](const QString &, const QList<TFileInfo> &) { ++pieces; });
+    thread.setParameters({QDir(tree.root())}, {"*"}, QStringLiteral("quick"), Qt::CaseSensitive,
+                         true, false, false);
+    thread.start();
+    // The document is the search's only job: once its reader has run for a
+    // while, it is in the loop that never ends.
+    QTRY_VERIFY_WITH_TIMEOUT(!readers.processIds().empty(), 10000 * kTimeScale);
+    QThread::msleep(300);
+    QElapsedTimer timer;
+    timer.start();
+    thread.stop();
+    QVERIFY(thread.wait(10000 * kTimeScale));
+    QVERIFY2(timer.elapsed() < 100 * kTimeScale, qPrintable(QString::number(timer.elapsed())));
+    takeOver(&thread);
+    QCoreApplication::processEvents();
+    QCOMPARE(pieces, 0);
+    QVERIFY(readers.processIds().empty());
 }
 
 // A folder whose file takes long is delivered before the small folder after
