@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Takes the screenshots in docs/: the window in English and in Chinese with a
-# content search done and the preview open, and in English over documents
-# (the sample documents of tests/data, one in a ZIP), on Xvfb with openbox as
-# the window manager, typed into with xdotool and taken with ImageMagick's
-# import.
+# Takes the screenshots in docs/: the window on an 800x600 screen in English
+# and in Chinese with a content search done and the preview open, with the
+# more conditions folded and unfolded, and in English over documents (the
+# sample documents of tests/data, one in a ZIP), on Xvfb with openbox as the
+# window manager, typed into with xdotool and taken with ImageMagick's import.
 #   scripts/screenshots.sh [build-dir]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,12 +34,12 @@ cp "$samples/sample.odt" "$work/zip/notes.odt"
 (cd "$work/zip" && zip -q "$papers/archive.zip" notes.odt)
 
 display=:77
-Xvfb $display -screen 0 1024x720x24 -nolisten tcp &
+Xvfb $display -screen 0 800x600x24 -nolisten tcp &
 sleep 1
 DISPLAY=$display openbox &
 sleep 1
 
-shoot() {  # language, output file, folder, text, rows down
+shoot() {  # language, output file, folder, text, rows down, more conditions unfolded (yes/no)
   local config=$work/config-$1
   mkdir -p "$config/velto"
   printf '[window]\npreview=true\n' >"$config/velto/velto-search.conf"
@@ -52,15 +52,23 @@ shoot() {  # language, output file, folder, text, rows down
     sleep 0.2
   done
   export DISPLAY=$display
-  xdotool windowmove "$id" 0 0 windowsize "$id" 1024 700 windowactivate --sync "$id"
+  # The whole screen, less openbox's title bar.
+  xdotool windowmove "$id" 0 0 windowsize "$id" 800 578 windowactivate --sync "$id"
   sleep 0.5
   # The content field follows the name field; Return searches.
   xdotool key --window "$id" Tab
   xdotool type --delay 40 "$4"
   xdotool key Return
   sleep 2
-  # Through the form to the table, then the second hit.
+  # Through the form to the more conditions' button, then on to the table
+  # (through the conditions when they are unfolded), then the second hit.
   for _ in $(seq 10); do xdotool key Tab; done
+  local rest=1
+  if [ "$6" = yes ]; then
+    xdotool key space
+    rest=14
+  fi
+  for _ in $(seq $rest); do xdotool key Tab; done
   for _ in $(seq "$5"); do xdotool key Down; done
   sleep 1.5
   import -window root "$2"
@@ -68,7 +76,10 @@ shoot() {  # language, output file, folder, text, rows down
   wait "$app" 2>/dev/null || true
 }
 
-shoot en_US.UTF-8 "$top/docs/screenshot-en.png" "$tree" meeting 2
-shoot zh_CN.UTF-8 "$top/docs/screenshot-zh.png" "$tree" meeting 2
-shoot en_US.UTF-8 "$top/docs/screenshot-documents.png" "$papers" fox 2
-echo "docs/screenshot-en.png, docs/screenshot-zh.png, docs/screenshot-documents.png"
+shoot en_US.UTF-8 "$top/docs/screenshot-en.png" "$tree" meeting 2 no
+shoot zh_CN.UTF-8 "$top/docs/screenshot-zh.png" "$tree" meeting 2 no
+shoot en_US.UTF-8 "$top/docs/more-conditions-en.png" "$tree" meeting 2 yes
+shoot zh_CN.UTF-8 "$top/docs/more-conditions-zh.png" "$tree" meeting 2 yes
+shoot en_US.UTF-8 "$top/docs/screenshot-documents.png" "$papers" fox 2 no
+echo "docs/screenshot-en.png, docs/screenshot-zh.png, docs/more-conditions-en.png," \
+  "docs/more-conditions-zh.png, docs/screenshot-documents.png"

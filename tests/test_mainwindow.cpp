@@ -156,8 +156,8 @@ void TestMainWindow::widgetTree_data()
     row("checkBox_recursive", "QCheckBox", "gridLayout_2", {0, 1, 1, 1});
     row("checkBox_Ignore", "QCheckBox", "gridLayout_2", {1, 0, 1, 1});
     row("checkBox_deepSearch", "QCheckBox", "gridLayout_2", {1, 1, 1, 1});
-    row("checkBox_documents", "QCheckBox", "gridLayout_2", {2, 0, 1, 2});
-    row("splitter", "QSplitter", "gridLayout", {1, 0, 1, 2});
+    row("checkBox_documents", "QCheckBox", "gridLayout_2", {2, 0, 1, 1});
+    row("splitter", "QSplitter", "gridLayout", {2, 0, 1, 2});
 }
 
 void TestMainWindow::widgetTree()

@@ -5,6 +5,7 @@
 #include "queryoptions.h"
 #include "treebuilder.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -37,6 +38,7 @@ private slots:
     void fitsAnEightHundredBySixHundredScreen_data();
     void fitsAnEightHundredBySixHundredScreen();
     void darkDesktopKeepsTextReadable();
+    void focusFollowsTheForm_data();
     void focusFollowsTheForm();
     void enterInAFieldStartsTheSearch();
     void columnsUseTheWidthOfALargeWindow();
@@ -50,6 +52,10 @@ void WindowLookTest::fitsAnEightHundredBySixHundredScreen_data()
     QTest::newRow("Chinese") << false << false << false;
     QTest::newRow("English, whose words are longer") << true << false << false;
     QTest::newRow("English with the preview shown") << true << true << false;
+    QTest::newRow("English with the more conditions unfolded and the preview shown")
+            << true << true << true;
+    QTest::newRow("Chinese with the more conditions unfolded and the preview shown")
+            << false << true << true;
 }
 
 void WindowLookTest::fitsAnEightHundredBySixHundredScreen()
@@ -101,29 +107,56 @@ void WindowLookTest::darkDesktopKeepsTextReadable()
                     .contains(QLatin1String("frame-mid.png")));
 }
 
+void WindowLookTest::focusFollowsTheForm_data()
+{
+    QTest::addColumn<bool>("unfolded");
+    QTest::newRow("folded, the button leads from the options to the results") << false;
+    QTest::newRow("unfolded, the conditions read row by row") << true;
+}
+
 void WindowLookTest::focusFollowsTheForm()
 {
+    QFETCH(bool, unfolded);
     MainWindow window;
+    window.findChild<QueryOptionsPanel *>()->setUnfolded(unfolded);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QStringList expected = {
-            "comboBoxForFind", "comboBoxForGrep",     "toolButtonSearchST",   "toolButtonHelp",
-            "comboBox_Dir",    "toolButtonGetDir",    "checkBox_searchExact", "checkBox_recursive",
-            "checkBox_Ignore", "checkBox_deepSearch", "checkBox_documents",   "tableView_result"};
+    QStringList expected
+            = {"comboBoxForFind",      "comboBoxForGrep",    "toolButtonSearchST",
+               "toolButtonHelp",       "comboBox_Dir",       "toolButtonGetDir",
+               "checkBox_searchExact", "checkBox_recursive", "checkBox_Ignore",
+               "checkBox_deepSearch",  "checkBox_documents", "toolButton_moreConditions"};
+    if (unfolded)
+        expected << "checkBox_regex"
+                 << "checkBox_wholeWords"
+                 << "checkBox_skipBinary"
+                 << "lineEdit_requiredTexts"
+                 << "lineEdit_excludedTexts"
+                 << "checkBox_hidden"
+                 << "checkBox_followLinks"
+                 << "checkBox_ignoreFiles"
+                 << "spinBox_maxDepth"
+                 << "lineEdit_excluded"
+                 << "lineEdit_sizes"
+                 << "lineEdit_newer"
+                 << "lineEdit_older";
+    expected << "tableView_result";
     window.findChild<QWidget *>(expected.first())->setFocus();
     QTRY_VERIFY(QApplication::focusWidget());
     QStringList seen;
     for (int i = 0; i < expected.size(); ++i) {
         QWidget *focus = QApplication::focusWidget();
-        // A drop-down's field has the focus on its behalf.
+        // A drop-down's or a spin box's field has the focus on its behalf.
         while (focus && focus->objectName().isEmpty())
             focus = focus->parentWidget();
         seen << (focus ? focus->objectName() : QString());
+        // Every control a screen reader reaches tells it what it is.
+        QAccessibleInterface *reading = QAccessible::queryAccessibleInterface(focus);
+        QVERIFY2(reading && !reading->text(QAccessible::Name).isEmpty(),
+                 qPrintable(seen.constLast()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QCOMPARE(seen, expected);
-    for (const char *name : {"comboBoxForFind", "toolButtonSearchST", "tableView_result"})
-        QVERIFY(!window.findChild<QWidget *>(name)->accessibleName().isEmpty());
 }
 
 void WindowLookTest::enterInAFieldStartsTheSearch()

@@ -398,6 +398,11 @@ Version %1</translation>
         <translation>More conditions</translation>
     </message>
     <message>
+        <source>更多条件</source>
+        <comment>the button that unfolds them</comment>
+        <translation>More</translation>
+    </message>
+    <message>
         <source>内容按 PCRE2 正则表达式搜索</source>
         <translation>Search the content as a PCRE2 regular expression</translation>
     </message>

@@ -54,10 +54,12 @@ MainWindow::MainWindow(QWidget *parent)
     for (int i = 0; i < ui->comboBox_Dir->count(); ++i)
         baseFolderEntries << ui->comboBox_Dir->itemText(i);
 
-    // Below the options, folded: the form looks as it always did, but for
-    // the row of documents.
-    queryOptions = new QueryOptionsPanel(ui->groupBox);
-    ui->gridLayout_2->addWidget(queryOptions, 3, 0, 1, 2);
+    // Its button beside the documents option, its strip (folded away at
+    // first) across the form above the results: the form looks as it always
+    // did, but for that row, and unfolded it still fits a small screen.
+    queryOptions = new QueryOptionsPanel(ui->widgetMid);
+    ui->gridLayout_2->addWidget(queryOptions->unfoldButton(), 2, 1, Qt::AlignLeft);
+    ui->gridLayout->addWidget(queryOptions, 1, 0, 1, 2);
 
     countLabel = new QLabel(this);
     countLabel->setMinimumSize(countLabel->sizeHint());

@@ -4,28 +4,31 @@
 #include "searchrequest.h"
 
 #include <QCheckBox>
-#include <QFormLayout>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
 #include <QSpinBox>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 QueryOptionsPanel::QueryOptionsPanel(QWidget *parent)
-    : QWidget(parent), foldButton(new QToolButton(this)), folded(new QWidget(this)),
-      regex(new QCheckBox(MainWindow::tr("正则表达式"), folded)),
-      wholeWords(new QCheckBox(MainWindow::tr("全字匹配"), folded)),
-      skipBinary(new QCheckBox(MainWindow::tr("跳过二进制文件"), folded)),
-      requiredTexts(new QLineEdit(folded)), excludedTexts(new QLineEdit(folded)),
-      hidden(new QCheckBox(MainWindow::tr("包含隐藏文件"), folded)),
-      ignoreFiles(new QCheckBox(MainWindow::tr("遵循 .gitignore"), folded)),
-      followLinks(new QCheckBox(MainWindow::tr("跟随链接"), folded)),
-      excluded(new QLineEdit(folded)), maxDepth(new QSpinBox(folded)), sizes(new QLineEdit(folded)),
-      newer(new QLineEdit(folded)), older(new QLineEdit(folded))
+    : QWidget(parent), foldButton(new QToolButton(this)),
+      regex(new QCheckBox(MainWindow::tr("正则表达式"), this)),
+      wholeWords(new QCheckBox(MainWindow::tr("全字匹配"), this)),
+      skipBinary(new QCheckBox(MainWindow::tr("跳过二进制文件"), this)),
+      requiredTexts(new QLineEdit(this)), excludedTexts(new QLineEdit(this)),
+      hidden(new QCheckBox(MainWindow::tr("包含隐藏文件"), this)),
+      ignoreFiles(new QCheckBox(MainWindow::tr("遵循 .gitignore"), this)),
+      followLinks(new QCheckBox(MainWindow::tr("跟随链接"), this)), excluded(new QLineEdit(this)),
+      maxDepth(new QSpinBox(this)), sizes(new QLineEdit(this)), newer(new QLineEdit(this)),
+      older(new QLineEdit(this))
 {
     foldButton->setObjectName(QStringLiteral("toolButton_moreConditions"));
-    foldButton->setText(MainWindow::tr("更多条件"));
+    // Short on the button, which shares a row of the options box with a tick
+    // box; its full name for a screen reader and in its tip.
+    foldButton->setText(MainWindow::tr("更多条件", "the button that unfolds them"));
+    foldButton->setAccessibleName(MainWindow::tr("更多条件"));
+    foldButton->setToolTip(MainWindow::tr("更多条件"));
     foldButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     foldButton->setAutoRaise(true);
     foldButton->setCheckable(true);
@@ -69,35 +72,43 @@ QueryOptionsPanel::QueryOptionsPanel(QWidget *parent)
         time->setToolTip(MainWindow::tr("日期（2026-01-01、2026-01-01 08:30）或距今的时长"
                                         "（30m、12h、7d、2w）"));
 
-    auto *foldedColumn = new QVBoxLayout(folded);
-    foldedColumn->setContentsMargins(0, 0, 0, 0);
-    auto *grid = new QGridLayout;
-    // Two columns, as the options above: unfolding widens nothing.
-    grid->addWidget(regex, 0, 0);
-    grid->addWidget(wholeWords, 0, 1);
-    grid->addWidget(skipBinary, 1, 0);
-    grid->addWidget(hidden, 1, 1);
-    grid->addWidget(followLinks, 2, 0);
-    grid->addWidget(ignoreFiles, 2, 1);
-    auto *fields = new QFormLayout;
-    for (QLineEdit *field : {requiredTexts, excludedTexts, excluded, sizes, newer, older})
-        field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    fields->addRow(MainWindow::tr("同时包含"), requiredTexts);
-    fields->addRow(MainWindow::tr("不包含"), excludedTexts);
-    fields->addRow(MainWindow::tr("排除"), excluded);
-    fields->addRow(MainWindow::tr("最大深度"), maxDepth);
-    fields->addRow(MainWindow::tr("文件大小"), sizes);
-    fields->addRow(MainWindow::tr("修改时间晚于"), newer);
-    fields->addRow(MainWindow::tr("修改时间早于"), older);
-    foldedColumn->addLayout(grid);
-    foldedColumn->addLayout(fields);
-    folded->hide();
-
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(foldButton, 0, Qt::AlignLeft);
-    column->addWidget(folded);
+    // Four columns of a label and its field; a tick box takes the room of
+    // both. What a line must hold comes first, then what the walk passes by.
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(5, 0, 0, 0);
+    grid->setVerticalSpacing(2);
+    auto labelled = [this, grid](const QString &label, QWidget *field, int row, int column,
+                                 int columnSpan) {
+        auto *name = new QLabel(label, this);
+        name->setBuddy(field);
+        grid->addWidget(name, row, column);
+        grid->addWidget(field, row, column + 1, 1, columnSpan);
+    };
+    grid->addWidget(regex, 0, 0, 1, 2);
+    grid->addWidget(wholeWords, 0, 2, 1, 2);
+    grid->addWidget(skipBinary, 0, 4, 1, 2);
+    labelled(MainWindow::tr("同时包含"), requiredTexts, 1, 0, 3);
+    labelled(MainWindow::tr("不包含"), excludedTexts, 1, 4, 3);
+    grid->addWidget(hidden, 2, 0, 1, 2);
+    grid->addWidget(followLinks, 2, 2, 1, 2);
+    grid->addWidget(ignoreFiles, 2, 4, 1, 2);
+    labelled(MainWindow::tr("最大深度"), maxDepth, 2, 6, 1);
+    labelled(MainWindow::tr("排除"), excluded, 3, 0, 1);
+    labelled(MainWindow::tr("文件大小"), sizes, 3, 2, 1);
+    labelled(MainWindow::tr("修改时间晚于"), newer, 3, 4, 1);
+    labelled(MainWindow::tr("修改时间早于"), older, 3, 6, 1);
+    // The window's picture shows through, as behind the form's own labels.
+    setStyleSheet(QStringLiteral("QCheckBox, QLabel { background: transparent }"));
+    for (const int field : {1, 3, 5, 7})
+        grid->setColumnStretch(field, 1);
+    hide();
     connect(foldButton, &QToolButton::toggled, this, &QueryOptionsPanel::setUnfolded);
+}
+
+QList<QWidget *> QueryOptionsPanel::focusOrder() const
+{
+    return {foldButton,  regex,       wholeWords, skipBinary, requiredTexts, excludedTexts, hidden,
+            followLinks, ignoreFiles, maxDepth,   excluded,   sizes,         newer,         older};
 }
 
 bool QueryOptionsPanel::isUnfolded() const
@@ -109,7 +120,7 @@ void QueryOptionsPanel::setUnfolded(bool unfolded)
 {
     foldButton->setChecked(unfolded);
     foldButton->setArrowType(unfolded ? Qt::DownArrow : Qt::RightArrow);
-    folded->setVisible(unfolded);
+    setVisible(unfolded);
 }
 
 void QueryOptionsPanel::fillRequest(SearchRequest &request) const

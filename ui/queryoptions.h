@@ -11,16 +11,22 @@ class QSpinBox;
 class QToolButton;
 class SearchRequest;
 
-// The form's "更多条件" (more conditions): a button that unfolds what a
-// search may ask beyond the usual fields, folded away by default so that
-// the form looks as it always did. Each choice's default keeps the search
-// as it always was.
+// The form's "更多条件" (more conditions): what a search may ask beyond the
+// usual fields, in a strip of four columns as wide as the form, folded away
+// by default so that the form looks as it always did. Its button stands
+// with the options; the strip is the panel itself, shown while unfolded.
+// Each choice's default keeps the search as it always was.
 class QueryOptionsPanel : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit QueryOptionsPanel(QWidget *parent = nullptr);
+
+    // The button that folds and unfolds the strip, for the window to place.
+    QToolButton *unfoldButton() const { return foldButton; }
+    // The button, then the strip's controls in reading order.
+    QList<QWidget *> focusOrder() const;
 
     // Writes the panel's choices into `request`.
     void fillRequest(SearchRequest &request) const;
@@ -45,7 +51,6 @@ private:
     QList<KeptBox> keptBoxes() const;
 
     QToolButton *foldButton;
-    QWidget *folded;
     QCheckBox *regex;
     QCheckBox *wholeWords;
     QCheckBox *skipBinary;

@@ -6,6 +6,7 @@
 #include "ui_mainwindow.h"
 
 #include "previewpane.h"
+#include "queryoptions.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -37,8 +38,8 @@ void MainWindow::setUpLook()
         // declaration there is dropped, which left the bar grey below the image.
         ui->statusBar->setStyleSheet(ui->statusBar->styleSheet() + QStringLiteral("QStatusBar{")
                                      + backgroundStyle + QLatin1Char('}'));
-        for (QToolButton *button :
-             {ui->toolButtonSearchST, ui->toolButtonGetDir, ui->toolButtonHelp})
+        for (QToolButton *button : {ui->toolButtonSearchST, ui->toolButtonGetDir,
+                                    ui->toolButtonHelp, queryOptions->unfoldButton()})
             button->setStyleSheet(buttonHoverStyle);
     }
 
@@ -81,15 +82,16 @@ void MainWindow::setUpLook()
     }
 
     // The focus goes through the form as it reads, then to the results.
-    QWidget *const focusOrder[] = {
+    QList<QWidget *> focusOrder = {
             ui->comboBoxForFind,      ui->comboBoxForGrep,    ui->toolButtonSearchST,
             ui->toolButtonHelp,       ui->comboBox_Dir,       ui->toolButtonGetDir,
             ui->checkBox_searchExact, ui->checkBox_recursive, ui->checkBox_Ignore,
-            ui->checkBox_deepSearch,  ui->checkBox_documents, ui->tableView_result,
-            previewPane->textView(),
+            ui->checkBox_deepSearch,  ui->checkBox_documents,
     };
-    for (size_t i = 1; i < std::size(focusOrder); ++i)
-        setTabOrder(focusOrder[i - 1], focusOrder[i]);
-    for (QToolButton *button : {ui->toolButtonSearchST, ui->toolButtonHelp, ui->toolButtonGetDir})
+    focusOrder << queryOptions->focusOrder() << ui->tableView_result << previewPane->textView();
+    for (int i = 1; i < focusOrder.size(); ++i)
+        setTabOrder(focusOrder.at(i - 1), focusOrder.at(i));
+    for (QToolButton *button : {ui->toolButtonSearchST, ui->toolButtonHelp, ui->toolButtonGetDir,
+                                queryOptions->unfoldButton()})
         button->setFocusPolicy(Qt::StrongFocus);
 }
