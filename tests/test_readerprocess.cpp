@@ -27,6 +27,7 @@ ReaderLimits testLimits()
     ReaderLimits limits;
     limits.memoryBytes = qint64(64) << 20;
     limits.processorTime = std::chrono::seconds(1);
+    limits.runningTime = std::chrono::minutes(1);
     return limits;
 }
 
@@ -78,36 +79,47 @@ void TestReaderProcess::aFaultCostsItsJobOnly_data()
 {
     QTest::addColumn<QByteArray>("kind");
     QTest::addColumn<QByteArray>("why");
+    QTest::addColumn<bool>("byTheClock");  // a minute of processor time, seconds on the clock
 
     QTest::newRow("memory/a reader that allocates with new without end")
-            << QByteArray("new") << QByteArray("used more than 64 MiB");
+            << QByteArray("new") << QByteArray("used more than 64 MiB") << false;
     QTest::newRow("memory/a reader that ends the process when malloc fails")
-            << QByteArray("malloc") << QByteArray("used more than 64 MiB");
+            << QByteArray("malloc") << QByteArray("used more than 64 MiB") << false;
     QTest::newRow("time/a reader that never ends")
-            << QByteArray("spin") << QByteArray("took more than 1 s of processor time");
+            << QByteArray("spin") << QByteArray("took more than 1 s of processor time") << false;
     QTest::newRow("crash/a reader that aborts")
-            << QByteArray("abort") << QByteArray("crashed (SIGABRT)");
+            << QByteArray("abort") << QByteArray("crashed (SIGABRT)") << false;
     QTest::newRow("sandbox/a reader that writes a file")
             << QByteArray("write")
-            << QByteArray("tried to write a file, open a connection or start a program");
+            << QByteArray("tried to write a file, open a connection or start a program") << false;
     QTest::newRow("sandbox/a reader that opens a socket")
             << QByteArray("connect")
-            << QByteArray("tried to write a file, open a connection or start a program");
+            << QByteArray("tried to write a file, open a connection or start a program") << false;
     QTest::newRow("sandbox/a reader that starts a program")
             << QByteArray("exec")
-            << QByteArray("tried to write a file, open a connection or start a program");
+            << QByteArray("tried to write a file, open a connection or start a program") << false;
+    const QByteArray clock = "ran for more than " + QByteArray::number(kTimeScale) + " s";
+    QTest::newRow("clock/a reader that waits without end") << QByteArray("block") << clock << true;
+    QTest::newRow("clock/a reader that sends a hit now and then without end")
+            << QByteArray("drip") << clock << true;
 }
 
 void TestReaderProcess::aFaultCostsItsJobOnly()
 {
     QFETCH(QByteArray, kind);
     QFETCH(QByteArray, why);
+    QFETCH(bool, byTheClock);
     TreeBuilder tree;
     tree.file("a.txt", "alpha\nbeta\n");
     tree.file("b.txt", "gamma\n");
     const int folder = ::open(QFile::encodeName(tree.root()).constData(), O_RDONLY | O_DIRECTORY);
     QVERIFY(folder >= 0);
-    ReaderProcessPool pool(kReader, testLimits());
+    ReaderLimits limits = testLimits();
+    if (byTheClock) {
+        limits.processorTime = std::chrono::minutes(1);
+        limits.runningTime = std::chrono::seconds(kTimeScale);
+    }
+    ReaderProcessPool pool(kReader, limits);
 
     const Outcome before = runJob(pool, folder, "lines", "a.txt");
     QCOMPARE(before.end, ReaderProcessPool::JobEnd::Done);
@@ -117,7 +129,11 @@ void TestReaderProcess::aFaultCostsItsJobOnly()
 
     const Outcome fault = runJob(pool, folder, kind, "bad.zip");
     QCOMPARE(fault.end, ReaderProcessPool::JobEnd::Failed);
-    QCOMPARE(fault.hits, (QList<TFileInfo> {{"bad.zip", 1, "before the fault"}}));
+    QCOMPARE(fault.hits.value(0), (TFileInfo {"bad.zip", 1, "before the fault"}));
+    // A reader that trickles sent more of the same before the clock ran out.
+    QVERIFY(kind == "drip" || fault.hits.size() == 1);
+    for (int i = 1; i < fault.hits.size(); ++i)
+        QCOMPARE(fault.hits.at(i).lineText, QStringLiteral("drip"));
     QCOMPARE(fault.diagnostics, "/some/bad.zip stopped: the reader " + why + '\n');
     QVERIFY(pool.processIds().empty());
     QVERIFY(isGone(first.front()));

@@ -27,6 +27,10 @@ struct ReaderLimits
     // Processor time one job may use. Generous: a legitimate archive of
     // gigabytes is read in well under it, a reader caught in a loop never ends.
     std::chrono::milliseconds processorTime {std::chrono::minutes(10)};
+    // Time one job may take on the clock: a reader that waits without end
+    // (blocked, not spinning) or trickles its answer out. Longer than the
+    // processor time, so that a reader that works is judged by that.
+    std::chrono::milliseconds runningTime {std::chrono::minutes(15)};
 };
 
 #endif  // READERJOB_H

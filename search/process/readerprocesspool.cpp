@@ -16,7 +16,7 @@ namespace {
 constexpr int kTickMs = 20;
 
 // Why a reader process went.
-enum class Failure { Memory, Time, Forbidden, Died };
+enum class Failure { Memory, Time, Clock, Forbidden, Died };
 
 QByteArray sizeText(qint64 bytes)
 {
@@ -44,6 +44,9 @@ QByteArray failureLine(const QByteArray &displayPath, Failure failure, int statu
         break;
     case Failure::Time:
         why = "took more than " + durationText(limits.processorTime) + " of processor time";
+        break;
+    case Failure::Clock:
+        why = "ran for more than " + durationText(limits.runningTime);
         break;
     case Failure::Forbidden:
         why = "tried to write a file, open a connection or start a program";
@@ -135,17 +138,38 @@ ReaderProcessPool::JobEnd ReaderProcessPool::run(const ReaderJob &job, ReaderJob
                 + error.toLocal8Bit() + ")\n";
         return JobEnd::Failed;
     }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
+    Clock::time_point nextLook = started;
     const std::chrono::nanoseconds startTime = process->processorTime();
     const qint64 startMemory = process->residentBytes();
     bool outOfMemory = false;
-    bool overTime = false;
+    Failure over = Failure::Died;  // or the limit the job went past
     const auto fail = [&] {
         process->kill();
         const int status = process->reap();
         forget(*process);
-        const Failure failure = overTime ? Failure::Time : failureOf(status, outOfMemory);
+        const Failure failure = over != Failure::Died ? over : failureOf(status, outOfMemory);
         output.diagnostics += failureLine(job.displayPath, failure, status, limits);
         return JobEnd::Failed;
+    };
+    // The limits are looked at every tick, also while messages keep coming:
+    // a reader that loops sending hits is stopped like one that loops silent.
+    // The kernel holds the address space; what a reader holds beyond its
+    // budget without asking for more (a sanitizer build's allocator) is
+    // stopped here.
+    const auto overALimit = [&] {
+        const Clock::time_point now = Clock::now();
+        if (now < nextLook)
+            return false;
+        nextLook = now + std::chrono::milliseconds(kTickMs);
+        if (process->processorTime() - startTime > limits.processorTime)
+            over = Failure::Time;
+        else if (now - started > limits.runningTime)
+            over = Failure::Clock;
+        else if (process->residentBytes() - startMemory > limits.memoryBytes)
+            over = Failure::Memory;
+        return over != Failure::Died;
     };
 
     const JobChannel &channel = process->channel();
@@ -163,20 +187,10 @@ ReaderProcessPool::JobEnd ReaderProcessPool::run(const ReaderJob &job, ReaderJob
         const int polled = ::poll(&ready, 1, kTickMs);
         if (polled < 0 && errno != EINTR)
             return fail();
-        if (polled <= 0) {
-            // The kernel holds the address space; what a reader holds beyond
-            // its budget without asking for more (a sanitizer build's
-            // allocator) is stopped here, and so is one that runs too long.
-            if (process->processorTime() - startTime > limits.processorTime) {
-                overTime = true;
-                return fail();
-            }
-            if (process->residentBytes() - startMemory > limits.memoryBytes) {
-                outOfMemory = true;
-                return fail();
-            }
+        if (overALimit())
+            return fail();
+        if (polled <= 0)
             continue;
-        }
         if (!channel.receive(message))
             return fail();
         switch (message.kind) {

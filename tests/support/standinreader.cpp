@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -76,6 +77,25 @@ void spin(const ReaderJob &job, ReaderReplies &replies)
 {
     firstHit(job, replies);
     for (volatile unsigned long i = 0;; i = i + 1) { }
+}
+
+// Waits without end, using no processor time.
+void block(const ReaderJob &job, ReaderReplies &replies)
+{
+    firstHit(job, replies);
+    for (;;)
+        ::poll(nullptr, 0, -1);
+}
+
+// Sends a hit every few milliseconds without end: never silent, never busy.
+void drip(const ReaderJob &job, ReaderReplies &replies)
+{
+    firstHit(job, replies);
+    for (;;) {
+        ::poll(nullptr, 0, 5);
+        replies.hits().append(TFileInfo {QString::fromUtf8(job.entryName), 2, "drip"});
+        replies.hits().flush();
+    }
 }
 
 void abortReader(const ReaderJob &job, ReaderReplies &replies)
@@ -152,6 +172,8 @@ int main(int argc, char **argv)
                              {"new", allocateWithNew},
                              {"malloc", allocateWithMalloc},
                              {"spin", spin},
+                             {"block", block},
+                             {"drip", drip},
                              {"abort", abortReader},
                              {"write", writeFile},
                              {"connect", connectOut},
