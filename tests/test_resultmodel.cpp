@@ -9,6 +9,7 @@
 #include <QStandardItemModel>
 #include <QtTest>
 
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -98,9 +99,17 @@ QList<Delivery> mixedDeliveries(int count, quint32 seed)
         for (int i = 0; i < size && made < count; ++i, ++made) {
             TFileInfo hit;
             hit.fileName = names.at(int(random.bounded(names.size())));
-            const int kind = int(random.bounded(4));
+            // Numbers that are prefixes of others, and the largest there are.
+            const qint64 far[] = {9,
+                                  95,
+                                  99,
+                                  999999999999999999,
+                                  922337203685477580,
+                                  std::numeric_limits<qint64>::max()};
+            const int kind = int(random.bounded(5));
             hit.lineNo = kind == 0 ? 0
                     : kind == 1    ? random.bounded(12)
+                    : kind == 2    ? far[random.bounded(int(std::size(far)))]
                                    : qint64(random.bounded(3)) << 33;
             hit.lineText
                     = hit.lineNo == 0 ? QString() : lines.at(int(random.bounded(lines.size())));

@@ -4,6 +4,7 @@
 #include "visiblecontrols.h"
 
 #include <QDateTime>
+#include <QHash>
 
 #include <algorithm>
 #include <ctime>
@@ -38,6 +39,19 @@ int compareAsDecimalText(qint64 a, qint64 b)
     if (wa != wb)
         return wa < wb ? -1 : 1;
     return da - db;
+}
+
+// A number that orders line numbers as compareAsDecimalText does where the
+// numbers differ: the digits padded with zeros to 19 places (only numbers
+// of which one is a prefix of the other, such as 1 and 10, tie).
+quint64 decimalTextHead(qint64 n)
+{
+    if (n <= 0)
+        return 0;
+    quint64 head = quint64(n);
+    while (head < quint64(1000000000000000000))
+        head *= 10;  // below 10^19 < 2^64
+    return head;
 }
 
 // A number that orders times as their text "yyyy-MM-dd hh:mm" in local time
@@ -200,6 +214,34 @@ struct NameKey
     int shown = -1;
 };
 
+// The number of each file's name among the distinct names of `names` (its
+// index in `distinct`): the same name in many folders is then keyed and
+// ranked once. An open-addressed table of indexes, one allocation for any
+// number of names.
+std::vector<int> numberDistinct(const CompactTextPool &text,
+                                const std::deque<CompactTextPool::Ref> &names,
+                                std::vector<CompactTextPool::Ref> &distinct)
+{
+    size_t capacity = 16;
+    while (capacity < names.size() * 2)
+        capacity *= 2;
+    std::vector<int> byHash(capacity, -1);
+    std::vector<int> numbers(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        const CompactTextPool::Ref name = names[i];
+        size_t slot = text.visit(name, [](auto stored) { return size_t(qHash(stored)); })
+                & (capacity - 1);
+        while (byHash[slot] >= 0 && text.compare(distinct[size_t(byHash[slot])], name) != 0)
+            slot = (slot + 1) & (capacity - 1);
+        if (byHash[slot] < 0) {
+            byHash[slot] = int(distinct.size());
+            distinct.push_back(name);
+        }
+        numbers[i] = byHash[slot];
+    }
+    return numbers;
+}
+
 // Ranks of `keys` in the order of `less`: equal keys share a rank, the
 // first rank is 0. The keys are compared once each in a sort of their own,
 // so rows that share a file or a folder cost nothing more. `head` gives each
@@ -300,13 +342,18 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
     case NameColumn: {
         // A name of printable ASCII shows as it is stored: its key is the
         // pooled text itself; only other names have their shown text made.
-        std::vector<NameKey> names(files.size());
+        std::deque<CompactTextPool::Ref> fileNames;
+        for (const File &file : files)
+            fileNames.push_back(file.name);
+        std::vector<CompactTextPool::Ref> distinct;
+        const std::vector<int> nameOf = numberDistinct(text, fileNames, distinct);
+        std::vector<NameKey> names(distinct.size());
         std::vector<QString> shown;
-        for (size_t f = 0; f < files.size(); ++f) {
-            names[f].ref = files[f].name;
-            if (!text.isPlainAscii(files[f].name)) {
-                names[f].shown = int(shown.size());
-                shown.push_back(nameText(text.text(files[f].name)));
+        for (size_t n = 0; n < distinct.size(); ++n) {
+            names[n].ref = distinct[n];
+            if (!text.isPlainAscii(distinct[n])) {
+                names[n].shown = int(shown.size());
+                shown.push_back(nameText(text.text(distinct[n])));
             }
         }
         const auto isEmpty = [&](const NameKey &key) {
@@ -329,7 +376,8 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
         };
         const std::vector<int> ranks = ranksEmptyLast(names, isEmpty, head, less);
         rows = orderedByRank(
-                rows, [&](int s) { return ranks[size_t(rowFile[size_t(s)])]; }, descending);
+                rows, [&](int s) { return ranks[size_t(nameOf[size_t(rowFile[size_t(s)])])]; },
+                descending);
         break;
     }
     case DirColumn: {
@@ -345,11 +393,22 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
         break;
     }
     case LineColumn: {
+        // Few distinct numbers among many rows: the distinct ones are ranked
+        // as text, each row finds its number's rank among them.
+        std::vector<qint64> numbers(rowLine.begin(), rowLine.end());
+        std::sort(numbers.begin(), numbers.end());
+        numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
         const std::vector<int> ranks = ranksEmptyLast(
-                rowLine, [](qint64 line) { return line == 0; }, [](qint64) { return 0; },
+                numbers, [](qint64 line) { return line == 0; }, decimalTextHead,
                 [](qint64 a, qint64 b) { return compareAsDecimalText(a, b) < 0; });
         rows = orderedByRank(
-                rows, [&](int s) { return ranks[size_t(s)]; }, descending);
+                rows,
+                [&](int s) {
+                    const auto at
+                            = std::lower_bound(numbers.begin(), numbers.end(), rowLine[size_t(s)]);
+                    return ranks[size_t(at - numbers.begin())];
+                },
+                descending);
         break;
     }
     case ContentColumn: {
