@@ -146,6 +146,7 @@ private:
     void submit(Walker &walker, const Search &search, std::shared_ptr<UniqueFd> &folder);
     void searchFiles(Walker &walker, const DirectoryListing &listing,
                      std::shared_ptr<UniqueFd> &folder);
+    static std::shared_ptr<const WalkRules> rulesOfWalk(const searchThread &search);
 
     searchThread &search;
     const QByteArray settingsBytes;             // for the reader processes
@@ -153,6 +154,18 @@ private:
     std::unique_ptr<Walker> walker;             // its jobs end with the pool, before it goes
     WorkerPool pool;
 };
+
+// A compressed file's one member is named after it: a name search has its
+// hit from the listing and nothing to open, so the walk lists no such file
+// as an archive (in /usr/share, tens of thousands of manual pages).
+std::shared_ptr<const WalkRules> searchThread::Run::rulesOfWalk(const searchThread &search)
+{
+    if (!search.matcher->grepText.isEmpty())
+        return search.walkRules;
+    auto rules = std::make_shared<WalkRules>(search.walkRules ? *search.walkRules : WalkRules());
+    rules->compressedFilesAsArchives = false;
+    return rules;
+}
 
 searchThread::Run::Run(searchThread &search, int threads)
     : search(search), settingsBytes(search.settings.encode()), pool(threads)
@@ -169,7 +182,7 @@ searchThread::Run::Run(searchThread &search, int threads)
     WalkWorkers workers;
     workers.threads = pool.threadCount();
     workers.submit = [this](std::function<void(int)> job) { pool.submit(std::move(job)); };
-    walker = std::make_unique<Walker>(search.nameFilter, search.walkRules, search.recursive,
+    walker = std::make_unique<Walker>(search.nameFilter, rulesOfWalk(search), search.recursive,
                                       &search.cancelRequested, std::move(workers),
                                       search.walkCounts);
 }
@@ -237,10 +250,6 @@ void searchThread::Run::visitFolder(Walker &walker, const DirectoryListing &list
         for (const ListedEntry &entry : listing.archives) {
             if (search.cancelRequested)
                 break;
-            // A compressed file's one member is named after it: a name
-            // search has its hit from the listing, and nothing to open.
-            if (names && archiveFormatOf(entry.bytes) == ArchiveFormat::Compressed)
-                continue;
             const ForeignFile file {ForeignFile::Kind::Archive, -1, entry.bytes, entry.name,
                                     base + entry.bytes};
             submit(

@@ -356,8 +356,9 @@ void TestWalk::listingEqualsQDir()
     tree.fifo("pipe.zip");
 
     std::atomic_bool cancel {false};
-    DirectoryLister lister(std::make_shared<NameFilter>(filters), &cancel);
-    const auto listRoot = [&] {
+    const auto nameFilter = std::make_shared<NameFilter>(filters);
+    DirectoryLister lister(nameFilter, &cancel);
+    const auto listRootWith = [&](DirectoryLister &lister) {
         DirectoryListing listing;
         const int fd = ::open(QFile::encodeName(tree.root()).constData(), O_RDONLY | O_DIRECTORY);
         struct stat info;
@@ -365,6 +366,7 @@ void TestWalk::listingEqualsQDir()
         ::close(fd);
         return listed ? listing : DirectoryListing();
     };
+    const auto listRoot = [&] { return listRootWith(lister); };
     const auto names = [](const QVector<ListedEntry> &entries) {
         QStringList list;
         for (const ListedEntry &entry : entries)
@@ -383,6 +385,18 @@ void TestWalk::listingEqualsQDir()
     QCOMPARE(names(listing.archives),
              qdirList(tree.root(), archivePatterns,
                       QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot));
+
+    // Without single compressed files among the archives (a name search),
+    // the tar files compressed stay, and the names listed are the same.
+    auto namesOnlyRules = std::make_shared<WalkRules>();
+    namesOnlyRules->compressedFilesAsArchives = false;
+    DirectoryLister namesOnlyLister(nameFilter, &cancel, namesOnlyRules);
+    const DirectoryListing namesOnly = listRootWith(namesOnlyLister);
+    QStringList archivesButCompressed = names(listing.archives);
+    QCOMPARE(archivesButCompressed.removeAll("n.txt.zst"), 1);
+    QCOMPARE(names(namesOnly.archives), archivesButCompressed);
+    QCOMPARE(names(namesOnly.matches), names(listing.matches));
+    QCOMPARE(names(namesOnly.subdirs), names(listing.subdirs));
 
     // QDir leaves out a name that is not valid UTF-8; the lister keeps it,
     // with its bytes, wherever a pattern takes it.

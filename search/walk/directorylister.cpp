@@ -4,6 +4,7 @@
 #include "pathcodec.h"
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -133,7 +134,10 @@ void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char typ
     }
     if (kind == Kind::System || kind == Kind::OtherLink)
         return;
-    bytes = QByteArray(name, int(strlen(name)));
+    // One buffer for every name: only the names kept are copied.
+    const int length = int(strlen(name));
+    bytes.resize(length);
+    memcpy(bytes.data(), name, size_t(length));
     QString decoded;
     const bool isFolder = kind == Kind::Directory || kind == Kind::LinkToDirectory;
     if (excludes(isFolder ? rules->excludedFolders : rules->excludedFiles, bytes, decoded)
@@ -143,7 +147,7 @@ void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char typ
         if (wantSubdirs && !(kind == Kind::LinkToDirectory && out->procOrSysfs)) {
             if (decoded.isNull())
                 decoded = decodePath(bytes);
-            out->subdirs.append(ListedEntry {decoded, bytes, true});
+            out->subdirs.append(ListedEntry {decoded, QByteArray(name, length), true});
         }
         // A link to a folder is a hit only when links are taken as what
         // they point to.
@@ -151,15 +155,18 @@ void DirectoryLister::addEntry(int folderFd, const char *name, unsigned char typ
             return;
     }
     const bool isMatch = names->accepts(bytes, decoded);
-    const bool isArchive = !isFolder && isArchiveName(bytes);
+    const ArchiveFormat format = isFolder ? ArchiveFormat::None : archiveFormatOf(bytes);
+    const bool isArchive = format != ArchiveFormat::None
+            && (format != ArchiveFormat::Compressed || rules->compressedFilesAsArchives);
     if ((!isMatch && !isArchive) || !passesStatus(folderFd, name, isFolder))
         return;
     if (decoded.isNull())
         decoded = decodePath(bytes);
+    const QByteArray kept(name, length);
     if (isMatch)
-        out->matches.append(ListedEntry {decoded, bytes, isFolder});
+        out->matches.append(ListedEntry {decoded, kept, isFolder});
     if (isArchive)
-        out->archives.append(ListedEntry {decoded, bytes, false});
+        out->archives.append(ListedEntry {decoded, kept, false});
 }
 
 bool DirectoryLister::passesStatus(int folderFd, const char *name, bool isFolder) const

@@ -33,7 +33,8 @@ struct ListedEntry
 //   subdirs  - Dirs | NoDotAndDotDot (links to folders included)
 //   matches  - the name filters, Dirs | Files | NoSymLinks | NoDotAndDotDot
 //   archives - the files whose names isArchiveName accepts (Files | NoSymLinks
-//              | NoDotAndDotDot), whatever the name filters
+//              | NoDotAndDotDot), whatever the name filters; single compressed
+//              files only when the rules count them as archives
 // That is with the default WalkRules; other rules take in hidden names and
 // links, and leave out what they exclude, from all three. Entry types come
 // from the folder's entries; only links, entries of unknown type and, when

@@ -23,7 +23,11 @@ struct WalkRules
         None          // no link is entered or listed
     };
 
-    bool hidden = false;       // names starting with "." are listed and entered
+    bool hidden = false;  // names starting with "." are listed and entered
+    // Single compressed files (.gz, .xz, ...) are listed among the archives.
+    // A name search names their one member by the file's own name and has
+    // nothing to open in them: it lists only the archives that hold more.
+    bool compressedFilesAsArchives = true;
     bool ignoreFiles = false;  // what .gitignore and .ignore files list is passed over
     Links links = Links::FoldersOnly;
     // Files and folders whose names these match are neither listed nor
