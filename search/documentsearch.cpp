@@ -105,12 +105,12 @@ void searchDocumentMember(const ContentMatcher &matcher, const ByteSource::Reade
     // The readers seek: the member goes to an anonymous file first.
     std::vector<char> block;
     ByteSource source(read, block);
-    const UniqueFd copy(spoolToAnonymousFile(source));
-    if (copy.get() < 0 || matcher.isCancelled())
+    const TemporaryCopy copy(source, [&matcher] { return matcher.isCancelled(); });
+    if (copy.outcome() != TemporaryCopy::Outcome::Made)
         return;
-    const DocumentKind kind = documentKindOf(hitName, copy.get());
+    const DocumentKind kind = documentKindOf(hitName, copy.fd());
     if (kind != DocumentKind::None)
-        searchDocument(matcher, copy.get(), kind, hitName, hits, hitName);
+        searchDocument(matcher, copy.fd(), kind, hitName, hits, hitName);
     else
-        matcher.searchDescriptor(copy.get(), hits, hitName);
+        matcher.searchDescriptor(copy.fd(), hits, hitName);
 }

@@ -5,9 +5,11 @@
 #include "folderstack.h"
 #include "namefilter.h"
 #include "pathcodec.h"
+#include "rawzip.h"
 #include "readerjobs.h"
 #include "readerprocesspool.h"
 #include "searchthread.h"
+#include "temporaryspace.h"
 #include "threadhandover.h"
 #include "timescale.h"
 #include "treebuilder.h"
@@ -198,6 +200,12 @@ void documentsOfEveryFamily(TreeBuilder &tree)
 }
 
 // The diagnostics the engine writes while `run` runs.
+QByteArray readFileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QByteArray diagnosticsOf(const std::function<void()> &run)
 {
     FILE *stream = std::tmpfile();
@@ -275,6 +283,8 @@ private slots:
     void aDocumentWhoseReaderFailsCostsItselfOnly_data();
     void aDocumentWhoseReaderFailsCostsItselfOnly();
     void stopIsPromptWhileADocumentIsParsed();
+    void nestedArchivesKeepToTheirLimits_data();
+    void nestedArchivesKeepToTheirLimits();
     void cleanupTestCase() { deepChain.reset(); }
 
 private:
@@ -1224,3 +1234,76 @@ void TestWalk::aSmallFolderWaitsForItsBigSibling()
 
 QTEST_GUILESS_MAIN(TestWalk)
 #include "test_walk.moc"
+
+void TestWalk::nestedArchivesKeepToTheirLimits_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<bool>("budgetTaken");  // all but 16 bytes of the temporary space is held
+    QTest::addColumn<QStringList>("hits");
+    QTest::addColumn<QByteArray>("diagnostics");  // "ROOT" stands for the tree's root
+
+    const QByteArray bombLine = "ROOT/bomb.zip: searched no further: its members expand to more "
+                                "than 1000 times its size\n";
+    QTest::newRow("limits/16x16x16 zips of 256 GiB stop at the expansion limit, said once")
+            << "bomb" << false << QStringList() << bombLine;
+    QTest::newRow("limits/a jar in a war is read from its outer member, no copy needed")
+            << "war" << true << QStringList {".: app.war/WEB-INF/lib/x.jar/com/readme.txt:2"}
+            << QByteArray();
+    QTest::newRow("limits/a 7z in a zip is copied and searched in full")
+            << "7z" << false << QStringList {".: outer.zip/inner.7z/readme.txt:2"} << QByteArray();
+    QTest::newRow("limits/a 7z in a zip is not looked into once the search's space is used")
+            << "7z" << true << QStringList()
+            << QByteArray("ROOT/outer.zip/inner.7z: not looked into: reading it needs a copy, and "
+                          "copies would take more than the 512 MiB of temporary space a search "
+                          "may use\n");
+}
+
+// Archives inside archives cost what their limits allow, the same in the
+// search's process and in reader processes: one budget of temporary space
+// (held here, seen by the readers), one expansion limit per archive on disk.
+void TestWalk::nestedArchivesKeepToTheirLimits()
+{
+    QFETCH(QString, layout);
+    QFETCH(bool, budgetTaken);
+    QFETCH(QStringList, hits);
+    QFETCH(QByteArray, diagnostics);
+
+    TreeBuilder tree;
+    const QByteArray readme = "one\nneedle\n";
+    if (layout == "bomb") {
+        const QByteArray bomb = nestedZips(16, 3, qint64(64) << 20, "all work and no play\n");
+        QVERIFY2(bomb.size() < 64 * 1024, qPrintable(QString::number(bomb.size())));
+        tree.file("bomb.zip", bomb);
+    } else if (layout == "war") {
+        const QString jar
+                = ZipBuilder(tree.path("tmp/x.jar")).add("com/readme.txt", readme).close();
+        ZipBuilder(tree.path("app.war")).add("WEB-INF/lib/x.jar", readFileBytes(jar)).close();
+        QVERIFY(QFile::remove(jar) && QDir(tree.path("tmp")).removeRecursively());
+    } else {
+        const QString inner
+                = ArchiveBuilder::write(tree.path("tmp/inner.7z"), {{"readme.txt", readme}});
+        ZipBuilder(tree.path("outer.zip")).add("inner.7z", readFileBytes(inner)).close();
+        QVERIFY(QDir(tree.path("tmp")).removeRecursively());
+    }
+    TemporaryShare held;
+    if (budgetTaken)
+        QVERIFY(held.grow(TemporarySpace::kBudget - 16));
+    diagnostics.replace("ROOT", QFile::encodeName(tree.root()));
+
+    ReaderProcessPool readers(QStringLiteral(VELTO_BIN_DIR "/velto-worker"));
+    for (ReaderProcessPool *pool : {static_cast<ReaderProcessPool *>(nullptr), &readers}) {
+        QElapsedTimer clock;
+        clock.start();
+        QList<Batch> batches;
+        const QByteArray written = diagnosticsOf([&] {
+            batches = runSearch({tree.root()}, {"*"}, QStringLiteral("needle"), true, false, 2,
+                                false, pool);
+        });
+        QCOMPARE(describe(batches, tree.root()), hits);
+        QCOMPARE(written, diagnostics);
+        QVERIFY2(clock.elapsed() < 30000 * kTimeScale,
+                 qPrintable(QString::number(clock.elapsed())));
+        // Every copy gave its space back, in the readers too.
+        QCOMPARE(TemporarySpace::inUse(), held.size());
+    }
+}

@@ -36,9 +36,13 @@ void reportMissingVolume(const ArchiveScope &scope, const QString &member,
 void reportNextVolume(const QByteArray &volumePath);
 void reportNoMemory(const ArchiveScope &scope);
 
-// The limits: an archive inside another that is too large to copy, one
-// nested deeper than the search looks, members whose data overlaps.
+// The limits: an archive inside another that would take the search's
+// temporary space past its budget to copy, one nested deeper than the search
+// looks, members whose data overlaps, members that expand past the archive
+// on disk's limit (said once, naming that archive; nothing is reported of it
+// after that).
 void reportTooLarge(const ArchiveScope &scope);
+void reportExpansionLimit(const ArchiveScope &scope);
 void reportTooDeep(const ArchiveScope &scope, const QString &member);
 void reportOverlap(const ArchiveScope &scope);
 

@@ -99,24 +99,6 @@ bool readFully(int fd, qint64 offset, char *buffer, qint64 size)
     return true;
 }
 
-bool writeFully(int fd, const char *data, qint64 size)
-{
-    while (size > 0) {
-#ifdef Q_OS_WIN
-        const int written = ::_write(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
-#else
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0 && errno == EINTR)
-            continue;
-#endif
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 bool isRegularFileAt(int folderFd, const QByteArray &name)
 {
 #ifdef Q_OS_WIN

@@ -35,9 +35,6 @@ private:
 // Reads `size` bytes at `offset`; false when fewer could be read.
 bool readFully(int fd, qint64 offset, char *buffer, qint64 size);
 
-// Writes all of `data`; false when the file takes less.
-bool writeFully(int fd, const char *data, qint64 size);
-
 // True when the regular file `name` exists in the open folder (a link is not
 // followed): how a volume set finds its next volume.
 bool isRegularFileAt(int folderFd, const QByteArray &name);

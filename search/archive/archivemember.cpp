@@ -10,21 +10,16 @@
 
 #include <QDir>
 
-#include <cerrno>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-// An archive nested in another that can only be read with seeks (ZIP, 7z,
-// ISO, CAB, RAR) is copied to a file without a name first; larger ones are
-// passed over rather than filling the temporary folder.
-constexpr qint64 kMaxSpooledArchive = qint64(512) << 20;
-constexpr qint64 kSpoolChunk = 1 << 20;
-
+// Archives read front to back, from the member's bytes as they come; the
+// others (7z, ISO, CAB, RAR) need seeks and are read from a copy.
 bool isStreamable(ArchiveFormat format)
 {
     switch (format) {
+    case ArchiveFormat::Zip:  // through its local headers
     case ArchiveFormat::Tar:
     case ArchiveFormat::Cpio:
     case ArchiveFormat::Ar:
@@ -38,39 +33,8 @@ bool isStreamable(ArchiveFormat format)
     }
 }
 
-// Writes the member into an anonymous file; an invalid file when it cannot,
-// when it is too large (`tooLarge` set) or when a stop came.
-ArchiveFile spool(const ArchiveScope &scope, const ByteSource::Reader &read, bool *tooLarge)
-{
-    const int fd = createAnonymousFile();
-    if (fd < 0)
-        return ArchiveFile();
-    std::vector<char> chunk(kSpoolChunk);
-    qint64 total = 0;
-    for (;;) {
-        *tooLarge = total > kMaxSpooledArchive;
-        if (scope.search.isCancelled() || *tooLarge) {
-            ::close(fd);
-            return ArchiveFile();
-        }
-        const qint64 got = read(chunk.data(), kSpoolChunk);
-        if (got == 0)
-            break;
-        if (got < 0 || !writeFully(fd, chunk.data(), got)) {
-            ::close(fd);
-            return ArchiveFile();
-        }
-        total += got;
-    }
-    if (::lseek(fd, 0, SEEK_SET) != 0) {
-        ::close(fd);
-        return ArchiveFile();
-    }
-    return ArchiveFile::adopt(fd);
-}
-
 void walkNested(const ArchiveScope &outer, const ArchiveMember &member, const QString &hitName,
-                ArchiveFormat format)
+                ArchiveFormat format, const ByteSource::Reader &read)
 {
     const ArchiveScope scope {outer.search,
                               outer.hits,
@@ -81,15 +45,35 @@ void walkNested(const ArchiveScope &outer, const ArchiveMember &member, const QS
                               outer.depth + 1,
                               outer.outcome};
     if (isStreamable(format)) {
-        walkArchiveStream(format, member.read, scope);
+        walkArchiveStream(format, read, scope);
         return;
     }
-    bool tooLarge = false;
-    const ArchiveFile file = spool(scope, member.read, &tooLarge);
-    if (file.isOpen())
-        walkArchiveFile(format, file, scope);
-    else if (tooLarge)
+    std::vector<char> block;
+    ByteSource source(read, block);
+    TemporaryCopy copy(source, [&scope] { return scope.ended(); });
+    if (copy.outcome() == TemporaryCopy::Outcome::Made)
+        walkArchiveFile(format, ArchiveFile::adopt(copy.releaseFile()), scope);
+    else if (copy.outcome() == TemporaryCopy::Outcome::TooLarge)
         reportTooLarge(scope);
+}
+
+// The member's bytes, counted against the expansion limit of the archive on
+// disk; they end where it is passed, which is said once.
+ByteSource::Reader countedRead(const ArchiveScope &scope, const ByteSource::Reader &read)
+{
+    ArchiveOutcome *outcome = scope.outcome;
+    if (!outcome)
+        return read;
+    return [&scope, outcome, read](char *buffer, qint64 max) -> qint64 {
+        if (outcome->expansionStopped)
+            return 0;
+        const qint64 got = read(buffer, max);
+        if (got > 0 && !outcome->expand(got)) {
+            reportExpansionLimit(scope);
+            return 0;
+        }
+        return got;
+    };
 }
 
 // A compressed file holds one member named after it: a name search has
@@ -100,6 +84,11 @@ bool looksInto(const ArchiveScope &scope, ArchiveFormat format)
 }
 
 }  // namespace
+
+bool ArchiveScope::ended() const
+{
+    return search.isCancelled() || (outcome && outcome->expansionStopped);
+}
 
 bool searchWantsMember(const MemberSearch &search, const QString &memberName)
 {
@@ -131,14 +120,14 @@ void visitMember(const ArchiveScope &scope, const ArchiveMember &member)
         if (!looksInto(scope, format))
             return;
         if (scope.depth < kMaxArchiveDepth)
-            walkNested(scope, member, hitName, format);
+            walkNested(scope, member, hitName, format, countedRead(scope, member.read));
         else
             reportTooDeep(scope, member.name);
         return;
     }
     if (wanted && contentSearch) {
         scope.hits.setFileTime(member.modified);
-        search.searchMember(member.read, scope.hits, hitName);
+        search.searchMember(countedRead(scope, member.read), scope.hits, hitName);
         scope.hits.setFileTime(TFileInfo::kNoTime);
     }
 }

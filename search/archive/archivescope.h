@@ -19,10 +19,31 @@ struct ArchiveNameRules
     QByteArray localeName;
 };
 
+// Members of an archive on disk, those of the archives inside it included,
+// may give this many times the archive's own size, and at least
+// kFreeExpansion bytes, before the rest of it is passed over: a
+// thousand to one is about the most one level of deflate reaches, so only
+// nesting or long runs of one byte go past it.
+constexpr qint64 kMaxExpansionRatio = 1000;
+constexpr qint64 kFreeExpansion = qint64(256) << 20;
+
 // What became of one archive on disk, its nested archives included.
 struct ArchiveOutcome
 {
-    bool readInFull = true;  // false once a part of it could not be read
+    bool readInFull = true;         // false once a part of it could not be read
+    QByteArray displayPath;         // the archive on disk as diagnostics name it
+    qint64 storedSize = 0;          // its size on disk
+    qint64 expanded = 0;            // bytes read out of its members so far, at every level
+    bool expansionStopped = false;  // it went past its expansion limit: read no further
+
+    // Counts `bytes` more read out of a member; false once past the limit.
+    bool expand(qint64 bytes)
+    {
+        expanded += bytes;
+        if (expanded > qMax(kFreeExpansion, storedSize * kMaxExpansionRatio))
+            expansionStopped = true;
+        return !expansionStopped;
+    }
 };
 
 // One archive being walked, on disk or nested in another: what the search
@@ -37,6 +58,10 @@ struct ArchiveScope
     QByteArray displayPath;  // the archive as diagnostics name it
     int depth = 1;           // 1 for an archive on disk, 2 for one inside it, ...
     ArchiveOutcome *outcome = nullptr;  // that of the archive on disk, shared by those inside
+
+    // True once the walk must end: the search stopped, or the archive on
+    // disk went past its expansion limit.
+    bool ended() const;
 };
 
 #endif  // ARCHIVESCOPE_H

@@ -32,19 +32,23 @@ void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope
     ArchiveFile file(folderFd, name);
     if (!file.isOpen() && !existsAt(folderFd, name))
         file = ArchiveFile(folderFd, name + ".zip");
-    if (file.isOpen())
+    if (file.isOpen()) {
+        scope.outcome->storedSize = file.size();
         walkZip(file, scope);
-    else
+    } else {
         reportCannotOpen(scope);
+    }
 }
 
 // The RAR `name`, with the volumes of its set beside it.
 void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
 {
-    if (!ArchiveFile(folderFd, name).isOpen()) {
+    const ArchiveFile first(folderFd, name);
+    if (!first.isOpen()) {
         reportCannotOpen(scope);
         return;
     }
+    scope.outcome->storedSize = first.size();
     const RarVolumeSet set = rarVolumeSet(folderFd, name);
     const int slash = scope.displayPath.lastIndexOf('/');
     walkRarVolumes(set, scope.displayPath.left(slash + 1),
@@ -83,6 +87,7 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
     if (format == ArchiveFormat::None)
         return true;
     ArchiveOutcome outcome;
+    outcome.displayPath = job.displayPath;
     const ArchiveScope scope {
             search,          hits, job.names, job.displayName, job.displayName + QDir::separator(),
             job.displayPath, 1,    &outcome};
@@ -92,6 +97,7 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
         searchRarArchiveAt(job.folderFd, job.name, scope);
     } else {
         const ArchiveFile file(job.folderFd, job.name);
+        outcome.storedSize = file.size();
         if (file.isOpen())
             walkArchiveFile(format, file, scope);
         else

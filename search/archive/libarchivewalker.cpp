@@ -295,7 +295,7 @@ qint64 LibarchiveWalk::readData(char *buffer, qint64 max)
             }
             return -1;
         }
-        if (dataEnded || scope.search.isCancelled())
+        if (dataEnded || scope.ended())
             return 0;
         const void *data = nullptr;
         size_t size = 0;
@@ -340,7 +340,7 @@ WalkEnd LibarchiveWalk::run()
     }
     WalkEnd end = WalkEnd::Complete;
     for (int index = 0;; ++index) {
-        if (scope.search.isCancelled())
+        if (scope.ended())
             return WalkEnd::Cancelled;
         archive_entry *entry = nullptr;
         const int status = archive_read_next_header(reader.get(), &entry);

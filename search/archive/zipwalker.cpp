@@ -328,7 +328,7 @@ bool ZipWalk::openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *co
 
 qint64 ZipWalk::readMember(char *buffer, qint64 max)
 {
-    if (scope.search.isCancelled() || memberFailed || memberEnded)
+    if (scope.ended() || memberFailed || memberEnded)
         return 0;
     const unsigned want = unsigned(qMin<qint64>(max, kReadChunk));
     const qint64 got
@@ -380,7 +380,7 @@ void ZipWalk::run()
     }
     pickCodePage(globalInfo.number_entry);
     for (ZPOS64_T index = 0; index < globalInfo.number_entry; ++index) {
-        if (scope.search.isCancelled())
+        if (scope.ended())
             return;
         EntryInfo entry;
         if (!readEntry(entry))

@@ -21,6 +21,19 @@
 #include <unistd.h>
 #endif
 
+#ifndef Q_OS_WIN
+namespace {
+
+// A file without a name in the temporary folder only; -1 when it cannot have one.
+int createTemporaryFolderFile()
+{
+    const QByteArray folder = QFile::encodeName(QDir::tempPath());
+    return ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+}
+
+}  // namespace
+#endif
+
 int createAnonymousFile()
 {
 #ifdef Q_OS_WIN
@@ -37,31 +50,66 @@ int createAnonymousFile()
 #else
     // A file without a name in the temporary folder (on disk where that folder
     // is), else one in memory.
-    const QByteArray folder = QFile::encodeName(QDir::tempPath());
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int fd = createTemporaryFolderFile();
     if (fd >= 0)
         return fd;
     return ::memfd_create("velto-spool", MFD_CLOEXEC);
 #endif
 }
 
-int spoolToAnonymousFile(ByteSource &source)
+namespace {
+
+constexpr qint64 kCopyPiece = qint64(1) << 20;
+
+// Writes all of `data`; false when the file takes less.
+bool writeFully(int fd, const char *data, qint64 size)
 {
-    UniqueFd file(createAnonymousFile());
-    if (file.get() < 0)
-        return -1;
-    const char *data = nullptr;
-    for (qint64 got; (got = source.next(&data, qint64(1) << 20)) > 0;) {
-        for (qint64 done = 0; done < got;) {
-            const ssize_t written = ::write(file.get(), data + done, size_t(got - done));
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                return -1;
-            done += written;
-        }
+    while (size > 0) {
+#ifdef Q_OS_WIN
+        const int written = ::_write(fd, data, unsigned(qMin<qint64>(size, 1 << 30)));
+#else
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+#endif
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
     }
-    if (source.failed() || ::lseek(file.get(), 0, SEEK_SET) != 0)
-        return -1;
-    return file.release();
+    return true;
+}
+
+}  // namespace
+
+TemporaryCopy::TemporaryCopy(ByteSource &source, const std::function<bool()> &stopped)
+{
+#ifdef Q_OS_WIN
+    file = UniqueFd(createAnonymousFile());
+    const qint64 limit = TemporarySpace::kBudget;
+#else
+    file = UniqueFd(createTemporaryFolderFile());
+    qint64 limit = TemporarySpace::kBudget;
+    if (file.get() < 0) {
+        file = UniqueFd(::memfd_create("velto-copy", MFD_CLOEXEC));
+        limit = kSmallCopy;
+    }
+#endif
+    if (file.get() < 0)
+        return;
+    const char *data = nullptr;
+    for (qint64 got; (got = source.next(&data, kCopyPiece)) > 0;) {
+        if (stopped && stopped())
+            return;
+        if (share.size() + got > limit || !share.grow(got)) {
+            result = Outcome::TooLarge;
+            file = UniqueFd();
+            return;
+        }
+        if (!writeFully(file.get(), data, got))
+            return;
+    }
+    if (source.failed() || (stopped && stopped()) || ::lseek(file.get(), 0, SEEK_SET) != 0)
+        return;
+    result = Outcome::Made;
 }

@@ -200,11 +200,11 @@ void ContentMatcher::searchStream(ByteSource &source, HitSink &hits,
         return;
     }
     // The conditions may need a second reading, which a stream cannot give.
-    const UniqueFd copy(spoolToAnonymousFile(source));
-    if (copy.get() < 0 || isCancelled())
+    const TemporaryCopy copy(source, [this] { return isCancelled(); });
+    if (copy.outcome() != TemporaryCopy::Outcome::Made)
         return;
     std::vector<char> block;
-    ByteSource again(copy.get(), block);
+    ByteSource again(copy.fd(), block);
     searchSource(again, hits, reportName);
 }
 

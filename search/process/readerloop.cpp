@@ -2,6 +2,7 @@
 
 #include "jobchannel.h"
 #include "readersandbox.h"
+#include "temporaryspace.h"
 #include "uniquefd.h"
 
 #include <atomic>
@@ -100,7 +101,7 @@ void watchSearch(int fd)
     }).detach();
 }
 
-bool readArguments(int argc, char **argv, int *fd, qint64 *memory)
+bool readArguments(int argc, char **argv, int *fd, qint64 *memory, int *temporarySpaceFd)
 {
     for (int i = 1; i + 1 < argc; i += 2) {
         char *end = nullptr;
@@ -111,6 +112,8 @@ bool readArguments(int argc, char **argv, int *fd, qint64 *memory)
             *fd = int(value);
         else if (std::strcmp(argv[i], "--memory-limit") == 0)
             *memory = value;
+        else if (std::strcmp(argv[i], "--temporary-space-fd") == 0)
+            *temporarySpaceFd = int(value);
         else
             return false;
     }
@@ -157,7 +160,11 @@ int runReaderProcess(int argc, char **argv, const QHash<QByteArray, ReaderHandle
 {
     int fd = -1;
     qint64 memory = 0;
-    if (!readArguments(argc, argv, &fd, &memory))
+    int temporarySpaceFd = -1;
+    if (!readArguments(argc, argv, &fd, &memory, &temporarySpaceFd))
+        return 2;
+    // Copies the reader makes count against the search's one budget.
+    if (temporarySpaceFd >= 0 && !TemporarySpace::adopt(temporarySpaceFd))
         return 2;
     std::signal(SIGPIPE, SIG_IGN);
 #ifdef VELTO_SANITIZED

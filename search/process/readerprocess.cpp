@@ -1,5 +1,7 @@
 #include "readerprocess.h"
 
+#include "temporaryspace.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -13,13 +15,16 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char **environ;
 
 namespace {
 
-// The descriptor the reader finds its socket at.
+// The descriptors the reader finds its socket and the search's count of
+// temporary space at.
 constexpr int kReaderFd = 3;
+constexpr int kTemporarySpaceFd = 4;
 
 }  // namespace
 
@@ -39,6 +44,9 @@ std::unique_ptr<ReaderProcess> ReaderProcess::start(const QString &program,
     // Every descriptor of the search is close-on-exec or closed here, so no
     // reader holds another's socket and each sees its own search go.
     posix_spawn_file_actions_adddup2(&actions, theirs.get(), kReaderFd);
+    const int temporarySpace = TemporarySpace::shareableDescriptor();
+    if (temporarySpace >= 0)
+        posix_spawn_file_actions_adddup2(&actions, temporarySpace, kTemporarySpaceFd);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
 #ifndef VELTO_SANITIZED
@@ -46,17 +54,25 @@ std::unique_ptr<ReaderProcess> ReaderProcess::start(const QString &program,
     // search words each failure itself.
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
 #endif
-    posix_spawn_file_actions_addclosefrom_np(&actions, kReaderFd + 1);
+    posix_spawn_file_actions_addclosefrom_np(
+            &actions, temporarySpace >= 0 ? kTemporarySpaceFd + 1 : kReaderFd + 1);
 
     const QByteArray path = QFile::encodeName(program);
     const QByteArray fdText = QByteArray::number(kReaderFd);
     const QByteArray memoryText = QByteArray::number(limits.memoryBytes);
-    char *const argv[]
-            = {const_cast<char *>(path.constData()),       const_cast<char *>("--reader-fd"),
-               const_cast<char *>(fdText.constData()),     const_cast<char *>("--memory-limit"),
-               const_cast<char *>(memoryText.constData()), nullptr};
+    const QByteArray spaceText = QByteArray::number(kTemporarySpaceFd);
+    std::vector<char *> argv
+            = {const_cast<char *>(path.constData()), const_cast<char *>("--reader-fd"),
+               const_cast<char *>(fdText.constData()), const_cast<char *>("--memory-limit"),
+               const_cast<char *>(memoryText.constData())};
+    if (temporarySpace >= 0) {
+        argv.push_back(const_cast<char *>("--temporary-space-fd"));
+        argv.push_back(const_cast<char *>(spaceText.constData()));
+    }
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv, environ);
+    const int failed
+            = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) {
         *error = QString::fromLocal8Bit(std::strerror(failed));

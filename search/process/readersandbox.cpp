@@ -1,5 +1,8 @@
 #include "readersandbox.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <seccomp.h>
 
 #include <cerrno>
@@ -25,6 +28,13 @@ constexpr quint64 kNetBindTcp = 1ull << 0;   // version 4
 constexpr quint64 kNetConnectTcp = 1ull << 1;
 constexpr quint64 kScopeAbstractUnixSocket = 1ull << 0;  // version 6
 constexpr quint64 kScopeSignal = 1ull << 1;
+
+// The kernel's landlock_path_beneath_attr, packed as the kernel has it.
+struct __attribute__((packed)) LandlockPathBeneath
+{
+    quint64 allowedAccess = 0;
+    qint32 parentFd = -1;
+};
 
 struct LandlockRuleset
 {
@@ -100,10 +110,20 @@ int enterLandlock()
         ruleset.scoped = kScopeAbstractUnixSocket | kScopeSignal;
         size = sizeof(LandlockRuleset);
     }
-    // No rule grants anything back: what is handled is refused everywhere.
     const int fd = int(::syscall(SYS_landlock_create_ruleset, &ruleset, size, 0));
     if (fd < 0)
         return 0;
+    // One rule grants something back: writing in the temporary folder, where
+    // the system-call filter lets only files without a name be opened.
+    const int temporaryFolder = ::open(QFile::encodeName(QDir::tempPath()).constData(),
+                                       O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (temporaryFolder >= 0) {
+        LandlockPathBeneath rule;
+        rule.allowedAccess = LANDLOCK_ACCESS_FS_WRITE_FILE;
+        rule.parentFd = temporaryFolder;
+        ::syscall(SYS_landlock_add_rule, fd, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
+        ::close(temporaryFolder);
+    }
     const bool entered = ::syscall(SYS_landlock_restrict_self, fd, 0) == 0;
     ::close(fd);
     return entered ? int(abi) : 0;
@@ -220,8 +240,9 @@ bool addRules(scmp_filter_ctx filter)
     // File flags the owner of a file opened for reading could still change.
     add(kill, SCMP_SYS(ioctl), SCMP_A1(SCMP_CMP_EQ, FS_IOC_SETFLAGS));
     add(kill, SCMP_SYS(ioctl), SCMP_A1(SCMP_CMP_EQ, FS_IOC_FSSETXATTR));
-    // Files open for reading only. A nameless temporary file is refused
-    // softly: the anonymous spool falls back to memory.
+    // Files open for reading only, but files without a name (O_TMPFILE),
+    // which Landlock lets be made in the temporary folder only: the copies
+    // of archives inside archives that must be read with seeks.
     const struct
     {
         int call;
@@ -235,7 +256,6 @@ bool addRules(scmp_filter_ctx filter)
         add(kill, open.call, flags(O_ACCMODE | tmpfile, O_RDWR));
         add(kill, open.call, flags(O_CREAT | tmpfile, O_CREAT));
         add(kill, open.call, flags(O_TRUNC | tmpfile, O_TRUNC));
-        add(SCMP_ACT_ERRNO(EACCES), open.call, flags(tmpfile, tmpfile));
     }
     // Calls whose arguments a filter cannot read: the C library falls back
     // to the ones above.

@@ -14,8 +14,9 @@ struct SandboxReport
 // Closes the calling process to everything a reader has no business with,
 // for good: its address space may grow by `memoryBytes` at most (in
 // sanitizer builds the search watches its resident memory instead); it writes
-// no file (none may be opened for writing, created, removed or changed),
-// opens no network or socket, starts no program, signals no other process
+// no file (none may be opened for writing, created, removed or changed) but
+// files without a name, in the temporary folder where Landlock is, which are
+// gone when closed; it opens no network or socket, starts no program, signals no other process
 // and leaves no core dump. Reading files stays open: the readers open the
 // entries of the folders they are given. Landlock closes the same doors again
 // where the kernel has it. False when the system-call filter could not be

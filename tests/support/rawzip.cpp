@@ -2,6 +2,8 @@
 
 #include <QVector>
 
+#include <functional>
+
 #include <zlib.h>
 
 namespace {
@@ -18,7 +20,104 @@ quint32 crcOf(const QByteArray &bytes)
                          uInt(bytes.size())));
 }
 
+quint32 crcOf(const RawZipEntry &entry)
+{
+    return entry.deflatedSize >= 0 ? entry.deflatedCrc : crcOf(entry.data);
+}
+
+quint64 fullSize(const RawZipEntry &entry)
+{
+    return quint64(entry.deflatedSize >= 0 ? entry.deflatedSize : entry.data.size());
+}
+
+// Raw deflate of the bytes `next` hands out, piece by piece, until it gives
+// an empty one; the CRC-32 and size of what it handed out.
+QByteArray deflatePieces(const std::function<QByteArray()> &next, quint32 *crc, qint64 *size)
+{
+    z_stream stream {};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    QByteArray out;
+    uLong sum = crc32(0, nullptr, 0);
+    *size = 0;
+    QByteArray buffer(1 << 16, 0);
+    for (;;) {
+        const QByteArray piece = next();
+        sum = crc32(sum, reinterpret_cast<const Bytef *>(piece.constData()), uInt(piece.size()));
+        *size += piece.size();
+        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(piece.constData()));
+        stream.avail_in = uInt(piece.size());
+        const int flush = piece.isEmpty() ? Z_FINISH : Z_NO_FLUSH;
+        int status = Z_OK;
+        do {
+            stream.next_out = reinterpret_cast<Bytef *>(buffer.data());
+            stream.avail_out = uInt(buffer.size());
+            status = deflate(&stream, flush);
+            out.append(buffer.constData(), buffer.size() - int(stream.avail_out));
+        } while (stream.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+        if (flush == Z_FINISH)
+            break;
+    }
+    deflateEnd(&stream);
+    *crc = quint32(sum);
+    return out;
+}
+
 }  // namespace
+
+RawZipEntry repeatedLineEntry(const QByteArray &name, const QByteArray &line, qint64 size)
+{
+    const QByteArray block = line.repeated(qMax(1, (1 << 20) / line.size()));
+    qint64 left = size;
+    RawZipEntry entry(name, QByteArray());
+    entry.data = deflatePieces(
+            [&] {
+                const QByteArray piece = block.left(int(qMin<qint64>(left, block.size())));
+                left -= piece.size();
+                return piece;
+            },
+            &entry.deflatedCrc, &entry.deflatedSize);
+    return entry;
+}
+
+RawZipEntry deflatedEntry(const QByteArray &name, const QByteArray &bytes)
+{
+    bool given = false;
+    RawZipEntry entry(name, QByteArray());
+    entry.data = deflatePieces(
+            [&] {
+                const QByteArray piece = given ? QByteArray() : bytes;
+                given = true;
+                return piece;
+            },
+            &entry.deflatedCrc, &entry.deflatedSize);
+    return entry;
+}
+
+QByteArray nestedZips(int fanOut, int levels, qint64 leafSize, const QByteArray &line)
+{
+    const auto numbered = [](const char *stem, int k) {
+        return QByteArray(stem) + QByteArray::number(k).rightJustified(2, '0');
+    };
+    QList<RawZipEntry> entries;
+    const RawZipEntry leaf = repeatedLineEntry("part", line, leafSize);
+    for (int k = 0; k < fanOut; ++k) {
+        RawZipEntry copy = leaf;
+        copy.name = numbered("part-", k) + ".txt";
+        entries << copy;
+    }
+    for (int level = levels; level > 1; --level) {
+        const RawZipEntry inner = deflatedEntry("inner", rawZip(entries));
+        entries.clear();
+        for (int k = 0; k < fanOut; ++k) {
+            RawZipEntry copy = inner;
+            copy.name
+                    = numbered(QByteArray("level" + QByteArray::number(level) + "-").constData(), k)
+                    + ".zip";
+            entries << copy;
+        }
+    }
+    return rawZip(entries);
+}
 
 QByteArray rawZip(const QList<RawZipEntry> &entries)
 {
@@ -34,7 +133,7 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
         put(out, 0x04034b50, 4);
         put(out, 20, 2);
         put(out, entry.utf8Flag ? 0x800 : 0, 2);
-        put(out, 0, 2);  // stored
+        put(out, entry.deflatedSize >= 0 ? 8 : 0, 2);
         put(out, 0, 4);  // time and date
         QByteArray localExtra;
         if (entry.zip64Sizes) {
@@ -44,9 +143,9 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
             put(localExtra, quint64(entry.data.size()), 8);
         }
         const quint64 size = entry.zip64Sizes ? 0xFFFFFFFF : quint64(entry.data.size());
-        put(out, crcOf(entry.data) ^ (entry.wrongCrc ? 1 : 0), 4);
+        put(out, crcOf(entry) ^ (entry.wrongCrc ? 1 : 0), 4);
         put(out, size, 4);
-        put(out, size, 4);
+        put(out, entry.zip64Sizes ? size : fullSize(entry), 4);
         put(out, quint64(localName.size()), 2);
         put(out, quint64(localExtra.size()), 2);
         out += localName;
@@ -61,7 +160,7 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
         put(out, quint64(entry.madeBy), 2);
         put(out, 20, 2);
         put(out, entry.utf8Flag ? 0x800 : 0, 2);
-        put(out, 0, 2);
+        put(out, owner.deflatedSize >= 0 ? 8 : 0, 2);
         put(out, 0, 4);
         QByteArray extra = entry.centralExtra;
         const quint64 size = entry.zip64Sizes ? 0xFFFFFFFF : quint64(owner.data.size());
@@ -71,9 +170,9 @@ QByteArray rawZip(const QList<RawZipEntry> &entries)
             put(extra, quint64(owner.data.size()), 8);
             put(extra, quint64(owner.data.size()), 8);
         }
-        put(out, crcOf(owner.data) ^ (owner.wrongCrc ? 1 : 0), 4);
+        put(out, crcOf(owner) ^ (owner.wrongCrc ? 1 : 0), 4);
         put(out, size, 4);
-        put(out, size, 4);
+        put(out, entry.zip64Sizes ? size : fullSize(owner), 4);
         put(out, quint64(entry.name.size()), 2);
         put(out, quint64(extra.size()), 2);
         put(out, 0, 2);  // comment
