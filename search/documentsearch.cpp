@@ -85,10 +85,12 @@ bool readDocumentLines(int fd, const QString &name, const ContentMatcher::TextLi
 bool searchDocumentFileAt(const ContentMatcher &matcher, int folderFd, const QByteArray &name,
                           const QString &shownPath, HitSink &hits, const QString &reportName)
 {
-    // As the matcher opens a file: no link followed, no blocking open of a
-    // FIFO swapped in, regular files only; anything else goes back to it.
+    // As the matcher opens a file: a link followed only when the walk
+    // follows links, no blocking open of a FIFO swapped in, regular files
+    // only; anything else goes back to it.
     const UniqueFd file(::openat(folderFd, name.constData(),
-                                 O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+                                 O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK
+                                         | (matcher.followLinks ? 0 : O_NOFOLLOW)));
     struct stat info;
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;

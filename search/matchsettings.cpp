@@ -28,6 +28,7 @@ void MatchSettings::configure(ContentMatcher &matcher) const
     matcher.caseSensitivity = request.caseSensitivity;
     matcher.exactMatch = request.exact;
     matcher.deepSearch = request.deep;
+    matcher.followLinks = request.links == WalkRules::Links::All;
     matcher.localeCodec = systemCodec();
     matcher.codecPatterns
             = request.deep ? searchThread::buildCodecPatterns(request.text) : QList<CodecPattern>();
@@ -73,7 +74,7 @@ QByteArray MatchSettings::encode() const
         << request.deep << request.regex << request.wholeWords << request.requiredTexts
         << request.excludedTexts << request.skipBinary << request.documents << limits.maxCount
         << limits.before << limits.after << limits.countOnly << codecName(request.archiveNameCodec)
-        << fromRequest << memberFilters << codecName(systemCodec());
+        << fromRequest << memberFilters << codecName(systemCodec()) << quint8(request.links);
     return bytes;
 }
 
@@ -85,13 +86,15 @@ bool MatchSettings::decode(const QByteArray &bytes, MatchSettings *settings)
     quint8 cs = 0;
     QByteArray archiveCodec;
     QByteArray locale;
+    quint8 links = 0;
     in >> request.text >> request.moreTexts >> cs >> request.exact >> request.deep >> request.regex
             >> request.wholeWords >> request.requiredTexts >> request.excludedTexts
             >> request.skipBinary >> request.documents >> limits.maxCount >> limits.before
             >> limits.after >> limits.countOnly >> archiveCodec >> settings->fromRequest
-            >> settings->memberFilters >> locale;
+            >> settings->memberFilters >> locale >> links;
     request.caseSensitivity = cs ? Qt::CaseSensitive : Qt::CaseInsensitive;
     request.archiveNameCodec = codecNamed(archiveCodec);
+    request.links = WalkRules::Links(links);
     if (QTextCodec *codec = codecNamed(locale))
         QTextCodec::setCodecForLocale(codec);
     return in.status() == QDataStream::Ok;

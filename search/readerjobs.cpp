@@ -82,8 +82,8 @@ bool searchHere(const ForeignFile &file, const ParsingHere &here, HitSink &hits)
 {
     if (file.kind == ForeignFile::Kind::Document)
         return searchDocumentOrBytes(here.matcher, file, hits);
-    const ArchiveJob job {file.folderFd, file.name, file.hitName, file.displayPath,
-                          here.archiveNames};
+    const ArchiveJob job {file.folderFd,    file.name,         file.hitName,
+                          file.displayPath, here.archiveNames, here.matcher.followLinks};
     return searchArchiveAt(job, here.members, hits);
 }
 

@@ -370,6 +370,10 @@ void TestCli::initTestCase()
     QVERIFY(inner.open(QIODevice::ReadOnly));
     ArchiveBuilder::write(documentTree.path("nested.tar.gz"), {{"inner.zip", inner.readAll()}});
     inner.remove();
+    // Links to a document, a text and an archive: passed over unless followed.
+    documentTree.link("linked-a.docx", documentTree.path("a.docx"));
+    documentTree.link("linked-g.txt", documentTree.path("g.txt"));
+    documentTree.link("linked.tar.gz", documentTree.path("nested.tar.gz"));
 }
 
 void TestCli::searchRules_data()
@@ -767,6 +771,19 @@ void TestCli::documentsAreSearchedByTheirText_data()
             << QStringList {"-n", "c.pptx", "-c", "Split word", "-B", "1"} << 0
             << QStringList {"ROOT/c.pptx-4-[slide 2]\t敏捷的棕色狐狸跳过了懒狗。",
                             "ROOT/c.pptx:5:[slide 2]\tSplit word here."}
+            << QStringList();
+    const QStringList throughLinks {"-n", "linked;s.odt;s.pptx", "-i", "-c", "QUICK brown fox"};
+    const QStringList nestedHits {"ROOT/nested.tar.gz/inner.zip/s.odt:3:" + fox,
+                                  "ROOT/nested.tar.gz/inner.zip/s.pptx:3:[slide 2]\t" + fox};
+    QTest::newRow("links to files are passed over unless followed")
+            << throughLinks << 0 << nestedHits << QStringList();
+    QTest::newRow("a followed link is searched as what it points to: document, text, archive")
+            << (QStringList {"--follow"} + throughLinks) << 0
+            << (QStringList {"ROOT/linked-a.docx:3:" + fox,
+                             "ROOT/linked-g.txt:1:the QUICK brown fox in plain text",
+                             "ROOT/linked.tar.gz/inner.zip/s.odt:3:" + fox,
+                             "ROOT/linked.tar.gz/inner.zip/s.pptx:3:[slide 2]\t" + fox}
+                + nestedHits)
             << QStringList();
     QTest::newRow("a name search lists documents, never their parts")
             << QStringList {"-n", "docx;odt"} << 0

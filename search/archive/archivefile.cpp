@@ -17,23 +17,23 @@ namespace {
 // No folder descriptors here: the folder is the working directory's
 // business and names are opened as given; a device or pipe is refused by
 // the status check alone.
-int openNonBlocking(int, const QByteArray &name)
+int openNonBlocking(int, const QByteArray &name, bool)
 {
     return ::_open(name.constData(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 }
 #else
-int openNonBlocking(int folderFd, const QByteArray &name)
+int openNonBlocking(int folderFd, const QByteArray &name, bool followLink)
 {
     return ::openat(folderFd, name.constData(),
-                    O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+                    O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (followLink ? 0 : O_NOFOLLOW));
 }
 #endif
 
 }  // namespace
 
-ArchiveFile::ArchiveFile(int folderFd, const QByteArray &name)
+ArchiveFile::ArchiveFile(int folderFd, const QByteArray &name, bool followLink)
 {
-    const int fd = openNonBlocking(folderFd, name);
+    const int fd = openNonBlocking(folderFd, name, followLink);
     if (fd >= 0)
         *this = adopt(fd);
 }

@@ -5,14 +5,14 @@
 #include <QtGlobal>
 
 // An archive file opened for reading relative to its open folder: without
-// following a link and without blocking (a FIFO or device put at the name
-// cannot hold the search), and kept only when the opened file is a regular
-// one. Closed when the object goes.
+// blocking (a FIFO or device put at the name cannot hold the search) and,
+// unless `followLink`, without following a link; kept only when the opened
+// file is a regular one. Closed when the object goes.
 class ArchiveFile
 {
 public:
     ArchiveFile() = default;
-    ArchiveFile(int folderFd, const QByteArray &name);
+    ArchiveFile(int folderFd, const QByteArray &name, bool followLink = false);
     // Takes over an open descriptor (a member spooled to an anonymous file).
     static ArchiveFile adopt(int fd);
     ~ArchiveFile();

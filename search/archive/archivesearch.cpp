@@ -27,9 +27,10 @@ void walkZip(const ArchiveFile &file, const ArchiveScope &scope)
 
 // Opens the ZIP `name`; only when no file has that name, `name` with ".zip"
 // appended, as the name may have been given without its suffix.
-void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
+void searchZipArchiveAt(int folderFd, const QByteArray &name, bool followLink,
+                        const ArchiveScope &scope)
 {
-    ArchiveFile file(folderFd, name);
+    ArchiveFile file(folderFd, name, followLink);
     if (!file.isOpen() && !existsAt(folderFd, name))
         file = ArchiveFile(folderFd, name + ".zip");
     if (file.isOpen()) {
@@ -41,9 +42,10 @@ void searchZipArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope
 }
 
 // The RAR `name`, with the volumes of its set beside it.
-void searchRarArchiveAt(int folderFd, const QByteArray &name, const ArchiveScope &scope)
+void searchRarArchiveAt(int folderFd, const QByteArray &name, bool followLink,
+                        const ArchiveScope &scope)
 {
-    const ArchiveFile first(folderFd, name);
+    const ArchiveFile first(folderFd, name, followLink);
     if (!first.isOpen()) {
         reportCannotOpen(scope);
         return;
@@ -92,11 +94,11 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
             search,          hits, job.names, job.displayName, job.displayName + QDir::separator(),
             job.displayPath, 1,    &outcome};
     if (format == ArchiveFormat::Zip) {
-        searchZipArchiveAt(job.folderFd, job.name, scope);
+        searchZipArchiveAt(job.folderFd, job.name, job.followLink, scope);
     } else if (format == ArchiveFormat::Rar) {
-        searchRarArchiveAt(job.folderFd, job.name, scope);
+        searchRarArchiveAt(job.folderFd, job.name, job.followLink, scope);
     } else {
-        const ArchiveFile file(job.folderFd, job.name);
+        const ArchiveFile file(job.folderFd, job.name, job.followLink);
         outcome.storedSize = file.size();
         if (file.isOpen())
             walkArchiveFile(format, file, scope);
@@ -117,6 +119,6 @@ bool searchArchive(const QString &path, HitSink &hits, const MemberSearch &searc
             ::open(encodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     const QString name = path.mid(slash + 1);
     return searchArchiveAt(
-            ArchiveJob {folderFd.get(), encodePath(name), name, encodePath(path), names}, search,
-            hits);
+            ArchiveJob {folderFd.get(), encodePath(name), name, encodePath(path), names, false},
+            search, hits);
 }

@@ -19,7 +19,8 @@ struct ArchiveJob
     QByteArray name;
     QString displayName;
     QByteArray displayPath;
-    ArchiveNameRules names;  // how member names that say nothing of their encoding are read
+    ArchiveNameRules names;   // how member names that say nothing of their encoding are read
+    bool followLink = false;  // `name` is a link the walk follows: opened through
 };
 
 // Searches the archive of `job` (its kind told by the suffix, ignoring case)

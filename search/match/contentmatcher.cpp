@@ -31,14 +31,15 @@ constexpr qint64 kBinaryProbe = 64 << 10;
 // is read once more when it does.
 constexpr int kHeldHits = 4096;
 
-// Opens the regular file `name` of `folderFd` for reading: no link is
-// followed, a FIFO or device swapped in since the listing does not block the
-// open, and only a regular file is kept.
-int openRegularFileAt(int folderFd, const char *name, qint64 *size, qint64 *modified,
-                      ContentMatcher::FileOutcome *outcome)
+// Opens the regular file `name` of `folderFd` for reading: a link is followed
+// only when `followLink`, a FIFO or device swapped in since the listing does
+// not block the open, and only a regular file is kept.
+int openRegularFileAt(int folderFd, const char *name, bool followLink, qint64 *size,
+                      qint64 *modified, ContentMatcher::FileOutcome *outcome)
 {
-    const int fd
-            = ::openat(folderFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    const int fd = ::openat(folderFd, name,
+                            O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK
+                                    | (followLink ? 0 : O_NOFOLLOW));
     if (fd < 0) {
         const bool vanished = errno == ENOENT || errno == ELOOP || errno == ENOTDIR;
         *outcome = vanished ? ContentMatcher::FileOutcome::NotRegular
@@ -99,7 +100,8 @@ ContentMatcher::FileOutcome ContentMatcher::searchFileAt(int folderFd, const QBy
     qint64 size = 0;
     qint64 modified = TFileInfo::kNoTime;
     FileOutcome outcome;
-    const UniqueFd file(openRegularFileAt(folderFd, name.constData(), &size, &modified, &outcome));
+    const UniqueFd file(
+            openRegularFileAt(folderFd, name.constData(), followLinks, &size, &modified, &outcome));
     if (file.get() < 0)
         return outcome;
     ByteSource source(file.get(), readBlock);

@@ -31,6 +31,9 @@ public:
     Qt::CaseSensitivity caseSensitivity = Qt::CaseSensitive;
     bool exactMatch = false;
     bool deepSearch = false;
+    // The walk lists links to files as what they point to: such a link is
+    // opened through. Otherwise a link found at a file's name is never followed.
+    bool followLinks = false;
 
     // What picks the lines when it is more than grepText taken literally:
     // expressions, whole words, several texts. A literal query (the default)
@@ -62,8 +65,8 @@ public:
     enum class FileOutcome { Searched, NotRegular, Unreadable };
     // The same for the file `name` of the open folder `folderFd`, which the
     // caller has checked to lie on no pseudo file system. It is opened
-    // without following a link and without blocking, and read only when the
-    // opened file is a regular one. Unreadable: no permission or an I/O error.
+    // without blocking and, unless `followLinks`, without following a link,
+    // and read only when the opened file is a regular one. Unreadable: no permission or an I/O error.
     FileOutcome searchFileAt(int folderFd, const QByteArray &name, HitSink &hits,
                              const QString &reportName) const;
 
