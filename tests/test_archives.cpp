@@ -190,6 +190,8 @@ private slots:
     void zip64SizesAreReadFromTheirField();
     void zipMemberNames_data();
     void zipMemberNames();
+    void legacyNamesReadByTheirMakersFamily_data();
+    void legacyNamesReadByTheirMakersFamily();
     void codePageOfLocale_data();
     void codePageOfLocale();
     void everyFormatByNameAndContent_data();
@@ -1030,6 +1032,96 @@ void TestArchives::zipMemberNames()
     QCOMPARE(describe(archiveHits(path, makeMatcher({baseName}, "needle", true), rules)),
              QStringList {hitName + "|1|needle in the member"});
     QCOMPARE(capture.text(), QByteArray());
+}
+
+void TestArchives::legacyNamesReadByTheirMakersFamily_data()
+{
+    QTest::addColumn<QString>("archive");  // names.zip made on DOS or Unix, or names.cpio
+    QTest::addColumn<int>("madeOn");       // a ZIP's maker: 0 DOS, 3 Unix
+    QTest::addColumn<QByteArrayList>("rawNames");
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<QByteArray>("forced");
+    QTest::addColumn<QStringList>("expected");
+
+    const QStringList russian {QString::fromUtf8("Отчёт о работе.txt"),
+                               QString::fromUtf8("Протокол собрания.txt")};
+    const QStringList japanese {QString::fromUtf8("議事録の資料.txt"),
+                                QString::fromUtf8("プロジェクト計画.txt")};
+    const auto in = [](const char *codec, const QStringList &names) {
+        QByteArrayList raw;
+        for (const QString &name : names)
+            raw << encoded(codec, name);
+        return raw;
+    };
+    const QByteArray none;
+    QTest::newRow("family/a DOS maker's CP437 reads as CP437, never a Windows page")
+            << "names.zip" << 0
+            << QByteArrayList {"Gr\x94\xe1"
+                               "e.txt"}
+            << QByteArray("C.UTF-8") << none << QStringList {QString::fromUtf8("Größe.txt")};
+    QTest::newRow("family/a DOS maker's lone CP437 letter reads as CP437")
+            << "names.zip" << 0 << QByteArrayList {"File 2 - \x94.txt"} << QByteArray("C.UTF-8")
+            << none << QStringList {QString::fromUtf8("File 2 - ö.txt")};
+    QTest::newRow("family/a Unix maker's KOI8-R is detected among Unix charsets")
+            << "names.zip" << 3 << in("KOI8-R", russian) << QByteArray("C.UTF-8") << none
+            << russian;
+    QTest::newRow("family/a Unix maker's KOI8-R stays KOI8-R in a Russian UTF-8 locale")
+            << "names.zip" << 3 << in("KOI8-R", russian) << QByteArray("ru_RU.UTF-8") << none
+            << russian;
+    QTest::newRow("family/a DOS maker's names in a Russian locale are CP866")
+            << "names.zip" << 0 << in("IBM866", russian) << QByteArray("ru_RU.UTF-8") << none
+            << russian;
+    QTest::newRow("family/a Unix locale's own charset reads Unix names")
+            << "names.cpio" << 0 << in("KOI8-R", russian) << QByteArray("ru_RU.KOI8-R") << none
+            << russian;
+    QTest::newRow("family/EUC-JP cpio names in a Japanese locale are EUC-JP, not CP932")
+            << "names.cpio" << 0 << in("EUC-JP", japanese) << QByteArray("ja_JP.UTF-8") << none
+            << japanese;
+    QTest::newRow("family/Latin-1 cpio names are detected among Unix charsets")
+            << "names.cpio" << 0 << in("ISO-8859-1", {QString::fromUtf8("Größe.txt")})
+            << QByteArray("C.UTF-8") << none << QStringList {QString::fromUtf8("Größe.txt")};
+    QTest::newRow("family/a forced code page leaves a UTF-8 cpio name alone")
+            << "names.cpio" << 0 << QByteArrayList {japanese.first().toUtf8()}
+            << QByteArray("C.UTF-8") << QByteArray("IBM866") << QStringList {japanese.first()};
+    QTest::newRow("family/a forced code page reads a Unix maker's legacy name")
+            << "names.cpio" << 0 << in("KOI8-R", russian) << QByteArray("ja_JP.UTF-8")
+            << QByteArray("KOI8-R") << russian;
+}
+
+// Names that do not say their encoding are read in a code page of their
+// maker's family: OEM pages for DOS and Windows, locale charsets for Unix.
+void TestArchives::legacyNamesReadByTheirMakersFamily()
+{
+    QFETCH(QString, archive);
+    QFETCH(int, madeOn);
+    QFETCH(QByteArrayList, rawNames);
+    QFETCH(QByteArray, locale);
+    QFETCH(QByteArray, forced);
+    QFETCH(QStringList, expected);
+
+    TreeBuilder dir;
+    QString path;
+    if (archive.endsWith(".zip")) {
+        QList<RawZipEntry> entries;
+        for (const QByteArray &name : rawNames) {
+            RawZipEntry entry(name, "needle\n");
+            entry.madeBy = (madeOn << 8) | 20;
+            entries << entry;
+        }
+        path = dir.file(archive, rawZip(entries));
+    } else {
+        ArchiveBuilder::Members members;
+        for (const QByteArray &name : rawNames)
+            members.append({name, "needle\n"});
+        path = ArchiveBuilder::write(dir.path(archive), members);
+    }
+    ArchiveNameRules rules;
+    rules.localeName = locale;
+    rules.forcedCodec = forced.isEmpty() ? nullptr : QTextCodec::codecForName(forced);
+    QStringList hits;
+    for (const QString &name : expected)
+        hits << archive + kSep + name + "|0|";
+    QCOMPARE(describe(archiveHits(path, makeMatcher({""}, QString()), rules)), hits);
 }
 
 void TestArchives::codePageOfLocale_data()

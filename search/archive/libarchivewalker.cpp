@@ -123,6 +123,21 @@ bool storesUnicodeNames(ArchiveFormat format)
             || format == ArchiveFormat::Rar;
 }
 
+// Tar, cpio and the other formats of Unix write their locale's charset; a
+// ZIP read from its local headers does not say its maker, and is most often
+// from DOS or Windows; CAB and LHA are formats of DOS.
+NameMaker nameMakerOf(ArchiveFormat format)
+{
+    switch (format) {
+    case ArchiveFormat::Zip:
+    case ArchiveFormat::Cab:
+    case ArchiveFormat::Lha:
+        return NameMaker::Dos;
+    default:
+        return NameMaker::Unix;
+    }
+}
+
 // Members whose bytes are content: files, and whatever else carries data
 // (a 7z member stored from a pipe); never folders, links or devices.
 bool carriesData(archive_entry *entry)
@@ -234,7 +249,7 @@ QString LibarchiveWalk::memberName(archive_entry *entry)
         name = QString::fromUtf8(utf8);
     } else {
         const char *raw = archive_entry_pathname(entry);
-        name = names.decode(raw ? QByteArray(raw) : QByteArray());
+        name = names.decode(raw ? QByteArray(raw) : QByteArray(), nameMakerOf(format));
     }
     // CAB is a format of DOS and Windows, whose folders are separated so.
     if (format == ArchiveFormat::Cab)

@@ -6,6 +6,7 @@
 #include <QTextCodec>
 
 #include <cstdlib>
+#include <initializer_list>
 
 namespace {
 
@@ -47,6 +48,156 @@ QString fromUtf8(const QByteArray &bytes)
     return withVisibleNuls(QString::fromUtf8(bytes.constData(), bytes.size()));
 }
 
+// The code pages of each family, the likelier first where a name reads
+// alike in several.
+QList<QTextCodec *> familyPages(NameMaker maker)
+{
+    static const auto load = [](std::initializer_list<const char *> names) {
+        QList<QTextCodec *> pages;
+        for (const char *name : names) {
+            if (QTextCodec *codec = QTextCodec::codecForName(name))
+                pages.append(codec);
+        }
+        return pages;
+    };
+    static const QList<QTextCodec *> dos = load(
+            {"IBM437", "IBM850", "IBM852", "IBM866", "windows-31j", "GBK", "windows-949", "Big5"});
+    static const QList<QTextCodec *> unixLike = load(
+            {"ISO-8859-1",  "ISO-8859-15", "ISO-8859-2",  "KOI8-R",     "KOI8-U",     "ISO-8859-5",
+             "ISO-8859-7",  "ISO-8859-9",  "ISO-8859-13", "ISO-8859-4", "ISO-8859-3", "ISO-8859-10",
+             "ISO-8859-14", "ISO-8859-16", "ISO-8859-6",  "ISO-8859-8", "EUC-JP",     "EUC-KR",
+             "GBK",         "Big5",        "Shift_JIS"});
+    return maker == NameMaker::Dos ? dos : unixLike;
+}
+
+// What a detector's pick stands for in a family that does not have it: the
+// page of the same script there (a DOS maker's Japanese is CP932, whatever
+// the detector calls it). Null where the family has none of that script.
+QTextCodec *familyCounterpart(QTextCodec *picked, NameMaker maker)
+{
+    static const struct
+    {
+        const char *picked;
+        const char *dos;
+        const char *unixLike;
+    } counterparts[] = {
+            {"Shift_JIS", "windows-31j", "Shift_JIS"},
+            {"EUC-JP", "windows-31j", "EUC-JP"},
+            {"ISO-2022-JP", "windows-31j", "EUC-JP"},
+            {"GB18030", "GBK", "GBK"},
+            {"GB2312", "GBK", "GBK"},
+            {"EUC-KR", "windows-949", "EUC-KR"},
+            {"windows-949", "windows-949", "EUC-KR"},
+            {"Big5", "Big5", "Big5"},
+            {"windows-1251", "IBM866", nullptr},
+            {"KOI8-R", "IBM866", "KOI8-R"},
+            {"ISO-8859-5", "IBM866", "ISO-8859-5"},
+            {"IBM866", "IBM866", nullptr},
+            {"windows-1250", "IBM852", "ISO-8859-2"},
+            {"ISO-8859-2", "IBM852", "ISO-8859-2"},
+            {"windows-1252", nullptr, "ISO-8859-1"},
+            {"ISO-8859-1", nullptr, "ISO-8859-1"},
+            {"ISO-8859-15", nullptr, "ISO-8859-15"},
+            {"windows-1253", nullptr, "ISO-8859-7"},
+            {"windows-1254", nullptr, "ISO-8859-9"},
+            {"windows-1257", nullptr, "ISO-8859-13"},
+    };
+    if (!picked)
+        return nullptr;
+    if (familyPages(maker).contains(picked))
+        return picked;
+    for (const auto &c : counterparts) {
+        const char *name = maker == NameMaker::Dos ? c.dos : c.unixLike;
+        if (name && QTextCodec::codecForName(c.picked) == picked)
+            return QTextCodec::codecForName(name);
+    }
+    return nullptr;
+}
+
+// The text of `sample` in `page`; null when a byte does not decode there.
+QString cleanText(QTextCodec *page, const QByteArray &sample)
+{
+    QTextCodec::ConverterState state;
+    const QString text = page->toUnicode(sample.constData(), sample.size(), &state);
+    if (state.invalidChars > 0 || state.remainingChars > 0)
+        return QString();
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u == 0xFFFD || (u >= 0x80 && u < 0xA0) || (u < 0x20 && u != '\n'))
+            return QString();
+    }
+    return text;
+}
+
+// A letter's script, the scripts written together in East Asia as one.
+int scriptGroup(QChar c)
+{
+    switch (c.script()) {
+    case QChar::Script_Han:
+    case QChar::Script_Hiragana:
+    case QChar::Script_Katakana:
+    case QChar::Script_Hangul:
+    case QChar::Script_Bopomofo:
+    case QChar::Script_Common:
+        return QChar::Script_Han;
+    default:
+        return c.script();
+    }
+}
+
+// How much `text` reads like names, per byte it came from: letters,
+// digits and the usual marks gain (a letter of East Asia, two bytes in every
+// page that has it, twice); other symbols, a capital right after a small
+// letter and a change of script inside a word lose.
+int plausibility(const QString &text)
+{
+    int score = 0;
+    QChar previous;
+    for (const QChar c : text) {
+        if (c.isLetter()) {
+            score += scriptGroup(c) == QChar::Script_Han ? 4 : 2;
+            if (previous.isLetter()) {
+                if (previous.isLower() && c.isUpper())
+                    score -= 4;
+                if (scriptGroup(previous) != scriptGroup(c))
+                    score -= 4;
+            }
+        } else if (c.isDigit() || c.isSpace() || QStringLiteral("._-()[]/,'&+~!").contains(c)) {
+            score += 1;
+        } else {
+            score -= 2;
+        }
+        previous = c;
+    }
+    return score;
+}
+
+// The page of `maker`'s family `sample` (names joined by line feeds) reads
+// best in: among the family's pages that read it cleanly, the likeliest
+// reading, the detector's pick (or its counterpart in the family) first
+// where it is as likely as any.
+QTextCodec *detectAmongFamily(const QByteArray &sample, NameMaker maker)
+{
+    QTextCodec *picked = familyCounterpart(detectCharset(sample.constData(), sample.size()), maker);
+    constexpr int kPickBonus = 4;
+    QTextCodec *best = nullptr;
+    int bestScore = 0;
+    QList<QTextCodec *> pages = familyPages(maker);
+    if (picked)
+        pages.prepend(picked);
+    for (QTextCodec *page : qAsConst(pages)) {
+        const QString text = cleanText(page, sample);
+        if (text.isNull())
+            continue;
+        const int score = plausibility(text) + (page == picked ? kPickBonus : 0);
+        if (!best || score > bestScore) {
+            best = page;
+            bestScore = score;
+        }
+    }
+    return best ? best : familyPages(maker).value(0, defaultCodePage());
+}
+
 }  // namespace
 
 QTextCodec *codePageForLocale(const QByteArray &localeName)
@@ -74,28 +225,42 @@ QTextCodec *codePageForLocale(const QByteArray &localeName)
     return defaultCodePage();
 }
 
-MemberNameDecoder::MemberNameDecoder(const ArchiveNameRules &rules) : codePage(rules.forcedCodec)
+QTextCodec *charsetOfLocale(const QByteArray &localeName)
 {
-    if (codePage)
+    const int dot = localeName.indexOf('.');
+    if (dot < 0)
+        return nullptr;
+    QByteArray charset = localeName.mid(dot + 1);
+    charset.truncate(charset.indexOf('@') >= 0 ? charset.indexOf('@') : charset.size());
+    const QByteArray folded = charset.toLower().replace("-", "");
+    if (charset.isEmpty() || folded == "utf8")
+        return nullptr;
+    return QTextCodec::codecForName(charset);
+}
+
+MemberNameDecoder::MemberNameDecoder(const ArchiveNameRules &rules)
+    : dosPage(rules.forcedCodec), unixPage(rules.forcedCodec)
+{
+    if (rules.forcedCodec)
         return;
     if (!rules.localeName.isEmpty()) {
-        codePage = codePageForLocale(rules.localeName);
+        dosPage = codePageForLocale(rules.localeName);
+        unixPage = charsetOfLocale(rules.localeName);
         return;
     }
     // The process's locale does not change while it runs: asked once, not per archive.
-    static QTextCodec *const environmentCodePage = codePageForLocale(environmentLocale());
-    codePage = environmentCodePage;
+    static QTextCodec *const environmentDosPage = codePageForLocale(environmentLocale());
+    static QTextCodec *const environmentUnixPage = charsetOfLocale(environmentLocale());
+    dosPage = environmentDosPage;
+    unixPage = environmentUnixPage;
 }
 
-void MemberNameDecoder::detectFrom(const QList<QByteArray> &legacyNames)
+void MemberNameDecoder::detectFrom(const QList<QByteArray> &legacyNames, NameMaker maker)
 {
-    if (codePage)
+    QTextCodec *&page = maker == NameMaker::Dos ? dosPage : unixPage;
+    if (page)
         return;
-    const QByteArray sample = legacyNames.join('\n');
-    if (!sample.isEmpty())
-        codePage = detectCharset(sample.constData(), sample.size());
-    if (!codePage)
-        codePage = defaultCodePage();
+    page = detectAmongFamily(legacyNames.join('\n'), maker);
 }
 
 bool MemberNameDecoder::isLegacy(const QByteArray &raw, bool utf8Flag) const
@@ -103,7 +268,7 @@ bool MemberNameDecoder::isLegacy(const QByteArray &raw, bool utf8Flag) const
     return !utf8Flag && !isValidUtf8(raw.constData(), raw.size(), true);
 }
 
-QString MemberNameDecoder::decode(const QByteArray &raw, bool utf8Flag,
+QString MemberNameDecoder::decode(const QByteArray &raw, NameMaker maker, bool utf8Flag,
                                   const QByteArray &unicodePath)
 {
     if (utf8Flag)
@@ -112,7 +277,7 @@ QString MemberNameDecoder::decode(const QByteArray &raw, bool utf8Flag,
         return fromUtf8(unicodePath);
     if (!isLegacy(raw, utf8Flag))
         return fromUtf8(raw);
-    if (!codePage)
-        detectFrom({raw});
-    return withVisibleNuls(codePage->toUnicode(raw));
+    if (!pageOf(maker))
+        detectFrom({raw}, maker);
+    return withVisibleNuls(pageOf(maker)->toUnicode(raw));
 }

@@ -180,6 +180,9 @@ struct EntryInfo
     {
         return madeOn() == kMadeOnDos || madeOn() == kMadeOnNtfs || madeOn() == kMadeOnVfat;
     }
+    // DOS and Windows makers write legacy names in an OEM code page, the
+    // others in their locale's charset.
+    NameMaker nameMaker() const { return usesBackslashes() ? NameMaker::Dos : NameMaker::Unix; }
     // A link, device or pipe recorded by a Unix maker: no text, whatever
     // bytes stand for it (a link's target).
     bool isSpecialFile() const
@@ -277,25 +280,28 @@ bool ZipWalk::readEntry(EntryInfo &entry)
     return err == UNZ_OK;
 }
 
-// Where the locale names no language, the code page is the one a detector
-// picks over all legacy names of the archive: one pass over the central
-// directory before the walk.
+// Where the locale does not name the code page of a maker's family, it is
+// the one a detector picks over all legacy names of the archive from that
+// family: one pass over the central directory before the walk.
 void ZipWalk::pickCodePage(ZPOS64_T entries)
 {
-    if (!names.wantsSample())
+    if (!names.wantsSample(NameMaker::Dos) && !names.wantsSample(NameMaker::Unix))
         return;
-    QList<QByteArray> legacy;
+    QList<QByteArray> legacy[2];
     EntryInfo entry;
     for (ZPOS64_T index = 0; index < entries; ++index) {
         if (readEntryHeader(entry) != UNZ_OK)
             break;  // the walk reports it when it comes there
         if (names.isLegacy(entry.rawName, entry.info.flag & kUtf8NameFlag)
             && unicodePathField(entry.extra, entry.rawName).isNull())
-            legacy.append(entry.rawName);
+            legacy[int(entry.nameMaker())].append(entry.rawName);
         if (index + 1 < entries && unzGoToNextFile(zip) != UNZ_OK)
             break;
     }
-    names.detectFrom(legacy);
+    for (const NameMaker maker : {NameMaker::Dos, NameMaker::Unix}) {
+        if (!legacy[int(maker)].isEmpty())
+            names.detectFrom(legacy[int(maker)], maker);
+    }
     unzGoToFirstFile(zip);
 }
 
@@ -351,7 +357,7 @@ void ZipWalk::diagnoseOverlapOnce()
 
 QString ZipWalk::memberName(const EntryInfo &entry)
 {
-    QString name = names.decode(entry.rawName, entry.info.flag & kUtf8NameFlag,
+    QString name = names.decode(entry.rawName, entry.nameMaker(), entry.info.flag & kUtf8NameFlag,
                                 unicodePathField(entry.extra, entry.rawName));
     if (entry.usesBackslashes())
         name.replace(QLatin1Char('\\'), QLatin1Char('/'));
