@@ -79,7 +79,10 @@ fuzz() {
 
 valgrind() {
   local build=${VELTO_BUILD_DIR:-$top/build} work status=0
-  "$top/scripts/build.sh" >/dev/null
+  # The build as the tests left it: configuring it again with other options
+  # would rebuild all of it.
+  [ -f "$build/CMakeCache.txt" ] || "$top/scripts/build.sh" >/dev/null
+  cmake --build "$build" -j2 --target test_contentmatcher velto-find velto-worker >/dev/null
   work=$(mktemp -d)
   local memcheck=(command valgrind --quiet --error-exitcode=99 --errors-for-leak-kinds=none)
   "${memcheck[@]}" "$build/bin/test_contentmatcher" -silent utf32TextsOutsideTheBmpRoundTrip \
