@@ -1,6 +1,7 @@
 #include "paragraphtext.h"
 
 #include "documentlines.h"
+#include "packageparts.h"
 
 namespace {
 
@@ -62,5 +63,14 @@ bool ParagraphText::operator()(XmlStream &xml, QXmlStreamReader::TokenType token
     default:
         break;
     }
+    return true;
+}
+
+bool readParagraphPart(PackageParts &parts, const QByteArray &name, DocumentLines &lines)
+{
+    ParagraphText text(lines);
+    if (!parts.read(name, std::ref(text)))
+        return false;
+    lines.endLine();
     return true;
 }

@@ -4,6 +4,7 @@
 #include "xmlstream.h"
 
 class DocumentLines;
+class PackageParts;
 
 // The text of WordprocessingML and DrawingML (the body of .docx and the
 // shapes of .pptx) as lines: a paragraph (<p>) is a line, its runs' <t>
@@ -24,5 +25,9 @@ private:
     bool inText = false;  // inside a <t>
     int runDepth = 0;     // open <r> elements
 };
+
+// Reads the part `name` of `parts` as paragraphs into `lines` and ends its
+// last line; false at a stop or a problem, which `parts` keeps.
+bool readParagraphPart(PackageParts &parts, const QByteArray &name, DocumentLines &lines);
 
 #endif  // PARAGRAPHTEXT_H

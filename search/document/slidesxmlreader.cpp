@@ -20,12 +20,8 @@ DocumentProblem readSlidesXml(ZipPackage &zip, DocumentLines &lines)
         const QByteArray notes = PackageParts::target(parts.relationships(slides[i].part),
                                                       QStringLiteral("notesSlide"));
         for (const QByteArray &part : {slides[i].part, notes}) {
-            if (part.isEmpty())
-                continue;
-            ParagraphText text(lines);
-            if (!parts.read(part, std::ref(text)))
+            if (!part.isEmpty() && !readParagraphPart(parts, part, lines))
                 break;
-            lines.endLine();
         }
     }
     lines.endLine();

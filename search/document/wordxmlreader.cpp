@@ -19,10 +19,8 @@ DocumentProblem readWordXml(ZipPackage &zip, DocumentLines &lines)
         }
     }
     for (const QByteArray &part : order) {
-        ParagraphText text(lines);
-        if (!parts.read(part, std::ref(text)))
+        if (!readParagraphPart(parts, part, lines))
             break;
-        lines.endLine();
     }
     lines.endLine();
     return parts.problem();
