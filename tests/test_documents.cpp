@@ -2,6 +2,7 @@
 // data/documents/make-samples.sh), damaged, encrypted and hostile ones.
 #include "documentkind.h"
 #include "documentreader.h"
+#include "sheetrow.h"
 #include "stringtable.h"
 #include "treebuilder.h"
 #include "zipbuilder.h"
@@ -110,6 +111,7 @@ private slots:
     void rtfCodePagesAndEscapes();
     void readingStopsWhenAsked();
     void sharedStringsBeyondMemoryAreKept();
+    void storedNumbersShowAsGeneralFormatShowsThem();
 };
 
 void TestDocuments::phrasesAreFoundOnTheirLineAndPlace_data()
@@ -720,6 +722,41 @@ void TestDocuments::sharedStringsBeyondMemoryAreKept()
         QCOMPARE(table.at(i), QString::number(i) + QString(100, QChar(0x4E00 + i % 100)));
     QCOMPARE(table.at(count), QString());
     QCOMPARE(table.at(-1), QString());
+}
+
+void TestDocuments::storedNumbersShowAsGeneralFormatShowsThem()
+{
+    // Every stored form a cell may hold, against converting each one.
+    QStringList stored {
+            QStringLiteral("0"),      QStringLiteral("-0"),      QStringLiteral("00"),
+            QStringLiteral("1."),     QStringLiteral(".5"),      QStringLiteral("+5"),
+            QStringLiteral("1E5"),    QStringLiteral("1e-7"),    QStringLiteral(" 5"),
+            QStringLiteral("abc"),    QStringLiteral("-"),       QStringLiteral(""),
+            QStringLiteral("0.0001"), QStringLiteral("0.00001"), QStringLiteral("\u0661")};
+    QRandomGenerator random(5);
+    const auto digits = [&](int n, bool leadingNonZero) {
+        QString text;
+        for (int i = 0; i < n; ++i)
+            text += QChar(
+                    '0'
+                    + ((i == 0 && leadingNonZero) ? 1 + random.bounded(9) : random.bounded(10)));
+        return text;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        QString text = random.bounded(4) == 0 ? QStringLiteral("-") : QString();
+        text += random.bounded(3) == 0 ? QStringLiteral("0")
+                                       : digits(1 + random.bounded(18), i % 7);
+        if (random.bounded(2)) {
+            text += QLatin1Char('.') + QString(random.bounded(6), QLatin1Char('0'))
+                    + digits(random.bounded(18), false);
+        }
+        stored << text;
+    }
+    for (const QString &text : qAsConst(stored)) {
+        bool number = false;
+        const double value = text.toDouble(&number);
+        QCOMPARE(generalNumberText(text), number ? QString::number(value, 'g', 15) : text);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDocuments)

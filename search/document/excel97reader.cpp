@@ -36,11 +36,6 @@ enum Record : quint16 {
 constexpr quint16 kBiff8 = 0x0600;
 constexpr quint16 kWorksheet = 0x0010;
 
-QString numberText(double d)
-{
-    return QString::number(d, 'g', 15);
-}
-
 // An RK value: a 30-bit integer or the high bits of a double, maybe / 100.
 double rkValue(quint32 rk)
 {
@@ -289,16 +284,16 @@ private:
             if (n >= 14) {
                 double d;
                 memcpy(&d, p + 6, sizeof d);
-                put(r, c, numberText(d));
+                put(r, c, generalNumberText(d));
             }
             break;
         case kRk:
             if (n >= 10)
-                put(r, c, numberText(rkValue(le32(p + 6))));
+                put(r, c, generalNumberText(rkValue(le32(p + 6))));
             break;
         case kMulRk:
             for (int at = 4, column = c; at + 6 <= n - 2; at += 6, ++column)
-                put(r, quint16(column), numberText(rkValue(le32(p + at + 2))));
+                put(r, quint16(column), generalNumberText(rkValue(le32(p + at + 2))));
             break;
         case kBoolErr:
             if (n >= 8 && p[7] == 0)
@@ -328,7 +323,7 @@ private:
         if (quint8(v[6]) != 0xFF || quint8(v[7]) != 0xFF) {
             double d;
             memcpy(&d, v, sizeof d);
-            put(r, c, numberText(d));
+            put(r, c, generalNumberText(d));
         } else if (v[0] == 0) {
             formulaPending = true;
             formulaRow = r;

@@ -5,6 +5,14 @@
 
 class DocumentLines;
 
+// A number as a spreadsheet's General format shows it: 15 significant digits,
+// no trailing zeros, an exponent only for very large or small values.
+QString generalNumberText(double value);
+// The same for a number stored as text (a cell's value in the file); the
+// text itself when it is no number. Most stored values already read as
+// General shows them and are returned without converting.
+QString generalNumberText(const QString &stored);
+
 // Builds a spreadsheet row's line: cells joined by a tab in column order,
 // a tab for each empty cell between two that hold text, nothing for empty
 // cells at the end.

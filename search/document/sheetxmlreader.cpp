@@ -85,11 +85,8 @@ QString cellText(const QString &type, const QString &value, StringTable &strings
     }
     if (type == QLatin1String("b"))
         return value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-    if (type.isEmpty() || type == QLatin1String("n")) {
-        bool number = false;
-        const double d = value.toDouble(&number);
-        return number ? QString::number(d, 'g', 15) : value;  // as Excel's General shows it
-    }
+    if (type.isEmpty() || type == QLatin1String("n"))
+        return generalNumberText(value);
     return value;
 }
 
