@@ -7,16 +7,22 @@
 #include "membermatcher.h"
 #include "pathcodec.h"
 #include "readerprocesspool.h"
+#include "uniquefd.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 const QByteArray kArchiveKind = QByteArrayLiteral("archive");
 const QByteArray kDocumentKind = QByteArrayLiteral("document");
+const QByteArray kPreviewKind = QByteArrayLiteral("preview");
 
 QString readerProgram()
 {
@@ -102,7 +108,98 @@ bool searchApart(ReaderProcessPool &readers, const ForeignFile &file, const QByt
     return unreadable.load() == 0;
 }
 
+QByteArray encodeSpot(const PreviewSpot &spot)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << spot.member << spot.lineNo << spot.codec << spot.documents;
+    return bytes;
+}
+
+bool decodeSpot(const QByteArray &bytes, PreviewSpot *spot)
+{
+    QDataStream in(bytes);
+    in >> spot->member >> spot->lineNo >> spot->codec >> spot->documents;
+    return in.status() == QDataStream::Ok;
+}
+
+// Opens the file as the window does (through a link, without blocking, a
+// regular file only) and reads what the preview shows of it.
+PreviewLines previewHere(const ForeignFile &file, const PreviewSpot &spot,
+                         const std::function<bool()> &stillWanted)
+{
+    const UniqueFd fd(::openat(file.folderFd, file.name.constData(),
+                               O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info;
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        PreviewLines unread;
+        unread.problem = decodePath(file.displayPath) + QStringLiteral(": cannot be opened");
+        return unread;
+    }
+    return readPreviewLines(fd.get(), file.hitName, spot, stillWanted);
+}
+
+// The last line of diagnostics: the reader's own line when it failed.
+QString lastLine(const QByteArray &diagnostics)
+{
+    const QByteArray text = diagnostics.trimmed();
+    return decodePath(text.mid(text.lastIndexOf('\n') + 1));
+}
+
+// The lines come back as hits, numbered from the first shown; a missing
+// member as an unreadable file; a document's problem as its diagnostic.
+PreviewLines previewApart(ReaderProcessPool &readers, const ForeignFile &file,
+                          const PreviewSpot &spot, const std::atomic_bool *cancel)
+{
+    const ReaderJob job {kPreviewKind, file.folderFd,    file.name,
+                         file.hitName, file.displayPath, encodeSpot(spot)};
+    HitSink hits;
+    QByteArray diagnostics;
+    std::atomic<quint64> unreadable {0};
+    ReaderJobOutput output {hits, diagnostics, &unreadable};
+    const ReaderProcessPool::JobEnd end = readers.run(job, output, cancel);
+    PreviewLines result;
+    const QList<TFileInfo> lines = hits.take();
+    if (!lines.isEmpty())
+        result.firstLineNo = lines.first().lineNo;
+    for (const TFileInfo &line : lines)
+        result.lines.append(line.lineText);
+    result.noSuchMember = unreadable.load() > 0;
+    if (end == ReaderProcessPool::JobEnd::Failed || result.lines.isEmpty())
+        result.problem = lastLine(diagnostics);
+    return result;
+}
+
+// The reader process's side of a preview: the lines, read as previewHere
+// reads them.
+void previewInReader(const ReaderJob &job, ReaderReplies &replies)
+{
+    PreviewSpot spot;
+    if (!decodeSpot(job.request, &spot)) {
+        diagnostic("%s: the reader cannot read this job", job.displayPath.constData());
+        return;
+    }
+    const ForeignFile file {ForeignFile::Kind::Document, job.folderFd, job.entryName, job.entryText,
+                            job.displayPath};
+    const PreviewLines read = previewHere(file, spot, [] { return true; });
+    for (int i = 0; i < read.lines.size(); ++i)
+        replies.hits().append(TFileInfo {QString(), read.firstLineNo + i, read.lines.at(i),
+                                         TFileInfo::Kind::Context});
+    if (read.noSuchMember)
+        replies.unreadable(1);
+    if (!read.problem.isEmpty())
+        diagnostic("%s", encodePath(read.problem).constData());
+}
+
 }  // namespace
+
+PreviewLines previewForeignFile(ReaderProcessPool *readers, const ForeignFile &file,
+                                const PreviewSpot &spot, const std::atomic_bool *cancel)
+{
+    if (readers)
+        return previewApart(*readers, file, spot, cancel);
+    return previewHere(file, spot, [cancel] { return !cancel || !cancel->load(); });
+}
 
 bool searchForeignFile(ReaderProcessPool *readers, const ForeignFile &file,
                        const QByteArray &settings, const ParsingHere &here, HitSink &hits,
@@ -138,7 +235,9 @@ QHash<QByteArray, ReaderHandler> readerHandlers()
              [](const ReaderJob &job, ReaderReplies &replies) {
                  readForeignFile(job, replies, ForeignFile::Kind::Archive);
              }},
-            {kDocumentKind, [](const ReaderJob &job, ReaderReplies &replies) {
+            {kDocumentKind,
+             [](const ReaderJob &job, ReaderReplies &replies) {
                  readForeignFile(job, replies, ForeignFile::Kind::Document);
-             }}};
+             }},
+            {kPreviewKind, previewInReader}};
 }

@@ -3,6 +3,7 @@
 
 #include "archivesearch.h"
 #include "hitsink.h"
+#include "previewlines.h"
 #include "readerloop.h"
 
 #include <QByteArray>
@@ -52,6 +53,15 @@ struct ParsingHere
 bool searchForeignFile(ReaderProcessPool *readers, const ForeignFile &file,
                        const QByteArray &settings, const ParsingHere &here, HitSink &hits,
                        const std::atomic_bool *cancel);
+
+// The same choice for the preview of a hit in a file of a format from
+// outside (`previewParsesForeignFormat`): the lines `spot` asks for of `file`
+// (its hitName is the name its lines are read under), read in a reader
+// process of `readers` and handed back, or here when `readers` is null. A
+// reader that fails gives the line that names the file and why as the
+// problem. Returns early, what was read unfinished, once `cancel` is set.
+PreviewLines previewForeignFile(ReaderProcessPool *readers, const ForeignFile &file,
+                                const PreviewSpot &spot, const std::atomic_bool *cancel);
 
 // What a reader process reads, by the kind of job.
 QHash<QByteArray, ReaderHandler> readerHandlers();

@@ -1,6 +1,8 @@
 // The preview of a hit: the lines around it read on the pane's own thread.
 #include "mainwindow.h"
 #include "previewpane.h"
+#include "readerjobs.h"
+#include "readerprocesspool.h"
 #include "resultwindowfixture.h"
 #include "timescale.h"
 #include "treebuilder.h"
@@ -38,6 +40,40 @@ bool waitUntilShown(const PreviewPane &pane)
     return QTest::qWaitFor([&] { return pane.statusText().isEmpty(); }, 5000 * kTimeScale);
 }
 
+QByteArray sampleDocument(const QString &name)
+{
+    QFile file(QStringLiteral(VELTO_FIXTURES_DIR "/documents/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What a pane whose archives and documents are read by `readers` (in this
+// process when null) shows of a hit, once read: what it says, the first
+// line's number, the text and the marks.
+QStringList shownBy(ReaderProcessPool *readers, const QString &path, const QString &member,
+                    qint64 lineNo, const TextQuery &query, bool documents = false)
+{
+    PreviewPane pane(readers);
+    pane.showHit(path, member, lineNo, query, QByteArray(), documents);
+    const QString reading = pane.statusText();
+    if (!QTest::qWaitFor([&] { return pane.statusText() != reading; }, 10000 * kTimeScale))
+        return {QStringLiteral("still reading")};
+    return QStringList {pane.statusText(), QString::number(pane.textView()->firstLineNo()),
+                        pane.textView()->toPlainText()}
+    + marks(pane);
+}
+
+// The same through the reader processes and in this process: what the
+// preview shows does not depend on where the file is parsed.
+QStringList shownApartAndHere(const QString &path, const QString &member, qint64 lineNo,
+                              const TextQuery &query, bool documents = false)
+{
+    const QStringList apart
+            = shownBy(sharedReaderProcesses(), path, member, lineNo, query, documents);
+    const QStringList here = shownBy(nullptr, path, member, lineNo, query, documents);
+    return apart == here ? apart
+                         : QStringList {QStringLiteral("apart and here differ")} + apart + here;
+}
+
 }  // namespace
 
 class PreviewTest : public QObject
@@ -52,6 +88,9 @@ private slots:
     void anArchiveMemberIsReadFromTheArchive();
     void aDocumentShowsItsTextWithPlaces_data();
     void aDocumentShowsItsTextWithPlaces();
+    void aReaderThatFailsCostsThePreviewOnly_data();
+    void aReaderThatFailsCostsThePreviewOnly();
+    void aNewerRequestAbandonsTheReader();
     void aFileThatGrowsIsReadAsItWasOpened();
     void aFileThatLostTheLineSaysSo();
     void theWindowAnswersWhileAHugeFileIsRead();
@@ -156,19 +195,18 @@ void PreviewTest::marksWhatTheSearchMatched()
 
 void PreviewTest::anArchiveMemberIsReadFromTheArchive()
 {
+    QVERIFY2(sharedReaderProcesses(), "velto-worker is built beside the tests");
     const QString zip = ZipBuilder(tree.path(QStringLiteral("pack.zip")))
                                 .add("doc/other.txt", "nothing here\n")
                                 .add("doc/x.txt", numberedLines(30, 12, "needle"))
                                 .close();
-    PreviewPane pane;
     const TextQuery needle(QStringLiteral("needle"), Qt::CaseSensitive);
-    pane.showHit(zip, QStringLiteral("doc/x.txt"), 12, needle, QByteArray());
-    QVERIFY(waitUntilShown(pane));
-    QCOMPARE(pane.textView()->blockCount(), 30);
-    QCOMPARE(marks(pane), QStringList({"line line 12 needle", "needle"}));
+    const QStringList shown = shownApartAndHere(zip, QStringLiteral("doc/x.txt"), 12, needle);
+    QCOMPARE(shown.mid(3), QStringList({"line line 12 needle", "needle"}));
+    QCOMPARE(shown.value(2).count(QLatin1Char('\n')) + 1, 30);
 
-    pane.showHit(zip, QStringLiteral("doc/missing.txt"), 1, TextQuery(), QByteArray());
-    QTRY_COMPARE(pane.statusText(), QStringLiteral("压缩包里没有这个文件"));
+    QCOMPARE(shownApartAndHere(zip, QStringLiteral("doc/missing.txt"), 1, TextQuery()).value(0),
+             QStringLiteral("压缩包里没有这个文件"));
 }
 
 void PreviewTest::aDocumentShowsItsTextWithPlaces_data()
@@ -184,6 +222,9 @@ void PreviewTest::aDocumentShowsItsTextWithPlaces_data()
             << "sample.xlsx" << true << true << QStringLiteral("[sheet Summary]\tPi\t3.25");
     QTest::newRow("a Word document, no place")
             << "sample.docx" << false << true << QStringLiteral("敏捷的棕色狐狸跳过了懒狗。");
+    QTest::newRow("a presentation in a ZIP, its slide before each line")
+            << "sample.pptx" << true << true
+            << QStringLiteral("[slide 2]\t敏捷的棕色狐狸跳过了懒狗。");
     QTest::newRow("documents searched by their bytes show their bytes")
             << "sample.docx" << false << false << QString();
 }
@@ -195,36 +236,113 @@ void PreviewTest::aDocumentShowsItsTextWithPlaces()
     QFETCH(bool, documents);
     QFETCH(QString, hitLine);
 
-    QFile file(QStringLiteral(VELTO_FIXTURES_DIR "/documents/") + sample);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = sampleDocument(sample);
+    QVERIFY(!bytes.isEmpty());
     const QString name = QStringLiteral("doc.") + QFileInfo(sample).suffix();
     const QString path = inZip
             ? ZipBuilder(tree.path(QStringLiteral("docs.zip"))).add(name.toUtf8(), bytes).close()
             : tree.file(name, bytes);
-    PreviewPane pane;
     // Spreadsheets number rows: line 3 of the first sheet is a row of its own.
     const qint64 lineNo = sample.endsWith(QLatin1String(".xlsx")) ? 3 : 4;
-    pane.showHit(path, inZip ? name : QString(), lineNo,
-                 TextQuery(QStringLiteral("3.25"), Qt::CaseSensitive), QByteArray(), documents);
-    QVERIFY(waitUntilShown(pane));
-    QCOMPARE(pane.textView()->firstLineNo(), qint64(1));
-    const QString shown = pane.textView()->document()->findBlockByNumber(int(lineNo - 1)).text();
+    const QStringList shown
+            = shownApartAndHere(path, inZip ? name : QString(), lineNo,
+                                TextQuery(QStringLiteral("3.25"), Qt::CaseSensitive), documents);
+    QCOMPARE(shown.mid(0, 2), QStringList({QString(), "1"}));
+    const QString shownLine = shown.value(2).split(QLatin1Char('\n')).value(int(lineNo - 1));
     if (hitLine.isEmpty())
-        QVERIFY2(!shown.contains(QStringLiteral("狐狸")), qPrintable(shown));
+        QVERIFY2(!shownLine.contains(QStringLiteral("狐狸")), qPrintable(shownLine));
     else
-        QCOMPARE(shown, hitLine);
+        QCOMPARE(shownLine, hitLine);
+}
+
+// A reader that crashes, spins or waits while it reads a member or a
+// document costs that preview only: the pane says why in the search's words,
+// the window answers meanwhile, and the next document is read by a fresh
+// reader.
+void PreviewTest::aReaderThatFailsCostsThePreviewOnly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<int>("clockSeconds");  // the reader's time on the clock
+    QTest::addColumn<QString>("why");
+    QTest::newRow("a document whose reader aborts")
+            << "crash.pdf" << QString() << 600 << "crashed (SIGABRT)";
+    QTest::newRow("a document whose reader spins")
+            << "spin.docx" << QString() << 600 << "took more than 1 s of processor time";
+    QTest::newRow("a member whose reader waits without end")
+            << "block.zip"
+            << "x.txt" << 2 << "ran for more than 2 s";
+}
+
+void PreviewTest::aReaderThatFailsCostsThePreviewOnly()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, member);
+    QFETCH(int, clockSeconds);
+    QFETCH(QString, why);
+
+    const QString path = member.isEmpty()
+            ? tree.file(name, sampleDocument("sample" + name.mid(name.indexOf('.'))))
+            : ZipBuilder(tree.path(name)).add(member.toUtf8(), "quick\n").close();
+    const QString good = tree.file(QStringLiteral("good.pdf"), sampleDocument("sample.pdf"));
+    ReaderLimits limits;
+    limits.processorTime = std::chrono::seconds(1);
+    limits.runningTime = std::chrono::seconds(clockSeconds);
+    ReaderProcessPool readers(QStringLiteral(VELTO_BIN_DIR "/velto-standin-worker"), limits);
+    PreviewPane pane(&readers);
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 longestGap = 0;
+    qint64 last = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, [&] {
+        longestGap = qMax(longestGap, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    tick.start(5);
+    pane.showHit(path, member, 1, TextQuery(), QByteArray(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(pane.statusText(), path + " stopped: the reader " + why,
+                              20000 * kTimeScale);
+    QVERIFY2(longestGap < 200 * kTimeScale, qPrintable(QString::number(longestGap)));
+
+    pane.showHit(good, QString(), 4, TextQuery(), QByteArray(), true);
+    QVERIFY(waitUntilShown(pane));
+    QVERIFY(pane.textView()->toPlainText().contains(QStringLiteral("狐狸")));
+}
+
+// A newer request, or a pane that shows nothing any more, gives up the
+// reader at once: its process is killed, the next hit is shown without
+// waiting for it.
+void PreviewTest::aNewerRequestAbandonsTheReader()
+{
+    const QString spin = tree.file(QStringLiteral("spin.pdf"), sampleDocument("sample.pdf"));
+    const QString small = tree.file(QStringLiteral("small.txt"), numberedLines(5, 4, "found"));
+    ReaderProcessPool readers(QStringLiteral(VELTO_BIN_DIR "/velto-standin-worker"));
+    PreviewPane pane(&readers);
+    for (const bool clearFirst : {true, false}) {
+        pane.showHit(spin, QString(), 1, TextQuery(), QByteArray(), true);
+        QTRY_VERIFY_WITH_TIMEOUT(!readers.processIds().empty(), 10000 * kTimeScale);
+        if (clearFirst)
+            pane.clear();
+        else
+            pane.showHit(small, QString(), 4, TextQuery("found", Qt::CaseSensitive), QByteArray());
+        QTRY_VERIFY_WITH_TIMEOUT(readers.processIds().empty(), 2000 * kTimeScale);
+    }
+    QVERIFY(waitUntilShown(pane));
+    QCOMPARE(marks(pane), QStringList({"line line 4 found", "found"}));
 }
 
 void PreviewTest::aFileThatGrowsIsReadAsItWasOpened()
 {
     const QString path = tree.file(QStringLiteral("growing.log"), numberedLines(3, 2, "hit"));
-    PreviewRequest request;
-    request.path = path;
-    request.lineNo = 2;
+    QFile opened(path);
+    QVERIFY(opened.open(QIODevice::ReadOnly));
+    PreviewSpot spot;
+    spot.lineNo = 2;
     // Lines written while the preview reads are not waited for.
     bool grown = false;
-    const PreviewText text = readPreview(request, [&] {
+    const PreviewLines read = readPreviewLines(int(opened.handle()), path, spot, [&] {
         if (!grown) {
             QFile file(path);
             grown = file.open(QIODevice::Append) && file.write(numberedLines(100000, 0, ""));
@@ -232,7 +350,7 @@ void PreviewTest::aFileThatGrowsIsReadAsItWasOpened()
         return true;
     });
     QVERIFY(grown);
-    QCOMPARE(text.lines, QStringList({"line 1", "line 2 hit", "line 3"}));
+    QCOMPARE(read.lines, QStringList({"line 1", "line 2 hit", "line 3"}));
 }
 
 void PreviewTest::aFileThatLostTheLineSaysSo()

@@ -1,22 +1,21 @@
 #ifndef PREVIEWLOADER_H
 #define PREVIEWLOADER_H
 
-#include <QByteArray>
+#include "previewlines.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
-#include <functional>
+
+class ReaderProcessPool;
 
 // What the preview shows: the lines of a file around one line.
 struct PreviewRequest
 {
-    QString path;            // the file on disk (for an archive member: the archive)
-    QString member;          // the member's path inside the archive, empty for a file
-    qint64 lineNo = 0;       // the hit's line, 0 for a name hit (the file's start is shown)
-    QByteArray codec;        // the codec that found a deep-search hit; empty: the file's own
-    bool documents = false;  // a document shows its text, each line behind its place
+    QString path;  // the file on disk (for an archive member: the archive)
+    PreviewSpot spot;
     quint64 generation = 0;
 };
 
@@ -34,19 +33,24 @@ Q_DECLARE_METATYPE(PreviewText)
 // disk never holds the window: it reads from the start until the lines after
 // the hit are in (never more than the file held when it was opened), keeps
 // only the lines it will show, and gives up as soon as a newer request comes.
+// An archive member or a document is read in a reader process of `readers`
+// (in this process when null), which hands back only the lines shown; a
+// newer request kills the reader at once, and a reader that fails costs
+// that preview only: its one line naming the file is the problem shown.
 class PreviewLoader : public QObject
 {
     Q_OBJECT
 
 public:
-    // Lines shown before and after the hit.
-    static constexpr int kContext = 200;
-    // A shown line is cut after this many characters.
-    static constexpr int kMaxLineChars = 2000;
+    explicit PreviewLoader(ReaderProcessPool *readers) : readers(readers) { }
 
-    // Marks every request older than `generation` as not wanted any more;
-    // callable from any thread.
-    void supersede(quint64 generation) { latest.store(generation, std::memory_order_relaxed); }
+    // Marks every request older than `generation` as not wanted any more,
+    // and gives up the one being read; callable from any thread.
+    void supersede(quint64 generation)
+    {
+        latest.store(generation);
+        abandoned.store(true);
+    }
 
 public slots:
     void load(const PreviewRequest &request);
@@ -56,16 +60,15 @@ signals:
     void loaded(const PreviewText &text);
 
 private:
-    bool wanted(quint64 generation) const
-    {
-        return latest.load(std::memory_order_relaxed) <= generation;
-    }
+    bool wanted(quint64 generation) const { return latest.load() <= generation; }
+    PreviewText read(const PreviewRequest &request);
 
+    ReaderProcessPool *const readers;
     std::atomic<quint64> latest {0};
+    // Set by supersede(), cleared by the loader before it looks at `latest`
+    // for the next request, so that a newer request set after that look
+    // still stops it.
+    std::atomic_bool abandoned {false};
 };
-
-// Reads the lines around `request.lineNo` from `path` as the loader does,
-// on the calling thread; `stillWanted` is asked between blocks.
-PreviewText readPreview(const PreviewRequest &request, const std::function<bool()> &stillWanted);
 
 #endif  // PREVIEWLOADER_H

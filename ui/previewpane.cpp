@@ -1,5 +1,6 @@
 #include "previewpane.h"
 
+#include "readerjobs.h"
 #include "threadhandover.h"
 
 #include <QLabel>
@@ -78,9 +79,11 @@ void NumberedTextView::paintMargin(QPaintEvent *event)
     }
 }
 
-PreviewPane::PreviewPane(QWidget *parent)
+PreviewPane::PreviewPane(QWidget *parent) : PreviewPane(sharedReaderProcesses(), parent) { }
+
+PreviewPane::PreviewPane(ReaderProcessPool *readers, QWidget *parent)
     : QWidget(parent), title(new QLabel(this)), status(new QLabel(this)),
-      view(new NumberedTextView(this)), loader(new PreviewLoader)
+      view(new NumberedTextView(this)), loader(new PreviewLoader(readers))
 {
     setObjectName(QStringLiteral("previewPane"));
     title->setTextFormat(Qt::PlainText);
@@ -123,11 +126,11 @@ void PreviewPane::showHit(const QString &path, const QString &member, qint64 lin
                           const TextQuery &query, const QByteArray &codec, bool documents)
 {
     PreviewRequest request;
-    request.documents = documents;
     request.path = path;
-    request.member = member;
-    request.lineNo = lineNo;
-    request.codec = codec;
+    request.spot.member = member;
+    request.spot.lineNo = lineNo;
+    request.spot.codec = codec;
+    request.spot.documents = documents;
     request.generation = ++generation;
     loader->supersede(generation);
     hitLine = lineNo;

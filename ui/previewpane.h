@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QLabel;
+class ReaderProcessPool;
 
 // Read-only text with the line numbers of the file in its margin.
 class NumberedTextView : public QPlainTextEdit
@@ -38,12 +39,17 @@ private:
 // The preview of the selected hit: the lines around it, the hit's line
 // marked and the searched text highlighted, scrolled to the hit. The lines
 // are read on a thread of the pane's own; until they are in, it says so.
+// Archive members and documents are read in the reader processes the search
+// uses (in this process where there are none).
 class PreviewPane : public QWidget
 {
     Q_OBJECT
 
 public:
     explicit PreviewPane(QWidget *parent = nullptr);
+    // Reads archive members and documents in the processes of `readers`, in
+    // this process when null (tests compare the two).
+    explicit PreviewPane(ReaderProcessPool *readers, QWidget *parent = nullptr);
     ~PreviewPane() override;
 
     // Shows the hit at `lineNo` (0 for a name hit) of `path`, or of the
