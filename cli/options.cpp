@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QTextCodec>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char *const helpText
@@ -208,9 +210,14 @@ ParsedArguments refusal(const RequestError &error)
                                          "2026-01-01 08:30) or a duration (30m, 12h, 7d, 2w), "
                                          "not \"%1\"")
                                   .arg(error.part));
-    case RequestError::Kind::MissingFolder:
-        return refusedRequest(
-                QStringLiteral("the start directory \"%1\" does not exist.").arg(error.part));
+    case RequestError::Kind::MissingFolder: {
+        struct stat info;
+        const bool exists = ::stat(encodePath(error.part).constData(), &info) == 0;
+        return refusedRequest(QStringLiteral("the start directory \"%1\" %2.")
+                                      .arg(error.part,
+                                           exists ? QStringLiteral("is not a directory")
+                                                  : QStringLiteral("does not exist")));
+    }
     }
     return refusedRequest(QString());
 }

@@ -437,6 +437,9 @@ void TestCli::searchRules_data()
     QTest::newRow("a missing start directory argument is named as written")
             << QStringList {"-n", "txt", "c", "nowhere/else"} << 2 << QStringList()
             << QString("velto-find: the start directory \"nowhere/else\" does not exist.\n");
+    QTest::newRow("a file given as a start directory is named as one")
+            << QStringList {"-n", "txt", "c/z.txt"} << 2 << QStringList()
+            << QString("velto-find: the start directory \"c/z.txt\" is not a directory.\n");
     QTest::newRow("positional directories are searched in the order given, after the field")
             << QStringList {"-n", "txt", "--dirs", "B", "c", "a"} << 0
             << QStringList {"ROOT/B/t.TXT", "ROOT/c/z.txt", "ROOT/a/b/x.txt"} << QString();
