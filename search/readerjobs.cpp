@@ -93,6 +93,17 @@ bool searchHere(const ForeignFile &file, const ParsingHere &here, HitSink &hits)
     return searchArchiveAt(job, here.members, hits);
 }
 
+// What needs no reader: a name search's listing of a plain ZIP, whose
+// central directory this program reads itself, expanding nothing.
+bool listHere(const ForeignFile &file, const ParsingHere &here, HitSink &hits)
+{
+    return file.kind == ForeignFile::Kind::Archive
+            && listZipNamesByDirectory(ArchiveJob {file.folderFd, file.name, file.hitName,
+                                                   file.displayPath, here.archiveNames,
+                                                   here.matcher.followLinks},
+                                       here.members, hits);
+}
+
 bool searchApart(ReaderProcessPool &readers, const ForeignFile &file, const QByteArray &settings,
                  HitSink &hits, const std::atomic_bool *cancel)
 {
@@ -205,8 +216,9 @@ bool searchForeignFile(ReaderProcessPool *readers, const ForeignFile &file,
                        const QByteArray &settings, const ParsingHere &here, HitSink &hits,
                        const std::atomic_bool *cancel)
 {
-    return readers ? searchApart(*readers, file, settings, hits, cancel)
-                   : searchHere(file, here, hits);
+    if (!readers)
+        return searchHere(file, here, hits);
+    return listHere(file, here, hits) || searchApart(*readers, file, settings, hits, cancel);
 }
 
 namespace {

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QTemporaryFile>
 #include <QTextCodec>
+#include <QtEndian>
 #include <QtTest>
 
 #include <zlib.h>
@@ -190,6 +191,8 @@ private slots:
     void zip64SizesAreReadFromTheirField();
     void zipMemberNames_data();
     void zipMemberNames();
+    void directoryListingIsTheWalksNameSearch_data();
+    void directoryListingIsTheWalksNameSearch();
     void legacyNamesReadByTheirMakersFamily_data();
     void legacyNamesReadByTheirMakersFamily();
     void codePageOfLocale_data();
@@ -1032,6 +1035,178 @@ void TestArchives::zipMemberNames()
     QCOMPARE(describe(archiveHits(path, makeMatcher({baseName}, "needle", true), rules)),
              QStringList {hitName + "|1|needle in the member"});
     QCOMPARE(capture.text(), QByteArray());
+}
+
+namespace {
+
+// A ZIP member of `madeOn`'s system, with the Unix mode `mode` when it has one.
+RawZipEntry madeOnSystem(int madeOn, const QByteArray &name, const QByteArray &data,
+                         quint32 mode = 0)
+{
+    RawZipEntry entry(name, data);
+    entry.madeBy = (madeOn << 8) | 20;
+    entry.externalAttributes = mode << 16;
+    return entry;
+}
+
+// The offset of the end record: the last "PK\5\6" of the archive.
+int endRecordOf(const QByteArray &zip)
+{
+    return zip.lastIndexOf(QByteArray("PK\x05\x06", 4));
+}
+
+// What the name search finds in the archive at `path`, listed from its
+// directory here and walked in full: whether the directory was listed, and
+// each way's hits as "name|time" and the walk's diagnostics.
+struct TwoListings
+{
+    bool listed = false;
+    QStringList fromDirectory;
+    QStringList fromWalk;
+    QByteArray walkDiagnostics;
+};
+
+TwoListings listBothWays(const QString &path, const ArchiveNameRules &rules)
+{
+    const TestSearch search = makeMatcher({"*"}, QString(), true);
+    const MemberMatcher members = search.members();
+    const auto named = [](const QList<TFileInfo> &hits) {
+        QStringList out;
+        for (const TFileInfo &hit : hits)
+            out << hit.fileName + '|' + QString::number(hit.modified);
+        return out;
+    };
+    TwoListings both;
+    const QFileInfo file(path);
+    const int folder = ::open(QFile::encodeName(file.path()).constData(), O_RDONLY | O_DIRECTORY);
+    HitSink sink;
+    {
+        DiagnosticCapture capture;
+        both.listed = listZipNamesByDirectory(
+                ArchiveJob {folder, QFile::encodeName(file.fileName()), file.fileName(),
+                            QFile::encodeName(path), rules, false},
+                members, sink);
+        if (!capture.text().isEmpty())
+            both.fromDirectory << "diagnostics: " + QString::fromUtf8(capture.text());
+    }
+    ::close(folder);
+    both.fromDirectory += named(sink.take());
+    DiagnosticCapture capture;
+    both.fromWalk = named(archiveHits(path, search, rules));
+    both.walkDiagnostics = capture.text();
+    return both;
+}
+
+}  // namespace
+
+void TestArchives::directoryListingIsTheWalksNameSearch_data()
+{
+    QTest::addColumn<QByteArray>("zip");
+    QTest::addColumn<QByteArray>("locale");
+    QTest::addColumn<bool>("listed");  // the directory is read without the walk
+
+    const QByteArray chinese = encoded("GBK", QString::fromUtf8("说明文档/会议记录.txt"));
+    QList<RawZipEntry> legacy {RawZipEntry(chinese, "x\n")};
+    for (const char *name : {"项目计划书与人员安排.xls", "产品使用说明书中文版.pdf"})
+        legacy.append(RawZipEntry(encoded("GBK", QString::fromUtf8(name)), "y\n"));
+    RawZipEntry flagged(QString::fromUtf8("说明.txt").toUtf8(), "z\n");
+    flagged.utf8Flag = true;
+    legacy.append(flagged);
+    const QList<RawZipEntry> plain {madeOnSystem(3, "docs/", QByteArray(), 0040755),
+                                    madeOnSystem(3, "docs/readme.txt", kReadme, 0100644),
+                                    madeOnSystem(3, "docs/link", "readme.txt", 0120777),
+                                    madeOnSystem(0, "dos\\path\\file.txt", "dos\n"),
+                                    madeOnSystem(11, "ntfs\\file.txt", "ntfs\n"),
+                                    deflatedEntry("deflated.txt", QByteArray(5000, 'a')),
+                                    RawZipEntry("unicode-path.txt", "u\n")};
+    QList<RawZipEntry> withUnicodePath = plain;
+    withUnicodePath.last().centralExtra
+            = unicodePathExtra(QString::fromUtf8("统一.txt").toUtf8(), "unicode-path.txt");
+    const QByteArray base = rawZip(withUnicodePath);
+    const int end = endRecordOf(base);
+    RawZipEntry big("big.txt", "big\n");
+    big.zip64Sizes = true;
+    QByteArray commented = base;
+    commented[end + 20] = 7;
+    commented.append("comment");
+    QByteArray signatureInComment = base;
+    signatureInComment[end + 20] = 22;
+    signatureInComment.append(QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
+    QByteArray overcounted = base;
+    overcounted[end + 8] = char(overcounted[end + 8] + 1);
+    overcounted[end + 10] = char(overcounted[end + 10] + 1);
+    const QByteArray none;
+
+    QTest::newRow("listed/folders, files, links, DOS and NTFS paths, a Unicode Path field")
+            << base << QByteArray("C.UTF-8") << true;
+    QTest::newRow("listed/legacy names whose code page is picked over the archive")
+            << rawZip(legacy) << QByteArray("C.UTF-8") << true;
+    QTest::newRow("listed/legacy names in the locale's code page")
+            << rawZip(legacy) << QByteArray("zh_CN.UTF-8") << true;
+    QTest::newRow("listed/an archive with a comment") << commented << none << true;
+    QTest::newRow("walked/an empty archive") << rawZip({}) << none << false;
+    QTest::newRow("walked/an archive inside it")
+            << rawZip({RawZipEntry("a.txt", "a\n"), RawZipEntry("inner.zip", rawZip({}))}) << none
+            << false;
+    QTest::newRow("walked/ZIP64 sizes") << rawZip({big}) << none << false;
+    QTest::newRow("walked/bytes before the first member, as a self-extractor has")
+            << QByteArray("MZ stub of a self-extracting program") + base << none << false;
+    QTest::newRow("walked/an end record signature inside the comment")
+            << signatureInComment << none << false;
+    QTest::newRow("walked/an end record that counts more entries than there are")
+            << overcounted << none << false;
+    QTest::newRow("walked/cut short") << base.left(base.size() - 5) << none << false;
+    QTest::newRow("walked/no ZIP at all") << QByteArray(300, 'x') << none << false;
+}
+
+// Where the directory is read without the walk, its hits, their times and
+// their order are the walk's, and the walk has nothing to say; every byte of
+// the directory and end record changed gives either that or the walk.
+void TestArchives::directoryListingIsTheWalksNameSearch()
+{
+    QFETCH(QByteArray, zip);
+    QFETCH(QByteArray, locale);
+    QFETCH(bool, listed);
+    ArchiveNameRules rules;
+    rules.localeName = locale;
+    TreeBuilder dir;
+    const QString path = dir.file("list.zip", zip);
+    const TwoListings both = listBothWays(path, rules);
+    QCOMPARE(both.listed, listed);
+    if (listed) {
+        QCOMPARE(both.fromDirectory, both.fromWalk);
+        QCOMPARE(both.walkDiagnostics, QByteArray());
+    } else {
+        QVERIFY(both.fromDirectory.isEmpty());
+    }
+    if (!QTest::currentDataTag() || !QByteArray(QTest::currentDataTag()).startsWith("listed/"))
+        return;
+    const int end = endRecordOf(zip);
+    const int directory = end < 0 ? 0 : int(qFromLittleEndian<quint32>(zip.constData() + end + 16));
+    int listedMutants = 0;
+    for (int at = directory; at < zip.size(); ++at) {
+        for (const char change : {char(0x01), char(0x80), char(0xFF)}) {
+            QByteArray mutant = zip;
+            mutant[at] = char(mutant[at] ^ change);
+            QFile::remove(path);
+            dir.file("list.zip", mutant);
+            const TwoListings mutated = listBothWays(path, rules);
+            if (!mutated.listed) {
+                QVERIFY(mutated.fromDirectory.isEmpty());
+                continue;
+            }
+            ++listedMutants;
+            const QByteArray where
+                    = "byte " + QByteArray::number(at) + " ^ " + QByteArray::number(quint8(change));
+            QVERIFY2(mutated.fromDirectory == mutated.fromWalk,
+                     (where + ": " + mutated.fromDirectory.join(", ").toUtf8() + " | "
+                      + mutated.fromWalk.join(", ").toUtf8())
+                             .constData());
+            QVERIFY2(mutated.walkDiagnostics.isEmpty(),
+                     (where + ": " + mutated.walkDiagnostics).constData());
+        }
+    }
+    QVERIFY(zip.size() == directory || listedMutants > 0);
 }
 
 void TestArchives::legacyNamesReadByTheirMakersFamily_data()

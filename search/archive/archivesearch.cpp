@@ -2,15 +2,20 @@
 
 #include "archiveerrors.h"
 #include "archivefile.h"
+#include "archivemember.h"
 #include "archivewalkers.h"
 #include "libarchiveinput.h"
 #include "libarchivewalker.h"
+#include "membersearch.h"
 #include "pathcodec.h"
 #include "rarvolumeset.h"
 #include "uniquefd.h"
+#include "zipdirectory.h"
 #include "zipwalker.h"
 
 #include <QDir>
+
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -106,6 +111,42 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
             reportCannotOpen(scope);
     }
     return outcome.readInFull;
+}
+
+bool listZipNamesByDirectory(const ArchiveJob &job, const MemberSearch &search, HitSink &hits)
+{
+    if (search.searchesContent() || archiveFormatOf(job.name) != ArchiveFormat::Zip)
+        return false;
+    const ArchiveFile file(job.folderFd, job.name, job.followLink);
+    std::vector<ZipEntry> entries;
+    if (!file.isOpen() || !readPlainZipDirectory(file.fd(), file.size(), &entries))
+        return false;
+    ArchiveOutcome outcome;
+    const ArchiveScope scope {
+            search,          hits, job.names, job.displayName, job.displayName + QDir::separator(),
+            job.displayPath, 1,    &outcome};
+    MemberNameDecoder names(job.names);
+    LegacyNameSample sample(names);
+    for (const ZipEntry &entry : entries)
+        sample.note(entry);
+    sample.pickFor(names);
+    // Every name first: an archive inside sends the whole archive to the
+    // walk before anything is appended.
+    std::vector<ArchiveMember> wanted;
+    for (const ZipEntry &entry : entries) {
+        ArchiveMember member;
+        member.name = entry.memberName(names);
+        member.hasData = !member.name.endsWith(QLatin1Char('/')) && !entry.isSpecialFile();
+        if (memberWantsData(scope, member.name, member.hasData))
+            return false;
+        if (!searchWantsMember(search, member.name))
+            continue;
+        member.modified = entry.modified();
+        wanted.push_back(std::move(member));
+    }
+    for (const ArchiveMember &member : wanted)
+        visitMember(scope, member);
+    return true;
 }
 
 bool searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,

@@ -31,6 +31,15 @@ struct ArchiveJob
 // could not be read: damaged, encrypted, not there.
 bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink &hits);
 
+// A name search's listing of a ZIP archive from its central directory
+// alone, read by readPlainZipDirectory: nothing expanded, no member opened,
+// so it is safe in the search's own process. True when it listed the
+// archive: the hits searchArchiveAt would give, appended, and nothing to
+// diagnose. False, with nothing appended, when the archive must go to
+// searchArchiveAt: the search wants content, the archive is not a plain
+// ZIP, or a member's data is wanted (an archive inside it).
+bool listZipNamesByDirectory(const ArchiveJob &job, const MemberSearch &search, HitSink &hits);
+
 // The same for the archive at `path` (tests, fuzzers).
 bool searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,
                    const ArchiveNameRules &names = ArchiveNameRules());

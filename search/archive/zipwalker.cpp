@@ -5,13 +5,12 @@
 #include "archivemember.h"
 #include "membernames.h"
 #include "membersearch.h"
-#include "zipextrafields.h"
+#include "zipentry.h"
 #include "ziplocalmember.h"
 
 #include <unzip.h>
 
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <vector>
@@ -21,21 +20,9 @@ namespace {
 constexpr int kNameBufferSize = 256;
 constexpr int kExtraBufferSize = 65536;  // an extra field's length is 16 bits
 constexpr unsigned kReadChunk = 1u << 20;
-constexpr uLong kEncryptedFlag = 0x1;
-constexpr uLong kUtf8NameFlag = 0x800;
 constexpr ZPOS64_T kZip64Mark = 0xFFFFFFFF;
 
 constexpr qint64 kStreamBuffer = 64 * 1024;
-
-// The maker's system, the high byte of "version made by": DOS, NTFS and
-// VFAT names separate folders with "\\", which elsewhere is a character.
-constexpr uLong kMadeOnDos = 0;
-constexpr uLong kMadeOnUnix = 3;
-constexpr uLong kMadeOnNtfs = 11;
-constexpr uLong kMadeOnVfat = 14;
-constexpr uLong kUnixTypeMask = 0170000;
-constexpr uLong kUnixRegularFile = 0100000;
-constexpr uLong kUnixFolder = 0040000;
 
 // minizip's file functions over a descriptor that stays open with the
 // caller; reads with pread, so no shared file position is moved. minizip
@@ -169,49 +156,13 @@ private:
     std::map<quint64, quint64> ranges;  // start -> end, none overlapping
 };
 
+// An entry as minizip reads it: the sizes and offsets it reads the data
+// by, and what the entry says of the member.
 struct EntryInfo
 {
     unz_file_info64 info {};
-    QByteArray rawName;
-    QByteArray extra;  // the central directory's extra fields
-
-    uLong madeOn() const { return info.version >> 8; }
-    bool usesBackslashes() const
-    {
-        return madeOn() == kMadeOnDos || madeOn() == kMadeOnNtfs || madeOn() == kMadeOnVfat;
-    }
-    // DOS and Windows makers write legacy names in an OEM code page, the
-    // others in their locale's charset.
-    NameMaker nameMaker() const { return usesBackslashes() ? NameMaker::Dos : NameMaker::Unix; }
-    // A link, device or pipe recorded by a Unix maker: no text, whatever
-    // bytes stand for it (a link's target).
-    bool isSpecialFile() const
-    {
-        const uLong type = (info.external_fa >> 16) & kUnixTypeMask;
-        return madeOn() == kMadeOnUnix && type != 0 && type != kUnixRegularFile
-                && type != kUnixFolder;
-    }
+    ZipEntry facts;
 };
-
-// The entry's last modification: the extended timestamp where the entry
-// has one, else its DOS date and time, which are the writer's local time.
-qint64 entryTime(const EntryInfo &entry)
-{
-    qint64 modified = TFileInfo::kNoTime;
-    if (extendedTimestamp(entry.extra, &modified) || entry.info.dosDate == 0)
-        return modified;
-    const tm_unz &dos = entry.info.tmu_date;
-    std::tm local {};
-    local.tm_year = int(dos.tm_year) - 1900;
-    local.tm_mon = int(dos.tm_mon);
-    local.tm_mday = int(dos.tm_mday);
-    local.tm_hour = int(dos.tm_hour);
-    local.tm_min = int(dos.tm_min);
-    local.tm_sec = int(dos.tm_sec);
-    local.tm_isdst = -1;  // the zone's rule for that day
-    const std::time_t seconds = std::mktime(&local);
-    return seconds == std::time_t(-1) ? TFileInfo::kNoTime : qint64(seconds);
-}
 
 class ZipWalk
 {
@@ -232,7 +183,6 @@ private:
     bool openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *compressedSize);
     qint64 readMember(char *buffer, qint64 max);
     void diagnoseOverlapOnce();
-    QString memberName(const EntryInfo &entry);
     // Closes the member, reporting a checksum its data does not match.
     void closeMember(const QString &name);
 
@@ -264,8 +214,13 @@ int ZipWalk::readEntryHeader(EntryInfo &entry)
                                       extraBuffer.data(), uLong(extraBuffer.size()), nullptr, 0);
     }
     if (err == UNZ_OK) {
-        entry.rawName = QByteArray(nameBuffer.data(), int(entry.info.size_filename));
-        entry.extra = QByteArray(
+        ZipEntry &facts = entry.facts;
+        facts.versionMadeBy = quint16(entry.info.version);
+        facts.flag = quint16(entry.info.flag);
+        facts.dosDateTime = quint32(entry.info.dosDate);
+        facts.externalAttributes = quint32(entry.info.external_fa);
+        facts.rawName = QByteArray(nameBuffer.data(), int(entry.info.size_filename));
+        facts.extra = QByteArray(
                 extraBuffer.data(),
                 int(qMin<uLong>(entry.info.size_file_extra, uLong(extraBuffer.size()))));
     }
@@ -285,23 +240,18 @@ bool ZipWalk::readEntry(EntryInfo &entry)
 // family: one pass over the central directory before the walk.
 void ZipWalk::pickCodePage(ZPOS64_T entries)
 {
-    if (!names.wantsSample(NameMaker::Dos) && !names.wantsSample(NameMaker::Unix))
+    LegacyNameSample sample(names);
+    if (!sample.isNeeded())
         return;
-    QList<QByteArray> legacy[2];
     EntryInfo entry;
     for (ZPOS64_T index = 0; index < entries; ++index) {
         if (readEntryHeader(entry) != UNZ_OK)
             break;  // the walk reports it when it comes there
-        if (names.isLegacy(entry.rawName, entry.info.flag & kUtf8NameFlag)
-            && unicodePathField(entry.extra, entry.rawName).isNull())
-            legacy[int(entry.nameMaker())].append(entry.rawName);
+        sample.note(entry.facts);
         if (index + 1 < entries && unzGoToNextFile(zip) != UNZ_OK)
             break;
     }
-    for (const NameMaker maker : {NameMaker::Dos, NameMaker::Unix}) {
-        if (!legacy[int(maker)].isEmpty())
-            names.detectFrom(legacy[int(maker)], maker);
-    }
+    sample.pickFor(names);
     unzGoToFirstFile(zip);
 }
 
@@ -317,7 +267,7 @@ bool ZipWalk::openMember(const EntryInfo &entry, quint64 *dataStart, quint64 *co
             || entry.info.uncompressed_size == kZip64Mark;
     if ((err == UNZ_OK && zip64Marks) || err == UNZ_BADZIPFILE) {
         auto local = std::make_unique<LocalZipMember>();
-        if (local->locate(file.fd(), quint64(unzGetOffset64(zip)), entry.rawName)) {
+        if (local->locate(file.fd(), quint64(unzGetOffset64(zip)), entry.facts.rawName)) {
             *dataStart = local->dataOffset();
             *compressedSize = local->compressedSize();
             localMember = std::move(local);
@@ -355,15 +305,6 @@ void ZipWalk::diagnoseOverlapOnce()
     reportOverlap(scope);
 }
 
-QString ZipWalk::memberName(const EntryInfo &entry)
-{
-    QString name = names.decode(entry.rawName, entry.nameMaker(), entry.info.flag & kUtf8NameFlag,
-                                unicodePathField(entry.extra, entry.rawName));
-    if (entry.usesBackslashes())
-        name.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    return name;
-}
-
 void ZipWalk::closeMember(const QString &name)
 {
     // Only data read to its end can be checked.
@@ -392,13 +333,13 @@ void ZipWalk::run()
         if (!readEntry(entry))
             break;
         ArchiveMember member;
-        member.name = memberName(entry);
-        member.hasData = !member.name.endsWith(QLatin1Char('/')) && !entry.isSpecialFile();
-        member.modified = entryTime(entry);
+        member.name = entry.facts.memberName(names);
+        member.hasData = !member.name.endsWith(QLatin1Char('/')) && !entry.facts.isSpecialFile();
+        member.modified = entry.facts.modified();
         currentName = member.name;
         memberEnded = memberFailed = false;
         const bool wanted = memberWantsData(scope, member.name, member.hasData);
-        const bool encrypted = entry.info.flag & kEncryptedFlag;
+        const bool encrypted = entry.facts.isEncrypted();
         quint64 dataStart = 0;
         quint64 compressedSize = 0;
         // Opening a member reads its local header, somewhere in the archive:
