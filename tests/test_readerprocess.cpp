@@ -71,6 +71,8 @@ private slots:
     void aFaultCostsItsJobOnly_data();
     void aFaultCostsItsJobOnly();
     void oneProcessServesJobAfterJob();
+    void aJobBehindAnotherWaitsOnlyForAShortOne_data();
+    void aJobBehindAnotherWaitsOnlyForAShortOne();
     void stopAbandonsTheJobAtOnce();
     void killedSearchLeavesNoReader();
 };
@@ -174,6 +176,40 @@ void TestReaderProcess::oneProcessServesJobAfterJob()
     QCOMPARE(sandbox.hits.value(0).lineText, QStringLiteral("seccomp"));
     QCOMPARE(sandbox.hits.value(0).lineNo, qint64(qMax(0L, kernelAbi)));
     QCOMPARE(pool.processIds(), first);
+    ::close(folder);
+}
+
+void TestReaderProcess::aJobBehindAnotherWaitsOnlyForAShortOne_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<int>("processes");
+    QTest::newRow("a short job: the second job takes its process when it is done")
+            << QByteArray("lines") << 1;
+    QTest::newRow("a job that does not end: the second job starts a process of its own")
+            << QByteArray("block") << 2;
+}
+
+// The second job is given while the first one's process is still starting.
+void TestReaderProcess::aJobBehindAnotherWaitsOnlyForAShortOne()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(int, processes);
+    TreeBuilder tree;
+    tree.file("a.txt", "alpha\n");
+    const int folder = ::open(QFile::encodeName(tree.root()).constData(), O_RDONLY | O_DIRECTORY);
+    ReaderLimits limits = testLimits();
+    limits.processorTime = std::chrono::minutes(1);
+    ReaderProcessPool pool(kReader, limits);
+    std::atomic_bool cancel {false};
+    std::thread firstJob([&] { runJob(pool, folder, first, "a.txt", {}, &cancel); });
+    while (pool.processIds().empty())
+        QThread::msleep(1);
+    const Outcome second = runJob(pool, folder, "lines", "a.txt");
+    QCOMPARE(second.end, ReaderProcessPool::JobEnd::Done);
+    QCOMPARE(second.hits, (QList<TFileInfo> {{"a.txt", 1, "alpha"}}));
+    QCOMPARE(int(pool.processIds().size()), processes);
+    cancel = true;
+    firstJob.join();
     ::close(folder);
 }
 

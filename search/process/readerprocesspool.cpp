@@ -15,6 +15,16 @@ namespace {
 // How often a running job's limits and the stop are looked at.
 constexpr int kTickMs = 20;
 
+// A job that finds every process busy waits for one to come free before it
+// starts another: while one is starting (loading its libraries and entering
+// the sandbox, which takes long on a loaded machine), up to kWaitForStart;
+// then for those running jobs, up to about what a start costs on an idle
+// machine. A short job behind another then costs no process of its own.
+// The stop is looked at in between.
+constexpr std::chrono::milliseconds kWaitForStart {2000};
+constexpr std::chrono::milliseconds kWaitForBusy {40};
+constexpr std::chrono::milliseconds kWaitStep {5};
+
 // Why a reader process went.
 enum class Failure { Memory, Time, Clock, Forbidden, Died };
 
@@ -85,29 +95,75 @@ ReaderProcessPool::ReaderProcessPool(const QString &program, const ReaderLimits 
 
 ReaderProcessPool::~ReaderProcessPool() = default;
 
-std::unique_ptr<ReaderProcess> ReaderProcessPool::acquire(QString *error)
+std::unique_ptr<ReaderProcess> ReaderProcessPool::takeIdle()
 {
+    while (!idle.empty()) {
+        std::unique_ptr<ReaderProcess> process = std::move(idle.back());
+        idle.pop_back();
+        if (process->isIdleAndAlive())
+            return process;  // else gone while it waited: the next, or a fresh one
+    }
+    return nullptr;
+}
+
+std::unique_ptr<ReaderProcess> ReaderProcessPool::acquire(QString *error,
+                                                          const std::atomic_bool *cancel)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     std::unique_ptr<ReaderProcess> process;
     {
-        std::lock_guard<std::mutex> lock(mutex);
-        while (!idle.empty() && !process) {
-            process = std::move(idle.back());
-            idle.pop_back();
-            if (!process->isIdleAndAlive())
-                process.reset();  // gone while it waited: a fresh one instead
+        std::unique_lock<std::mutex> lock(mutex);
+        const Clock::time_point begun = Clock::now();
+        Clock::time_point busySince = Clock::time_point::max();
+        for (process = takeIdle(); !process && !cancelled(); process = takeIdle()) {
+            const Clock::time_point now = Clock::now();
+            if (spawning > 0 || !starting.empty()) {
+                if (now - begun > kWaitForStart)
+                    break;
+            } else if (busy.empty()) {
+                break;
+            } else {
+                busySince = std::min(busySince, now);
+                if (now - busySince > kWaitForBusy)
+                    break;
+            }
+            released.wait_for(lock, kWaitStep);
         }
+        if (!process && cancelled())
+            return nullptr;
+        if (!process)
+            ++spawning;
     }
-    if (!process)
+    const bool fresh = !process;
+    if (fresh)
         process = ReaderProcess::start(program, limits, error);
+    std::lock_guard<std::mutex> lock(mutex);
+    if (fresh)
+        --spawning;
     if (process) {
-        std::lock_guard<std::mutex> lock(mutex);
         busy.push_back(process->pid());
+        if (fresh)
+            starting.push_back(process->pid());
     }
     return process;
 }
 
+void ReaderProcessPool::answered(const ReaderProcess &process)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto at = std::find(starting.begin(), starting.end(), process.pid());
+        if (at == starting.end())
+            return;
+        starting.erase(at);
+    }
+    released.notify_all();
+}
+
 void ReaderProcessPool::forget(const ReaderProcess &process)
 {
+    answered(process);
     std::lock_guard<std::mutex> lock(mutex);
     busy.erase(std::remove(busy.begin(), busy.end(), process.pid()), busy.end());
 }
@@ -115,8 +171,11 @@ void ReaderProcessPool::forget(const ReaderProcess &process)
 void ReaderProcessPool::release(std::unique_ptr<ReaderProcess> process)
 {
     forget(*process);
-    std::lock_guard<std::mutex> lock(mutex);
-    idle.push_back(std::move(process));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        idle.push_back(std::move(process));
+    }
+    released.notify_one();
 }
 
 std::vector<pid_t> ReaderProcessPool::processIds() const
@@ -132,7 +191,9 @@ ReaderProcessPool::JobEnd ReaderProcessPool::run(const ReaderJob &job, ReaderJob
                                                  const std::atomic_bool *cancel)
 {
     QString error;
-    std::unique_ptr<ReaderProcess> process = acquire(&error);
+    std::unique_ptr<ReaderProcess> process = acquire(&error, cancel);
+    if (!process && cancel && cancel->load(std::memory_order_relaxed))
+        return JobEnd::Abandoned;
     if (!process) {
         output.diagnostics += job.displayPath + " not searched: the reader could not be started ("
                 + error.toLocal8Bit() + ")\n";
@@ -176,6 +237,7 @@ ReaderProcessPool::JobEnd ReaderProcessPool::run(const ReaderJob &job, ReaderJob
     if (!channel.send(MessageKind::Job, encodeJob(job), job.folderFd))
         return fail();
     ChannelMessage message;
+    bool heard = false;  // from the process in this job
     for (;;) {
         if (cancel && cancel->load(std::memory_order_relaxed)) {
             process->kill();
@@ -193,6 +255,10 @@ ReaderProcessPool::JobEnd ReaderProcessPool::run(const ReaderJob &job, ReaderJob
             continue;
         if (!channel.receive(message))
             return fail();
+        if (!heard) {
+            heard = true;
+            answered(*process);
+        }
         switch (message.kind) {
         case MessageKind::Hits: {
             QList<TFileInfo> hits;

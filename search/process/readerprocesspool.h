@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <sys/types.h>
@@ -27,7 +28,10 @@ struct ReaderJobOutput
 // reader's crash, hang or runaway memory costs one job, never the search.
 // A process is started when a job first needs one and kept between jobs and
 // searches; any number of threads may run jobs at once, each in a process of
-// its own. A process that fails is replaced by a fresh one for the next job.
+// its own. A job that finds every process busy waits a little, about what a
+// start costs, for one to come free before it starts another: a short job
+// behind another costs no second process. A process that fails is replaced
+// by a fresh one for the next job.
 class ReaderProcessPool
 {
 public:
@@ -53,15 +57,21 @@ public:
     std::vector<pid_t> processIds() const;
 
 private:
-    std::unique_ptr<ReaderProcess> acquire(QString *error);
+    std::unique_ptr<ReaderProcess> acquire(QString *error, const std::atomic_bool *cancel);
+    std::unique_ptr<ReaderProcess> takeIdle();  // with mutex held
     void release(std::unique_ptr<ReaderProcess> process);
     void forget(const ReaderProcess &process);
+    // The process has sent its first message: it no longer counts as starting.
+    void answered(const ReaderProcess &process);
 
     const QString program;
     const ReaderLimits limits;
     mutable std::mutex mutex;
+    std::condition_variable released;  // a process became idle, or answered its first job
     std::vector<std::unique_ptr<ReaderProcess>> idle;  // guarded by mutex
     std::vector<pid_t> busy;                           // guarded by mutex
+    int spawning = 0;                                  // being spawned; guarded by mutex
+    std::vector<pid_t> starting;  // spawned, not yet answered; guarded by mutex
 };
 
 #endif  // READERPROCESSPOOL_H
