@@ -4,6 +4,7 @@
 #   fuzz_content  the content matcher against the QTextStream reading
 #   fuzz_rar      the RAR walker
 #   fuzz_zip      the ZIP walker
+#   fuzz_lzop     the lzop decoder (.lzo, and a tar in it)
 #   fuzz_xmlzip   the document readers of XML in ZIP (OOXML, OpenDocument,
 #                 EPUB) and flat OpenDocument
 #   fuzz_rtf      the RTF reader
@@ -16,7 +17,7 @@ set -eu
 seconds=${1:-600}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-${TMPDIR:-/tmp}/velto-build-fuzz}
-[ $# -gt 2 ] && shift 2 || set -- content rar zip xmlzip rtf compound pdf
+[ $# -gt 2 ] && shift 2 || set -- content rar zip lzop xmlzip rtf compound pdf
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVELTO_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 for kind in "$@"; do
@@ -56,6 +57,16 @@ seed_corpus() {
     seed=$(mktemp -d)
     mkdir -p "$seed/x/" && printf 'one\na line\n' >"$seed/x/a.txt" && printf 'b\n' >"$seed/b.doc"
     (cd "$seed" && zip -qr "$corpus/seed-deflated.zip" x b.doc && zip -q0r "$corpus/seed-stored.zip" x)
+    rm -rf "$seed" ;;
+  lzop)
+    # Each kind of block lzop writes: compressed and stored, both checksums,
+    # the delta filter.
+    seed=$(mktemp -d)
+    printf 'one\na line\nneedle a\n' >"$seed/a.txt"
+    head -c 3000 /dev/urandom | base64 >"$seed/b.txt"
+    lzop -c "$seed/a.txt" "$seed/b.txt" >"$corpus/seed-adler.lzo"
+    lzop -c --crc32 --filter=3 "$seed/b.txt" >"$corpus/seed-crc-filter.lzo"
+    tar -C "$seed" -cf - a.txt | lzop -c >"$corpus/seed-tar.lzo"
     rm -rf "$seed" ;;
   content)
     # Flags, text length - 1, repeat root, text, then the file's repeated part

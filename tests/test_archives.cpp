@@ -4,6 +4,7 @@
 #include "archivesearch.h"
 #include "contentmatcher.h"
 #include "diagnostics.h"
+#include "lzopstream.h"
 #include "membermatcher.h"
 #include "membernames.h"
 #include "namefilter.h"
@@ -18,6 +19,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <QTextCodec>
 #include <QtEndian>
@@ -210,6 +213,10 @@ private slots:
     void archiveNamesAreTheOneRule();
     void archivesAsTheirMakersWroteThem_data();
     void archivesAsTheirMakersWroteThem();
+    void lzopFilesDecodeAsLzopWroteThem_data();
+    void lzopFilesDecodeAsLzopWroteThem();
+    void damagedLzopFilesAreReportedOnce_data();
+    void damagedLzopFilesAreReportedOnce();
 
 private:
     TreeBuilder tree;
@@ -1350,22 +1357,23 @@ void TestArchives::everyFormatByNameAndContent_data()
           "docs.tlz",    "docs.tar.lzma", "docs.cpio", "docs.7z",      "docs.iso",
           "docs.cab",    "docs.jar",      "docs.war",  "docs.ear",     "docs.apk",
           "docs.zipx",   "docs.whl",      "docs.xpi",  "docs.xar",     "docs.pkg",
-          "docs.warc"})
+          "docs.warc",   "docs.tar.lzo",  "docs.tzo"})
         QTest::newRow(qPrintable(QStringLiteral("formats/%1").arg(name)))
                 << name << QByteArray("x/readme.txt") << qint64(0) << ArchiveBuilder::kMemberTime;
     QTest::newRow("formats/a zip's extended timestamp comes before its DOS time")
             << "docs.zip" << QByteArray("x/readme.txt") << qint64(1234567890) << qint64(1234567890);
     // An ar archive keeps its members' times; of the single compressed files
-    // only gzip keeps one: when the file was compressed.
+    // gzip and lzop keep one: when the file was compressed.
     const auto topMemberTime = [](const QByteArray &name) {
         if (name.endsWith(".ar") || name.endsWith(".a"))
             return ArchiveBuilder::kMemberTime;
-        return name.endsWith(".gz") ? qint64(-1) : TFileInfo::kNoTime;
+        return name.endsWith(".gz") || name.endsWith(".lzo") ? qint64(-1) : TFileInfo::kNoTime;
     };
-    for (const char *name : {"readme.txt.gz", "readme.txt.bz2", "readme.txt.xz", "readme.txt.zst",
-                             "readme.txt.Z", "readme.txt.lz4", "readme.txt.lz", "readme.txt.lzma",
-                             // ar holds no folders
-                             "docs.ar", "libdocs.a"})
+    for (const char *name :
+         {"readme.txt.gz", "readme.txt.bz2", "readme.txt.xz", "readme.txt.zst", "readme.txt.Z",
+          "readme.txt.lz4", "readme.txt.lz", "readme.txt.lzma", "readme.txt.lzo",
+          // ar holds no folders
+          "docs.ar", "libdocs.a"})
         QTest::newRow(
                 qPrintable(QStringLiteral("formats/%1 holding its member at the top").arg(name)))
                 << name << QByteArray("readme.txt") << qint64(0) << topMemberTime(name);
@@ -1763,3 +1771,145 @@ void TestArchives::archivesAsTheirMakersWroteThem()
 
 QTEST_GUILESS_MAIN(TestArchives)
 #include "test_archives.moc"
+
+namespace {
+
+// Lines of text, "needle" on the first only; compresses well.
+QByteArray textLines(int size)
+{
+    QByteArray text = "needle first\n";
+    for (int line = 2; text.size() < size; ++line)
+        text += "line " + QByteArray::number(line) + " of the text\n";
+    return text.left(size);
+}
+
+// Random letters in lines: LZO finds nothing to shorten, so lzop stores them.
+QByteArray randomLetters(int size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray letters(size, '\n');
+    for (int i = 0; i < size; ++i)
+        if (i % 61 != 60)
+            letters[i] = char('a' + random.bounded(26));
+    return letters;
+}
+
+// What Debian's lzop writes for `files` with `options`, on its standard output.
+QByteArray lzopOf(const QStringList &options, const QList<QByteArray> &files)
+{
+    QTemporaryDir dir;
+    QStringList names;
+    for (int i = 0; i < files.size(); ++i) {
+        names << dir.filePath(QString::number(i));
+        QFile file(names.last());
+        if (!file.open(QIODevice::WriteOnly) || file.write(files.at(i)) != files.at(i).size())
+            qFatal("cannot write %s", qPrintable(names.last()));
+    }
+    QProcess lzop;
+    lzop.start(QStringLiteral("lzop"), QStringList {"-c"} + options + names);
+    if (!lzop.waitForFinished(60000) || lzop.exitCode() != 0)
+        qFatal("lzop failed: %s", lzop.readAllStandardError().constData());
+    return lzop.readAllStandardOutput();
+}
+
+}  // namespace
+
+void TestArchives::lzopFilesDecodeAsLzopWroteThem_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QList<QByteArray>>("files");
+
+    const QByteArray text = textLines(700 * 1024);  // three of lzop's blocks
+    const QByteArray mixed = randomLetters(300 * 1024, 1) + text;
+    QTest::newRow("lzop/LZO1X-1 over three blocks")
+            << QStringList {"-1"} << QList<QByteArray> {text};
+    QTest::newRow("lzop/LZO1X-999") << QStringList {"-9"} << QList<QByteArray> {text};
+    QTest::newRow("lzop/blocks stored as they are, and compressed ones")
+            << QStringList() << QList<QByteArray> {mixed};
+    QTest::newRow("lzop/CRC-32 checksums") << QStringList {"--crc32"} << QList<QByteArray> {mixed};
+    QTest::newRow("lzop/no checksums")
+            << QStringList {"--no-checksum"} << QList<QByteArray> {mixed};
+    QTest::newRow("lzop/delta filter of distance 1")
+            << QStringList {"--filter=1"} << QList<QByteArray> {mixed};
+    QTest::newRow("lzop/delta filter of distance 16, CRC-32")
+            << QStringList {"--filter=16", "--crc32"} << QList<QByteArray> {mixed};
+    QTest::newRow("lzop/an empty file") << QStringList() << QList<QByteArray> {QByteArray()};
+    QTest::newRow("lzop/three files one after another, one empty")
+            << QStringList() << QList<QByteArray> {text.left(1000), QByteArray(), mixed};
+}
+
+// Decoded in pieces of odd sizes, the stream gives back what lzop was given.
+void TestArchives::lzopFilesDecodeAsLzopWroteThem()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QList<QByteArray>, files);
+
+    const QByteArray packed = lzopOf(options, files);
+    ByteSource source(packed.constData(), packed.size());
+    LzopStream stream([&source](char *buffer, qint64 max) { return source.readInto(buffer, max); });
+    QVERIFY(stream.begin());
+    QByteArray decoded;
+    char piece[4099];
+    for (qint64 got; (got = stream.read(piece, 1 + decoded.size() % 4099)) > 0;)
+        decoded.append(piece, int(got));
+    QCOMPARE(int(stream.fault()), int(LzopStream::Fault::None));
+    const QByteArray expected = files.size() == 1 ? files.first() : files.join();
+    QCOMPARE(decoded.size(), expected.size());
+    QVERIFY(decoded == expected);
+}
+
+void TestArchives::damagedLzopFilesAreReportedOnce_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("damageAt");  // from the end when negative
+    QTest::addColumn<int>("cut");       // bytes cut off its end
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QByteArray>("diagnostics");
+
+    const QString hit = "notes.txt.lzo" + kSep + "notes.txt|1|needle first";
+    QTest::newRow("damaged lzop/a byte of a stored block changed")
+            << "notes.txt.lzo" << -100 << 0 << QStringList {hit}
+            << QByteArray("ROOT/notes.txt.lzo: member \"notes.txt\" does not match its checksum;"
+                          " its data is damaged\n");
+    QTest::newRow("damaged lzop/cut short in its second block")
+            << "notes.txt.lzo" << 0 << 1000 << QStringList {hit}
+            << QByteArray("ROOT/notes.txt.lzo: member \"notes.txt\" is damaged; it was searched up"
+                          " to the damage\n");
+    QTest::newRow("damaged lzop/its header's checksum wrong")
+            << "notes.txt.lzo" << 20 << 0 << QStringList()
+            << QByteArray(
+                       "ROOT/notes.txt.lzo: not a compressed archive, or damaged at its start\n");
+    QTest::newRow("damaged lzop/no lzop file at all")
+            << "notes.txt.lzo" << 1 << 0 << QStringList()
+            << QByteArray(
+                       "ROOT/notes.txt.lzo: not a compressed archive, or damaged at its start\n");
+    QTest::newRow("damaged lzop/a tar in it cut short")
+            << "docs.tzo" << 0 << 1000
+            << QStringList {"docs.tzo" + kSep + "notes.txt|1|needle first"}
+            << QByteArray("ROOT/docs.tzo: member \"notes.txt\" is damaged; it was searched up to"
+                          " the damage\n");
+}
+
+// What was decoded before the damage is searched; the damage is one line.
+void TestArchives::damagedLzopFilesAreReportedOnce()
+{
+    QFETCH(QString, name);
+    QFETCH(int, damageAt);
+    QFETCH(int, cut);
+    QFETCH(QStringList, expected);
+    QFETCH(QByteArray, diagnostics);
+
+    TreeBuilder dir;
+    const QString path = dir.path(name);
+    const QByteArray notes = textLines(256 * 1024) + randomLetters(100 * 1024, 2);
+    QByteArray bytes = readFile(ArchiveBuilder::write(path, {{"notes.txt", notes}}));
+    if (damageAt != 0) {
+        const int at = damageAt < 0 ? bytes.size() + damageAt : damageAt;
+        bytes[at] = char(bytes.at(at) ^ 0x20);
+    }
+    bytes.chop(cut);
+    dir.file(name, bytes);
+    DiagnosticCapture capture;
+    QCOMPARE(describe(archiveHits(path, makeMatcher({"txt"}, "needle"))), expected);
+    QCOMPARE(capture.text(), diagnostics.replace("ROOT", QFile::encodeName(dir.root())));
+}

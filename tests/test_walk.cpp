@@ -150,8 +150,8 @@ void archivesOfEveryFormat(TreeBuilder &tree)
         zip.add("inner/needle.txt", "needle inside\n");
     }
     const QByteArray nested = read("formats/nested.zip");
-    const QStringList suffixes {".tar", ".tgz", ".tar.bz2", ".txz",    ".tzst",   ".cpio",
-                                ".7z",  ".iso", ".cab",     ".txt.gz", ".txt.bz2"};
+    const QStringList suffixes {".tar", ".tgz", ".tar.bz2", ".txz",     ".tzst",    ".cpio", ".7z",
+                                ".iso", ".cab", ".txt.gz",  ".txt.bz2", ".txt.lzo", ".tzo"};
     for (int i = 0; i < suffixes.size(); ++i) {
         const QString folder = QStringLiteral("formats/%1").arg(i);
         tree.file(folder + "/needle.txt", "needle\n");
@@ -164,6 +164,7 @@ void archivesOfEveryFormat(TreeBuilder &tree)
     }
     tree.file("formats/damaged/cut.7z", read("formats/6/a.7z").left(100));
     tree.file("formats/damaged/cut.tgz", read("formats/1/a.tgz").left(60));
+    tree.file("formats/damaged/cut.tzo", read("formats/12/a.tzo").left(200));
     tree.folder("rar");
     for (const QString &name :
          QDir(QStringLiteral(VELTO_FIXTURES_DIR "/rar")).entryList(QDir::Files))

@@ -99,6 +99,22 @@ bool readFully(int fd, qint64 offset, char *buffer, qint64 size)
     return true;
 }
 
+ByteSource::Reader readerOf(const ArchiveFile &file)
+{
+    const int fd = file.fd();
+    const qint64 size = file.size();
+    qint64 position = 0;
+    return [fd, size, position](char *buffer, qint64 max) mutable -> qint64 {
+        const qint64 n = qMin(max, size - position);
+        if (n <= 0)
+            return 0;
+        if (!readFully(fd, position, buffer, n))
+            return -1;
+        position += n;
+        return n;
+    };
+}
+
 bool isRegularFileAt(int folderFd, const QByteArray &name)
 {
 #ifdef Q_OS_WIN

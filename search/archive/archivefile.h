@@ -1,6 +1,8 @@
 #ifndef ARCHIVEFILE_H
 #define ARCHIVEFILE_H
 
+#include "bytesource.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -31,6 +33,10 @@ private:
     int descriptor = -1;
     qint64 fileSize = 0;
 };
+
+// The bytes of `file` from its start, read at their offsets (whatever moves
+// the descriptor's position); `file` must outlive the reader.
+ByteSource::Reader readerOf(const ArchiveFile &file);
 
 // Reads `size` bytes at `offset`; false when fewer could be read.
 bool readFully(int fd, qint64 offset, char *buffer, qint64 size);

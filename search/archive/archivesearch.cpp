@@ -6,6 +6,7 @@
 #include "archivewalkers.h"
 #include "libarchiveinput.h"
 #include "libarchivewalker.h"
+#include "lzopwalker.h"
 #include "membersearch.h"
 #include "pathcodec.h"
 #include "rarvolumeset.h"
@@ -77,7 +78,10 @@ void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const Archiv
         walkRarVolumes(rarVolumeSetOf(file.fd()), QByteArray(), LibarchiveInput::file(file), scope);
         return;
     default:
-        walkLibarchive(format, LibarchiveInput::file(file), scope);
+        if (isLzopName(scope.name))
+            walkLzop(format, readerOf(file), scope);
+        else
+            walkLibarchive(format, LibarchiveInput::file(file), scope);
         return;
     }
 }
@@ -85,7 +89,10 @@ void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const Archiv
 void walkArchiveStream(ArchiveFormat format, const ByteSource::Reader &read,
                        const ArchiveScope &scope)
 {
-    walkLibarchive(format, LibarchiveInput::stream(read), scope);
+    if (isLzopName(scope.name))
+        walkLzop(format, read, scope);
+    else
+        walkLibarchive(format, LibarchiveInput::stream(read), scope);
 }
 
 bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink &hits)

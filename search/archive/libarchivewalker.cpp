@@ -47,9 +47,9 @@ const char *formatLabel(ArchiveFormat format)
     }
 }
 
-// The decompressors built into libarchive; lzop runs as a program of its
-// own, so it is offered only where the name asks for it.
-void supportFilters(archive *a, const QString &name)
+// The decompressors built into libarchive, never one that starts a program
+// (lzop's files are decoded before libarchive sees them).
+void supportFilters(archive *a)
 {
     archive_read_support_filter_gzip(a);
     archive_read_support_filter_bzip2(a);
@@ -59,12 +59,10 @@ void supportFilters(archive *a, const QString &name)
     archive_read_support_filter_lz4(a);
     archive_read_support_filter_zstd(a);
     archive_read_support_filter_compress(a);
-    if (name.endsWith(QLatin1String(".lzo"), Qt::CaseInsensitive))
-        archive_read_support_filter_lzop(a);
 }
 
 // Only the format the name says, so that a file is never read as another.
-void supportFormat(archive *a, ArchiveFormat format, const QString &name)
+void supportFormat(archive *a, ArchiveFormat format)
 {
     switch (format) {
     case ArchiveFormat::Zip:
@@ -79,16 +77,16 @@ void supportFormat(archive *a, ArchiveFormat format, const QString &name)
         break;
     case ArchiveFormat::Tar:
         archive_read_support_format_tar(a);
-        supportFilters(a, name);
+        supportFilters(a);
         break;
     case ArchiveFormat::Cpio:
         archive_read_support_format_cpio(a);
-        supportFilters(a, name);
+        supportFilters(a);
         break;
     case ArchiveFormat::Rpm:
         archive_read_support_filter_rpm(a);
         archive_read_support_format_cpio(a);
-        supportFilters(a, name);
+        supportFilters(a);
         break;
     case ArchiveFormat::Ar:
         archive_read_support_format_ar(a);
@@ -110,7 +108,7 @@ void supportFormat(archive *a, ArchiveFormat format, const QString &name)
         break;
     default:
         archive_read_support_format_raw(a);
-        supportFilters(a, name);
+        supportFilters(a);
         break;
     }
 }
@@ -221,7 +219,7 @@ bool LibarchiveWalk::open(bool quiet)
         reportNoMemory(scope);
         return false;
     }
-    supportFormat(reader.get(), format, scope.name);
+    supportFormat(reader.get(), format);
     if (input->open(reader.get()) == ARCHIVE_OK)
         return true;
     // A compressed file whose decompressor found nothing to give holds an

@@ -13,7 +13,7 @@ enum class ArchiveFormat {
     Rar,
     SevenZip,
     // .tar, also compressed: .tar.gz/.tgz, .tar.bz2/.tbz2/.tbz, .tar.xz/.txz,
-    // .tar.zst/.tzst, .tar.Z/.taz, .tar.lz4, .tar.lz/.tlz, .tar.lzma, .tar.lzo
+    // .tar.zst/.tzst, .tar.Z/.taz, .tar.lz4, .tar.lz/.tlz, .tar.lzma, .tar.lzo/.tzo
     Tar,
     Cpio,
     Iso,

@@ -43,7 +43,9 @@ void chooseFormat(archive *a, const QString &path)
         archive_write_set_format_xar(a);
     } else if (endsWith(path, ".warc")) {
         archive_write_set_format_warc(a);
-    } else if (endsWithAny(path, {".tar", ".tgz", ".tbz2", ".tbz", ".txz", ".tzst", ".taz", ".tlz"})
+    } else if (endsWithAny(
+                       path,
+                       {".tar", ".tgz", ".tbz2", ".tbz", ".txz", ".tzst", ".taz", ".tlz", ".tzo"})
                || path.contains(QLatin1String(".tar."), Qt::CaseInsensitive)) {
         archive_write_set_format_pax_restricted(a);
     } else {
@@ -65,6 +67,8 @@ void chooseFormat(archive *a, const QString &path)
         archive_write_add_filter_lzip(a);
     else if (endsWith(path, ".lzma"))
         archive_write_add_filter_lzma(a);
+    else if (endsWithAny(path, {".lzo", ".tzo"}))
+        archive_write_add_filter_lzop(a);  // runs Debian's lzop
 }
 
 void check(int status, archive *a, const QString &path)

@@ -8,7 +8,7 @@
 
 // Writes archives of the formats libarchive writes (tar with or without a
 // compression filter, cpio, 7z, ISO 9660, one compressed file) and, through
-// Debian's tools, CAB (gcab) and encrypted 7z (7z). Member names ending in "/"
+// Debian's tools, lzop's files (lzop), CAB (gcab) and encrypted 7z (7z). Member names ending in "/"
 // make folders. Any failure ends the test run.
 class ArchiveBuilder
 {
