@@ -9,7 +9,7 @@ packages=(
   qtbase5-dev qt5-style-plugins libqt5dbus5
   libminizip-dev zlib1g-dev libarchive-dev libicu-dev libuchardet-dev libpcre2-dev libseccomp-dev liblzo2-dev
   libpoppler-cpp-dev libgsf-1-dev
-  p7zip-full gcab lzop locales valgrind
+  p7zip-full gcab lzop zip unzip locales valgrind
   qttranslations5-l10n qttools5-dev qttools5-dev-tools xdg-utils desktop-file-utils
   xvfb xauth xclip fonts-wqy-microhei
 )

@@ -354,9 +354,12 @@ void searchThread::Run::searchFiles(Walker &walker, const DirectoryListing &list
     for (const ListedEntry &entry : listing.matches) {
         if (search.cancelRequested)
             return;
-        // Archives go to the archive search; a folder holds no lines, and
-        // kernel files are never read as content.
-        if (isArchiveName(entry.bytes) || entry.isFolder || listing.pseudoFileSystem)
+        // Archives go to the archive search (a program that may carry one
+        // is a file too); a folder holds no lines, and kernel files are
+        // never read as content.
+        const ArchiveFormat format = archiveFormatOf(entry.bytes);
+        if ((format != ArchiveFormat::None && format != ArchiveFormat::SelfExtracting)
+            || entry.isFolder || listing.pseudoFileSystem)
             continue;
         if (search.settings.request.documents && documentFolder.isNull()
             && isDocumentName(entry.name))

@@ -213,6 +213,8 @@ private slots:
     void archiveNamesAreTheOneRule();
     void archivesAsTheirMakersWroteThem_data();
     void archivesAsTheirMakersWroteThem();
+    void programsPiecesAndPackages_data();
+    void programsPiecesAndPackages();
     void lzopFilesDecodeAsLzopWroteThem_data();
     void lzopFilesDecodeAsLzopWroteThem();
     void damagedLzopFilesAreReportedOnce_data();
@@ -1608,6 +1610,13 @@ void TestArchives::archiveNamesAreTheOneRule_data()
     row("t.tar.lz4", ArchiveFormat::Tar);
     row("notes.Z", ArchiveFormat::Compressed, "notes");
     row("notes.lz", ArchiveFormat::Compressed, "notes");
+    row("t.tzo", ArchiveFormat::Tar);
+    row("notes.lzo", ArchiveFormat::Compressed, "notes");
+    row("Setup.EXE", ArchiveFormat::SelfExtracting);
+    row("docs.zip.001", ArchiveFormat::Split);
+    row("docs.7Z.001", ArchiveFormat::Split);
+    row("docs.zip.002", ArchiveFormat::None);
+    row("docs.001", ArchiveFormat::None);
     row("a.tlzx", ArchiveFormat::None);
     row("a.gzip", ArchiveFormat::None);
     row("readme.txt", ArchiveFormat::None);
@@ -1911,5 +1920,114 @@ void TestArchives::damagedLzopFilesAreReportedOnce()
     dir.file(name, bytes);
     DiagnosticCapture capture;
     QCOMPARE(describe(archiveHits(path, makeMatcher({"txt"}, "needle"))), expected);
+    QCOMPARE(capture.text(), diagnostics.replace("ROOT", QFile::encodeName(dir.root())));
+}
+
+namespace {
+
+// The code of a program as Windows runs it: "MZ", then `size` bytes in all.
+QByteArray programCode(int size)
+{
+    QByteArray code(size, '\0');
+    code[0] = 'M';
+    code[1] = 'Z';
+    return code;
+}
+
+}  // namespace
+
+void TestArchives::programsPiecesAndPackages_data()
+{
+    QTest::addColumn<QString>("source");    // written with docs, or ":fixture"
+    QTest::addColumn<int>("programBytes");  // a program's code before it
+    QTest::addColumn<int>("pieces");        // cut into so many pieces (0: whole)
+    QTest::addColumn<QString>("searched");  // on disk; the last piece left out for "*"
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QByteArray>("diagnostics");
+
+    const auto in = [](const QString &archive, const char *member, const char *line) {
+        return archive + kSep + member + "|" + line;
+    };
+    const char *readmeHit = "4|fourth needle line";
+    QTest::newRow("sfx/a ZIP after unzipsfx's code, its offsets made right by zip -A")
+            << "docs.zip" << -1 << 0 << "setup.exe"
+            << "needle" << QStringList {in("setup.exe", "x/readme.txt", readmeHit)} << QByteArray();
+    QTest::newRow("sfx/a ZIP after a program's code, its offsets as written")
+            << "docs.zip" << 70000 << 0 << "setup.exe"
+            << "needle" << QStringList {in("setup.exe", "x/readme.txt", readmeHit)} << QByteArray();
+    QTest::newRow("sfx/a 7z after a Windows program's code")
+            << "docs.7z" << 0x27000 << 0 << "setup.exe"
+            << "needle" << QStringList {in("setup.exe", "x/readme.txt", readmeHit)} << QByteArray();
+    QTest::newRow("sfx/a RAR 4 after a Windows program's code")
+            << ":rar/compressed-rar4.rar" << 0x10000 << 0 << "setup.exe"
+            << "document"
+            << QStringList {in("setup.exe", "testdir/test.txt", "1|test text document")}
+            << QByteArray();
+    QTest::newRow("sfx/a RAR 5 after a Windows program's code")
+            << ":rar/stored-rar5.rar" << 0x10000 << 0 << "setup.exe"
+            << "libarchive"
+            << QStringList {in("setup.exe", "helloworld.txt", "1|hello libarchive test suite!")}
+            << QByteArray();
+    QTest::newRow("sfx/a plain program holds nothing and is not reported")
+            << "" << 0x30000 << 0 << "plain.exe"
+            << "needle" << QStringList() << QByteArray();
+    QTest::newRow("split/a ZIP in three pieces")
+            << "docs.zip" << 0 << 3 << "docs.zip.001"
+            << "needle" << QStringList {in("docs.zip.001", "x/readme.txt", readmeHit)}
+            << QByteArray();
+    QTest::newRow("split/a 7z in three pieces")
+            << "docs.7z" << 0 << 3 << "docs.7z.001"
+            << "needle" << QStringList {in("docs.7z.001", "x/readme.txt", readmeHit)}
+            << QByteArray();
+    QTest::newRow("split/a 7z whose last piece is missing")
+            << "docs.7z" << 0 << 3 << "*docs.7z.001"
+            << "needle" << QStringList()
+            << QByteArray("ROOT/docs.7z.001: damaged before its first member; nothing could be"
+                          " read\n");
+    QTest::newRow("package/an RPM package made by rpmbuild")
+            << ":rpm/sample.rpm" << 0 << 0 << "sample.rpm"
+            << "needle"
+            << QStringList {in("sample.rpm", "./usr/share/doc/velto-sample/readme.txt", readmeHit)}
+            << QByteArray();
+}
+
+// Archives after a program's code, cut in pieces, or in a package, each found
+// by its members' text; a plain program is passed over in silence.
+void TestArchives::programsPiecesAndPackages()
+{
+    QFETCH(QString, source);
+    QFETCH(int, programBytes);
+    QFETCH(int, pieces);
+    QFETCH(QString, searched);
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    QFETCH(QByteArray, diagnostics);
+
+    TreeBuilder dir;
+    QByteArray bytes;
+    if (source.startsWith(':'))
+        bytes = readFile(QStringLiteral(VELTO_FIXTURES_DIR "/") + source.mid(1));
+    else if (!source.isEmpty())
+        bytes = readFile(
+                writeArchive(dir.path("made/" + source),
+                             {{"x/readme.txt", kReadme}, {"x/a.doc", "needle in a doc\n"}}));
+    const bool lastPieceMissing = searched.startsWith('*');
+    if (lastPieceMissing)
+        searched.remove(0, 1);
+    if (programBytes < 0) {
+        dir.file(searched, readFile("/usr/bin/unzipsfx") + bytes);
+        QProcess zip;
+        zip.start("zip", {"-q", "-A", dir.path(searched)});
+        QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
+    } else if (pieces > 0) {
+        const int size = (bytes.size() + pieces - 1) / pieces;
+        for (int i = 0; i < pieces - (lastPieceMissing ? 1 : 0); ++i)
+            dir.file(searched.chopped(1) + QString::number(i + 1), bytes.mid(i * size, size));
+    } else {
+        dir.file(searched, (programBytes > 0 ? programCode(programBytes) : QByteArray()) + bytes);
+    }
+    DiagnosticCapture capture;
+    QCOMPARE(describe(archiveHits(dir.path(searched), makeMatcher({"txt"}, text))), expected);
     QCOMPARE(capture.text(), diagnostics.replace("ROOT", QFile::encodeName(dir.root())));
 }

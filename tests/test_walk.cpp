@@ -165,6 +165,9 @@ void archivesOfEveryFormat(TreeBuilder &tree)
     tree.file("formats/damaged/cut.7z", read("formats/6/a.7z").left(100));
     tree.file("formats/damaged/cut.tgz", read("formats/1/a.tgz").left(60));
     tree.file("formats/damaged/cut.tzo", read("formats/12/a.tzo").left(200));
+    // A program is a file, and a self-extracting one an archive too.
+    tree.file("formats/sfx/plain.exe", "MZ\nneedle in a program\n");
+    tree.file("formats/sfx/setup.exe", "MZ" + QByteArray(4094, '\0') + nested);
     tree.folder("rar");
     for (const QString &name :
          QDir(QStringLiteral(VELTO_FIXTURES_DIR "/rar")).entryList(QDir::Files))
@@ -1112,6 +1115,11 @@ void TestWalk::readerProcessesDeliverWhatTheSearchFinds()
         QVERIFY(hereDiagnostics.contains("encrypted.pdf"));
     } else {
         QVERIFY2(inArchives > 25, qPrintable(QString::number(inArchives)));
+        const QString found = describe(here, tree.root()).join('\n');
+        // The program's own bytes hold the member's name.
+        QVERIFY(found.contains(text.isEmpty()
+                                       ? "setup.exe/inner/needle.txt"
+                                       : "plain.exe:2 setup.exe:1 setup.exe/inner/needle.txt:1"));
     }
 }
 

@@ -99,7 +99,7 @@ bool memberWantsData(const ArchiveScope &scope, const QString &name, bool hasDat
 {
     if (!hasData)
         return false;
-    const ArchiveFormat format = archiveFormatOf(name);
+    const ArchiveFormat format = nestedArchiveFormatOf(name);
     if (format != ArchiveFormat::None)
         return looksInto(scope, format);  // also to say it is nested too deep
     return scope.search.searchesContent() && searchWantsMember(scope.search, name);
@@ -115,7 +115,7 @@ void visitMember(const ArchiveScope &scope, const ArchiveMember &member)
         scope.hits.append(TFileInfo {hitName, 0, QString(), TFileInfo::Kind::Hit, member.modified});
     if (!member.hasData || !member.read)
         return;
-    const ArchiveFormat format = archiveFormatOf(member.name);
+    const ArchiveFormat format = nestedArchiveFormatOf(member.name);
     if (format != ArchiveFormat::None) {
         if (!looksInto(scope, format))
             return;

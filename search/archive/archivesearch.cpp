@@ -63,6 +63,29 @@ void searchRarArchiveAt(int folderFd, const QByteArray &name, bool followLink,
                    LibarchiveInput::volumes(folderFd, set.volumes), scope);
 }
 
+// A program: the ZIP, 7z or RAR archive a self-extracting one carries after
+// its code; a plain program carries none and is not reported.
+void walkSelfExtracting(const ArchiveFile &file, const ArchiveScope &scope)
+{
+    if (!walkZipArchive(file, scope))
+        walkEmbeddedArchive(LibarchiveInput::file(file), scope);
+}
+
+// The pieces of a split archive, from the first (`name`, ending in ".001")
+// on while the next number is beside it.
+QList<QByteArray> splitPieces(int folderFd, const QByteArray &name)
+{
+    QList<QByteArray> pieces {name};
+    const QByteArray stem = name.left(name.size() - 3);
+    for (int number = 2; number <= 999; ++number) {
+        const QByteArray next = stem + QByteArray::number(number).rightJustified(3, '0');
+        if (!isRegularFileAt(folderFd, next))
+            break;
+        pieces << next;
+    }
+    return pieces;
+}
+
 }  // namespace
 
 void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const ArchiveScope &scope)
@@ -76,6 +99,9 @@ void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const Archiv
     case ArchiveFormat::Rar:
         // An archive inside an archive has no volumes beside it.
         walkRarVolumes(rarVolumeSetOf(file.fd()), QByteArray(), LibarchiveInput::file(file), scope);
+        return;
+    case ArchiveFormat::SelfExtracting:
+        walkSelfExtracting(file, scope);
         return;
     default:
         if (isLzopName(scope.name))
@@ -109,6 +135,16 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
         searchZipArchiveAt(job.folderFd, job.name, job.followLink, scope);
     } else if (format == ArchiveFormat::Rar) {
         searchRarArchiveAt(job.folderFd, job.name, job.followLink, scope);
+    } else if (format == ArchiveFormat::Split) {
+        const ArchiveFile first(job.folderFd, job.name, job.followLink);
+        outcome.storedSize = first.size();
+        if (first.isOpen())
+            walkSplitArchive(
+                    splitArchiveFormatOf(job.displayName),
+                    LibarchiveInput::volumes(job.folderFd, splitPieces(job.folderFd, job.name)),
+                    scope);
+        else
+            reportCannotOpen(scope);
     } else {
         const ArchiveFile file(job.folderFd, job.name, job.followLink);
         outcome.storedSize = file.size();

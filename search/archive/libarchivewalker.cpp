@@ -42,6 +42,8 @@ const char *formatLabel(ArchiveFormat format)
         return "LHA";
     case ArchiveFormat::Warc:
         return "WARC";
+    case ArchiveFormat::SelfExtracting:
+        return "self-extracting";
     default:
         return "compressed";
     }
@@ -62,11 +64,22 @@ void supportFilters(archive *a)
 }
 
 // Only the format the name says, so that a file is never read as another.
-void supportFormat(archive *a, ArchiveFormat format)
+// A ZIP is read front to back, or through its central directory when it is
+// `whole` (its pieces joined: the last holds the directory).
+void supportFormat(archive *a, ArchiveFormat format, bool whole)
 {
     switch (format) {
     case ArchiveFormat::Zip:
-        archive_read_support_format_zip_streamable(a);
+        if (whole)
+            archive_read_support_format_zip_seekable(a);
+        else
+            archive_read_support_format_zip_streamable(a);
+        break;
+    case ArchiveFormat::SelfExtracting:
+        // libarchive finds these after a program's code; a ZIP was tried first.
+        archive_read_support_format_7zip(a);
+        archive_read_support_format_rar(a);
+        archive_read_support_format_rar5(a);
         break;
     case ArchiveFormat::Rar:
         archive_read_support_format_rar(a);
@@ -118,7 +131,7 @@ void supportFormat(archive *a, ArchiveFormat format)
 bool storesUnicodeNames(ArchiveFormat format)
 {
     return format == ArchiveFormat::SevenZip || format == ArchiveFormat::Iso
-            || format == ArchiveFormat::Rar;
+            || format == ArchiveFormat::Rar || format == ArchiveFormat::SelfExtracting;
 }
 
 // Tar, cpio and the other formats of Unix write their locale's charset; a
@@ -166,6 +179,9 @@ public:
     {
     }
 
+    // Reads a ZIP through its central directory, not front to back.
+    void readWhole() { whole = true; }
+
     // Reads a RAR set: the volumes to announce and what each member needs.
     void readVolumes(const RarVolumeSet *set, const QByteArray &folder)
     {
@@ -196,6 +212,7 @@ private:
     ArchivePtr reader;
     const RarVolumeSet *volumes = nullptr;
     QByteArray volumeFolder;
+    bool whole = false;
     int announcedVolume = 0;
     int encryptedUnread = 0;
     QString lastName;
@@ -219,7 +236,7 @@ bool LibarchiveWalk::open(bool quiet)
         reportNoMemory(scope);
         return false;
     }
-    supportFormat(reader.get(), format);
+    supportFormat(reader.get(), format, whole);
     if (input->open(reader.get()) == ARCHIVE_OK)
         return true;
     // A compressed file whose decompressor found nothing to give holds an
@@ -430,4 +447,20 @@ void walkZipLocalHeaders(std::unique_ptr<LibarchiveInput> input, const ArchiveSc
         reportNotArchive(scope, "ZIP");
     else
         reportNoCentralDirectory(scope, walk.lastMember());
+}
+
+void walkEmbeddedArchive(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope)
+{
+    LibarchiveWalk walk(ArchiveFormat::SelfExtracting, std::move(input), scope);
+    if (walk.open(true) && walk.run() == WalkEnd::HeaderDamaged)
+        walk.reportHeaderFailure();
+}
+
+void walkSplitArchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
+                      const ArchiveScope &scope)
+{
+    LibarchiveWalk walk(format, std::move(input), scope);
+    walk.readWhole();
+    if (walk.open() && walk.run() == WalkEnd::HeaderDamaged)
+        walk.reportHeaderFailure();
 }

@@ -34,4 +34,13 @@ void walkRarVolumes(const RarVolumeSet &set, const QByteArray &volumeFolder,
 // from its members' local headers up to the damage; one line says so.
 void walkZipLocalHeaders(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope);
 
+// The 7z or RAR archive a program carries after its code (a self-extracting
+// archive); nothing is said of a program that carries none.
+void walkEmbeddedArchive(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope);
+
+// A ZIP or 7z archive (`format`) cut into pieces of bytes, which `input`
+// joins in their order.
+void walkSplitArchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
+                      const ArchiveScope &scope);
+
 #endif  // LIBARCHIVEWALKER_H

@@ -125,8 +125,8 @@ bool LzopStream::readHeader()
     if (newer && (!field(2, &needed) || needed > kNewestVersion))
         return fail(Fault::NotLzop);
     if (!field(1, &method) || (newer && !field(1, &level)) || !field(4, &flags)
-        || ((flags & kFilter) && !field(4, &filterCode)) || !field(4, &mode)
-        || !field(4, &timeLow) || (newer && !field(4, &timeHigh)) || !field(1, &nameLength)
+        || ((flags & kFilter) && !field(4, &filterCode)) || !field(4, &mode) || !field(4, &timeLow)
+        || (newer && !field(4, &timeHigh)) || !field(1, &nameLength)
         || (nameLength > 0 && !field(int(nameLength), nullptr)))
         return fail(Fault::NotLzop);
     char sum[4];
@@ -150,8 +150,9 @@ bool LzopStream::readHeader()
         if (bigEndian(length, 4) > kMaxBlock || !readExactly(extra.data() + 4, extra.size() - 4)
             || !readExactly(sum, 4))
             return fail(Fault::NotLzop);
-        const quint32 extraSum = (flags & kHeaderCrc32) ? crc32Of(extra.constData(), extra.size())
-                                                        : adler32Of(extra.constData(), extra.size());
+        const quint32 extraSum = (flags & kHeaderCrc32)
+                ? crc32Of(extra.constData(), extra.size())
+                : adler32Of(extra.constData(), extra.size());
         if (bigEndian(sum, 4) != extraSum)
             return fail(Fault::NotLzop);
     }
@@ -221,10 +222,9 @@ bool LzopStream::nextBlock()
             return fail(Fault::BadChecksum);
         decoded.resize(decodedSize);
         lzo_uint length = decodedSize;
-        const int status = lzo1x_decompress_safe(reinterpret_cast<const lzo_bytep>(packed.data()),
-                                                 packedSize,
-                                                 reinterpret_cast<lzo_bytep>(decoded.data()),
-                                                 &length, nullptr);
+        const int status = lzo1x_decompress_safe(
+                reinterpret_cast<const lzo_bytep>(packed.data()), packedSize,
+                reinterpret_cast<lzo_bytep>(decoded.data()), &length, nullptr);
         if (status != LZO_E_OK || length != decodedSize)
             return fail(Fault::Damaged);
     } else {

@@ -12,8 +12,7 @@ bool isLzopName(const QString &name)
             || name.endsWith(QLatin1String(".tzo"), Qt::CaseInsensitive);
 }
 
-void walkLzop(ArchiveFormat format, const ByteSource::Reader &compressed,
-              const ArchiveScope &scope)
+void walkLzop(ArchiveFormat format, const ByteSource::Reader &compressed, const ArchiveScope &scope)
 {
     LzopStream stream(compressed);
     const bool tar = format == ArchiveFormat::Tar;
@@ -22,9 +21,8 @@ void walkLzop(ArchiveFormat format, const ByteSource::Reader &compressed,
         return;
     }
     // The tar walk reports a failed read as the damage it makes in the tar.
-    const ByteSource::Reader decoded = [&stream](char *buffer, qint64 max) {
-        return stream.read(buffer, max);
-    };
+    const ByteSource::Reader decoded
+            = [&stream](char *buffer, qint64 max) { return stream.read(buffer, max); };
     if (tar) {
         walkLibarchive(format, LibarchiveInput::stream(decoded), scope);
         return;

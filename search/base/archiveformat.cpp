@@ -23,6 +23,7 @@ struct Suffix
 
 // Longest first where one suffix ends another (".tar.gz" before ".gz").
 const Suffix kSuffixes[] = {
+        {".zip.001", ArchiveFormat::Split},  {".7z.001", ArchiveFormat::Split},
         {".tar.gz", ArchiveFormat::Tar},     {".tar.bz2", ArchiveFormat::Tar},
         {".tar.xz", ArchiveFormat::Tar},     {".tar.zst", ArchiveFormat::Tar},
         {".tar.z", ArchiveFormat::Tar},      {".tar.lz4", ArchiveFormat::Tar},
@@ -47,7 +48,7 @@ const Suffix kSuffixes[] = {
         {".xz", ArchiveFormat::Compressed},  {".zst", ArchiveFormat::Compressed},
         {".z", ArchiveFormat::Compressed},   {".lz4", ArchiveFormat::Compressed},
         {".lz", ArchiveFormat::Compressed},  {".lzma", ArchiveFormat::Compressed},
-        {".lzo", ArchiveFormat::Compressed},
+        {".lzo", ArchiveFormat::Compressed}, {".exe", ArchiveFormat::SelfExtracting},
 };
 
 uint unitAt(const QByteArray &name, int i)
@@ -105,6 +106,21 @@ ArchiveFormat archiveFormatOf(const QString &name)
 {
     const Suffix *suffix = suffixOf(name);
     return suffix ? suffix->format : ArchiveFormat::None;
+}
+
+ArchiveFormat nestedArchiveFormatOf(const QString &name)
+{
+    const ArchiveFormat format = archiveFormatOf(name);
+    return format == ArchiveFormat::SelfExtracting || format == ArchiveFormat::Split
+            ? ArchiveFormat::None
+            : format;
+}
+
+ArchiveFormat splitArchiveFormatOf(const QString &name)
+{
+    if (archiveFormatOf(name) != ArchiveFormat::Split)
+        return ArchiveFormat::None;
+    return archiveFormatOf(name.left(name.size() - 4));
 }
 
 QString compressedMemberName(const QString &name)

@@ -25,6 +25,13 @@ enum class ArchiveFormat {
     Warc,  // web archives
     // One compressed file: .gz, .bz2, .xz, .zst, .Z, .lz4, .lz, .lzma, .lzo
     Compressed,
+    // A program (.exe) that may carry a ZIP, 7z or RAR archive after its
+    // code; it is searched as a file too. Only on disk: inside an archive it
+    // is a file like any other.
+    SelfExtracting,
+    // The first piece of a ZIP or 7z archive cut into pieces of bytes
+    // (.zip.001, .7z.001); the others follow it by number. Only on disk.
+    Split,
 };
 
 // The rule the directory listing and the archive search share: for a name as
@@ -37,6 +44,13 @@ inline bool isArchiveName(const QByteArray &name)
 {
     return archiveFormatOf(name) != ArchiveFormat::None;
 }
+
+// The kind of a member of an archive named so: what a program or a piece
+// holds cannot be read from inside another archive, so those are files.
+ArchiveFormat nestedArchiveFormatOf(const QString &name);
+
+// The archive a piece named `name` (.zip.001, .7z.001) is the first of.
+ArchiveFormat splitArchiveFormatOf(const QString &name);
 
 // The name of the one member of a compressed file: its own name without the
 // compression suffix ("notes.txt.gz" holds "notes.txt").
