@@ -21,12 +21,26 @@ constexpr qint64 kBlockSize = 1 << 20;
 // A name hit shows the start of its file.
 constexpr int kNameHitLines = 2 * PreviewSpot::kContext;
 
+// The codec a deep-search hit names. A converter that only ICU offers is
+// known by its name once made, as the deep search makes them; a reader
+// process that has not searched deep yet makes them here.
+QTextCodec *codecNamed(const QByteArray &name)
+{
+    if (QTextCodec *codec = QTextCodec::codecForName(name))
+        return codec;
+    for (QTextCodec *codec : unlistedCodecs()) {
+        if (codec->name() == name)
+            return codec;
+    }
+    return nullptr;
+}
+
 // The codec of the file as the normal search reads it: a byte-order mark,
 // else the locale's; or the codec that found a deep-search hit.
 QTextCodec *codecFor(const QByteArray &named, const char *first, qint64 size)
 {
     if (!named.isEmpty()) {
-        if (QTextCodec *codec = QTextCodec::codecForName(named))
+        if (QTextCodec *codec = codecNamed(named))
             return codec;
     }
     return QTextCodec::codecForUtfText(QByteArray::fromRawData(first, int(qMin<qint64>(size, 4))),

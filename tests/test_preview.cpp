@@ -1,4 +1,6 @@
 // The preview of a hit: the lines around it read on the pane's own thread.
+#include "codecs.h"
+#include "icuconvertercodec.h"
 #include "mainwindow.h"
 #include "previewpane.h"
 #include "readerjobs.h"
@@ -50,10 +52,11 @@ QByteArray sampleDocument(const QString &name)
 // process when null) shows of a hit, once read: what it says, the first
 // line's number, the text and the marks.
 QStringList shownBy(ReaderProcessPool *readers, const QString &path, const QString &member,
-                    qint64 lineNo, const TextQuery &query, bool documents = false)
+                    qint64 lineNo, const TextQuery &query, bool documents = false,
+                    const QByteArray &codec = QByteArray())
 {
     PreviewPane pane(readers);
-    pane.showHit(path, member, lineNo, query, QByteArray(), documents);
+    pane.showHit(path, member, lineNo, query, codec, documents);
     const QString reading = pane.statusText();
     if (!QTest::qWaitFor([&] { return pane.statusText() != reading; }, 10000 * kTimeScale))
         return {QStringLiteral("still reading")};
@@ -65,11 +68,12 @@ QStringList shownBy(ReaderProcessPool *readers, const QString &path, const QStri
 // The same through the reader processes and in this process: what the
 // preview shows does not depend on where the file is parsed.
 QStringList shownApartAndHere(const QString &path, const QString &member, qint64 lineNo,
-                              const TextQuery &query, bool documents = false)
+                              const TextQuery &query, bool documents = false,
+                              const QByteArray &codec = QByteArray())
 {
     const QStringList apart
-            = shownBy(sharedReaderProcesses(), path, member, lineNo, query, documents);
-    const QStringList here = shownBy(nullptr, path, member, lineNo, query, documents);
+            = shownBy(sharedReaderProcesses(), path, member, lineNo, query, documents, codec);
+    const QStringList here = shownBy(nullptr, path, member, lineNo, query, documents, codec);
     return apart == here ? apart
                          : QStringList {QStringLiteral("apart and here differ")} + apart + here;
 }
@@ -196,10 +200,27 @@ void PreviewTest::marksWhatTheSearchMatched()
 void PreviewTest::anArchiveMemberIsReadFromTheArchive()
 {
     QVERIFY2(sharedReaderProcesses(), "velto-worker is built beside the tests");
+    // A deep hit found in a code page only ICU's converters offer, which a
+    // reader that never searched deep has not made yet.
+    QTextCodec *icuOnly = nullptr;
+    const QString traditional = QStringLiteral("繁體中文");
+    for (QTextCodec *codec : unlistedCodecs()) {
+        if (!icuOnly && dynamic_cast<IcuConverterCodec *>(codec)
+            && codec->toUnicode(codec->fromUnicode(traditional)) == traditional
+            && codec->fromUnicode(traditional) != traditional.toUtf8())
+            icuOnly = codec;
+    }
+    QVERIFY(icuOnly);
     const QString zip = ZipBuilder(tree.path(QStringLiteral("pack.zip")))
                                 .add("doc/other.txt", "nothing here\n")
                                 .add("doc/x.txt", numberedLines(30, 12, "needle"))
+                                .add("doc/tw.txt", icuOnly->fromUnicode("a\n" + traditional + "\n"))
                                 .close();
+    const TextQuery deep(traditional, Qt::CaseSensitive);
+    QCOMPARE(shownApartAndHere(zip, QStringLiteral("doc/tw.txt"), 2, deep, false, icuOnly->name())
+                     .mid(2),
+             QStringList({"a\n" + traditional, "line " + traditional, traditional}));
+
     const TextQuery needle(QStringLiteral("needle"), Qt::CaseSensitive);
     const QStringList shown = shownApartAndHere(zip, QStringLiteral("doc/x.txt"), 12, needle);
     QCOMPARE(shown.mid(3), QStringList({"line line 12 needle", "needle"}));
