@@ -3,6 +3,8 @@
 #include "pathcodec.h"
 #include "pathdisplay.h"
 #include "resultmodel.h"
+#include "textranks.h"
+#include "visiblecontrols.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -21,7 +23,8 @@ struct Delivery
 };
 
 // The former table: five items a row, an empty text as an item without
-// data, no time item where there is no time; sorted by QStandardItemModel.
+// data, no time item where there is no time, a line's control characters
+// shown as symbols; sorted by QStandardItemModel.
 QStandardItemModel *referenceModel(const QList<Delivery> &deliveries, QObject *parent)
 {
     auto *model = new QStandardItemModel(0, 5, parent);
@@ -33,7 +36,7 @@ QStandardItemModel *referenceModel(const QList<Delivery> &deliveries, QObject *p
             QList<QStandardItem *> row;
             row << cell(displayPath(hit.fileName.trimmed())) << cell(displayPath(delivery.dirName))
                 << cell(hit.lineNo != 0 ? QString::number(hit.lineNo) : QString())
-                << cell(hit.lineText);
+                << cell(withVisibleControls(hit.lineText));
             if (hit.modified != TFileInfo::kNoTime)
                 row << new QStandardItem(QDateTime::fromSecsSinceEpoch(hit.modified)
                                                  .toString(QStringLiteral("yyyy-MM-dd hh:mm")));
@@ -89,7 +92,38 @@ QList<Delivery> mixedDeliveries(int count, quint32 seed)
                                "😀.txt",
                                "\uE000.txt"};
     const QStringList dirs = {"/d", "/d ", "/e/f", "/用户", QString()};
-    const QStringList lines = {QString(), "the line", "  blanks  ", "the line", "Line", "中文行"};
+    // Lines that share long beginnings and differ at every place within and
+    // across groups of four characters, end where others go on (with zeros
+    // or other text), differ only in a wide character, or hold controls
+    // (sorted as shown: NUL as U+2400, C1 as "\x9B").
+    const QString shared = QStringLiteral("    the line that holds ");
+    const QStringList lines = {QString(),
+                               "the line",
+                               "  blanks  ",
+                               "the line",
+                               "Line",
+                               "中文行",
+                               shared,
+                               shared + "a",
+                               shared + "ab",
+                               shared + "abc",
+                               shared + "abcd",
+                               shared + "abcde",
+                               shared + "abce",
+                               shared + "b",
+                               shared + QChar(0) + "x",
+                               shared + QChar(0),
+                               shared + QString(4, QChar(0)),
+                               shared + QChar(0x1B) + "[31m",
+                               shared + QChar(0x9B) + "x",
+                               shared + "\\x9B",
+                               shared + QChar(0x2400),
+                               shared + "ab" + QChar(0xFFFF),
+                               shared + "ab中",
+                               shared + "ab中文",
+                               shared.left(23) + "中",
+                               shared.repeated(3) + "end",
+                               shared.repeated(3) + "end"};
     const qint64 base = QDateTime(QDate(2020, 5, 6), QTime(7, 8)).toSecsSinceEpoch();
     QList<Delivery> deliveries;
     int made = 0;
@@ -122,6 +156,12 @@ QList<Delivery> mixedDeliveries(int count, quint32 seed)
     return deliveries;
 }
 
+QString hex(const QString &text)
+{
+    return QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2).toHex());
+}
+
 }  // namespace
 
 class ResultModelTest : public QObject
@@ -135,6 +175,7 @@ private slots:
     void selectionFollowsItsRowsWhenSorted();
     void sortsAHundredThousandRowsByEachColumn_data();
     void sortsAHundredThousandRowsByEachColumn();
+    void textRanksFollowStringOrder();
 };
 
 void ResultModelTest::sameCellsAsTheFormerTable()
@@ -273,6 +314,38 @@ void ResultModelTest::sortsAHundredThousandRowsByEachColumn()
     const QStringList after = rowNames();
     for (int r = 0; r < total; ++r)
         QCOMPARE(after.at(r), before.at(expected[size_t(r)]));
+}
+
+// The ranking by heads against QString's own order, on texts made of few
+// code units (zeros, the highest, a wide one) so that long shared
+// beginnings, texts ending inside a head, texts of one length that differ
+// late, and equal texts are common.
+void ResultModelTest::textRanksFollowStringOrder()
+{
+    QRandomGenerator random(5);
+    const QChar units[] = {QChar(0), QChar('a'), QChar('b'), QChar(0x4E2D), QChar(0xFFFF)};
+    std::vector<QString> texts;
+    for (int i = 0; i < 3000; ++i) {
+        QString text = i % 3 == 0 ? QStringLiteral("    the same long beginning ")
+                : i % 3 == 1      ? QStringLiteral("\u1234")  // and 30 more: one length
+                                  : QString();
+        // Mostly 'a': texts alike for a long way that differ late.
+        for (int n = i % 3 == 1 ? 30 : int(random.bounded(20)); n > 0; --n)
+            text += random.bounded(3) ? units[1] : units[random.bounded(int(std::size(units)))];
+        texts.push_back(text);
+    }
+    const std::vector<int> ranks = textRanksEmptyLast(
+            texts.size(), [&](size_t i, auto &&f) { return f(QStringView(texts[i])); });
+    for (size_t a = 0; a < texts.size(); a += 7) {
+        for (size_t b = 0; b < texts.size(); ++b) {
+            const int order = texts[a].isEmpty() || texts[b].isEmpty()
+                    ? int(texts[a].isEmpty()) - int(texts[b].isEmpty())
+                    : texts[a].compare(texts[b]);
+            const int rankOrder = ranks[a] - ranks[b];
+            if ((order < 0) != (rankOrder < 0) || (order == 0) != (rankOrder == 0))
+                QFAIL(qPrintable(QStringLiteral("%1 and %2").arg(hex(texts[a]), hex(texts[b]))));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(ResultModelTest)

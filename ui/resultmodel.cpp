@@ -1,6 +1,7 @@
 #include "resultmodel.h"
 
 #include "pathdisplay.h"
+#include "textranks.h"
 #include "visiblecontrols.h"
 
 #include <QDateTime>
@@ -270,14 +271,14 @@ std::vector<int> ranksOf(const Keys &keys, Head head, Less less)
     return ranks;
 }
 
-// The first four UTF-16 code units of `text` in one number (missing ones
-// are 0): texts whose numbers differ compare as the numbers do.
-template<typename Text> quint64 headOf(const Text &text)
+// True when `text` shows otherwise than it is kept (withVisibleControls).
+template<typename Text> bool holdsShownControls(const Text &text)
 {
-    quint64 head = 0;
-    for (int i = 0; i < 4; ++i)
-        head = (head << 16) | (i < text.size() ? quint64(text.at(i).unicode()) : 0);
-    return head;
+    for (int i = 0; i < text.size(); ++i) {
+        if (isShownControl(text.at(i).unicode()))
+            return true;
+    }
+    return false;
 }
 
 // `rows` reordered by `rankOf` (ascending, or descending when `descending`),
@@ -412,14 +413,21 @@ void ResultModel::sort(int column, Qt::SortOrder sortOrder)
         break;
     }
     case ContentColumn: {
-        const std::vector<int> ranks = ranksEmptyLast(
-                rowText, [](CompactTextPool::Ref ref) { return CompactTextPool::length(ref) == 0; },
-                [this](CompactTextPool::Ref ref) {
-                    return text.visit(ref, [](auto stored) { return headOf(stored); });
-                },
-                [this](CompactTextPool::Ref a, CompactTextPool::Ref b) {
-                    return text.compare(a, b) < 0;
-                });
+        // Lines sort as they are shown: the few that hold control characters
+        // have their shown text made (index into `shown`).
+        std::vector<int> shownOf(rowText.size(), -1);
+        std::vector<QString> shown;
+        for (size_t i = 0; i < rowText.size(); ++i) {
+            if (text.visit(rowText[i], [](auto stored) { return holdsShownControls(stored); })) {
+                shownOf[i] = int(shown.size());
+                shown.push_back(withVisibleControls(text.text(rowText[i])));
+            }
+        }
+        const std::vector<CompactTextPool::Ref> lines(rowText.begin(), rowText.end());
+        const std::vector<int> ranks = textRanksEmptyLast(lines.size(), [&](size_t i, auto &&f) {
+            return shownOf[i] < 0 ? text.visit(lines[i], f)
+                                  : f(QStringView(shown[size_t(shownOf[i])]));
+        });
         rows = orderedByRank(
                 rows, [&](int s) { return ranks[size_t(s)]; }, descending);
         break;

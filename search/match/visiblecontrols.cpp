@@ -2,11 +2,6 @@
 
 namespace {
 
-bool isShownControl(ushort u)
-{
-    return (u < 0x20 && u != '\t') || (u >= 0x7f && u <= 0x9f);
-}
-
 bool hasControls(const QString &text)
 {
     for (const QChar c : text) {

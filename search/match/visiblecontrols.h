@@ -10,4 +10,10 @@
 // boxes nor move a terminal's cursor, set its title or its clipboard.
 QString withVisibleControls(const QString &text);
 
+// True for a code unit that withVisibleControls shows as something else.
+inline bool isShownControl(ushort u)
+{
+    return (u < 0x20 && u != '\t') || (u >= 0x7f && u <= 0x9f);
+}
+
 #endif  // VISIBLECONTROLS_H
