@@ -6,6 +6,7 @@
 #include "libarchivereader.h"
 #include "membernames.h"
 #include "membersearch.h"
+#include "pathcodec.h"
 #include "rarvolumeset.h"
 
 #include <archive_entry.h>
@@ -199,6 +200,12 @@ public:
 
 private:
     QString memberName(archive_entry *entry);
+    bool isPaxEntry() const
+    {
+        return format == ArchiveFormat::Tar
+                && (archive_format(reader.get()) == ARCHIVE_FORMAT_TAR_PAX_INTERCHANGE
+                    || archive_format(reader.get()) == ARCHIVE_FORMAT_TAR_PAX_RESTRICTED);
+    }
     // False when a member of a RAR set cannot be read (a volume is missing).
     bool volumesReady(int index, const QString &name);
     bool isEncrypted(archive_entry *entry, int index) const;
@@ -264,7 +271,14 @@ QString LibarchiveWalk::memberName(archive_entry *entry)
         name = QString::fromUtf8(utf8);
     } else {
         const char *raw = archive_entry_pathname(entry);
-        name = names.decode(raw ? QByteArray(raw) : QByteArray(), nameMakerOf(format));
+        const QByteArray bytes = raw ? QByteArray(raw) : QByteArray();
+        // A pax name is UTF-8, or the bytes of a name as its maker's file
+        // system held them (hdrcharset=BINARY, or simply not UTF-8): those
+        // are kept as the walk keeps a file's name, every byte.
+        if (isPaxEntry() && names.isLegacy(bytes, false))
+            name = decodePath(bytes);
+        else
+            name = names.decode(bytes, nameMakerOf(format));
     }
     // CAB is a format of DOS and Windows, whose folders are separated so.
     if (format == ArchiveFormat::Cab)

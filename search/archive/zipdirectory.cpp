@@ -47,8 +47,7 @@ bool readPlainZipDirectory(int fd, qint64 size, std::vector<ZipEntry> *entries)
     if (!readFully(fd, tailStart, tail.data(), tail.size()))
         return false;
     const qint64 end = lastSignature(tail, kEndSignature);
-    if (end < 0 || end + kEndSize > tail.size()
-        || lastSignature(tail, kZip64LocatorSignature) >= 0)
+    if (end < 0 || end + kEndSize > tail.size() || lastSignature(tail, kZip64LocatorSignature) >= 0)
         return false;
     const char *record = tail.constData() + end;
     const quint16 disk = le16(record + 4);

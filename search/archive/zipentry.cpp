@@ -59,8 +59,7 @@ QString ZipEntry::memberName(MemberNameDecoder &names) const
 }
 
 LegacyNameSample::LegacyNameSample(const MemberNameDecoder &names)
-    : names(names),
-      needed(names.wantsSample(NameMaker::Dos) || names.wantsSample(NameMaker::Unix))
+    : names(names), needed(names.wantsSample(NameMaker::Dos) || names.wantsSample(NameMaker::Unix))
 {
 }
 
