@@ -32,6 +32,12 @@ void walkRarVolumes(const RarVolumeSet &set, const QByteArray &volumeFolder,
 
 // A ZIP archive whose central directory cannot be read, read front to back
 // from its members' local headers up to the damage; one line says so.
+// A local header does not say who made the member (version made by) nor its
+// file type (the external attributes): both are in the central directory
+// only. So such names are read as DOS and Windows write them, as the most
+// likely maker: a backslash separates folders and a legacy name is in an
+// OEM code page; and a link, which Info-ZIP marks only there, is read as
+// the small file its local header describes (its target's path as text).
 void walkZipLocalHeaders(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope);
 
 // The 7z or RAR archive a program carries after its code (a self-extracting
