@@ -299,37 +299,46 @@ void PreviewTest::aDocumentShowsItsTextWithPlaces()
         QCOMPARE(shownLine, hitLine);
 }
 
-// A reader that crashes, spins or waits while it reads a member or a
-// document costs that preview only: the pane says why in the search's words,
-// the window answers meanwhile, and the next document is read by a fresh
-// reader.
+// A reader that crashes, spins, waits or takes all memory while it reads a
+// member or a document costs that preview only: the pane says why in the
+// search's words, the window answers meanwhile, and the next document is
+// read by a fresh reader.
 void PreviewTest::aReaderThatFailsCostsThePreviewOnly_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("fixture");  // what the file holds; empty: a ZIP holding `member`
     QTest::addColumn<QString>("member");
     QTest::addColumn<int>("clockSeconds");  // the reader's time on the clock
     QTest::addColumn<QString>("why");
     QTest::newRow("a document whose reader aborts")
-            << "crash.pdf" << QString() << 600 << "crashed (SIGABRT)";
-    QTest::newRow("a document whose reader spins")
-            << "spin.docx" << QString() << 600 << "took more than 1 s of processor time";
+            << "crash.pdf"
+            << "documents/sample.pdf" << QString() << 600 << "crashed (SIGABRT)";
+    QTest::newRow("a document whose reader spins") << "spin.docx"
+                                                   << "documents/sample.docx" << QString() << 600
+                                                   << "took more than 1 s of processor time";
     QTest::newRow("a member whose reader waits without end")
-            << "block.zip"
-            << "x.txt" << 2 << "ran for more than 2 s";
+            << "block.zip" << QString() << "x.txt" << 2 << "ran for more than 2 s";
+    QTest::newRow("a member of an image whose Rock Ridge entries loop")
+            << "loop.iso"
+            << "iso/rockridge-ce-loop.iso"
+            << "x.txt" << 600 << "used more than 64 MiB";
 }
 
 void PreviewTest::aReaderThatFailsCostsThePreviewOnly()
 {
     QFETCH(QString, name);
+    QFETCH(QString, fixture);
     QFETCH(QString, member);
     QFETCH(int, clockSeconds);
     QFETCH(QString, why);
 
-    const QString path = member.isEmpty()
-            ? tree.file(name, sampleDocument("sample" + name.mid(name.indexOf('.'))))
-            : ZipBuilder(tree.path(name)).add(member.toUtf8(), "quick\n").close();
+    const QString path = tree.path(name);
+    QVERIFY(fixture.isEmpty()
+                    ? !ZipBuilder(path).add(member.toUtf8(), "quick\n").close().isEmpty()
+                    : QFile::copy(QStringLiteral(VELTO_FIXTURES_DIR "/") + fixture, path));
     const QString good = tree.file(QStringLiteral("good.pdf"), sampleDocument("sample.pdf"));
     ReaderLimits limits;
+    limits.memoryBytes = qint64(64) << 20;
     limits.processorTime = std::chrono::seconds(1);
     limits.runningTime = std::chrono::seconds(clockSeconds);
     ReaderProcessPool readers(QStringLiteral(VELTO_BIN_DIR "/velto-standin-worker"), limits);
