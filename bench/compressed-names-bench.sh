@@ -30,7 +30,7 @@ if command -v perf >/dev/null; then
     "velto-find $(cpu "$find_bin" -n "$word" "$tree")" \
     "${BEFORE:+, before $(cpu "$BEFORE" -n "$word" "$tree")}"
 fi
-hyperfine --warmup 1 --runs "$runs" --ignore-failure --output=pipe \
+hyperfine -N --warmup 1 --runs "$runs" --ignore-failure --output=pipe \
   "find $tree -iname '*$word*'" \
   "fdfind -uu -i $word $tree" \
   "$find_bin -n $word $tree" \
