@@ -4,6 +4,7 @@
 #include "resultbatch.h"
 #include "tfileinfo.h"
 
+#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QList>
 #include <QMainWindow>
@@ -133,6 +134,7 @@ private:
     int headRowsShown = 0;  // rows of the first pending batch already in the table
     int foundCount;
     bool columnsDirty;
+    QElapsedTimer lastColumnFit;  // since the columns were last fitted while a search ran
     QLabel *countLabel;
     QLabel *spareLabel;
     QueryOptionsPanel *queryOptions = nullptr;  // the folded "更多条件" of the form

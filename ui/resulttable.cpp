@@ -27,6 +27,7 @@ constexpr int rowsBetweenYields = 500;
 constexpr int busyBarSteps = 400;
 // While a search runs with nothing to show, the bar moves 40 steps a second.
 constexpr int busyBarStepMs = 25;
+constexpr int columnFitIntervalMs = 500;
 
 // Starts `timer` at `intervalMs` unless it already runs at that pace: a
 // restart would only push its next timeout back.
@@ -155,9 +156,14 @@ void MainWindow::showPendingBatches()
             busyBar->setValue(progressValue);
         }
         if (pendingResults.isEmpty()) {
-            if (columnsDirty) {
+            // Fitting measures the texts of up to a thousand rows: while a
+            // search trickles hits in, at most twice a second.
+            if (columnsDirty
+                && (!searchWorker->isRunning() || !lastColumnFit.isValid()
+                    || lastColumnFit.hasExpired(columnFitIntervalMs))) {
                 fitColumnsToWindow();
                 columnsDirty = false;
+                lastColumnFit.start();
             }
             return;
         }
