@@ -101,10 +101,10 @@ private:
     std::deque<QString> kept;
 };
 
-// The lines `first` to `last` of the document `spot` names, open at `fd`
-// (a member is first copied to an anonymous file), each behind its place as
+// The lines `first` to `last` of the document `spot` names in `file` (a
+// member is first copied to an anonymous file), each behind its place as
 // the table shows it; false when it is no document.
-bool readDocumentPreview(int fd, const QString &fileName, const PreviewSpot &spot, qint64 first,
+bool readDocumentPreview(const PreviewFile &file, const PreviewSpot &spot, qint64 first,
                          qint64 last, const std::function<bool()> &stillWanted,
                          PreviewLines *result)
 {
@@ -113,8 +113,8 @@ bool readDocumentPreview(int fd, const QString &fileName, const PreviewSpot &spo
         copy = UniqueFd(createAnonymousFile());
         bool written = copy.get() >= 0;
         const bool found = written
-                && readArchiveMember(fd, spot.member, stillWanted,
-                                     [&](const char *data, qint64 size) {
+                && readArchiveMember(file.folderFd, file.name, file.fileName, spot.member,
+                                     stillWanted, [&](const char *data, qint64 size) {
                                          written = ::write(copy.get(), data, size_t(size)) == size;
                                          return written;
                                      });
@@ -142,8 +142,8 @@ bool readDocumentPreview(int fd, const QString &fileName, const PreviewSpot &spo
         lastNumber = number;
         return true;
     };
-    const QString name = spot.member.isEmpty() ? fileName : spot.member;
-    if (!readDocumentLines(copy.get() >= 0 ? copy.get() : fd, name, take, nullptr, &problem))
+    const QString name = spot.member.isEmpty() ? file.fileName : spot.member;
+    if (!readDocumentLines(copy.get() >= 0 ? copy.get() : file.fd, name, take, nullptr, &problem))
         return false;
     if (result->lines.isEmpty())
         result->problem = problem;
@@ -157,15 +157,16 @@ bool previewParsesForeignFormat(const QString &fileName, const PreviewSpot &spot
     return !spot.member.isEmpty() || (spot.documents && isDocumentName(fileName));
 }
 
-PreviewLines readPreviewLines(int fd, const QString &fileName, const PreviewSpot &spot,
+PreviewLines readPreviewLines(const PreviewFile &file, const PreviewSpot &spot,
                               const std::function<bool()> &stillWanted)
 {
+    const int fd = file.fd;
     PreviewLines result;
     const qint64 target = spot.lineNo > 0 ? spot.lineNo : 1;
     const qint64 first = spot.lineNo > 0 ? qMax<qint64>(1, target - PreviewSpot::kContext) : 1;
     const qint64 last = spot.lineNo > 0 ? target + PreviewSpot::kContext : kNameHitLines;
-    if (spot.documents && isDocumentName(spot.member.isEmpty() ? fileName : spot.member)) {
-        if (readDocumentPreview(fd, fileName, spot, first, last, stillWanted, &result))
+    if (spot.documents && isDocumentName(spot.member.isEmpty() ? file.fileName : spot.member)) {
+        if (readDocumentPreview(file, spot, first, last, stillWanted, &result))
             return result;
         ::lseek(fd, 0, SEEK_SET);  // not a document after all: its bytes, from the start
     }
@@ -178,7 +179,8 @@ PreviewLines readPreviewLines(int fd, const QString &fileName, const PreviewSpot
         return !window.add(decoder->toUnicode(data, int(size)));
     };
     if (!spot.member.isEmpty()) {
-        if (!readArchiveMember(fd, spot.member, stillWanted, consume)) {
+        if (!readArchiveMember(file.folderFd, file.name, file.fileName, spot.member, stillWanted,
+                               consume)) {
             result.noSuchMember = true;
             return result;
         }

@@ -34,17 +34,28 @@ struct PreviewLines
     QString problem;
 };
 
+// The file a preview reads: open at `fd` (at its start) and named
+// `fileName` as its hits name it. An archive's members are read by the
+// search's own walk, which opens it again as `name` in the folder open at
+// `folderFd`.
+struct PreviewFile
+{
+    int fd = -1;
+    QString fileName;
+    int folderFd = -1;
+    QByteArray name;
+};
+
 // True when reading `spot` of the file `fileName` parses a format from
 // outside (an archive, a document), which is done in a reader process.
 bool previewParsesForeignFormat(const QString &fileName, const PreviewSpot &spot);
 
-// Reads the lines `spot` asks for from the regular file open at `fd` (at
-// its start), named `fileName`: from the start until the lines after the
+// Reads the lines `spot` asks for from the regular file `file`: from the start until the lines after the
 // hit are in, never more than the file held when it was opened. A member is
 // read out of the archive; a document gives its text when `spot.documents`
 // (a file named as one that is none gives its bytes). `stillWanted` is asked
 // between blocks; once it says no, what was read is given back unfinished.
-PreviewLines readPreviewLines(int fd, const QString &fileName, const PreviewSpot &spot,
+PreviewLines readPreviewLines(const PreviewFile &file, const PreviewSpot &spot,
                               const std::function<bool()> &stillWanted);
 
 #endif  // PREVIEWLINES_H

@@ -147,7 +147,8 @@ PreviewLines previewHere(const ForeignFile &file, const PreviewSpot &spot,
         unread.problem = decodePath(file.displayPath) + QStringLiteral(": cannot be opened");
         return unread;
     }
-    return readPreviewLines(fd.get(), file.hitName, spot, stillWanted);
+    return readPreviewLines(PreviewFile {fd.get(), file.hitName, file.folderFd, file.name}, spot,
+                            stillWanted);
 }
 
 // The last line of diagnostics: the reader's own line when it failed.

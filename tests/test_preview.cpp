@@ -1,4 +1,5 @@
 // The preview of a hit: the lines around it read on the pane's own thread.
+#include "archivebuilder.h"
 #include "codecs.h"
 #include "icuconvertercodec.h"
 #include "mainwindow.h"
@@ -113,6 +114,8 @@ private slots:
     void marksWhatTheSearchMatched_data();
     void marksWhatTheSearchMatched();
     void anArchiveMemberIsReadFromTheArchive();
+    void aMemberIsFoundByTheNameItsHitCarries_data();
+    void aMemberIsFoundByTheNameItsHitCarries();
     void aDocumentShowsItsTextWithPlaces_data();
     void aDocumentShowsItsTextWithPlaces();
     void aReaderThatFailsCostsThePreviewOnly_data();
@@ -253,6 +256,41 @@ void PreviewTest::anArchiveMemberIsReadFromTheArchive()
              QStringLiteral("压缩包里没有这个文件"));
 }
 
+void PreviewTest::aMemberIsFoundByTheNameItsHitCarries_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QString>("member");  // as the hit names it below the archive
+    QTest::addColumn<QString>("inner");   // an archive inside, holding the member; empty: none
+    QTest::newRow("a compressed file's one member, named after it") << "one.txt.gz"
+                                                                    << "one.txt" << QString();
+    QTest::newRow("an lzop file, decoded without starting a program") << "one.txt.lzo"
+                                                                      << "one.txt" << QString();
+    QTest::newRow("a member of a tar.gz inside a ZIP") << "outer.zip"
+                                                       << "in/inner.tar.gz/deep/x.txt"
+                                                       << "in/inner.tar.gz";
+}
+
+void PreviewTest::aMemberIsFoundByTheNameItsHitCarries()
+{
+    QFETCH(QString, archive);
+    QFETCH(QString, member);
+    QFETCH(QString, inner);
+
+    const QByteArray text = "a\nthe needle\n";
+    QString path;
+    if (inner.isEmpty()) {
+        path = ArchiveBuilder::write(tree.path(archive), {{member.toUtf8(), text}});
+    } else {
+        QFile written(ArchiveBuilder::write(tree.path(QStringLiteral("inner.tar.gz")),
+                                            {{member.mid(inner.size() + 1).toUtf8(), text}}));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        path = ZipBuilder(tree.path(archive)).add(inner.toUtf8(), written.readAll()).close();
+    }
+    const QStringList shown = shownApartAndHere(
+            path, member, 2, TextQuery(QStringLiteral("needle"), Qt::CaseSensitive));
+    QCOMPARE(shown.mid(0, 3), QStringList({QString(), "1", "a\nthe needle"}));
+}
+
 void PreviewTest::aDocumentShowsItsTextWithPlaces_data()
 {
     QTest::addColumn<QString>("sample");
@@ -386,13 +424,15 @@ void PreviewTest::aFileThatGrowsIsReadAsItWasOpened()
     spot.lineNo = 2;
     // Lines written while the preview reads are not waited for.
     bool grown = false;
-    const PreviewLines read = readPreviewLines(int(opened.handle()), path, spot, [&] {
-        if (!grown) {
-            QFile file(path);
-            grown = file.open(QIODevice::Append) && file.write(numberedLines(100000, 0, ""));
-        }
-        return true;
-    });
+    const PreviewLines read = readPreviewLines(
+            PreviewFile {int(opened.handle()), path, -1, QByteArray()}, spot, [&] {
+                if (!grown) {
+                    QFile file(path);
+                    grown = file.open(QIODevice::Append)
+                            && file.write(numberedLines(100000, 0, ""));
+                }
+                return true;
+            });
     QVERIFY(grown);
     QCOMPARE(read.lines, QStringList({"line 1", "line 2 hit", "line 3"}));
 }

@@ -45,8 +45,8 @@ PreviewText PreviewLoader::read(const PreviewRequest &request)
                                 folderFd.get(), native.mid(slash + 1), request.path, native};
         lines = previewForeignFile(readers, file, request.spot, &abandoned);
     } else {
-        lines = readPreviewLines(fd.get(), request.path, request.spot,
-                                 [this] { return !abandoned.load(); });
+        lines = readPreviewLines(PreviewFile {fd.get(), request.path, -1, QByteArray()},
+                                 request.spot, [this] { return !abandoned.load(); });
     }
     result.firstLineNo = lines.firstLineNo;
     result.lines = lines.lines;
