@@ -2,10 +2,10 @@
 # Runs the tests again in sanitizer builds (-O1 with line tables, ctest -j2):
 #   build-asan/  AddressSanitizer + UndefinedBehaviorSanitizer + LeakSanitizer,
 #                every test; undefined behaviour ends the process;
-#   build-tsan/  ThreadSanitizer, the thread, stop and delivery tests and the
-#                preview's loader thread only (the content matcher's own tests
-#                are single-threaded; it runs in the search thread in
-#                test_walk and test_cli);
+#   build-tsan/  ThreadSanitizer, the thread, stop and delivery tests only (the
+#                content matcher's own tests are single-threaded; it runs in
+#                the search thread in test_walk and test_cli; the preview's
+#                loader thread runs in test_resulttable and test_tray);
 #   fuzz         the document readers' fuzz targets (bench/fuzz/), each
 #                family for $VELTO_FUZZ_SECONDS (default 3) from the sample
 #                documents, in build-fuzz/ (clang);
@@ -21,7 +21,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 supp=$top/tests/sanitizers
 "$top/scripts/install-deps.sh"
 
-tsan_tests=(test_walk test_searchrequest test_resulttable test_tray test_cli test_preview)
+tsan_tests=(test_walk test_searchrequest test_resulttable test_tray test_cli)
 
 configure() {  # build-dir sanitizers
   cmake -S "$top" -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTO_SANITIZE="$2" \
