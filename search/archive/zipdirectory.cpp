@@ -1,38 +1,21 @@
 #include "zipdirectory.h"
 
 #include "archivefile.h"
-
-#include <cstring>
+#include "ziprecords.h"
 
 namespace {
 
-constexpr char kEndSignature[] = "PK\x05\x06";
-constexpr char kZip64LocatorSignature[] = "PK\x06\x07";
-constexpr quint32 kEntrySignature = 0x02014b50;
-constexpr qint64 kEndSize = 22;
-constexpr qint64 kEntrySize = 46;
-// How far from the end the end record is looked for: minizip's reach, so
-// that whatever the walk would take for the end record is seen here too.
-constexpr qint64 kEndSearch = 0xffff;
+using namespace ZipRecords;
+
 constexpr qint64 kMaxDirectory = qint64(64) << 20;
-constexpr quint32 kZip64Mark = 0xFFFFFFFF;
-constexpr quint16 kZip64Count = 0xFFFF;
-
-quint16 le16(const char *p)
-{
-    return quint16(quint8(p[0]) | quint8(p[1]) << 8);
-}
-
-quint32 le32(const char *p)
-{
-    return quint32(le16(p)) | quint32(le16(p + 2)) << 16;
-}
 
 // The highest place of `signature` in `tail` at which it fits whole; -1 when
 // it is nowhere.
-qint64 lastSignature(const QByteArray &tail, const char *signature)
+qint64 lastSignature(const QByteArray &tail, quint32 signature)
 {
-    return tail.lastIndexOf(QByteArray::fromRawData(signature, 4));
+    char bytes[4];
+    qToLittleEndian(signature, bytes);
+    return tail.lastIndexOf(QByteArray::fromRawData(bytes, 4));
 }
 
 }  // namespace
@@ -61,7 +44,7 @@ bool readPlainZipDirectory(int fd, qint64 size, std::vector<ZipEntry> *entries)
     if (endOffset + kEndSize + commentSize != size || disk != 0 || directoryDisk != 0
         || entriesHere != count || count == 0 || count == kZip64Count || directorySize == kZip64Mark
         || directoryOffset == kZip64Mark || qint64(directoryOffset) + directorySize != endOffset
-        || directorySize > kMaxDirectory || qint64(count) * kEntrySize > directorySize)
+        || directorySize > kMaxDirectory || qint64(count) * kCentralHeaderSize > directorySize)
         return false;
 
     QByteArray directory(int(directorySize), Qt::Uninitialized);
@@ -71,7 +54,7 @@ bool readPlainZipDirectory(int fd, qint64 size, std::vector<ZipEntry> *entries)
     qint64 at = 0;
     entries->reserve(count);
     for (int index = 0; index < count; ++index) {
-        if (at + kEntrySize > directory.size() || le32(bytes + at) != kEntrySignature)
+        if (at + kCentralHeaderSize > directory.size() || le32(bytes + at) != kCentralSignature)
             return false;
         const char *fixed = bytes + at;
         const qint64 nameSize = le16(fixed + 28);
@@ -79,17 +62,17 @@ bool readPlainZipDirectory(int fd, qint64 size, std::vector<ZipEntry> *entries)
         const qint64 commentLength = le16(fixed + 32);
         if (le32(fixed + 20) == kZip64Mark || le32(fixed + 24) == kZip64Mark
             || le32(fixed + 42) == kZip64Mark
-            || at + kEntrySize + nameSize + extraSize + commentLength > directory.size())
+            || at + kCentralHeaderSize + nameSize + extraSize + commentLength > directory.size())
             return false;
         ZipEntry entry;
         entry.versionMadeBy = le16(fixed + 4);
         entry.flag = le16(fixed + 8);
         entry.dosDateTime = le32(fixed + 12);
         entry.externalAttributes = le32(fixed + 38);
-        entry.rawName = QByteArray(fixed + kEntrySize, int(nameSize));
-        entry.extra = QByteArray(fixed + kEntrySize + nameSize, int(extraSize));
+        entry.rawName = QByteArray(fixed + kCentralHeaderSize, int(nameSize));
+        entry.extra = QByteArray(fixed + kCentralHeaderSize + nameSize, int(extraSize));
         entries->push_back(std::move(entry));
-        at += kEntrySize + nameSize + extraSize + commentLength;
+        at += kCentralHeaderSize + nameSize + extraSize + commentLength;
     }
     if (at != directory.size()) {
         entries->clear();

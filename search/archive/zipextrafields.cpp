@@ -1,20 +1,16 @@
 #include "zipextrafields.h"
 
+#include "ziprecords.h"
+
 #include <zlib.h>
 
 namespace {
 
+using namespace ZipRecords;
+
 constexpr quint16 kZip64Field = 0x0001;
 constexpr quint16 kUnicodePathField = 0x7075;
 constexpr quint16 kExtendedTimestampField = 0x5455;
-
-quint64 littleEndian(const char *p, int bytes)
-{
-    quint64 value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = (value << 8) | quint8(p[i]);
-    return value;
-}
 
 // The data of the first field `id` in `extra`; null when there is none or
 // the fields run past the end.
@@ -22,8 +18,8 @@ QByteArray fieldData(const QByteArray &extra, quint16 id)
 {
     int pos = 0;
     while (pos + 4 <= extra.size()) {
-        const quint16 fieldId = quint16(littleEndian(extra.constData() + pos, 2));
-        const int size = int(littleEndian(extra.constData() + pos + 2, 2));
+        const quint16 fieldId = le16(extra.constData() + pos);
+        const int size = int(le16(extra.constData() + pos + 2));
         if (pos + 4 + size > extra.size())
             return QByteArray();
         if (fieldId == id)
@@ -40,7 +36,7 @@ QByteArray unicodePathField(const QByteArray &extra, const QByteArray &rawName)
     const QByteArray data = fieldData(extra, kUnicodePathField);
     if (data.size() < 5 || data.at(0) != 1)
         return QByteArray();
-    const quint32 stored = quint32(littleEndian(data.constData() + 1, 4));
+    const quint32 stored = le32(data.constData() + 1);
     const uLong actual
             = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef *>(rawName.constData()),
                     uInt(rawName.size()));
@@ -61,7 +57,7 @@ bool zip64Values(const QByteArray &extra, const bool wanted[3], quint64 values[3
             continue;
         if (pos + 8 > data.size())
             return false;
-        values[i] = littleEndian(data.constData() + pos, 8);
+        values[i] = le64(data.constData() + pos);
         pos += 8;
     }
     return true;
@@ -73,6 +69,6 @@ bool extendedTimestamp(const QByteArray &extra, qint64 *modified)
     const QByteArray data = fieldData(extra, kExtendedTimestampField);
     if (data.size() < 5 || !(data.at(0) & 1))
         return false;
-    *modified = qint32(quint32(littleEndian(data.constData() + 1, 4)));
+    *modified = qint32(le32(data.constData() + 1));
     return true;
 }

@@ -2,27 +2,17 @@
 
 #include "archivefile.h"
 #include "zipextrafields.h"
+#include "ziprecords.h"
 
 #include <zlib.h>
 
 namespace {
 
-constexpr quint32 kCentralSignature = 0x02014b50;
-constexpr quint32 kLocalSignature = 0x04034b50;
-constexpr int kCentralHeaderSize = 46;
-constexpr int kLocalHeaderSize = 30;
-constexpr quint32 kMarkedZip64 = 0xFFFFFFFF;
+using namespace ZipRecords;
+
 constexpr int kStored = 0;
 constexpr int kDeflated = 8;
 constexpr int kInputChunk = 64 * 1024;
-
-quint64 le(const char *p, int bytes)
-{
-    quint64 value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = (value << 8) | quint8(p[i]);
-    return value;
-}
 
 }  // namespace
 
@@ -38,13 +28,13 @@ bool LocalZipMember::locate(int archiveFd, quint64 centralOffset, const QByteArr
 {
     char central[kCentralHeaderSize];
     if (!readFully(archiveFd, qint64(centralOffset), central, kCentralHeaderSize)
-        || le(central, 4) != kCentralSignature)
+        || le32(central) != kCentralSignature)
         return false;
-    const int flags = int(le(central + 8, 2));
-    method = int(le(central + 10, 2));
-    expectedCrc = quint32(le(central + 16, 4));
-    const int nameLength = int(le(central + 28, 2));
-    const int extraLength = int(le(central + 30, 2));
+    const int flags = int(le16(central + 8));
+    method = int(le16(central + 10));
+    expectedCrc = le32(central + 16);
+    const int nameLength = int(le16(central + 28));
+    const int extraLength = int(le16(central + 30));
     if ((flags & 1) || (method != kStored && method != kDeflated) || nameLength != rawName.size())
         return false;
     QByteArray nameAndExtra(nameLength + extraLength, '\0');
@@ -53,10 +43,9 @@ bool LocalZipMember::locate(int archiveFd, quint64 centralOffset, const QByteArr
         || nameAndExtra.left(nameLength) != rawName)
         return false;
 
-    const bool wanted[3]
-            = {le(central + 24, 4) == kMarkedZip64, le(central + 20, 4) == kMarkedZip64,
-               le(central + 42, 4) == kMarkedZip64};
-    quint64 values[3] = {le(central + 24, 4), le(central + 20, 4), le(central + 42, 4)};
+    const bool wanted[3] = {le32(central + 24) == kZip64Mark, le32(central + 20) == kZip64Mark,
+                            le32(central + 42) == kZip64Mark};
+    quint64 values[3] = {le32(central + 24), le32(central + 20), le32(central + 42)};
     if (!zip64Values(nameAndExtra.mid(nameLength), wanted, values))
         return false;
     compressed = values[1];
@@ -64,9 +53,9 @@ bool LocalZipMember::locate(int archiveFd, quint64 centralOffset, const QByteArr
 
     char local[kLocalHeaderSize];
     if (!readFully(archiveFd, qint64(localOffset), local, kLocalHeaderSize)
-        || le(local, 4) != kLocalSignature)
+        || le32(local) != kLocalSignature)
         return false;
-    dataStart = localOffset + kLocalHeaderSize + le(local + 26, 2) + le(local + 28, 2);
+    dataStart = localOffset + kLocalHeaderSize + le16(local + 26) + le16(local + 28);
     fd = archiveFd;
     if (method == kDeflated) {
         stream.reset(new z_stream_s {});
