@@ -1956,14 +1956,33 @@ QByteArray programCode(int size)
     return code;
 }
 
+// A ZIP whose members expand to 272 MiB, 450 times its size and more than
+// 1000 times a sixth of it: 16 members of one long line repeated (37 KiB
+// each), then docs' readme.
+QByteArray expandingZip()
+{
+    const RawZipEntry part
+            = repeatedLineEntry("part", QByteArray(1000, 'x') + '\n', qint64(17) << 20);
+    QList<RawZipEntry> entries;
+    for (int k = 0; k < 16; ++k) {
+        RawZipEntry copy = part;
+        copy.name = "parts/" + QByteArray::number(k) + ".txt";
+        entries << copy;
+    }
+    entries << RawZipEntry("x/readme.txt", kReadme);
+    return rawZip(entries);
+}
+
 }  // namespace
 
 void TestArchives::programsPiecesAndPackages_data()
 {
-    QTest::addColumn<QString>("source");    // written with docs, or ":fixture"
+    // Written with docs, ":fixture", or "=expanding.zip" (expandingZip()).
+    QTest::addColumn<QString>("source");
     QTest::addColumn<int>("programBytes");  // a program's code before it
     QTest::addColumn<int>("pieces");        // cut into so many pieces (0: whole)
-    QTest::addColumn<QString>("searched");  // on disk; the last piece left out for "*"
+    QTest::addColumn<int>("leftOut");       // the number of the piece not written (0: none)
+    QTest::addColumn<QString>("searched");  // on disk
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QByteArray>("diagnostics");
@@ -1973,42 +1992,56 @@ void TestArchives::programsPiecesAndPackages_data()
     };
     const char *readmeHit = "4|fourth needle line";
     QTest::newRow("sfx/a ZIP after unzipsfx's code, its offsets made right by zip -A")
-            << "docs.zip" << -1 << 0 << "setup.exe"
+            << "docs.zip" << -1 << 0 << 0 << "setup.exe"
             << "needle" << QStringList {in("setup.exe", "x/readme.txt", readmeHit)} << QByteArray();
     QTest::newRow("sfx/a ZIP after a program's code, its offsets as written")
-            << "docs.zip" << 70000 << 0 << "setup.exe"
+            << "docs.zip" << 70000 << 0 << 0 << "setup.exe"
             << "needle" << QStringList {in("setup.exe", "x/readme.txt", readmeHit)} << QByteArray();
     QTest::newRow("sfx/a 7z after a Windows program's code")
-            << "docs.7z" << 0x27000 << 0 << "setup.exe"
+            << "docs.7z" << 0x27000 << 0 << 0 << "setup.exe"
             << "needle" << QStringList {in("setup.exe", "x/readme.txt", readmeHit)} << QByteArray();
     QTest::newRow("sfx/a RAR 4 after a Windows program's code")
-            << ":rar/compressed-rar4.rar" << 0x10000 << 0 << "setup.exe"
+            << ":rar/compressed-rar4.rar" << 0x10000 << 0 << 0 << "setup.exe"
             << "document"
             << QStringList {in("setup.exe", "testdir/test.txt", "1|test text document")}
             << QByteArray();
     QTest::newRow("sfx/a RAR 5 after a Windows program's code")
-            << ":rar/stored-rar5.rar" << 0x10000 << 0 << "setup.exe"
+            << ":rar/stored-rar5.rar" << 0x10000 << 0 << 0 << "setup.exe"
             << "libarchive"
             << QStringList {in("setup.exe", "helloworld.txt", "1|hello libarchive test suite!")}
             << QByteArray();
     QTest::newRow("sfx/a plain program holds nothing and is not reported")
-            << "" << 0x30000 << 0 << "plain.exe"
+            << "" << 0x30000 << 0 << 0 << "plain.exe"
             << "needle" << QStringList() << QByteArray();
     QTest::newRow("split/a ZIP in three pieces")
-            << "docs.zip" << 0 << 3 << "docs.zip.001"
+            << "docs.zip" << 0 << 3 << 0 << "docs.zip.001"
             << "needle" << QStringList {in("docs.zip.001", "x/readme.txt", readmeHit)}
             << QByteArray();
     QTest::newRow("split/a 7z in three pieces")
-            << "docs.7z" << 0 << 3 << "docs.7z.001"
+            << "docs.7z" << 0 << 3 << 0 << "docs.7z.001"
             << "needle" << QStringList {in("docs.7z.001", "x/readme.txt", readmeHit)}
             << QByteArray();
-    QTest::newRow("split/a 7z whose last piece is missing")
-            << "docs.7z" << 0 << 3 << "*docs.7z.001"
+    QTest::newRow("split/a 7z whose last piece is missing names that piece")
+            << "docs.7z" << 0 << 3 << 3 << "docs.7z.001"
             << "needle" << QStringList()
-            << QByteArray("ROOT/docs.7z.001: damaged before its first member; nothing could be"
+            << QByteArray("ROOT/docs.7z.001: piece ROOT/docs.7z.003 is missing; nothing could be"
                           " read\n");
+    QTest::newRow("split/a 7z whose middle piece is missing names that piece")
+            << "docs.7z" << 0 << 3 << 2 << "docs.7z.001"
+            << "needle" << QStringList()
+            << QByteArray("ROOT/docs.7z.001: piece ROOT/docs.7z.002 is missing; nothing could be"
+                          " read\n");
+    QTest::newRow("split/a ZIP whose last piece is missing is read up to that piece")
+            << "docs.zip" << 0 << 3 << 3 << "docs.zip.001"
+            << "needle" << QStringList {in("docs.zip.001", "x/readme.txt", readmeHit)}
+            << QByteArray("ROOT/docs.zip.001: piece ROOT/docs.zip.003 is missing; read up to"
+                          " member \"x/a.doc\"\n");
+    QTest::newRow("split/every piece of a ZIP counts for its expansion limit")
+            << "=expanding.zip" << 0 << 6 << 0 << "big.zip.001"
+            << "needle" << QStringList {in("big.zip.001", "x/readme.txt", readmeHit)}
+            << QByteArray();
     QTest::newRow("package/an RPM package made by rpmbuild")
-            << ":rpm/sample.rpm" << 0 << 0 << "sample.rpm"
+            << ":rpm/sample.rpm" << 0 << 0 << 0 << "sample.rpm"
             << "needle"
             << QStringList {in("sample.rpm", "./usr/share/doc/velto-sample/readme.txt", readmeHit)}
             << QByteArray();
@@ -2021,6 +2054,7 @@ void TestArchives::programsPiecesAndPackages()
     QFETCH(QString, source);
     QFETCH(int, programBytes);
     QFETCH(int, pieces);
+    QFETCH(int, leftOut);
     QFETCH(QString, searched);
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
@@ -2030,13 +2064,12 @@ void TestArchives::programsPiecesAndPackages()
     QByteArray bytes;
     if (source.startsWith(':'))
         bytes = readFile(QStringLiteral(VELTO_FIXTURES_DIR "/") + source.mid(1));
+    else if (source == "=expanding.zip")
+        bytes = expandingZip();
     else if (!source.isEmpty())
         bytes = readFile(
                 writeArchive(dir.path("made/" + source),
                              {{"x/readme.txt", kReadme}, {"x/a.doc", "needle in a doc\n"}}));
-    const bool lastPieceMissing = searched.startsWith('*');
-    if (lastPieceMissing)
-        searched.remove(0, 1);
     if (programBytes < 0) {
         dir.file(searched, readFile("/usr/bin/unzipsfx") + bytes);
         QProcess zip;
@@ -2044,8 +2077,9 @@ void TestArchives::programsPiecesAndPackages()
         QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
     } else if (pieces > 0) {
         const int size = (bytes.size() + pieces - 1) / pieces;
-        for (int i = 0; i < pieces - (lastPieceMissing ? 1 : 0); ++i)
-            dir.file(searched.chopped(1) + QString::number(i + 1), bytes.mid(i * size, size));
+        for (int i = 0; i < pieces; ++i)
+            if (i + 1 != leftOut)
+                dir.file(searched.chopped(1) + QString::number(i + 1), bytes.mid(i * size, size));
     } else {
         dir.file(searched, (programBytes > 0 ? programCode(programBytes) : QByteArray()) + bytes);
     }

@@ -117,6 +117,20 @@ void reportMissingVolume(const ArchiveScope &scope, const QString &member,
                quoted(member).constData(), volumePath.constData());
 }
 
+void reportMissingPiece(const ArchiveScope &scope, const QByteArray &piecePath,
+                        const QString &lastMember)
+{
+    if (passedOver(scope))
+        return;
+    markUnread(scope);
+    if (lastMember.isNull())
+        diagnostic("%s: piece %s is missing; nothing could be read", pathOf(scope),
+                   piecePath.constData());
+    else
+        diagnostic("%s: piece %s is missing; read up to member %s", pathOf(scope),
+                   piecePath.constData(), quoted(lastMember).constData());
+}
+
 void reportNextVolume(const QByteArray &volumePath)
 {
     diagnostic("  ... volume %s", volumePath.constData());

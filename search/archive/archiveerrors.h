@@ -32,6 +32,10 @@ void reportEncryptedNames(const ArchiveScope &scope);
 // The member's data goes on in the volume `volumePath`, which is not there.
 void reportMissingVolume(const ArchiveScope &scope, const QString &member,
                          const QByteArray &volumePath);
+// The archive, cut into pieces, goes on in the piece `piecePath`, which is
+// not there; it was read up to `lastMember` (null: nothing could be read).
+void reportMissingPiece(const ArchiveScope &scope, const QByteArray &piecePath,
+                        const QString &lastMember);
 // The walk moves on to the next volume of a set (not an error).
 void reportNextVolume(const QByteArray &volumePath);
 void reportNoMemory(const ArchiveScope &scope);

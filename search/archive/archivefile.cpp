@@ -115,17 +115,25 @@ ByteSource::Reader readerOf(const ArchiveFile &file)
     };
 }
 
-bool isRegularFileAt(int folderFd, const QByteArray &name)
+qint64 regularFileSizeAt(int folderFd, const QByteArray &name)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(folderFd);
     struct _stat64 info;
-    return ::_stat64(name.constData(), &info) == 0 && (info.st_mode & _S_IFREG);
+    if (::_stat64(name.constData(), &info) != 0 || !(info.st_mode & _S_IFREG))
+        return -1;
 #else
     struct stat info;
-    return ::fstatat(folderFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
-            && S_ISREG(info.st_mode);
+    if (::fstatat(folderFd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0
+        || !S_ISREG(info.st_mode))
+        return -1;
 #endif
+    return qint64(info.st_size);
+}
+
+bool isRegularFileAt(int folderFd, const QByteArray &name)
+{
+    return regularFileSizeAt(folderFd, name) >= 0;
 }
 
 bool existsAt(int folderFd, const QByteArray &name)

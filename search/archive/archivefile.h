@@ -41,6 +41,10 @@ ByteSource::Reader readerOf(const ArchiveFile &file);
 // Reads `size` bytes at `offset`; false when fewer could be read.
 bool readFully(int fd, qint64 offset, char *buffer, qint64 size);
 
+// The size of the regular file `name` in the open folder (a link is not
+// followed); -1 when there is none.
+qint64 regularFileSizeAt(int folderFd, const QByteArray &name);
+
 // True when the regular file `name` exists in the open folder (a link is not
 // followed): how a volume set finds its next volume.
 bool isRegularFileAt(int folderFd, const QByteArray &name);

@@ -10,6 +10,7 @@
 #include "membersearch.h"
 #include "pathcodec.h"
 #include "rarvolumeset.h"
+#include "splitset.h"
 #include "uniquefd.h"
 #include "zipdirectory.h"
 #include "zipwalker.h"
@@ -56,8 +57,11 @@ void searchRarArchiveAt(int folderFd, const QByteArray &name, bool followLink,
         reportCannotOpen(scope);
         return;
     }
-    scope.outcome->storedSize = first.size();
     const RarVolumeSet set = rarVolumeSet(folderFd, name);
+    // The whole set counts for its expansion limit.
+    scope.outcome->storedSize = first.size();
+    for (const QByteArray &volume : set.volumes.mid(1))
+        scope.outcome->storedSize += qMax<qint64>(0, regularFileSizeAt(folderFd, volume));
     const int slash = scope.displayPath.lastIndexOf('/');
     walkRarVolumes(set, scope.displayPath.left(slash + 1),
                    LibarchiveInput::volumes(folderFd, set.volumes), scope);
@@ -71,19 +75,22 @@ void walkSelfExtracting(const ArchiveFile &file, const ArchiveScope &scope)
         walkEmbeddedArchive(LibarchiveInput::file(file), scope);
 }
 
-// The pieces of a split archive, from the first (`name`, ending in ".001")
-// on while the next number is beside it.
-QList<QByteArray> splitPieces(int folderFd, const QByteArray &name)
+// The archive cut into pieces whose first is `name`, read as one; the whole
+// set counts for its expansion limit.
+void searchSplitArchiveAt(int folderFd, const QByteArray &name, bool followLink,
+                          const ArchiveScope &scope)
 {
-    QList<QByteArray> pieces {name};
-    const QByteArray stem = name.left(name.size() - 3);
-    for (int number = 2; number <= 999; ++number) {
-        const QByteArray next = stem + QByteArray::number(number).rightJustified(3, '0');
-        if (!isRegularFileAt(folderFd, next))
-            break;
-        pieces << next;
+    const ArchiveFile first(folderFd, name, followLink);
+    if (!first.isOpen()) {
+        reportCannotOpen(scope);
+        return;
     }
-    return pieces;
+    const ArchiveFormat format = splitArchiveFormatOf(scope.name);
+    const SplitSet set = splitSet(folderFd, name, first, format);
+    scope.outcome->storedSize = set.size;
+    const QByteArray folder = scope.displayPath.left(scope.displayPath.lastIndexOf('/') + 1);
+    walkSplitArchive(format, LibarchiveInput::volumes(folderFd, set.pieces),
+                     set.missingPiece.isEmpty() ? QByteArray() : folder + set.missingPiece, scope);
 }
 
 }  // namespace
@@ -136,15 +143,7 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
     } else if (format == ArchiveFormat::Rar) {
         searchRarArchiveAt(job.folderFd, job.name, job.followLink, scope);
     } else if (format == ArchiveFormat::Split) {
-        const ArchiveFile first(job.folderFd, job.name, job.followLink);
-        outcome.storedSize = first.size();
-        if (first.isOpen())
-            walkSplitArchive(
-                    splitArchiveFormatOf(job.displayName),
-                    LibarchiveInput::volumes(job.folderFd, splitPieces(job.folderFd, job.name)),
-                    scope);
-        else
-            reportCannotOpen(scope);
+        searchSplitArchiveAt(job.folderFd, job.name, job.followLink, scope);
     } else {
         const ArchiveFile file(job.folderFd, job.name, job.followLink);
         outcome.storedSize = file.size();

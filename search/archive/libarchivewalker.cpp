@@ -430,6 +430,19 @@ WalkEnd LibarchiveWalk::run()
     return end;
 }
 
+// Reads a ZIP front to back from its local headers, saying nothing of how
+// it ends; `lastMember` is the last member named (null: none). False when
+// the search ended meanwhile.
+bool readZipLocalHeaders(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope,
+                         QString *lastMember)
+{
+    LibarchiveWalk walk(ArchiveFormat::Zip, std::move(input), scope);
+    if (walk.open(true) && walk.run() == WalkEnd::Cancelled)
+        return false;
+    *lastMember = walk.lastMember();
+    return true;
+}
+
 }  // namespace
 
 void walkLibarchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
@@ -453,14 +466,13 @@ void walkRarVolumes(const RarVolumeSet &set, const QByteArray &volumeFolder,
 
 void walkZipLocalHeaders(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope)
 {
-    LibarchiveWalk walk(ArchiveFormat::Zip, std::move(input), scope);
-    const bool opened = walk.open(true);
-    if (opened && walk.run() == WalkEnd::Cancelled)
+    QString lastMember;
+    if (!readZipLocalHeaders(std::move(input), scope, &lastMember))
         return;
-    if (walk.lastMember().isNull())
+    if (lastMember.isNull())
         reportNotArchive(scope, "ZIP");
     else
-        reportNoCentralDirectory(scope, walk.lastMember());
+        reportNoCentralDirectory(scope, lastMember);
 }
 
 void walkEmbeddedArchive(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope)
@@ -471,10 +483,17 @@ void walkEmbeddedArchive(std::unique_ptr<LibarchiveInput> input, const ArchiveSc
 }
 
 void walkSplitArchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
-                      const ArchiveScope &scope)
+                      const QByteArray &missingPiece, const ArchiveScope &scope)
 {
-    LibarchiveWalk walk(format, std::move(input), scope);
-    walk.readWhole();
-    if (walk.open() && walk.run() == WalkEnd::HeaderDamaged)
-        walk.reportHeaderFailure();
+    if (missingPiece.isEmpty()) {
+        LibarchiveWalk walk(format, std::move(input), scope);
+        walk.readWhole();
+        if (walk.open() && walk.run() == WalkEnd::HeaderDamaged)
+            walk.reportHeaderFailure();
+        return;
+    }
+    QString lastMember;
+    if (format == ArchiveFormat::Zip && !readZipLocalHeaders(std::move(input), scope, &lastMember))
+        return;
+    reportMissingPiece(scope, missingPiece, lastMember);
 }

@@ -45,8 +45,11 @@ void walkZipLocalHeaders(std::unique_ptr<LibarchiveInput> input, const ArchiveSc
 void walkEmbeddedArchive(std::unique_ptr<LibarchiveInput> input, const ArchiveScope &scope);
 
 // A ZIP or 7z archive (`format`) cut into pieces of bytes, which `input`
-// joins in their order.
+// joins in their order. When the piece it goes on in is missing (its path:
+// `missingPiece`), a ZIP is read from its local headers as far as the
+// pieces go and a 7z, whose table is at its end, not at all; that piece is
+// named once.
 void walkSplitArchive(ArchiveFormat format, std::unique_ptr<LibarchiveInput> input,
-                      const ArchiveScope &scope);
+                      const QByteArray &missingPiece, const ArchiveScope &scope);
 
 #endif  // LIBARCHIVEWALKER_H
