@@ -2,7 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "appdirs.h"
-#include "nativepath.h"
+#include "filetimes.h"
 #include "queryoptions.h"
 #include "searchthread.h"
 #include "trayicon.h"
@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QCompleter>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -108,14 +107,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(
             searchWorker, &searchThread::PushGotFiles, this,
             [this](const QString &dirName, QList<TFileInfo> hits) {
-                for (TFileInfo &hit : hits) {
-                    if (hit.modified != TFileInfo::kNoTime)
-                        continue;
-                    const QDateTime modified
-                            = lastModified(dirName + QDir::separator() + hit.fileName);
-                    if (modified.isValid())
-                        hit.modified = modified.toSecsSinceEpoch();
-                }
+                fillMissingFileTimes(dirName, hits);
                 QMetaObject::invokeMethod(this, "do_GetResultFileInfo", Qt::QueuedConnection,
                                           Q_ARG(QString, dirName), Q_ARG(QList<TFileInfo>, hits));
             },

@@ -1,10 +1,9 @@
 #ifndef HITTIMES_H
 #define HITTIMES_H
 
-#include "nativepath.h"
+#include "filetimes.h"
 #include "tfileinfo.h"
 
-#include <QDir>
 #include <QList>
 #include <QString>
 
@@ -12,11 +11,7 @@
 // disk, as the search thread gives it; a path that does not exist has none.
 inline QList<TFileInfo> withFileTimes(const QString &dirName, QList<TFileInfo> hits)
 {
-    for (TFileInfo &hit : hits) {
-        const QDateTime modified = lastModified(dirName + QDir::separator() + hit.fileName);
-        if (modified.isValid())
-            hit.modified = modified.toSecsSinceEpoch();
-    }
+    fillMissingFileTimes(dirName, hits);
     return hits;
 }
 
