@@ -62,8 +62,7 @@ struct MainWindowParts
                                   Q_ARG(QList<TFileInfo>, withFileTimes(dirName, hits)));
     }
 
-    // One display run, called directly. Only for batches under 500 hits: a
-    // yield would let the display timer start a run of its own inside it.
+    // One display run, called directly.
     void showRun() const
     {
         QMetaObject::invokeMethod(&window, "do_ShowResultFileInfo", Qt::DirectConnection);

@@ -56,12 +56,15 @@ private slots:
     void cleanup();
 
     void freshTableHasFiveColumnsAndInitialWidths();
+    void fileTimesAreLookedUpOncePerFile_data();
+    void fileTimesAreLookedUpOncePerFile();
     void rowCells_data();
     void rowCells();
     void oddNamesShowInTheUsersCodePage_data();
     void oddNamesShowInTheUsersCodePage();
-    void runShowsAtMostTenBatchesWhileTheCountLeads();
-    void largeBatchServesTheEventLoopEvery500Rows();
+    void runShowsBoundedBatchesWhileTheCountLeads_data();
+    void runShowsBoundedBatchesWhileTheCountLeads();
+    void largeBatchServesTheEventLoopEvery5000Rows();
     void interruptedBatch_data();
     void interruptedBatch();
     void stopDisplay_data();
@@ -106,6 +109,66 @@ void ResultTableTest::freshTableHasFiveColumnsAndInitialWidths()
 
     // The display runs whenever the loop is idle and writes the count.
     QTRY_COMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:0"));
+}
+
+void ResultTableTest::fileTimesAreLookedUpOncePerFile_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QVector<int>>("givenTimes");  // 0: the hit comes without one
+    QTest::addColumn<QVector<int>>("filledTimes");
+    QTest::addColumn<QStringList>("lookUps");
+
+    // On disk: /d/a at 100, /d/b at 200; nothing else.
+    QTest::newRow("a file's many lines cost one look-up")
+            << QStringList {"a", "a", "a"} << QVector<int> {0, 0, 0} << QVector<int> {100, 100, 100}
+            << QStringList {"/d/a"};
+    QTest::newRow("hits that carry a time keep it and cost no look-up")
+            << QStringList {"a", "b"} << QVector<int> {5, 6} << QVector<int> {5, 6}
+            << QStringList {};
+    QTest::newRow("a name not on disk is looked up once and stays without a time")
+            << QStringList {"a.gz/a", "a.gz/a", "a.gz/a"} << QVector<int> {0, 0, 0}
+            << QVector<int> {0, 0, 0} << QStringList {"/d/a.gz/a"};
+    QTest::newRow("each change of file is a look-up, also back to an earlier file")
+            << QStringList {"a", "b", "a"} << QVector<int> {0, 0, 0} << QVector<int> {100, 200, 100}
+            << QStringList {"/d/a", "/d/b", "/d/a"};
+    QTest::newRow("a hit with its own time between a file's lines keeps the look-up")
+            << QStringList {"a", "b", "a"} << QVector<int> {0, 7, 0} << QVector<int> {100, 7, 100}
+            << QStringList {"/d/a"};
+    QTest::newRow("a timed line of a file is not taken for the whole file")
+            << QStringList {"a", "a"} << QVector<int> {9, 0} << QVector<int> {9, 100}
+            << QStringList {"/d/a"};
+}
+
+void ResultTableTest::fileTimesAreLookedUpOncePerFile()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QVector<int>, givenTimes);
+    QFETCH(QVector<int>, filledTimes);
+    QFETCH(QStringList, lookUps);
+
+    QList<TFileInfo> hits;
+    for (int i = 0; i < names.size(); ++i) {
+        TFileInfo hit {names.at(i), i + 1, QStringLiteral("a line")};
+        if (givenTimes.at(i) != 0)
+            hit.modified = givenTimes.at(i);
+        hits << hit;
+    }
+    const QList<TFileInfo> delivered = hits;
+    QStringList asked;
+    fillMissingFileTimes(QStringLiteral("/d"), hits, [&asked](const QString &path) {
+        asked << path;
+        return path == "/d/a" ? 100 : path == "/d/b" ? 200 : TFileInfo::kNoTime;
+    });
+
+    QCOMPARE(asked, lookUps);
+    QCOMPARE(hits, delivered);  // the same hits, in the same order
+    for (int i = 0; i < hits.size(); ++i) {
+        const qint64 expected = filledTimes.at(i) ? filledTimes.at(i) : TFileInfo::kNoTime;
+        QCOMPARE(hits.at(i).modified, expected);
+        // The list the search thread emitted is another owner's: untouched.
+        QCOMPARE(delivered.at(i).modified,
+                 givenTimes.at(i) ? qint64(givenTimes.at(i)) : TFileInfo::kNoTime);
+    }
 }
 
 void ResultTableTest::rowCells_data()
@@ -248,34 +311,52 @@ void ResultTableTest::oddNamesShowInTheUsersCodePage()
     QVERIFY2(parts->cell(0, 4) != "<no item>", "the time is read from the file's own bytes");
 }
 
-void ResultTableTest::runShowsAtMostTenBatchesWhileTheCountLeads()
+void ResultTableTest::runShowsBoundedBatchesWhileTheCountLeads_data()
 {
-    for (int i = 0; i < 25; ++i)
-        parts->deliver(QStringLiteral("/d%1").arg(i), nameHits({QStringLiteral("f%1").arg(i)}));
-    QCOMPARE(parts->model()->rowCount(), 0);  // nothing is shown on arrival
+    QTest::addColumn<QVector<int>>("batchSizes");
+    QTest::addColumn<QVector<int>>("rowsAfterRuns");
 
-    parts->showRun();
-    QCOMPARE(parts->model()->rowCount(), 10);
-    QCOMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:25"));
-    parts->showRun();
-    QCOMPARE(parts->model()->rowCount(), 20);
-    parts->showRun();
-    QCOMPARE(parts->model()->rowCount(), 25);
-    // Delivery order is kept.
-    QCOMPARE(parts->cell(0, 1), QStringLiteral("/d0"));
-    QCOMPARE(parts->cell(24, 0), QStringLiteral("f24"));
+    QTest::newRow("single hits: fifty batches a run")
+            << QVector<int>(125, 1) << QVector<int>({50, 100, 125});
+    QTest::newRow("a run stops at 5,000 rows, inside the batch that crosses them")
+            << QVector<int>({3000, 3000, 10}) << QVector<int>({5000, 6010});
+    QTest::newRow("a batch that fills a run exactly leaves the next for the next run")
+            << QVector<int>({5000, 1}) << QVector<int>({5000, 5001});
 }
 
-void ResultTableTest::largeBatchServesTheEventLoopEvery500Rows()
+void ResultTableTest::runShowsBoundedBatchesWhileTheCountLeads()
+{
+    QFETCH(QVector<int>, batchSizes);
+    QFETCH(QVector<int>, rowsAfterRuns);
+    int found = 0;
+    for (int i = 0; i < batchSizes.size(); ++i) {
+        parts->deliver(QStringLiteral("/d%1").arg(i), numberedNameHits(batchSizes.at(i)));
+        found += batchSizes.at(i);
+    }
+    QCOMPARE(parts->model()->rowCount(), 0);  // nothing is shown on arrival
+
+    for (const int rows : rowsAfterRuns) {
+        parts->showRun();
+        QCOMPARE(parts->model()->rowCount(), rows);
+        QCOMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:%1").arg(found));
+    }
+    // Delivery order is kept.
+    QCOMPARE(parts->cell(0, 1), QStringLiteral("/d0"));
+    QCOMPARE(parts->cell(found - 1, 1), QStringLiteral("/d%1").arg(batchSizes.size() - 1));
+    QCOMPARE(parts->cell(found - 1, 0),
+             numberedNameHits(batchSizes.constLast()).constLast().fileName);
+}
+
+void ResultTableTest::largeBatchServesTheEventLoopEvery5000Rows()
 {
     QList<int> rowsAtYield;
-    YieldProbe probe(*parts, 1200, [&](int rows) {
+    YieldProbe probe(*parts, 12000, [&](int rows) {
         if (!rowsAtYield.contains(rows))
             rowsAtYield << rows;
     });
-    parts->deliver("/big", numberedNameHits(1200));
-    QTRY_COMPARE(parts->model()->rowCount(), 1200);
-    QCOMPARE(rowsAtYield, QList<int>({501, 1001}));
+    parts->deliver("/big", numberedNameHits(12000));
+    QTRY_COMPARE(parts->model()->rowCount(), 12000);
+    QCOMPARE(rowsAtYield, QList<int>({5000, 10000}));
 }
 
 void ResultTableTest::interruptedBatch_data()
@@ -295,14 +376,14 @@ void ResultTableTest::interruptedBatch()
 
     QAbstractItemModel *oldModel = parts->model();
     bool acted = false;
-    YieldProbe probe(*parts, 1200, [&](int) {
+    YieldProbe probe(*parts, 12000, [&](int) {
         if (acted)
             return;
         acted = true;
         QMetaObject::invokeMethod(&*window, newSearch ? "do_search" : "do_stopShowTab",
                                   Qt::DirectConnection);
     });
-    parts->deliver("/big", numberedNameHits(1200));
+    parts->deliver("/big", numberedNameHits(12000));
     parts->deliver("/next", numberedNameHits(2));  // buffered behind it: dropped too
     QTRY_VERIFY(acted);
 
@@ -313,11 +394,11 @@ void ResultTableTest::interruptedBatch()
         QCOMPARE(parts->model()->rowCount(), 0);
         QCOMPARE(parts->countLabel->text(), QStringLiteral("找到目标数:0"));
     } else {
-        QCOMPARE(parts->model()->rowCount(), 501);
+        QCOMPARE(parts->model()->rowCount(), 5000);
         QTest::qWait(50);
-        QCOMPARE(parts->model()->rowCount(), 501);
+        QCOMPARE(parts->model()->rowCount(), 5000);
         QCOMPARE(parts->countLabel->text(),
-                 QStringLiteral("找到文件数:1202        尚有701个文件未显示"));
+                 QStringLiteral("找到文件数:12002        尚有7002个文件未显示"));
     }
 }
 
@@ -454,7 +535,7 @@ void ResultTableTest::displayRunsOnlyWhileThereIsWork()
         QTRY_VERIFY(!showTimer->isActive());
     }
     if (action == "deliver") {
-        for (int i = 0; i < 25; ++i)
+        for (int i = 0; i < 125; ++i)
             parts->deliver(QStringLiteral("/d%1").arg(i), nameHits({QStringLiteral("f%1").arg(i)}));
     }
     if (action == "stop display")
@@ -468,7 +549,7 @@ void ResultTableTest::displayRunsOnlyWhileThereIsWork()
              qPrintable(QString::number(runs.count())));
 
     if (action == "deliver")
-        QCOMPARE(parts->model()->rowCount(), 25);
+        QCOMPARE(parts->model()->rowCount(), 125);
     if (action == "search") {
         QVERIFY2(barSteps >= fewestRuns && barSteps <= mostRuns,
                  qPrintable(QString::number(barSteps)));

@@ -1,9 +1,10 @@
 // The result table: batches delivered by the search thread are buffered and
 // moved into the table by the display timer, a bounded amount per run, so the
-// window keeps answering however many hits arrive. A large batch is shown in
-// slices of 500 rows, one a run, and the event loop is served between runs;
-// nothing here runs the event loop itself. The timer runs at 0 ms while
-// batches wait and at the busy bar's pace while a search runs; an idle window
+// window keeps answering however many hits arrive. A run shows at most 50
+// batches and 5,000 rows, a larger batch in slices, and the event loop is
+// served between runs; nothing here runs the event loop itself. The timer
+// runs at 0 ms while batches wait and at the busy bar's pace while a search
+// runs, when hits wait for its next run rather than wake it; an idle window
 // leaves it stopped and spends no processor time.
 #include "mainwindow.h"
 #include "resultmodel.h"
@@ -22,8 +23,10 @@
 
 namespace {
 
-constexpr int batchesPerRun = 10;
-constexpr int rowsBetweenYields = 500;
+// Each run of the display (one layout and paint of the table) shows at most
+// this many batches and rows.
+constexpr int batchesPerRun = 50;
+constexpr int rowsPerRun = 5000;
 constexpr int busyBarSteps = 400;
 // While a search runs with nothing to show, the bar moves 40 steps a second.
 constexpr int busyBarStepMs = 25;
@@ -123,7 +126,11 @@ void MainWindow::do_GetResultFileInfo(QString dirName, QList<TFileInfo> namelist
     foundCount += namelist.size();
     pendingResults.append(ResultBatch {dirName, namelist});
     stopRemarkShown = false;
-    wakeDisplay();
+    // While a search runs the display already comes round at the busy bar's
+    // pace: hits then wait for it and are shown many batches at a time, not
+    // each with a layout and a paint of the table of its own.
+    if (!showTimer->isActive())
+        wakeDisplay();
 }
 
 void MainWindow::wakeDisplay()
@@ -149,12 +156,14 @@ void MainWindow::do_ShowResultFileInfo()
 
 void MainWindow::showPendingBatches()
 {
+    showFoundCount();
+    // One step a run: the bar repaints at once on each new value.
+    if (!busyBar->isHidden()) {
+        progressValue = (progressValue + 1) % busyBarSteps;
+        busyBar->setValue(progressValue);
+    }
+    int rowsLeft = rowsPerRun;
     for (int pass = 0; pass < batchesPerRun; ++pass) {
-        showFoundCount();
-        if (!busyBar->isHidden()) {
-            progressValue = (progressValue + 1) % busyBarSteps;
-            busyBar->setValue(progressValue);
-        }
         if (pendingResults.isEmpty()) {
             // Fitting measures the texts of up to a thousand rows: while a
             // search trickles hits in, at most twice a second.
@@ -168,20 +177,22 @@ void MainWindow::showPendingBatches()
             return;
         }
 
-        // A slice ends after row 501 of a batch, then after every 500 more;
-        // the rest of a batch waits at the head of the buffer for the next run.
+        // A batch larger than what the run has left is cut; its rest waits
+        // at the head of the buffer for the next run.
         const ResultBatch &batch = pendingResults.constFirst();
         const int size = batch.namelist.size();
-        const int end
-                = std::min(size, (headRowsShown / rowsBetweenYields + 1) * rowsBetweenYields + 1);
+        const int end = std::min(size, headRowsShown + rowsLeft);
         resultModel->appendHits(batch.dirName, batch.namelist, headRowsShown, end);
         columnsDirty = true;
+        rowsLeft -= end - headRowsShown;
         if (end < size) {
             headRowsShown = end;
             return;
         }
         pendingResults.removeFirst();
         headRowsShown = 0;
+        if (rowsLeft == 0)
+            return;
     }
 }
 
