@@ -1,9 +1,14 @@
 #include "archivebuilder.h"
+#include "archivefile.h"
 #include "archiveformat.h"
 #include "archivemember.h"
 #include "archivesearch.h"
+#include "archivewalkers.h"
 #include "contentmatcher.h"
+#include "decodeahead.h"
 #include "diagnostics.h"
+#include "libarchiveinput.h"
+#include "libarchivewalker.h"
 #include "lzopstream.h"
 #include "membermatcher.h"
 #include "membernames.h"
@@ -14,6 +19,7 @@
 #include "rawzip.h"
 #include "timescale.h"
 #include "treebuilder.h"
+#include "uniquefd.h"
 #include "zipbuilder.h"
 
 #include <QBuffer>
@@ -220,6 +226,8 @@ private slots:
     void lzopFilesDecodeAsLzopWroteThem();
     void damagedLzopFilesAreReportedOnce_data();
     void damagedLzopFilesAreReportedOnce();
+    void compressedArchivesDecodedAheadReadAsInPlace_data();
+    void compressedArchivesDecodedAheadReadAsInPlace();
 
 private:
     TreeBuilder tree;
@@ -2086,4 +2094,159 @@ void TestArchives::programsPiecesAndPackages()
     DiagnosticCapture capture;
     QCOMPARE(describe(archiveHits(dir.path(searched), makeMatcher({"txt"}, text))), expected);
     QCOMPARE(capture.text(), diagnostics.replace("ROOT", QFile::encodeName(dir.root())));
+}
+
+namespace {
+
+// Members of about 800 KB of varied lines, more than the decoder may hold
+// ahead, a few of them with the word.
+const ArchiveBuilder::Members &manyLines()
+{
+    static ArchiveBuilder::Members members;
+    if (!members.isEmpty())
+        return members;
+    QRandomGenerator random(24);
+    for (int m = 0; m < 40; ++m) {
+        QByteArray data;
+        for (int line = 0; data.size() < 20000; ++line) {
+            data += QByteArray::number(random.generate(), 36) + ' '
+                    + QByteArray::number(random.generate64(), 16)
+                    + (line % 37 == m % 37 ? " needle\n" : "\n");
+        }
+        members.append({"part" + QByteArray::number(m) + ".txt", data});
+    }
+    return members;
+}
+
+// manyLines() written as `name` says, once per test run.
+QByteArray manyLinesAs(const QString &name)
+{
+    static QHash<QString, QByteArray> written;
+    if (!written.contains(name)) {
+        const QTemporaryDir dir;
+        written[name] = readFile(ArchiveBuilder::write(dir.filePath(name), manyLines()));
+    }
+    return written[name];
+}
+
+struct WalkResult
+{
+    QStringList hits;
+    QByteArray diagnostics;
+};
+
+// One walk of the archive at `path`, by `walk` (given the file and scope).
+template<typename Walk>
+WalkResult walkOnce(const QString &path, const TestSearch &search, Walk walk)
+{
+    const QString name = QFileInfo(path).fileName();
+    const UniqueFd folder(::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const ArchiveFile file(folder.get(), QFile::encodeName(name));
+    ArchiveOutcome outcome;
+    outcome.storedSize = file.size();
+    HitSink sink;
+    const MemberMatcher members = search.members();
+    const ArchiveNameRules names;
+    const ArchiveScope scope {members, sink,    names, name, name + kSep, QFile::encodeName(path),
+                              1,       &outcome};
+    DiagnosticCapture capture;
+    walk(file, scope);
+    return {describe(sink.take()), capture.text()};
+}
+
+}  // namespace
+
+void TestArchives::compressedArchivesDecodedAheadReadAsInPlace_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("writtenAs");  // what the archive is written as, by its suffix
+    QTest::addColumn<double>("cutAt");       // the share of the file kept; 1: all of it
+    QTest::addColumn<double>("changeAt");    // where a byte is changed; 0: none
+    QTest::addColumn<bool>("decodedAhead");
+
+    const auto rows = [](const QString &name, const QString &writtenAs) {
+        const auto row = [&](const char *what, double cutAt, double changeAt) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2 reads as in place").arg(name, what)))
+                    << name << writtenAs << cutAt << changeAt << true;
+        };
+        row("intact", 1, 0);
+        row("cut short at a third", 1.0 / 3, 0);
+        row("cut short at two thirds", 2.0 / 3, 0);
+        row("with a byte changed in its middle", 1, 0.5);
+    };
+    for (const char *name :
+         {"a.tgz", "a.tbz2", "a.txz", "a.tzst", "a.taz", "a.tar.lz4", "a.tlz", "a.tar.lzma"})
+        rows(name, name);
+    rows("gzipped.cpio", "gzipped.cpio.gz");
+    QTest::newRow("a plain tar is read as it is") << "a.tar"
+                                                  << "a.tar" << 1.0 << 0.0 << false;
+    QTest::newRow("a tgz that is a plain tar is read as it is") << "a.tgz"
+                                                                << "a.tar" << 1.0 << 0.0 << false;
+}
+
+// The walk of a compressed tar or cpio whose decompressor runs ahead on a
+// thread of its own gives what the walk with libarchive's decompressor in
+// place gives: the same hits in the same order, the same lines of damage.
+void TestArchives::compressedArchivesDecodedAheadReadAsInPlace()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, writtenAs);
+    QFETCH(double, cutAt);
+    QFETCH(double, changeAt);
+    QFETCH(bool, decodedAhead);
+
+    TreeBuilder dir;
+    const ArchiveBuilder::Members &members = manyLines();
+    const QString path = dir.path(name);
+    QByteArray bytes = manyLinesAs(writtenAs);
+    if (changeAt > 0)
+        bytes[int(bytes.size() * changeAt)] = char(bytes.at(int(bytes.size() * changeAt)) ^ 0x55);
+    dir.file(name, bytes.left(int(bytes.size() * cutAt)));
+
+    const TestSearch search = makeMatcher({"txt"}, "needle");
+    const ArchiveFormat format = archiveFormatOf(QFile::encodeName(name));
+    const WalkResult ahead = walkOnce(path, search, [&](const ArchiveFile &file, auto &scope) {
+        walkArchiveFile(format, file, scope);
+    });
+    const WalkResult inPlace = walkOnce(path, search, [&](const ArchiveFile &file, auto &scope) {
+        walkLibarchive(format, LibarchiveInput::file(file), scope);
+    });
+    QCOMPARE(ahead.hits, inPlace.hits);
+    QCOMPARE(ahead.diagnostics, inPlace.diagnostics);
+    if (cutAt == 1 && changeAt == 0) {
+        int needles = 0;
+        for (const auto &member : members)
+            needles += member.second.count("needle");
+        QVERIFY(needles > 10);
+        QCOMPARE(ahead.hits.size(), needles);
+        QVERIFY(ahead.diagnostics.isEmpty());
+    } else if (cutAt < 1) {
+        QVERIFY(!ahead.diagnostics.isEmpty());
+    }
+
+    // The decoded bytes themselves, block after block, are those of the
+    // archive written without compression.
+    const UniqueFd folder(
+            ::open(QFile::encodeName(dir.root()).constData(), O_RDONLY | O_DIRECTORY));
+    const ArchiveFile file(folder.get(), QFile::encodeName(name));
+    if (cutAt < 1 || changeAt > 0)
+        return;
+    std::unique_ptr<DecodeAhead> decoder = DecodeAhead::start(file);
+    QCOMPARE(bool(decoder), decodedAhead);
+    if (!decoder)
+        return;
+    QByteArray decoded;
+    const void *data = nullptr;
+    for (qint64 got; (got = decoder->next(&data)) > 0;)
+        decoded.append(static_cast<const char *>(data), int(got));
+    const QString plainName = name.endsWith(".cpio") ? "plain.cpio" : "plain.tar";
+    QCOMPARE(decoded, manyLinesAs(plainName));
+
+    // A decoder whose reader leaves after its first block ends with it,
+    // though it waits for room to hand on the next.
+    decoder = DecodeAhead::start(file);
+    QVERIFY(decoder->next(&data) > 0);
+    QTest::qWait(20);
+    decoder.reset();
 }

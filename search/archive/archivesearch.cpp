@@ -4,6 +4,7 @@
 #include "archivefile.h"
 #include "archivemember.h"
 #include "archivewalkers.h"
+#include "decodeahead.h"
 #include "libarchiveinput.h"
 #include "libarchivewalker.h"
 #include "lzopwalker.h"
@@ -93,6 +94,18 @@ void searchSplitArchiveAt(int folderFd, const QByteArray &name, bool followLink,
                      set.missingPiece.isEmpty() ? QByteArray() : folder + set.missingPiece, scope);
 }
 
+// A compressed tar or cpio is decompressed on a thread of its own while the
+// walk parses and searches what came before; the other formats decompress
+// member by member inside their own reader, or not at all.
+std::unique_ptr<LibarchiveInput> inputOf(ArchiveFormat format, const ArchiveFile &file)
+{
+    if (format == ArchiveFormat::Tar || format == ArchiveFormat::Cpio) {
+        if (std::unique_ptr<DecodeAhead> ahead = DecodeAhead::start(file))
+            return LibarchiveInput::decoded(std::move(ahead));
+    }
+    return LibarchiveInput::file(file);
+}
+
 }  // namespace
 
 void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const ArchiveScope &scope)
@@ -114,7 +127,7 @@ void walkArchiveFile(ArchiveFormat format, const ArchiveFile &file, const Archiv
         if (isLzopName(scope.name))
             walkLzop(format, readerOf(file), scope);
         else
-            walkLibarchive(format, LibarchiveInput::file(file), scope);
+            walkLibarchive(format, inputOf(format, file), scope);
         return;
     }
 }

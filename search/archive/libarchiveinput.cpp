@@ -1,6 +1,7 @@
 #include "libarchiveinput.h"
 
 #include "archivefile.h"
+#include "decodeahead.h"
 
 #include <archive.h>
 
@@ -122,6 +123,17 @@ la_ssize_t readStream(archive *a, void *client, const void **data)
     return la_ssize_t(got);
 }
 
+la_ssize_t readDecoded(archive *a, void *client, const void **data)
+{
+    auto *ahead = static_cast<DecodeAhead *>(client);
+    const qint64 got = ahead->next(data);
+    if (got < 0) {
+        archive_set_error(a, ahead->errorNumber(), "the compressed data could not be decoded");
+        return -1;
+    }
+    return la_ssize_t(got);
+}
+
 }  // namespace
 
 LibarchiveInput::~LibarchiveInput() = default;
@@ -157,8 +169,17 @@ std::unique_ptr<LibarchiveInput> LibarchiveInput::stream(ByteSource::Reader read
     return input;
 }
 
+std::unique_ptr<LibarchiveInput> LibarchiveInput::decoded(std::unique_ptr<DecodeAhead> ahead)
+{
+    std::unique_ptr<LibarchiveInput> input(new LibarchiveInput);
+    input->ahead = std::move(ahead);
+    return input;
+}
+
 int LibarchiveInput::open(archive *reader)
 {
+    if (ahead)
+        return archive_read_open(reader, ahead.get(), nullptr, readDecoded, nullptr);
     if (read) {
         streamClient = {&read, &buffer};
         return archive_read_open(reader, &streamClient, nullptr, readStream, nullptr);

@@ -15,6 +15,20 @@ struct ArchiveFree
 // A libarchive reader, freed (and its input closed) when it goes.
 using ArchivePtr = std::unique_ptr<archive, ArchiveFree>;
 
+// The decompressors built into libarchive, never one that starts a program
+// (lzop's files are decoded before libarchive sees them).
+inline void supportFilters(archive *a)
+{
+    archive_read_support_filter_gzip(a);
+    archive_read_support_filter_bzip2(a);
+    archive_read_support_filter_xz(a);
+    archive_read_support_filter_lzma(a);
+    archive_read_support_filter_lzip(a);
+    archive_read_support_filter_lz4(a);
+    archive_read_support_filter_zstd(a);
+    archive_read_support_filter_compress(a);
+}
+
 // The entry's last modification, TFileInfo::kNoTime where the archive keeps none.
 inline qint64 memberTime(archive_entry *entry)
 {

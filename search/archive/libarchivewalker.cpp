@@ -50,20 +50,6 @@ const char *formatLabel(ArchiveFormat format)
     }
 }
 
-// The decompressors built into libarchive, never one that starts a program
-// (lzop's files are decoded before libarchive sees them).
-void supportFilters(archive *a)
-{
-    archive_read_support_filter_gzip(a);
-    archive_read_support_filter_bzip2(a);
-    archive_read_support_filter_xz(a);
-    archive_read_support_filter_lzma(a);
-    archive_read_support_filter_lzip(a);
-    archive_read_support_filter_lz4(a);
-    archive_read_support_filter_zstd(a);
-    archive_read_support_filter_compress(a);
-}
-
 // Only the format the name says, so that a file is never read as another.
 // A ZIP is read front to back, or through its central directory when it is
 // `whole` (its pieces joined: the last holds the directory).

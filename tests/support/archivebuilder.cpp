@@ -31,7 +31,7 @@ void chooseFormat(archive *a, const QString &path)
 {
     if (endsWith(path, ".7z")) {
         archive_write_set_format_7zip(a);
-    } else if (endsWith(path, ".cpio")) {
+    } else if (endsWith(path, ".cpio") || path.contains(QLatin1String(".cpio."))) {
         archive_write_set_format_cpio_newc(a);
     } else if (endsWith(path, ".iso")) {
         archive_write_set_format_iso9660(a);
