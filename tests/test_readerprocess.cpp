@@ -229,7 +229,10 @@ void TestReaderProcess::stopAbandonsTheJobAtOnce()
     timer.start();
     cancel = true;
     job.join();
-    QVERIFY2(timer.elapsed() < 100 * kTimeScale, qPrintable(QString::number(timer.elapsed())));
+    // The stop is looked at every tick of the pool and the job would take a
+    // minute; the bound leaves room for a machine whose cores are busy
+    // (119 ms was seen against a bound of 100), still far from the minute.
+    QVERIFY2(timer.elapsed() < 500 * kTimeScale, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(stopped.end, ReaderProcessPool::JobEnd::Abandoned);
     QVERIFY(stopped.diagnostics.isEmpty());
     QVERIFY(pool.processIds().empty());
