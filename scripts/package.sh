@@ -36,7 +36,7 @@ gzip -9n <"$top/packaging/changelog" >"$doc/changelog.gz"
 install -d -m 0755 "$stage/DEBIAN"
 printf 'Source: velto\n\nPackage: velto\nArchitecture: any\n' >"$build/debian/control"
 shlibs=$(cd "$build" && dpkg-shlibdeps -O debian/velto/usr/bin/velto-search debian/velto/usr/bin/velto-find \
-  debian/velto/usr/libexec/velto/velto-worker |
+  debian/velto/usr/libexec/velto/velto-worker debian/velto/usr/libexec/velto/velto-documents.so |
   sed -n 's/^shlibs:Depends=//p')
 
 cat >"$stage/DEBIAN/control" <<CONTROL

@@ -2,7 +2,7 @@
 
 #include "anonymousfile.h"
 #include "diagnostics.h"
-#include "documentreader.h"
+#include "documentmodule.h"
 #include "uniquefd.h"
 
 #include <fcntl.h>
@@ -37,7 +37,7 @@ QString readLines(int fd, DocumentKind kind, const QString &name,
 {
     DocumentPlace lastPlace;
     QString label;
-    const DocumentOutcome outcome = readDocument(
+    const DocumentOutcome outcome = readDocumentThroughModule(
             fd, kind, name,
             [&](const DocumentLine &line) {
                 if (!(line.place == lastPlace)) {

@@ -50,11 +50,14 @@ QProcessEnvironment environmentWithTmp(const QString &tmpDir)
 }
 
 FindResult runProgram(const QString &executable, const QStringList &args, const QString &workDir,
-                      const QString &tmpDir)
+                      const QString &tmpDir, const QStringList &extraEnvironment = {})
 {
     QProcess process;
     process.setWorkingDirectory(workDir);
-    process.setProcessEnvironment(environmentWithTmp(tmpDir));
+    QProcessEnvironment env = environmentWithTmp(tmpDir);
+    for (const QString &variable : extraEnvironment)
+        env.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
     process.start(executable, args);
     FindResult result;
     if (!process.waitForFinished(60000)) {
@@ -286,6 +289,8 @@ private slots:
     void jsonOutput();
     void documentsAreSearchedByTheirText_data();
     void documentsAreSearchedByTheirText();
+    void documentReadersAreLoadedForTheFirstDocument_data();
+    void documentReadersAreLoadedForTheFirstDocument();
     void damagedArchivesAreOneLineEachOnStandardError();
     void archiveMembersLeaveNoFile();
     void archiveNameEncoding_data();
@@ -810,6 +815,74 @@ void TestCli::documentsAreSearchedByTheirText()
     QCOMPARE(result.err.count('\n'), err.size());
     for (const QString &text : err)
         QVERIFY2(QString::fromUtf8(result.err).contains(text), result.err.constData());
+}
+
+// Poppler and libgsf are loaded with the document readers' module, by the
+// process that reads the first document, never by one that reads none; a
+// program without the module names each document it cannot read and
+// searches everything else.
+void TestCli::documentReadersAreLoadedForTheFirstDocument_data()
+{
+    QTest::addColumn<bool>("alone");  // velto-find copied to a folder of its own
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("loaded");  // libpoppler mapped by one of the processes
+    QTest::addColumn<QStringList>("out");
+    QTest::addColumn<QString>("err");
+
+    const QString fox = QStringLiteral("The quick brown fox jumps over the lazy dog.");
+    QTest::newRow("a name search, also inside an archive, loads no document reader")
+            << false << QStringList {"-n", "docx;odt"} << false
+            << QStringList {"ROOT/a.docx", "ROOT/e.docx", "ROOT/nested.tar.gz/inner.zip/s.odt"}
+            << QString();
+    QTest::newRow("a content search of plain files loads none")
+            << false << QStringList {"-n", "*.txt", "-i", "-c", "quick brown"} << false
+            << QStringList {"ROOT/g.txt:1:the QUICK brown fox in plain text"} << QString();
+    QTest::newRow("the first document loads them")
+            << false << QStringList {"-n", "b.pdf", "-c", "brown fox"} << true
+            << QStringList {"ROOT/b.pdf:3:[page 1]\t" + fox} << QString();
+    QTest::newRow("without the module a document is named as unread, the rest searched")
+            << true << QStringList {"-n", "b.pdf;g.txt", "-i", "-c", "quick brown fox"} << false
+            << QStringList {"ROOT/g.txt:1:the QUICK brown fox in plain text"}
+            << QStringLiteral("ROOT/b.pdf cannot be read: the document readers are missing");
+}
+
+void TestCli::documentReadersAreLoadedForTheFirstDocument()
+{
+    QFETCH(bool, alone);
+    QFETCH(QStringList, args);
+    QFETCH(bool, loaded);
+    QFETCH(QStringList, out);
+    QFETCH(QString, err);
+
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    QString executable = program;
+    if (alone) {
+        if (QFileInfo::exists(QStringLiteral(VELTO_INSTALL_LIBEXECDIR "/velto/velto-documents.so")))
+            QSKIP("the document readers are installed on this machine");
+        executable = scratch.filePath(QStringLiteral("velto-find"));
+        QVERIFY(QFile::copy(program, executable));
+    }
+    // The dynamic loader's list of what each process loads, a file per process.
+    const QString loaderLog = scratch.filePath(QStringLiteral("loaded"));
+    const FindResult result = runProgram(executable,
+                                         args << "-j"
+                                              << "2",
+                                         documentRoot, QString(),
+                                         {"LD_DEBUG=files", "LD_DEBUG_OUTPUT=" + loaderLog});
+    QCOMPARE(outputLines(result.out), replaceRoot(out, documentRoot));
+    QCOMPARE(QString::fromUtf8(result.err).trimmed().section(QLatin1String(" ("), 0, 0),
+             replaceRoot({err}, documentRoot).constFirst());
+    QCOMPARE(result.exitCode, 0);
+    QByteArray log;
+    const QStringList logs = QDir(scratch.path()).entryList({"loaded.*"}, QDir::Files);
+    QVERIFY2(!logs.isEmpty(), "the dynamic loader wrote its list");
+    for (const QString &name : logs) {
+        QFile file(scratch.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        log += file.readAll();
+    }
+    QCOMPARE(log.contains("libpoppler"), loaded);
 }
 
 // Each damaged archive is one line on standard error naming it, ended by its
