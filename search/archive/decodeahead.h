@@ -48,13 +48,13 @@ private:
 
     const std::unique_ptr<Decoder> decoder;  // the decoding thread's alone
     mutable std::mutex mutex;
-    std::condition_variable changed;      // a block was filled or handed back, or the end came
-    std::deque<std::vector<char>> filled; // decoded, not yet handed out; guarded by mutex
-    std::vector<std::vector<char>> spare; // handed back for reuse; guarded by mutex
-    bool ended = false;                   // nothing more will be filled; guarded by mutex
-    int error = 0;                        // the decoder's error number, 0 if none; guarded by mutex
-    bool stopping = false;                // the reader is gone; guarded by mutex
-    std::vector<char> current;            // the block handed out last; the reader's alone
+    std::condition_variable changed;       // a block was filled or handed back, or the end came
+    std::deque<std::vector<char>> filled;  // decoded, not yet handed out; guarded by mutex
+    std::vector<std::vector<char>> spare;  // handed back for reuse; guarded by mutex
+    bool ended = false;                    // nothing more will be filled; guarded by mutex
+    int error = 0;              // the decoder's error number, 0 if none; guarded by mutex
+    bool stopping = false;      // the reader is gone; guarded by mutex
+    std::vector<char> current;  // the block handed out last; the reader's alone
     std::thread thread;
 };
 
