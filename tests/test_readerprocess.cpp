@@ -73,6 +73,7 @@ private slots:
     void oneProcessServesJobAfterJob();
     void aJobBehindAnotherWaitsOnlyForAShortOne_data();
     void aJobBehindAnotherWaitsOnlyForAShortOne();
+    void aReaderHasStartedOnceItTakesItsJob();
     void stopAbandonsTheJobAtOnce();
     void killedSearchLeavesNoReader();
 };
@@ -211,6 +212,28 @@ void TestReaderProcess::aJobBehindAnotherWaitsOnlyForAShortOne()
     cancel = true;
     firstJob.join();
     ::close(folder);
+}
+
+// A job behind one whose reader is starting waits for that start, not for
+// the first job's first hit: an archive without hits would keep the second
+// job waiting for all of it.
+void TestReaderProcess::aReaderHasStartedOnceItTakesItsJob()
+{
+    ReaderLimits limits = testLimits();
+    limits.processorTime = std::chrono::minutes(1);
+    ReaderProcessPool pool(kReader, limits);
+    std::atomic_bool cancel {false};
+    std::thread silent([&] { runJob(pool, -1, "silent", "silent.zip", {}, &cancel); });
+    while (pool.processIds().empty())
+        QThread::msleep(1);
+    QElapsedTimer waited;
+    waited.start();
+    while (!pool.startingProcessIds().empty() && waited.elapsed() < 10000 * kTimeScale)
+        QThread::msleep(5);
+    QVERIFY(pool.startingProcessIds().empty());
+    QCOMPARE(int(pool.processIds().size()), 1);
+    cancel = true;
+    silent.join();
 }
 
 void TestReaderProcess::stopAbandonsTheJobAtOnce()

@@ -19,6 +19,7 @@ enum class MessageKind : quint8 {
     Unreadable = 4,   // files of the job that could not be read (a count)
     Done = 5,         // the job has ended; nothing more of it follows
     OutOfMemory = 6,  // the reader is ending because memory ran out
+    Taken = 7,        // the reader has the job: it has started, and works
 };
 
 struct ChannelMessage

@@ -189,6 +189,9 @@ int runReaderProcess(int argc, char **argv, const QHash<QByteArray, ReaderHandle
         if (!decodeJob(message.payload, job))
             return 2;
         job.folderFd = folder.get();
+        // Said at once: a job waiting for a reader that is starting need
+        // not wait for this one's first hit, which may come at its end.
+        channel.send(MessageKind::Taken, QByteArray());
         ReaderReplies replies(channel);
         const auto handler = handlers.constFind(job.kind);
         inJob = true;

@@ -187,6 +187,12 @@ std::vector<pid_t> ReaderProcessPool::processIds() const
     return ids;
 }
 
+std::vector<pid_t> ReaderProcessPool::startingProcessIds() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return starting;
+}
+
 ReaderProcessPool::JobEnd ReaderProcessPool::run(const ReaderJob &job, ReaderJobOutput &output,
                                                  const std::atomic_bool *cancel)
 {
@@ -280,6 +286,8 @@ ReaderProcessPool::JobEnd ReaderProcessPool::run(const ReaderJob &job, ReaderJob
         case MessageKind::OutOfMemory:
             outOfMemory = true;
             break;
+        case MessageKind::Taken:
+            break;  // heard: the process no longer counts as starting
         case MessageKind::Done:
             release(std::move(process));
             return JobEnd::Done;

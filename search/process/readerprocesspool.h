@@ -55,6 +55,8 @@ public:
 
     // The processes now kept, busy or idle (tests).
     std::vector<pid_t> processIds() const;
+    // Those of them still starting: spawned, and silent since (tests).
+    std::vector<pid_t> startingProcessIds() const;
 
 private:
     std::unique_ptr<ReaderProcess> acquire(QString *error, const std::atomic_bool *cancel);

@@ -80,6 +80,13 @@ void spin(const ReaderJob &job, ReaderReplies &replies)
 }
 
 // Waits without end, using no processor time.
+// Waits without end, and says nothing: an archive searched without a hit.
+void silent(const ReaderJob &, ReaderReplies &)
+{
+    for (;;)
+        ::pause();
+}
+
 void block(const ReaderJob &job, ReaderReplies &replies)
 {
     firstHit(job, replies);
@@ -173,6 +180,7 @@ int main(int argc, char **argv)
                              {"malloc", allocateWithMalloc},
                              {"spin", spin},
                              {"block", block},
+                             {"silent", silent},
                              {"drip", drip},
                              {"abort", abortReader},
                              {"write", writeFile},
