@@ -8,7 +8,11 @@
 # copied to a folder without velto-worker beside it, which reads archives in
 # its own process (so its user time is all the reading; run it where the
 # package is not installed). Hit counts first; hyperfine, output through a
-# pipe.
+# pipe. BEFORE=path/to/an/older/velto-find (its velto-worker beside it) adds
+# that build, with its readers and in-process, to the comparison of the
+# formats both read, and a run of ROUNDS (default 10) interleaved rounds of
+# the five commands with their median wall times, so that a load that comes
+# and goes weighs on each alike.
 #   bench/mixed-bench.sh [velto-find binary] [word] [runs]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,6 +46,10 @@ done
 mkdir "$work/both" "$work/all" "$work/here"
 cp "$find_bin" "$work/here/velto-find"
 here=$work/here/velto-find
+if [ -n "${BEFORE:-}" ]; then
+  mkdir "$work/before"
+  cp "$BEFORE" "$work/before/velto-find"
+fi
 for format in $formats; do
   cp "$work/by/$format"/* "$work/all/"
   case $format in 7z | cpio) ;; *) cp "$work/by/$format"/* "$work/both/" ;; esac
@@ -55,7 +63,33 @@ echo "hits: velto-find $velto_hits, ugrep $ugrep_hits"
 hyperfine -N --warmup 1 --runs "$runs" --output=pipe \
   -n velto-find "$find_bin -c $word $work/both" \
   -n "velto-find in-process" "$here -c $word $work/both" \
-  -n "ugrep -z -r" "ugrep -z -r $word $work/both"
+  -n "ugrep -z -r" "ugrep -z -r $word $work/both" \
+  ${BEFORE:+-n before "$BEFORE -c $word $work/both"} \
+  ${BEFORE:+-n "before in-process" "$work/before/velto-find -c $word $work/both"}
+if [ -n "${BEFORE:-}" ]; then
+  echo "== the formats both read, ${ROUNDS:-10} interleaved rounds (median wall, s)"
+  : >"$work/rounds"
+  r=0
+  while [ $r -lt "${ROUNDS:-10}" ]; do
+    for name in velto-find in-process ugrep before before-in-process; do
+      case $name in
+      velto-find) set -- "$find_bin" -c "$word" ;;
+      in-process) set -- "$here" -c "$word" ;;
+      ugrep) set -- ugrep -z -r "$word" ;;
+      before) set -- "$BEFORE" -c "$word" ;;
+      before-in-process) set -- "$work/before/velto-find" -c "$word" ;;
+      esac
+      begun=$(date +%s.%N)
+      "$@" "$work/both" | cat >/dev/null
+      echo "$name $(date +%s.%N) $begun" >>"$work/rounds"
+    done
+    r=$((r + 1))
+  done
+  for name in velto-find in-process ugrep before before-in-process; do
+    awk -v n=$name '$1 == n { print $2 - $3 }' "$work/rounds" | sort -n |
+      awk -v n=$name '{ t[NR] = $1 } END { printf "%-18s median %.3f  min %.3f  max %.3f\n", n, t[int((NR + 1) / 2)], t[1], t[NR] }'
+  done
+fi
 echo "== all 50 (velto-find reads 7z and cpio too)"
 echo "hits: velto-find $("$find_bin" -c "$word" "$work/all" | wc -l)"
 hyperfine -N --warmup 1 --runs "$runs" --output=pipe -n velto-find "$find_bin -c $word $work/all"
