@@ -4,6 +4,7 @@
 #   fuzz_content  the content matcher against the QTextStream reading
 #   fuzz_rar      the RAR walker
 #   fuzz_zip      the ZIP walker
+#   fuzz_tar      the name search's tar listing from headers, against the walk
 #   fuzz_lzop     the lzop decoder (.lzo, and a tar in it)
 #   fuzz_xmlzip   the document readers of XML in ZIP (OOXML, OpenDocument,
 #                 EPUB) and flat OpenDocument
@@ -17,7 +18,7 @@ set -eu
 seconds=${1:-600}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-${TMPDIR:-/tmp}/velto-build-fuzz}
-[ $# -gt 2 ] && shift 2 || set -- content rar zip lzop xmlzip rtf compound pdf
+[ $# -gt 2 ] && shift 2 || set -- content rar zip tar lzop xmlzip rtf compound pdf
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVELTO_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 for kind in "$@"; do
@@ -57,6 +58,14 @@ seed_corpus() {
     seed=$(mktemp -d)
     mkdir -p "$seed/x/" && printf 'one\na line\n' >"$seed/x/a.txt" && printf 'b\n' >"$seed/b.doc"
     (cd "$seed" && zip -qr "$corpus/seed-deflated.zip" x b.doc && zip -q0r "$corpus/seed-stored.zip" x)
+    rm -rf "$seed" ;;
+  tar)
+    # GNU and POSIX headers of a folder, files and a link (uncompressed: the
+    # target gzips each input too).
+    seed=$(mktemp -d)
+    mkdir -p "$seed/x/" && printf 'one\na line\n' >"$seed/x/a.txt" && ln -s a.txt "$seed/x/l"
+    tar -C "$seed" --format=gnu -cf "$corpus/seed-gnu.tar" x
+    tar -C "$seed" --format=ustar -cf "$corpus/seed-ustar.tar" x
     rm -rf "$seed" ;;
   lzop)
     # Each kind of block lzop writes: compressed and stored, both checksums,

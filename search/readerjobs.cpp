@@ -94,14 +94,16 @@ bool searchHere(const ForeignFile &file, const ParsingHere &here, HitSink &hits)
 }
 
 // What needs no reader: a name search's listing of a plain ZIP, whose
-// central directory this program reads itself, expanding nothing.
+// central directory this program reads itself, or of a plain tar, whose
+// headers it reads itself; neither keeps any member's data.
 bool listHere(const ForeignFile &file, const ParsingHere &here, HitSink &hits)
 {
-    return file.kind == ForeignFile::Kind::Archive
-            && listZipNamesByDirectory(ArchiveJob {file.folderFd, file.name, file.hitName,
-                                                   file.displayPath, here.archiveNames,
-                                                   here.matcher.followLinks},
-                                       here.members, hits);
+    if (file.kind != ForeignFile::Kind::Archive)
+        return false;
+    const ArchiveJob job {file.folderFd,    file.name,         file.hitName,
+                          file.displayPath, here.archiveNames, here.matcher.followLinks};
+    return listZipNamesByDirectory(job, here.members, hits)
+            || listTarNamesByHeaders(job, here.members, hits);
 }
 
 bool searchApart(ReaderProcessPool &readers, const ForeignFile &file, const QByteArray &settings,

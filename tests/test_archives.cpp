@@ -203,6 +203,8 @@ private slots:
     void zipMemberNames();
     void directoryListingIsTheWalksNameSearch_data();
     void directoryListingIsTheWalksNameSearch();
+    void headerListingIsTheWalksNameSearch_data();
+    void headerListingIsTheWalksNameSearch();
     void legacyNamesReadByTheirMakersFamily_data();
     void legacyNamesReadByTheirMakersFamily();
     void codePageOfLocale_data();
@@ -1084,7 +1086,10 @@ struct TwoListings
     QByteArray walkDiagnostics;
 };
 
-TwoListings listBothWays(const QString &path, const ArchiveNameRules &rules)
+using Listing = bool (*)(const ArchiveJob &, const MemberSearch &, HitSink &);
+
+TwoListings listBothWays(const QString &path, const ArchiveNameRules &rules,
+                         Listing list = listZipNamesByDirectory)
 {
     const TestSearch search = makeMatcher({"*"}, QString(), true);
     const MemberMatcher members = search.members();
@@ -1100,10 +1105,9 @@ TwoListings listBothWays(const QString &path, const ArchiveNameRules &rules)
     HitSink sink;
     {
         DiagnosticCapture capture;
-        both.listed = listZipNamesByDirectory(
-                ArchiveJob {folder, QFile::encodeName(file.fileName()), file.fileName(),
-                            QFile::encodeName(path), rules, false},
-                members, sink);
+        both.listed = list(ArchiveJob {folder, QFile::encodeName(file.fileName()), file.fileName(),
+                                       QFile::encodeName(path), rules, false},
+                           members, sink);
         if (!capture.text().isEmpty())
             both.fromDirectory << "diagnostics: " + QString::fromUtf8(capture.text());
     }
@@ -1113,6 +1117,75 @@ TwoListings listBothWays(const QString &path, const ArchiveNameRules &rules)
     both.fromWalk = named(archiveHits(path, search, rules));
     both.walkDiagnostics = capture.text();
     return both;
+}
+
+// The checksum field of a tar header as tar writes it: the sum of its bytes,
+// the field itself counted as spaces.
+QByteArray tarChecksum(const QByteArray &header)
+{
+    int sum = 0;
+    for (int i = 0; i < 512; ++i)
+        sum += i >= 148 && i < 156 ? ' ' : quint8(header.at(i));
+    return QByteArray::number(sum, 8).rightJustified(6, '0') + QByteArray("\0 ", 2);
+}
+
+// One tar member as its header says it: GNU or POSIX ustar, the type
+// letter, the data (a link's target for a link), and the header's
+// checksum as written.
+QByteArray tarMember(const QByteArray &name, char type, const QByteArray &data, bool gnu = true)
+{
+    QByteArray header(512, '\0');
+    const auto put = [&header](int offset, const QByteArray &bytes) {
+        header.replace(offset, bytes.size(), bytes);
+    };
+    const bool link = type == '2' || type == '1';
+    put(0, name);
+    put(100, "0000644");
+    put(108, "0001750");
+    put(116, "0001750");
+    put(124, QByteArray::number(link ? 0 : data.size(), 8).rightJustified(11, '0'));
+    put(136, QByteArray::number(1700000000 + name.size(), 8).rightJustified(11, '0'));
+    put(148, QByteArray(8, ' '));
+    header[156] = type;
+    if (link)
+        put(157, data);
+    put(257,
+        gnu ? QByteArray("ustar  \0", 8)
+            : QByteArray("ustar\0"
+                         "00",
+                         8));
+    put(265, "user");
+    put(297, "user");
+    int sum = 0;
+    for (const char byte : header)
+        sum += quint8(byte);
+    put(148, QByteArray::number(sum, 8).rightJustified(6, '0') + QByteArray("\0 ", 2));
+    if (link)
+        return header;
+    QByteArray padded = data;
+    padded.append(QByteArray((512 - data.size() % 512) % 512, '\0'));
+    return header + padded;
+}
+
+QByteArray tarOf(const QList<QByteArray> &members)
+{
+    return members.join(QByteArray()) + QByteArray(1024, '\0');
+}
+
+// `data` as one gzip stream.
+QByteArray gzipped(const QByteArray &data)
+{
+    z_stream stream {};
+    deflateInit2(&stream, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(data.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(int(stream.total_out));
+    deflateEnd(&stream);
+    return out;
 }
 
 }  // namespace
@@ -1227,6 +1300,125 @@ void TestArchives::directoryListingIsTheWalksNameSearch()
         }
     }
     QVERIFY(zip.size() == directory || listedMutants > 0);
+}
+
+void TestArchives::headerListingIsTheWalksNameSearch_data()
+{
+    QTest::addColumn<QByteArray>("tar");  // uncompressed
+    QTest::addColumn<QString>("name");    // as it lies on disk
+    QTest::addColumn<bool>("compress");   // the file is `tar` in one gzip stream
+    QTest::addColumn<bool>("listed");     // the headers are read without the walk
+    QTest::addColumn<bool>("mutants");    // and so is every mutant that the walk reads alike
+
+    const QByteArray plain = tarOf(
+            {tarMember("docs/", '5', QByteArray()), tarMember("docs/readme.txt", '0', kReadme),
+             tarMember("docs/link", '2', "readme.txt"), tarMember("docs/empty", '0', QByteArray()),
+             tarMember("docs/big.log", '0', QByteArray(70000, 'b'))});
+    const QByteArray posix = tarOf({tarMember("notes.conf", '0', "x\n", false),
+                                    tarMember("dir/", '5', QByteArray(), false)});
+    const QByteArray inner = tarOf({tarMember("a.txt", '0', "a\n"),
+                                    tarMember("inner.zip", '0', rawZip({RawZipEntry("b", "b")}))});
+    QByteArray longName = tarMember("././@LongLink", 'L', QByteArray(120, 'n') + '\0')
+            + tarMember(QByteArray(99, 'n'), '0', "l\n");
+    QByteArray prefixed = tarMember("name.txt", '0', "p\n", false);
+    prefixed.replace(345, 6, "folder");
+    const QByteArray hardLink
+            = tarOf({tarMember("a.txt", '0', "a\n"), tarMember("b.txt", '1', "a.txt")});
+    const QByteArray twoStreams = gzipped(plain.left(2048)) + gzipped(plain.mid(2048));
+    const QByteArray unicode = tarOf({tarMember(QString::fromUtf8("说明.txt").toUtf8(), '0', "u")});
+
+    QTest::newRow("listed/GNU headers of folders, files, a link, empty and long data, gzip")
+            << plain << "list.tar.gz" << true << true << false;
+    QTest::newRow("listed/GNU headers, every byte of them changed")
+            << tarOf({tarMember("docs/", '5', QByteArray()), tarMember("docs/a.txt", '0', "a\n"),
+                      tarMember("docs/link", '2', "a.txt")})
+            << "list.tar.gz" << true << true << true;
+    QTest::newRow("listed/POSIX ustar headers, uncompressed")
+            << posix << "list.tar" << false << true << true;
+    QTest::newRow("listed/a .tgz") << posix << "list.tgz" << true << true << false;
+    QTest::newRow("walked/an archive inside it")
+            << inner << "list.tar.gz" << true << false << false;
+    QTest::newRow("walked/a GNU long name")
+            << tarOf({longName}) << "list.tar.gz" << true << false << false;
+    QTest::newRow("walked/a POSIX prefix")
+            << tarOf({prefixed}) << "list.tar" << false << false << false;
+    QTest::newRow("walked/a hard link") << hardLink << "list.tar.gz" << true << false << false;
+    QTest::newRow("walked/a name not in ASCII")
+            << unicode << "list.tar.gz" << true << false << false;
+    QTest::newRow("walked/no member") << tarOf({}) << "list.tar.gz" << true << false << false;
+    QTest::newRow("walked/cut short") << plain.left(3000) << "list.tar" << false << false << false;
+    QTest::newRow("walked/cut short, gzip")
+            << plain.left(3000) << "list.tar.gz" << true << false << false;
+    QTest::newRow("walked/two gzip streams")
+            << twoStreams << "list.tar.gz#raw" << false << false << false;
+    QTest::newRow("walked/no tar at all")
+            << QByteArray(3000, 'x') << "list.tar" << false << false << false;
+}
+
+// Where the headers are read without the walk, the hits, their times and
+// their order are the walk's, and the walk has nothing to say; every byte of
+// every header changed gives either that or the walk.
+void TestArchives::headerListingIsTheWalksNameSearch()
+{
+    QFETCH(QByteArray, tar);
+    QFETCH(QString, name);
+    QFETCH(bool, compress);
+    QFETCH(bool, listed);
+    QFETCH(bool, mutants);
+    TreeBuilder dir;
+    const bool raw = name.endsWith(QLatin1String("#raw"));
+    name.remove(QLatin1String("#raw"));
+    const auto write = [&](const QByteArray &bytes) {
+        QFile::remove(dir.path(name));
+        return dir.file(name, compress ? gzipped(bytes) : bytes);
+    };
+    const QString path = raw ? dir.file(name, tar) : write(tar);
+    const ArchiveNameRules rules;
+    const TwoListings both = listBothWays(path, rules, listTarNamesByHeaders);
+    QCOMPARE(both.listed, listed);
+    if (listed) {
+        QCOMPARE(both.fromDirectory, both.fromWalk);
+        QCOMPARE(both.walkDiagnostics, QByteArray());
+    } else {
+        QVERIFY(both.fromDirectory.isEmpty());
+    }
+    if (!mutants)
+        return;
+    // Each header: the first block, and the one after each member's data.
+    QList<int> headers;
+    for (int at = 0; at + 512 <= tar.size() && tar.mid(at, 512) != QByteArray(512, '\0');) {
+        headers << at;
+        const qint64 size = tar.mid(at + 124, 11).toLongLong(nullptr, 8);
+        at += 512 + int((size + 511) / 512 * 512);
+    }
+    int listedMutants = 0;
+    for (const int header : headers) {
+        for (int at = header; at < header + 512; ++at) {
+            for (const char change : {char(0x01), char(0xFF)}) {
+                QByteArray mutant = tar;
+                mutant[at] = char(mutant[at] ^ change);
+                // The checksum made to agree, unless it is what changed.
+                if (at < header + 148 || at >= header + 156)
+                    mutant.replace(header + 148, 8, tarChecksum(mutant.mid(header, 512)));
+                write(mutant);
+                const TwoListings mutated = listBothWays(path, rules, listTarNamesByHeaders);
+                if (!mutated.listed) {
+                    QVERIFY(mutated.fromDirectory.isEmpty());
+                    continue;
+                }
+                ++listedMutants;
+                const QByteArray where = "byte " + QByteArray::number(at) + " ^ "
+                        + QByteArray::number(quint8(change));
+                QVERIFY2(mutated.fromDirectory == mutated.fromWalk,
+                         (where + ": " + mutated.fromDirectory.join(", ").toUtf8() + " | "
+                          + mutated.fromWalk.join(", ").toUtf8())
+                                 .constData());
+                QVERIFY2(mutated.walkDiagnostics.isEmpty(),
+                         (where + ": " + mutated.walkDiagnostics).constData());
+            }
+        }
+    }
+    QVERIFY(listedMutants > 0);
 }
 
 void TestArchives::legacyNamesReadByTheirMakersFamily_data()

@@ -12,12 +12,14 @@
 #include "pathcodec.h"
 #include "rarvolumeset.h"
 #include "splitset.h"
+#include "tarheaders.h"
 #include "uniquefd.h"
 #include "zipdirectory.h"
 #include "zipwalker.h"
 
 #include <QDir>
 
+#include <functional>
 #include <vector>
 
 #include <fcntl.h>
@@ -168,6 +170,39 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
     return outcome.readInFull;
 }
 
+namespace {
+
+// A name search's hits of an archive listed without the walk, as the walk
+// gives them; false, with nothing appended, when a member must be read (an
+// archive inside), which only the walk does.
+// Each member's time is asked of `timeOf` (by its index) only when it is a
+// hit: a ZIP's local times cost a look at the time zone each.
+bool listMembers(const ArchiveJob &job, const MemberSearch &search, HitSink &hits,
+                 std::vector<ArchiveMember> members, const std::function<qint64(size_t)> &timeOf)
+{
+    ArchiveOutcome outcome;
+    const ArchiveScope scope {
+            search,          hits, job.names, job.displayName, job.displayName + QDir::separator(),
+            job.displayPath, 1,    &outcome};
+    // Every name first: an archive inside sends the whole archive to the
+    // walk before anything is appended.
+    std::vector<ArchiveMember> wanted;
+    for (size_t i = 0; i < members.size(); ++i) {
+        ArchiveMember &member = members[i];
+        if (memberWantsData(scope, member.name, member.hasData))
+            return false;
+        if (!searchWantsMember(search, member.name))
+            continue;
+        member.modified = timeOf(i);
+        wanted.push_back(std::move(member));
+    }
+    for (const ArchiveMember &member : wanted)
+        visitMember(scope, member);
+    return true;
+}
+
+}  // namespace
+
 bool listZipNamesByDirectory(const ArchiveJob &job, const MemberSearch &search, HitSink &hits)
 {
     if (search.searchesContent() || archiveFormatOf(job.name) != ArchiveFormat::Zip)
@@ -176,32 +211,47 @@ bool listZipNamesByDirectory(const ArchiveJob &job, const MemberSearch &search, 
     std::vector<ZipEntry> entries;
     if (!file.isOpen() || !readPlainZipDirectory(file.fd(), file.size(), &entries))
         return false;
-    ArchiveOutcome outcome;
-    const ArchiveScope scope {
-            search,          hits, job.names, job.displayName, job.displayName + QDir::separator(),
-            job.displayPath, 1,    &outcome};
     MemberNameDecoder names(job.names);
     LegacyNameSample sample(names);
     for (const ZipEntry &entry : entries)
         sample.note(entry);
     sample.pickFor(names);
-    // Every name first: an archive inside sends the whole archive to the
-    // walk before anything is appended.
-    std::vector<ArchiveMember> wanted;
+    std::vector<ArchiveMember> members;
     for (const ZipEntry &entry : entries) {
         ArchiveMember member;
         member.name = entry.memberName(names);
         member.hasData = !member.name.endsWith(QLatin1Char('/')) && !entry.isSpecialFile();
-        if (memberWantsData(scope, member.name, member.hasData))
-            return false;
-        if (!searchWantsMember(search, member.name))
-            continue;
-        member.modified = entry.modified();
-        wanted.push_back(std::move(member));
+        members.push_back(std::move(member));
     }
-    for (const ArchiveMember &member : wanted)
-        visitMember(scope, member);
-    return true;
+    return listMembers(job, search, hits, std::move(members),
+                       [&entries](size_t i) { return entries[i].modified(); });
+}
+
+bool listTarNamesByHeaders(const ArchiveJob &job, const MemberSearch &search, HitSink &hits)
+{
+    if (search.searchesContent() || archiveFormatOf(job.name) != ArchiveFormat::Tar)
+        return false;
+    const ArchiveFile file(job.folderFd, job.name, job.followLink);
+    if (!file.isOpen())
+        return false;
+    std::vector<TarHeader> headers;
+    const TarHeaders read = readPlainTarHeaders(
+            file.fd(), file.size(), qMax(kFreeExpansion, file.size() * kMaxExpansionRatio),
+            &headers, [&search] { return search.isCancelled(); });
+    if (read == TarHeaders::Stopped)
+        return true;
+    if (read != TarHeaders::Listed)
+        return false;
+    MemberNameDecoder names(job.names);
+    std::vector<ArchiveMember> members;
+    for (const TarHeader &header : headers) {
+        ArchiveMember member;
+        member.name = names.decode(header.name, NameMaker::Unix);
+        member.hasData = header.kind == TarHeader::Kind::File;
+        members.push_back(std::move(member));
+    }
+    return listMembers(job, search, hits, std::move(members),
+                       [&headers](size_t i) { return headers[i].modified; });
 }
 
 bool searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,

@@ -40,6 +40,13 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
 // ZIP, or a member's data is wanted (an archive inside it).
 bool listZipNamesByDirectory(const ArchiveJob &job, const MemberSearch &search, HitSink &hits);
 
+// The same for a tar archive, uncompressed or in one gzip stream, from its
+// headers alone (readPlainTarHeaders): the data between them is inflated and
+// passed over, at most as much as the archive's expansion limit, so it is
+// safe here too. False as above, and for an archive that is not plain tar;
+// true, with what was found, when the search was stopped meanwhile.
+bool listTarNamesByHeaders(const ArchiveJob &job, const MemberSearch &search, HitSink &hits);
+
 // The same for the archive at `path` (tests, fuzzers).
 bool searchArchive(const QString &path, HitSink &hits, const MemberSearch &search,
                    const ArchiveNameRules &names = ArchiveNameRules());

@@ -32,7 +32,7 @@ LoadedModule load()
     // Never closed: the readers' libraries keep state (GLib's types) to the end.
     void *handle = ::dlopen(QFile::encodeName(module.path).constData(), RTLD_NOW | RTLD_LOCAL);
     const auto entry = handle ? reinterpret_cast<DocumentEntryFunction>(
-                                        ::dlsym(handle, VELTO_STRING(VELTO_DOCUMENT_ENTRY)))
+                               ::dlsym(handle, VELTO_STRING(VELTO_DOCUMENT_ENTRY)))
                               : nullptr;
     module.read = entry ? entry() : nullptr;
     if (!module.read) {

@@ -10,9 +10,9 @@
 // package installs it.
 
 // The module's one entry point: the readers' readDocument.
-using ReadDocumentFunction = DocumentOutcome (*)(int fd, DocumentKind kind, const QString &name,
-                                                 const DocumentLineConsumer &consume,
-                                                 const std::atomic_bool *stop);
+using ReadDocumentFunction
+        = DocumentOutcome (*)(int fd, DocumentKind kind, const QString &name,
+                              const DocumentLineConsumer &consume, const std::atomic_bool *stop);
 // Its name, given a new number when the signature changes.
 #define VELTO_DOCUMENT_ENTRY veltoDocumentReader1
 extern "C" {
