@@ -97,7 +97,9 @@ bool searchDocumentFileAt(const ContentMatcher &matcher, int folderFd, const QBy
     const DocumentKind kind = documentKindOf(reportName, file.get());
     if (kind == DocumentKind::None)
         return false;
+    hits.setFileTime(info.st_mtime);
     searchDocument(matcher, file.get(), kind, shownPath, hits, reportName);
+    hits.setFileTime(TFileInfo::kNoTime);
     return true;
 }
 

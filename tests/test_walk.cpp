@@ -162,6 +162,9 @@ void archivesOfEveryFormat(TreeBuilder &tree)
             these = {{"a.txt", "needle in a compressed file\n"}};
         ArchiveBuilder::write(tree.path(folder + "/a" + suffixes.at(i)), these);
     }
+    // A compressed file keeping no time, inside an archive that keeps one.
+    ArchiveBuilder::write(tree.path("formats/inside.tar"),
+                          {{"b.txt.bz2", read("formats/10/a.txt.bz2")}});
     tree.file("formats/damaged/cut.7z", read("formats/6/a.7z").left(100));
     tree.file("formats/damaged/cut.tgz", read("formats/1/a.tgz").left(60));
     tree.file("formats/damaged/cut.tzo", read("formats/12/a.tzo").left(200));
@@ -1097,6 +1100,9 @@ void TestWalk::readerProcessesDeliverWhatTheSearchFinds()
         return modified;
     };
     QCOMPARE(times(apart), times(here));
+    // Each content hit, of a file, a member or a document, has a time to show.
+    if (!text.isEmpty())
+        QVERIFY(!times(here).contains(TFileInfo::kNoTime));
     QCOMPARE(apartDiagnostics, hereDiagnostics);
     QVERIFY(hereDiagnostics.contains("cut.7z"));
     int inArchives = 0;

@@ -48,6 +48,7 @@ ArchiveFile ArchiveFile::adopt(int fd)
     }
     file.descriptor = fd;
     file.fileSize = info.st_size;
+    file.fileTime = info.st_mtime;
     return file;
 }
 
@@ -57,7 +58,8 @@ ArchiveFile::~ArchiveFile()
 }
 
 ArchiveFile::ArchiveFile(ArchiveFile &&other) noexcept
-    : descriptor(std::exchange(other.descriptor, -1)), fileSize(other.fileSize)
+    : descriptor(std::exchange(other.descriptor, -1)), fileSize(other.fileSize),
+      fileTime(other.fileTime)
 {
 }
 
@@ -67,6 +69,7 @@ ArchiveFile &ArchiveFile::operator=(ArchiveFile &&other) noexcept
         close();
         descriptor = std::exchange(other.descriptor, -1);
         fileSize = other.fileSize;
+        fileTime = other.fileTime;
     }
     return *this;
 }

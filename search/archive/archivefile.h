@@ -2,6 +2,7 @@
 #define ARCHIVEFILE_H
 
 #include "bytesource.h"
+#include "tfileinfo.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -26,12 +27,14 @@ public:
     bool isOpen() const { return descriptor >= 0; }
     int fd() const { return descriptor; }
     qint64 size() const { return fileSize; }
+    qint64 modified() const { return fileTime; }  // seconds since the epoch
 
 private:
     void close();
 
     int descriptor = -1;
     qint64 fileSize = 0;
+    qint64 fileTime = TFileInfo::kNoTime;
 };
 
 // The bytes of `file` from its start, read at their offsets (whatever moves

@@ -43,7 +43,8 @@ void walkNested(const ArchiveScope &outer, const ArchiveMember &member, const QS
                               hitName + QDir::separator(),
                               outer.displayPath + '/' + encodePath(member.name),
                               outer.depth + 1,
-                              outer.outcome};
+                              outer.outcome,
+                              member.modified};
     if (isStreamable(format)) {
         walkArchiveStream(format, read, scope);
         return;

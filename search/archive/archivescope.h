@@ -58,10 +58,19 @@ struct ArchiveScope
     QByteArray displayPath;  // the archive as diagnostics name it
     int depth = 1;           // 1 for an archive on disk, 2 for one inside it, ...
     ArchiveOutcome *outcome = nullptr;  // that of the archive on disk, shared by those inside
+    qint64 modified
+            = TFileInfo::kNoTime;  // its own time: its file's, or its member's inside another
 
     // True once the walk must end: the search stopped, or the archive on
     // disk went past its expansion limit.
     bool ended() const;
+
+    // The time of a compressed file's one member: the time its header keeps
+    // (gzip and lzop keep one, often left out), else the compressed file's.
+    qint64 compressedMemberTime(qint64 kept) const
+    {
+        return kept != TFileInfo::kNoTime ? kept : modified;
+    }
 };
 
 #endif  // ARCHIVESCOPE_H

@@ -150,7 +150,7 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
         return true;
     ArchiveOutcome outcome;
     outcome.displayPath = job.displayPath;
-    const ArchiveScope scope {
+    ArchiveScope scope {
             search,          hits, job.names, job.displayName, job.displayName + QDir::separator(),
             job.displayPath, 1,    &outcome};
     if (format == ArchiveFormat::Zip) {
@@ -162,6 +162,7 @@ bool searchArchiveAt(const ArchiveJob &job, const MemberSearch &search, HitSink 
     } else {
         const ArchiveFile file(job.folderFd, job.name, job.followLink);
         outcome.storedSize = file.size();
+        scope.modified = file.modified();
         if (file.isOpen())
             walkArchiveFile(format, file, scope);
         else

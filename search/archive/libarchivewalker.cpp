@@ -364,7 +364,8 @@ WalkEnd LibarchiveWalk::run()
 {
     if (emptyCompressedFile) {
         visitMember(scope,
-                    ArchiveMember {memberName(nullptr), true, TFileInfo::kNoTime,
+                    ArchiveMember {memberName(nullptr), true,
+                                   scope.compressedMemberTime(TFileInfo::kNoTime),
                                    [](char *, qint64) { return qint64(0); }});
         return WalkEnd::Complete;
     }
@@ -390,7 +391,9 @@ WalkEnd LibarchiveWalk::run()
         ArchiveMember member;
         member.name = memberName(entry);
         member.hasData = carriesData(entry);
-        member.modified = memberTime(entry);
+        member.modified = format == ArchiveFormat::Compressed
+                ? scope.compressedMemberTime(memberTime(entry))
+                : memberTime(entry);
         lastName = member.name;
         beginMember();
         const bool ready = volumesReady(index, member.name);

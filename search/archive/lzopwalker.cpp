@@ -40,5 +40,6 @@ void walkLzop(ArchiveFormat format, const ByteSource::Reader &compressed, const 
         }
         return got;
     };
-    visitMember(scope, ArchiveMember {member, true, stream.modified(), read});
+    visitMember(scope,
+                ArchiveMember {member, true, scope.compressedMemberTime(stream.modified()), read});
 }
