@@ -1,4 +1,5 @@
 // The result table, driven by deliveries handed straight to the window.
+#include "backgroundrelease.h"
 #include "mainwindowparts.h"
 #include "messageboxanswerer.h"
 #include "pathcodec.h"
@@ -11,6 +12,9 @@
 #include <QtTest>
 
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <utime.h>
 
@@ -74,6 +78,7 @@ private slots:
     void busyBarCyclesOnlyWhileShown();
     void displayRunsOnlyWhileThereIsWork_data();
     void displayRunsOnlyWhileThereIsWork();
+    void releasedBatchesAreDestroyedOnTheReleaseThreadInOrder();
 
 private:
     std::unique_ptr<MainWindow> window;
@@ -555,6 +560,53 @@ void ResultTableTest::displayRunsOnlyWhileThereIsWork()
                  qPrintable(QString::number(barSteps)));
         QMetaObject::invokeMethod(&*window, "do_search", Qt::DirectConnection);
         QVERIFY(parts->worker->wait(5000));
+    }
+}
+
+// What the table is done with is destroyed off the GUI thread, in the order
+// handed over, and none of it is left when the release goes.
+void ResultTableTest::releasedBatchesAreDestroyedOnTheReleaseThreadInOrder()
+{
+    struct Destroyed
+    {
+        int number;
+        std::thread::id thread;
+    };
+    std::mutex mutex;
+    std::vector<Destroyed> destroyed;
+    struct Witness
+    {
+        Witness(int number, std::vector<Destroyed> *log, std::mutex *mutex)
+            : number(number), log(log), mutex(mutex)
+        {
+        }
+        Witness(Witness &&other) noexcept
+            : number(std::exchange(other.number, -1)), log(other.log), mutex(other.mutex)
+        {
+        }
+        ~Witness()
+        {
+            if (number < 0)
+                return;  // moved from
+            const std::lock_guard<std::mutex> lock(*mutex);
+            log->push_back({number, std::this_thread::get_id()});
+        }
+        int number;
+        std::vector<Destroyed> *log;
+        std::mutex *mutex;
+    };
+    constexpr int kHanded = 2000;
+    {
+        BackgroundRelease release;
+        for (int i = 0; i < kHanded; ++i)
+            release.release(Witness(i, &destroyed, &mutex));
+        // A batch of hits too, as the table hands them over.
+        release.release(QList<ResultBatch> {ResultBatch {"/a", {TFileInfo {"b.txt"}}}});
+    }
+    QCOMPARE(int(destroyed.size()), kHanded);
+    for (int i = 0; i < kHanded; ++i) {
+        QCOMPARE(destroyed[size_t(i)].number, i);
+        QVERIFY(destroyed[size_t(i)].thread != std::this_thread::get_id());
     }
 }
 

@@ -1,6 +1,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "backgroundrelease.h"
 #include "resultbatch.h"
 #include "tfileinfo.h"
 
@@ -131,7 +132,8 @@ private:
     QString targetDir;
     ResultModel *resultModel;
     QList<ResultBatch> pendingResults;
-    int headRowsShown = 0;  // rows of the first pending batch already in the table
+    int headRowsShown = 0;         // rows of the first pending batch already in the table
+    BackgroundRelease hitRelease;  // frees the batches shown or dropped
     int foundCount;
     bool columnsDirty;
     QElapsedTimer lastColumnFit;  // since the columns were last fitted while a search ran

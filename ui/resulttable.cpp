@@ -6,7 +6,8 @@
 // nothing here runs the event loop itself. The timer runs at 0 ms while
 // batches wait and at the busy bar's pace while a search runs, when hits
 // wait for its next run rather than wake it; an idle window leaves it
-// stopped and spends no processor time.
+// stopped and spends no processor time. The batches shown or dropped are
+// freed on a thread of their own (`BackgroundRelease`).
 #include "mainwindow.h"
 #include "resultmodel.h"
 #include "searchthread.h"
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -108,7 +110,7 @@ void MainWindow::resetResultDisplay()
     countLabel->clear();
     stopRemarkShown = false;
     foundCount = 0;
-    pendingResults.clear();
+    hitRelease.release(std::exchange(pendingResults, {}));
     headRowsShown = 0;
     wakeDisplay();
 
@@ -196,7 +198,7 @@ void MainWindow::showPendingBatches()
             headRowsShown = end;
             return;
         }
-        pendingResults.removeFirst();
+        hitRelease.release(pendingResults.takeFirst());
         headRowsShown = 0;
         if (rowsLeft == 0)
             return;
@@ -210,7 +212,7 @@ void MainWindow::do_stopShowTab()
             = notShown >= 1 ? tr("        尚有%1个文件未显示").arg(notShown) : QString();
     countLabel->setText(tr("找到文件数:") + QString::number(foundCount) + remark);
     stopRemarkShown = true;
-    pendingResults.clear();
+    hitRelease.release(std::exchange(pendingResults, {}));
     headRowsShown = 0;
     wakeDisplay();
 }
