@@ -198,6 +198,18 @@ void ResultModelTest::sameCellsAsTheFormerTable()
     QCOMPARE(model.lineNo(row), last.lineNo);
     QCOMPARE(model.lineText(row), last.lineText);
     QCOMPARE(model.modified(row), last.modified);
+
+    // Rows handed off to be freed leave an empty model that takes new rows
+    // as a fresh one does.
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    {
+        BackgroundRelease release;
+        model.releaseRows(release);
+    }
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(model.rowCount(), 0);
+    fill(model, deliveries);
+    QCOMPARE(rows(model), rows(*reference));
 }
 
 void ResultModelTest::sameOrderAsTheFormerTable_data()

@@ -23,6 +23,8 @@ public:
     CompactTextPool() = default;
     CompactTextPool(const CompactTextPool &) = delete;
     CompactTextPool &operator=(const CompactTextPool &) = delete;
+    CompactTextPool(CompactTextPool &&) = default;
+    CompactTextPool &operator=(CompactTextPool &&) = default;
 
     // Keeps `text` and names it. Texts longer than kMaxLength characters
     // are cut there (no name or line comes near it).

@@ -11,7 +11,9 @@
 #include <ctime>
 #include <functional>
 #include <numeric>
+#include <tuple>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -75,6 +77,16 @@ qint64 localMinuteKey(qint64 secs)
 }  // namespace
 
 ResultModel::ResultModel(QObject *parent) : QAbstractTableModel(parent) { }
+
+void ResultModel::releaseRows(BackgroundRelease &release)
+{
+    beginResetModel();
+    release.release(std::make_tuple(std::exchange(folders, {}), std::exchange(files, {}),
+                                    std::exchange(text, {}), std::exchange(rowFile, {}),
+                                    std::exchange(rowLine, {}), std::exchange(rowText, {}),
+                                    std::exchange(order, {})));
+    endResetModel();
+}
 
 int ResultModel::rowCount(const QModelIndex &parent) const
 {

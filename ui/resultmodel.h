@@ -1,6 +1,7 @@
 #ifndef RESULTMODEL_H
 #define RESULTMODEL_H
 
+#include "backgroundrelease.h"
 #include "compacttext.h"
 #include "textquery.h"
 #include "tfileinfo.h"
@@ -49,6 +50,11 @@ public:
     };
     void setSearchTerms(const SearchTerms &terms) { search = terms; }
     const SearchTerms &searchTerms() const { return search; }
+
+    // Hands every row to `release`, to be freed on its thread, and leaves the
+    // model empty: a table of millions of rows takes tens of milliseconds
+    // to free, which a new search need not wait for.
+    void releaseRows(BackgroundRelease &release);
 
     // Appends hits [from, to) of the delivery of folder `dirName`.
     void appendHits(const QString &dirName, const QList<TFileInfo> &hits, int from, int to);

@@ -119,6 +119,7 @@ void MainWindow::resetResultDisplay()
     installResultModel(createResultModel());
     // setModel leaves the previous selection model to its owner, the view.
     delete oldSelection;
+    oldModel->releaseRows(hitRelease);
     delete oldModel;
 }
 
