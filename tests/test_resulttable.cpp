@@ -601,7 +601,8 @@ void ResultTableTest::releasedBatchesAreDestroyedOnTheReleaseThreadInOrder()
         for (int i = 0; i < kHanded; ++i)
             release.release(Witness(i, &destroyed, &mutex));
         // A batch of hits too, as the table hands them over.
-        release.release(QList<ResultBatch> {ResultBatch {"/a", {TFileInfo {"b.txt"}}}});
+        release.release(
+                QList<ResultBatch> {ResultBatch {"/a", {TFileInfo {"b.txt", 1, "needle"}}}});
     }
     QCOMPARE(int(destroyed.size()), kHanded);
     for (int i = 0; i < kHanded; ++i) {
