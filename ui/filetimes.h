@@ -13,8 +13,8 @@
 qint64 fileTimeOnDisk(const QString &path);
 
 // Gives the hits of folder `dirName` that came without a time (name hits, a
-// document's lines, an archive member that keeps none) the time of their
-// path below the folder, looked up once for each run of hits that name the
+// member of an archive that keeps none) the time of their path below the
+// folder, looked up once for each run of hits that name the
 // same file: a file's thousands of lines cost one look-up, and the list is
 // copied only when a time is filled in. Runs on the search thread.
 using FileTimeLookup = std::function<qint64(const QString &path)>;
