@@ -58,8 +58,8 @@ struct ArchiveScope
     QByteArray displayPath;  // the archive as diagnostics name it
     int depth = 1;           // 1 for an archive on disk, 2 for one inside it, ...
     ArchiveOutcome *outcome = nullptr;  // that of the archive on disk, shared by those inside
-    qint64 modified
-            = TFileInfo::kNoTime;  // its own time: its file's, or its member's inside another
+    // Its own time: its file's on disk, or its member's inside another archive.
+    qint64 modified = TFileInfo::kNoTime;
 
     // True once the walk must end: the search stopped, or the archive on
     // disk went past its expansion limit.
