@@ -59,13 +59,18 @@ qint64 octal(const char *header, Field field)
     return digits > 0 && digits <= 11 ? value : -1;
 }
 
-bool isZeroBlock(const char *block)
+bool allZero(const char *bytes, int length)
 {
-    for (int i = 0; i < kBlock; ++i) {
-        if (block[i] != 0)
+    for (int i = 0; i < length; ++i) {
+        if (bytes[i] != 0)
             return false;
     }
     return true;
+}
+
+bool allZero(const char *header, Field field)
+{
+    return allZero(header + field.offset, field.length);
 }
 
 // The header's checksum: its bytes summed as unsigned, the checksum field
@@ -111,13 +116,12 @@ bool parseHeader(const char *header, TarHeader *member, qint64 *dataSize)
         return false;
     // GNU keeps other fields (times, sparse maps) where POSIX keeps a
     // prefix of the name: plain when there is none of either.
-    if (posix ? header[kPrefix.offset] != 0
-              : fieldBytes(header, kGnuFields) != QByteArray(kGnuFields.length, '\0'))
+    if (posix ? header[kPrefix.offset] != 0 : !allZero(header, kGnuFields))
         return false;
     // The archive walk takes a header whose numbers are not numbers for
     // damage; device numbers may also be left empty.
     for (const Field field : {kMode, kOwner, kGroup, kDeviceMajor, kDeviceMinor}) {
-        if (octal(header, field) < 0 && fieldBytes(header, field) != QByteArray(field.length, '\0'))
+        if (octal(header, field) < 0 && !allZero(header, field))
             return false;
     }
     member->name = printableText(header, kName);
@@ -292,7 +296,7 @@ TarHeaders readPlainTarHeaders(int fd, qint64 size, qint64 maxExpanded,
         if (!bytes.take(header, kBlock, stopped))
             return bytes.wasStopped() ? TarHeaders::Stopped : TarHeaders::NotPlain;
         // The archive walk ends at the first zero block too.
-        if (isZeroBlock(header))
+        if (allZero(header, kBlock))
             break;
         TarHeader member;
         qint64 dataSize = 0;
